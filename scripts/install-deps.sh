@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever the build and the tests need and this Debian machine lacks.
+set -euo pipefail
+packages=(
+  cmake make g++ clang libclang-rt-14-dev pkg-config
+  libgtest-dev googletest
+  qt6-base-dev qt6-base-dev-tools libqt6printsupport6
+  fonts-wqy-zenhei
+  xvfb xauth
+  tshark
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
