@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+namespace relvane
+{
+
+class IMessageSink;
+
+enum ChannelResult : int
+{
+    CHANNEL_OK = 10,
+    CHANNEL_FAILED = -10,
+    CHANNEL_NO_PORT = -6,
+};
+
+// The serial line as the session sees it. Each completed read becomes one chunk, queued inside
+// the channel, and one WM_SERIAL_DATA posted to the sink. On every WM_SERIAL_DATA the session
+// calls AdvanceChunk() exactly once (whether it uses the chunk or not); from then on
+// BytesAvailable/CopyReceived answer for that chunk, so no notification ever sees a stale one.
+class ISerialChannel
+{
+public:
+    virtual ~ISerialChannel() = default;
+
+    virtual int Configure(IMessageSink* pOwner, int nPort, int nBaud, char cParity, int nDataBits,
+                          int nStopBits, unsigned nEventMask, int nBufferSize) = 0;
+    virtual int Open() = 0;
+    virtual int Close() = 0;
+    // 1 when all bytes were written, 0 otherwise.
+    virtual int Write(const std::uint8_t* pBytes, int nCount) = 0;
+
+    // Makes the oldest queued chunk the current one (an empty one when none is queued).
+    virtual void AdvanceChunk() = 0;
+    virtual int BytesAvailable() const = 0;
+    // Copies the current chunk (at most nCapacity bytes) and returns its length, or -1 when empty.
+    virtual int CopyReceived(std::uint8_t* pDestination, int nCapacity) const = 0;
+};
+
+} // namespace relvane
