@@ -22,13 +22,14 @@ run: build
 	else $(BUILD)/tools/decode/relvane-decode --help; fi
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 # Address and undefined-behaviour sanitizers over the whole suite.
 sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DRELVANE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 
 # Every libFuzzer target for FUZZ_SECONDS each (CI keeps it short).
