@@ -1,0 +1,86 @@
+#pragma once
+
+#include "common/AnnotationText.h"
+#include "iec103/CommandParams.h"
+#include "iec103/GenericList.h"
+
+#include <cstdint>
+
+namespace relvane
+{
+
+// Link-layer and command codec of the serial 103 master (FT1.2 fixed and variable frames) towards
+// one relay. It keeps the frame-count bit, the link and common addresses, the counter for scan
+// numbers and return-information identifiers, and the generic-services user data.
+//
+// Builders write into pOut, which must hold kMaxFrameLength bytes, and return the frame length;
+// 0 means the parameters were refused: nothing usable is written and the FCB flag and the RII
+// counter are left as they were.
+class Iec103Codec
+{
+public:
+    static constexpr int kMaxFrameLength = 255;
+    static constexpr int kMaxGenericBytes = 240;
+
+    Iec103Codec() = default;
+    virtual ~Iec103Codec() = default;
+
+    void SetLinkAddress(std::uint8_t nAddress) { m_nLinkAddress = nAddress; }
+    void SetCommonAddress(std::uint8_t nAddress) { m_nCommonAddress = nAddress; }
+    std::uint8_t LinkAddress() const { return m_nLinkAddress; }
+    std::uint8_t CommonAddress() const { return m_nCommonAddress; }
+    std::int32_t FcbFlag() const { return m_bFcb; }
+    std::uint8_t RiiCounter() const { return m_nRii; }
+
+    // The generic-services user data the two generic forms edit; hand UserData().Data() to
+    // BuildGenericCommand / BuildGenericData as CommandParams::pData.
+    CGenericList& UserData() { return m_userData; }
+    const CGenericList& UserData() const { return m_userData; }
+
+    // Sum of the bytes mod 256.
+    static std::uint8_t Checksum(const std::uint8_t* pBytes, int nCount);
+    // 10H, control, address, checksum, 16H; returns 5.
+    static int BuildFixedFrame(std::uint8_t* pOut, std::uint8_t nAddress, std::uint8_t nControl);
+
+    int BuildRequestClass1(std::uint8_t* pOut);     // 5AH/7AH, FCB toggles
+    int BuildRequestClass2(std::uint8_t* pOut);     // 5BH/7BH, FCB toggles
+    int BuildResetCu(std::uint8_t* pOut);           // 40H, FCB flag set to 1
+    int BuildResetFcb(std::uint8_t* pOut);          // 47H, FCB flag set to 1
+    int BuildRequestLinkStatus(std::uint8_t* pOut); // 49H
+
+    int BuildGeneralInterrogation(std::uint8_t* pOut, const CommandParams& params); // 15
+    int BuildTimeSync(std::uint8_t* pOut, const CommandParams& params);             // 21 or 0
+    int BuildGeneralCommand(std::uint8_t* pOut, const CommandParams& params);       // 16 or 0
+    int BuildGenericCommand(std::uint8_t* pOut, const CommandParams& params);       // n + 15 or 0
+    int BuildGenericData(std::uint8_t* pOut, const CommandParams& params);          // n + 15 or 0
+    int BuildDisturbanceOrder(std::uint8_t* pOut, const CommandParams& params);     // 19 or 0
+    int BuildDisturbanceAck(std::uint8_t* pOut, const CommandParams& params);       // 19 or 0
+
+    // Checksum test of one received chunk taken as one frame from offset 0. A chunk of fewer than
+    // 5 bytes, or a variable frame shorter than its own L + 6, is invalid.
+    static bool CheckFrame(const std::uint8_t* pBytes, int nCount);
+
+    // The automatic follow-up a received chunk calls for (class-1 request on ACD, reset on link
+    // service not functioning): 5, or -1 when no answer is due.
+    int AutoAnswer(std::uint8_t* pOut, const std::uint8_t* pReceived, int nCount);
+
+    // Appends the plain-language description of a frame to text (pass an empty one). Returns 1, or
+    // -1 for chunks of 8 bytes or fewer (text untouched). Reads no codec state and nothing past
+    // nCount: the description ends before the first field the chunk does not reach.
+    static int Annotate(const std::uint8_t* pFrame, int nCount, CAnnotationText& text);
+
+private:
+    std::uint8_t NextFcbControl(std::uint8_t nFunction);
+    int BuildVariableFrame(std::uint8_t* pOut, std::uint8_t nControl, const std::uint8_t* pAsdu,
+                           int nAsduLength) const;
+    int BuildUserDataFrame(std::uint8_t* pOut, std::uint8_t nTyp, std::uint8_t nCot, std::uint8_t nInf,
+                           const CommandParams& params);
+
+    CGenericList m_userData;
+    std::int32_t m_bFcb = 0;
+    std::uint8_t m_nLinkAddress = 1;
+    std::uint8_t m_nCommonAddress = 1;
+    std::uint8_t m_nRii = 0;
+};
+
+} // namespace relvane
