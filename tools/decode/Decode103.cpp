@@ -1,12 +1,46 @@
 #include "DecodeCommand.h"
+#include "iec103/FrameText.h"
+#include "iec103/Iec103Codec.h"
+
+#include <cstdint>
+#include <cstdio>
 
 namespace relvane
 {
 
-int Decode103(const CDecodeRequest&, std::ostream&, std::ostream& err)
+int Decode103(const CDecodeRequest& request, std::ostream& out, std::ostream& err)
 {
-    err << "relvane-decode: the 103 protocol is not built yet\n";
-    return DECODE_BAD_INPUT;
+    const auto& abFrame = request.abFrame;
+    if (request.bComplete)
+    {
+        const CCompletedFrame completed = CompleteFrame(abFrame);
+        if (!completed.IsFrame())
+        {
+            err << completed.strMessage << '\n';
+            return DECODE_BAD_INPUT;
+        }
+        for (std::size_t i = 0; i < completed.abFrame.size(); ++i)
+        {
+            char szByte[4];
+            std::snprintf(szByte, sizeof szByte, "%02X", completed.abFrame[i]);
+            out << (i == 0 ? "" : " ") << szByte;
+        }
+        out << '\n';
+        return DECODE_ANNOTATED;
+    }
+    if (abFrame.size() > static_cast<std::size_t>(INT32_MAX))
+    {
+        err << "relvane-decode: frame too long\n";
+        return DECODE_BAD_INPUT;
+    }
+    const int nCount = static_cast<int>(abFrame.size());
+    if (request.bCheck)
+        out << (Iec103Codec::CheckFrame(abFrame.data(), nCount) ? "checksum ok" : "checksum bad") << '\n';
+    CAnnotationText text;
+    if (Iec103Codec::Annotate(abFrame.data(), nCount, text) <= 0 || text.IsEmpty())
+        return DECODE_NOTHING;
+    out << text.Text();
+    return DECODE_ANNOTATED;
 }
 
 } // namespace relvane
