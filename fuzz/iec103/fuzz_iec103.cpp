@@ -1,0 +1,73 @@
+// Arbitrary bytes as a received 103 chunk and as typed frame text: the annotation, the checksum test,
+// the automatic answer, the frame-text parser and the checksum completion must never read past the
+// input, and what they produce must keep its own rules.
+#include "common/AnnotationText.h"
+#include "iec103/FrameText.h"
+#include "iec103/Iec103Codec.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+namespace
+{
+
+void CheckCompleted(const relvane::CCompletedFrame& completed, const std::vector<std::uint8_t>& abTyped)
+{
+    if (!completed.IsFrame())
+    {
+        if (!completed.abFrame.empty())
+            std::abort();
+        return;
+    }
+    const auto& f = completed.abFrame;
+    if (abTyped.empty() || f.size() < 5 || f.back() != 0x16 || f[0] != abTyped[0])
+        std::abort();
+    if (f[0] == 0x10 && (f.size() != 5 || f[3] != static_cast<std::uint8_t>(f[1] + f[2])))
+        std::abort();
+    if (f[0] == 0x68 && (f.size() != static_cast<std::size_t>(f[1]) + 6 ||
+                         !relvane::Iec103Codec::CheckFrame(f.data(), static_cast<int>(f.size()))))
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
+{
+    if (nSize > 4096)
+        return 0;
+    // An exact-size heap copy so that AddressSanitizer catches a read one byte past the chunk.
+    const std::vector<std::uint8_t> abChunk(pData, pData + nSize);
+    const std::uint8_t* pChunk = abChunk.empty() ? nullptr : abChunk.data();
+    const int nCount = static_cast<int>(nSize);
+
+    relvane::CAnnotationText text;
+    const int nResult = relvane::Iec103Codec::Annotate(pChunk, nCount, text);
+    if ((nResult > 0) != (nSize > 8) || (nResult <= 0 && !text.IsEmpty()))
+        std::abort();
+    if (relvane::GbkLength(text.Text()) > relvane::CAnnotationText::kMaxGbkBytes)
+        std::abort();
+
+    const bool bValid = relvane::Iec103Codec::CheckFrame(pChunk, nCount);
+    if (bValid && nSize < 5)
+        std::abort();
+
+    relvane::Iec103Codec codec;
+    std::uint8_t abOut[relvane::Iec103Codec::kMaxFrameLength] = {};
+    const int nAnswer = codec.AutoAnswer(abOut, pChunk, nCount);
+    if (nAnswer != -1 && (nAnswer != 5 || !relvane::Iec103Codec::CheckFrame(abOut, 5)))
+        std::abort();
+
+    const std::string_view strText(reinterpret_cast<const char*>(pChunk), nSize);
+    for (const bool bHex : {false, true})
+    {
+        const auto abTyped = relvane::ParseFrameText(strText, bHex, 261);
+        if (abTyped.size() > 261)
+            std::abort();
+        CheckCompleted(relvane::CompleteFrame(abTyped), abTyped);
+    }
+    CheckCompleted(relvane::CompleteFrame(pChunk, nSize), abChunk);
+    return 0;
+}
