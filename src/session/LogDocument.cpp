@@ -1,0 +1,167 @@
+#include "session/LogDocument.h"
+
+#include <QFont>
+#include <QTextCursor>
+
+namespace relvane
+{
+
+namespace
+{
+
+// Converts the log's line ends: "\r\n" ends a paragraph, a lone "\n" or "\r" breaks the line.
+void AppendConverted(QString& strOut, std::string_view strUtf8)
+{
+    const QString strText = QString::fromUtf8(strUtf8.data(), static_cast<qsizetype>(strUtf8.size()));
+    strOut.reserve(strOut.size() + strText.size());
+    for (qsizetype i = 0; i < strText.size(); ++i)
+    {
+        const QChar ch = strText.at(i);
+        if (ch == u'\r' && i + 1 < strText.size() && strText.at(i + 1) == u'\n')
+        {
+            strOut.append(QChar::ParagraphSeparator);
+            ++i;
+        }
+        else if (ch == u'\n' || ch == u'\r')
+            strOut.append(QChar::LineSeparator);
+        else
+            strOut.append(ch);
+    }
+}
+
+} // namespace
+
+CLogDocument::CLogDocument(QObject* pParent) : QObject(pParent)
+{
+    m_textFormat.setForeground(TextColour());
+    m_annotationFormat.setForeground(AnnotationColour());
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(0);
+    connect(&m_flushTimer, &QTimer::timeout, this, &CLogDocument::Flush);
+    Prepare();
+}
+
+CLogDocument::~CLogDocument() = default;
+
+QString& CLogDocument::PendingRun(bool bAnnotation)
+{
+    if (m_runs.empty() || m_runs.back().bAnnotation != bAnnotation)
+        m_runs.push_back(CRun{QString(), bAnnotation});
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+    return m_runs.back().strText;
+}
+
+void CLogDocument::AppendText(std::string_view strUtf8, bool bAnnotation)
+{
+    if (strUtf8.empty())
+        return;
+    AppendConverted(PendingRun(bAnnotation), strUtf8);
+}
+
+void CLogDocument::AppendBytes(const std::uint8_t* pBytes, int nLength, int nFormat)
+{
+    if (pBytes == nullptr || nLength <= 0 || (nFormat != 0 && nFormat != 1))
+        return;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QString& strOut = PendingRun(false);
+    strOut.reserve(strOut.size() + static_cast<qsizetype>(nLength) * 4);
+    for (int i = 0; i < nLength; ++i)
+    {
+        const unsigned nByte = pBytes[i];
+        if (nFormat == 1)
+        {
+            strOut.append(QLatin1Char(kHex[nByte >> 4]));
+            strOut.append(QLatin1Char(kHex[nByte & 0x0F]));
+        }
+        else
+        {
+            if (nByte >= 100)
+                strOut.append(QLatin1Char(static_cast<char>('0' + nByte / 100)));
+            strOut.append(QLatin1Char(static_cast<char>('0' + nByte / 10 % 10)));
+            strOut.append(QLatin1Char(static_cast<char>('0' + nByte % 10)));
+        }
+        strOut.append(QLatin1Char(' '));
+    }
+}
+
+// Runs an edit of the log that must not become an undo step. Switching undo off drops the
+// steps recorded so far, since their positions would not survive edits they do not know of.
+template <typename Edit> void CLogDocument::EditOutsideUndo(Edit edit)
+{
+    const bool bUndo = m_document.isUndoRedoEnabled();
+    if (bUndo)
+        m_document.setUndoRedoEnabled(false);
+    edit();
+    if (bUndo)
+        m_document.setUndoRedoEnabled(true);
+}
+
+void CLogDocument::Flush()
+{
+    m_flushTimer.stop();
+    if (m_runs.empty())
+        return;
+    EditOutsideUndo(
+        [this]
+        {
+            QTextCursor cursor(&m_document);
+            cursor.movePosition(QTextCursor::End);
+            cursor.beginEditBlock();
+            for (const CRun& run : m_runs)
+                cursor.insertText(run.strText, run.bAnnotation ? m_annotationFormat : m_textFormat);
+            cursor.endEditBlock();
+        });
+    m_runs.clear();
+    emit Appended();
+}
+
+void CLogDocument::Clear()
+{
+    m_runs.clear();
+    m_flushTimer.stop();
+    if (m_document.isEmpty())
+        return;
+    EditOutsideUndo(
+        [this]
+        {
+            QTextCursor cursor(&m_document);
+            cursor.select(QTextCursor::Document);
+            cursor.removeSelectedText();
+            cursor.setBlockCharFormat(m_textFormat);
+            cursor.setCharFormat(m_textFormat);
+        });
+}
+
+std::string CLogDocument::PlainText()
+{
+    Flush();
+    const QString strRaw = m_document.toRawText();
+    QString strText;
+    strText.reserve(strRaw.size() + strRaw.size() / 16);
+    for (const QChar ch : strRaw)
+    {
+        if (ch == QChar::ParagraphSeparator)
+            strText.append(QLatin1String("\r\n"));
+        else if (ch == QChar::LineSeparator)
+            strText.append(QLatin1Char('\n'));
+        else
+            strText.append(ch);
+    }
+    return strText.toStdString();
+}
+
+void CLogDocument::Prepare()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
+                      QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSizeF(kFontPoints);
+    font.setBold(false);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStyleHint(QFont::Serif, QFont::PreferDefault);
+    m_document.setDefaultFont(font);
+}
+
+} // namespace relvane

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QObject>
+#include <QTextCharFormat>
+#include <QTextDocument>
+#include <QTimer>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace relvane
+{
+
+// The rich-text log the session writes and the window shows. Appends are queued and inserted
+// together when control returns to the event loop (or on Flush), in one edit block, so a burst of
+// entries costs one layout pass; they are kept out of the undo history, which serves the user's
+// own edits. A "\r\n" in appended text is one paragraph end; a lone "\n" (inside an annotation)
+// is a line break within the paragraph.
+class CLogDocument : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kPrintMarginTwips = 720; // half an inch on every side
+    static constexpr double kFontPoints = 10.5;
+
+    explicit CLogDocument(QObject* pParent = nullptr);
+    ~CLogDocument() override;
+
+    // The document as the window shows, saves and prints it (queued appends may be pending:
+    // call Flush before reading it outside the event loop).
+    QTextDocument* Document() { return &m_document; }
+
+    // Queues UTF-8 text in black or, for an annotation, in dark green.
+    void AppendText(std::string_view strUtf8, bool bAnnotation);
+    // Queues the byte text of a frame in black: "%.2X " per byte for format 1, "%.2d " for 0,
+    // nothing for any other format.
+    void AppendBytes(const std::uint8_t* pBytes, int nLength, int nFormat);
+    // Removes the whole text, queued appends included.
+    void Clear();
+    // Inserts what is queued.
+    void Flush();
+    // The text with every paragraph end as "\r\n" and every line break as "\n" (UTF-8).
+    std::string PlainText();
+    // Default character format of the log: "宋体" 10.5 pt, regular, black.
+    void Prepare();
+
+    static QColor TextColour() { return QColor(0, 0, 0); }
+    static QColor AnnotationColour() { return QColor(0, 128, 0); }
+
+signals:
+    // Text was inserted at the end (once per flush); the window moves its caret and scrolls.
+    void Appended();
+
+private:
+    struct CRun
+    {
+        QString strText;
+        bool bAnnotation = false;
+    };
+
+    QString& PendingRun(bool bAnnotation);
+    template <typename Edit> void EditOutsideUndo(Edit edit);
+
+    QTextDocument m_document;
+    QTextCharFormat m_textFormat;
+    QTextCharFormat m_annotationFormat;
+    std::vector<CRun> m_runs;
+    QTimer m_flushTimer;
+};
+
+} // namespace relvane

@@ -1,0 +1,993 @@
+#include "session/RelvaneView.h"
+
+#include "common/AnnotationText.h"
+#include "proto94/Bcd.h"
+#include "proto94/Proto94Commands.h"
+#include "session/IUserInterface.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+
+namespace relvane
+{
+
+namespace
+{
+
+constexpr const char* kPortClosedMessage = "串口尚未打开,不能发送报文.";
+constexpr const char* kPortOpenFailedMessage = "无法打开串口";
+constexpr const char* kNetworkFailedMessage = "网络初始化失败";
+constexpr const char* kUdpIntervalTitle = "UDP发送时间间隔";
+
+// Serial line parameters the port always opens with, whatever the form shows.
+constexpr int kDataBits = 8;
+constexpr int kStopBits = 1;
+constexpr unsigned kEventMask = 5; // character received, transmit buffer empty
+constexpr int kReadBufferSize = 512;
+
+// Value of the leading decimal digits (0 when there are none), saturating instead of overflowing.
+int LeadingDecimal(const std::string& strText)
+{
+    long long nValue = 0;
+    for (const char ch : strText)
+    {
+        if (ch < '0' || ch > '9')
+            break;
+        nValue = std::min<long long>(nValue * 10 + (ch - '0'), INT_MAX);
+    }
+    return static_cast<int>(nValue);
+}
+
+std::uint8_t LowByte(int nValue)
+{
+    return static_cast<std::uint8_t>(nValue & 0xFF);
+}
+
+bool IsOwnHandlerInProto94Range(int nId)
+{
+    switch (nId)
+    {
+    case ID_FORMAT_HEX:
+    case ID_FORMAT_DECIMAL:
+    case ID_CLEAR_LOG:
+    case ID_AUTO_PROCESS:
+    case ID_LINE_LIMIT:
+    case ID_POLL_INTERVAL:
+    case ID_SHOW_ANNOTATIONS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+CCommandState State(bool bEnabled, bool bChecked = false)
+{
+    return CCommandState{true, bEnabled, bChecked};
+}
+
+} // namespace
+
+CRelvaneView::CRelvaneView(std::unique_ptr<ISerialChannel> pSerialChannel,
+                           std::unique_ptr<INetworkChannel> pNetworkChannel, IUserInterface& ui,
+                           QObject* pParent)
+    : QObject(pParent), m_ui(ui), m_pSerialChannel(std::move(pSerialChannel)),
+      m_pNetworkChannel(std::move(pNetworkChannel))
+{
+    Q_ASSERT(m_pSerialChannel && m_pNetworkChannel);
+    m_messageQueue.SetHandler([this](const CChannelMessage& message) { OnChannelMessage(message); });
+    m_responseTimer.setSingleShot(true);
+    m_pollTimer.setSingleShot(true);
+    connect(&m_responseTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_RESPONSE); });
+    connect(&m_pollTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_POLL); });
+    m_customFrame.Clear();
+    m_proto94Codec.SetModel(m_nDeviceModel);
+    // A failure here is not reported: the network commands start the sockets layer again.
+    m_pNetworkChannel->Startup(&m_messageQueue);
+}
+
+CRelvaneView::~CRelvaneView()
+{
+    m_responseTimer.stop();
+    m_pollTimer.stop();
+    // The channels go first (network, then serial: the reverse order of construction) while the
+    // queue they post to still exists.
+    m_pNetworkChannel.reset();
+    m_pSerialChannel.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Command routing
+
+CCommandState CRelvaneView::QueryCommand(int nId) const
+{
+    switch (nId)
+    {
+    case ID_MODE_94:
+        return State(true, m_nMode == MODE_94);
+    case ID_MODE_103:
+        return State(true, m_nMode == MODE_103);
+    case ID_MODE_ETH103:
+        return State(true, m_nMode == MODE_ETH103);
+    case ID_SERIAL_CONNECT:
+    case ID_SERIAL_SETTINGS:
+        return State(!m_bPortOpen);
+    case ID_SERIAL_DISCONNECT:
+        return State(m_bPortOpen != 0);
+    case ID_DEVICE_ADDRESS:
+    case ID_POLL_INTERVAL:
+    case ID_CLEAR_LOG:
+        return State(true);
+    case ID_AUTO_PROCESS:
+        return State(true, m_bAutoProcess != 0);
+    case ID_103_POLLING:
+        return State(true, m_b103Polling != 0);
+    case ID_SHOW_ANNOTATIONS:
+        return State(true, m_bShowAnnotations != 0);
+    case ID_FORMAT_HEX:
+        return State(true, m_bHex == 1);
+    case ID_FORMAT_DECIMAL:
+        return State(true, m_bHex == 0);
+    case ID_LINE_LIMIT:
+        return State(true, m_bLineLimit != 0);
+    case ID_MODEL_KLR10:
+        return State(true, m_nDeviceModel == KLR10);
+    case ID_MODEL_KTR20:
+        return State(true, m_nDeviceModel == KTR20);
+    case ID_ETH_IP_SETTINGS:
+    case ID_ETH_UDP_INTERVAL:
+    case ID_ETH_UDP_ONCE:
+    case ID_ETH_TCP_SEND:
+        return State(true);
+    case ID_ETH_CONNECT:
+        return State(true, m_bNetworkActive != 0);
+    case ID_ETH_TCP_LISTEN:
+        return State(true, m_pNetworkChannel->TcpRunFlag());
+    case ID_ETH_TCP_NO_READ:
+        return State(true, m_pNetworkChannel->TcpDoNotRead());
+    case ID_ETH_UDP_TIMED:
+        return State(true, m_pNetworkChannel->UdpRunFlag());
+    case ID_ETH_UDP_TIME_INFO:
+        return State(true, m_pNetworkChannel->UdpTimeInformation());
+    default:
+        break;
+    }
+    if (nId >= ID_94_FIRST && nId <= ID_94_LAST)
+        return State(nId != 32803 && nId != 32804); // 8CH has no layout; 8FH is never offered
+    if (nId >= ID_103_FIRST && nId <= ID_103_LAST)
+        return State(true);
+    return CCommandState{};
+}
+
+bool CRelvaneView::OnCommand(int nId)
+{
+    const CCommandState state = QueryCommand(nId);
+    if (!state.bHandled)
+        return false;
+    if (!state.bEnabled)
+        return true;
+
+    bool bHandled = true;
+    switch (nId)
+    {
+    case ID_MODE_94:
+    case ID_MODE_103:
+    case ID_MODE_ETH103:
+        // The window goes on to swap its menu and toolbars; nothing else changes here.
+        m_nMode = nId - ID_MODE_94;
+        bHandled = false;
+        break;
+    case ID_SERIAL_CONNECT:
+        OnSerialConnect();
+        break;
+    case ID_SERIAL_DISCONNECT:
+        OnSerialDisconnect();
+        break;
+    case ID_SERIAL_SETTINGS:
+        OnSerialSettings();
+        break;
+    case ID_DEVICE_ADDRESS:
+        OnDeviceAddress();
+        break;
+    case ID_AUTO_PROCESS:
+        m_bAutoProcess = m_bAutoProcess ? 0 : 1;
+        break;
+    case ID_103_POLLING:
+        m_b103Polling = m_b103Polling ? 0 : 1;
+        break;
+    case ID_SHOW_ANNOTATIONS:
+        m_bShowAnnotations = m_bShowAnnotations ? 0 : 1;
+        break;
+    case ID_FORMAT_HEX:
+        m_bHex = 1;
+        break;
+    case ID_FORMAT_DECIMAL:
+        m_bHex = 0;
+        break;
+    case ID_LINE_LIMIT:
+        OnLineLimit();
+        break;
+    case ID_POLL_INTERVAL:
+        OnPollInterval();
+        break;
+    case ID_MODEL_KLR10:
+    case ID_MODEL_KTR20:
+        m_nDeviceModel = nId == ID_MODEL_KLR10 ? KLR10 : KTR20;
+        m_proto94Codec.SetModel(m_nDeviceModel);
+        break;
+    case ID_CLEAR_LOG:
+        ClearLog();
+        break;
+    case ID_ETH_IP_SETTINGS:
+        OnIpSettings();
+        break;
+    case ID_ETH_UDP_INTERVAL:
+        OnUdpInterval();
+        break;
+    case ID_ETH_CONNECT:
+        OnNetworkConnect();
+        break;
+    case ID_ETH_TCP_LISTEN:
+        OnTcpListen();
+        break;
+    case ID_ETH_TCP_NO_READ:
+        m_pNetworkChannel->SetTcpDoNotRead(!m_pNetworkChannel->TcpDoNotRead());
+        break;
+    case ID_ETH_TCP_SEND:
+        OnTcpSend();
+        break;
+    case ID_ETH_UDP_TIMED:
+        OnUdpTimed();
+        break;
+    case ID_ETH_UDP_ONCE:
+        // A sent frame is logged when WM_UDP_SENT arrives; a failure shows nothing.
+        m_pNetworkChannel->SendUdpOnce();
+        break;
+    case ID_ETH_UDP_TIME_INFO:
+        m_pNetworkChannel->SetUdpTimeInformation(!m_pNetworkChannel->UdpTimeInformation());
+        break;
+    default:
+        if (nId >= ID_94_FIRST && nId <= ID_94_LAST && !IsOwnHandlerInProto94Range(nId))
+            OnProto94Command(nId);
+        else if (nId >= ID_103_FIRST && nId <= ID_103_LAST)
+            OnIec103Command(nId);
+        break;
+    }
+    emit StateChanged();
+    return bHandled;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Serial line and settings
+
+void CRelvaneView::OnSerialConnect()
+{
+    // The port text loses its "COM" letters for good: the port pane shows the bare number.
+    const std::size_t nLetters = m_strPort.find_first_not_of("COM");
+    m_strPort.erase(0, nLetters == std::string::npos ? m_strPort.size() : nLetters);
+    const int nPort = LeadingDecimal(m_strPort);
+    const int nBaud = LeadingDecimal(m_strBaud);
+    const char cParity = m_strParity.empty() ? '\0' : m_strParity.front();
+    m_pSerialChannel->Configure(&m_messageQueue, nPort, nBaud, cParity, kDataBits, kStopBits, kEventMask,
+                                kReadBufferSize);
+    if (m_pSerialChannel->Open() > 0)
+    {
+        m_bPortOpen = 1;
+        return;
+    }
+    m_bPortOpen = 0;
+    m_ui.ShowMessage(kPortOpenFailedMessage);
+}
+
+void CRelvaneView::OnSerialDisconnect()
+{
+    if (!m_bPortOpen)
+        return;
+    m_pSerialChannel->Close();
+    m_bPortOpen = 0;
+}
+
+CSerialFields CRelvaneView::SerialFields() const
+{
+    CSerialFields fields;
+    fields.nPortIndex = m_nPortIndex;
+    fields.nBaudIndex = m_nBaudIndex;
+    fields.nDataBitsIndex = m_nDataBitsIndex;
+    fields.nStopBitsIndex = m_nStopBitsIndex;
+    fields.nParityIndex = m_nParityIndex;
+    fields.nTimeoutMs = m_nTimeoutMs;
+    fields.nMode = m_nMode;
+    fields.strPort = m_strPort;
+    fields.strBaud = m_strBaud;
+    fields.strParity = m_strParity;
+    return fields;
+}
+
+void CRelvaneView::OnSerialSettings()
+{
+    CSerialFields fields = SerialFields();
+    if (!m_ui.ShowSerialForm(fields))
+        return;
+    m_nPortIndex = fields.nPortIndex;
+    m_nBaudIndex = fields.nBaudIndex;
+    m_nDataBitsIndex = fields.nDataBitsIndex;
+    m_nStopBitsIndex = fields.nStopBitsIndex;
+    m_nParityIndex = fields.nParityIndex;
+    m_nTimeoutMs = fields.nTimeoutMs;
+    m_strPort = fields.strPort;
+    m_strBaud = fields.strBaud;
+    m_strParity = fields.strParity;
+}
+
+void CRelvaneView::OnDeviceAddress()
+{
+    CDeviceAddressFields fields{m_nDeviceAddress, m_nCpuNumber, m_nSettingGroup};
+    if (!m_ui.ShowDeviceAddressForm(fields))
+        return;
+    m_nDeviceAddress = fields.nDeviceAddress;
+    m_nCpuNumber = fields.nCpuNumber;
+    m_nSettingGroup = fields.nSettingGroup;
+    m_bDeviceAddressSet = 1;
+    m_iec103Codec.SetLinkAddress(LowByte(m_nDeviceAddress));
+    m_iec103Codec.SetCommonAddress(LowByte(m_nCpuNumber));
+}
+
+void CRelvaneView::OnLineLimit()
+{
+    CLineLimitFields fields{m_bLineLimit != 0, m_nLineLimit};
+    if (!m_ui.ShowLineLimitForm(fields))
+        return;
+    m_bLineLimit = fields.bLineLimit ? 1 : 0;
+    m_nLineLimit = fields.nLineLimit;
+}
+
+void CRelvaneView::OnPollInterval()
+{
+    CIntervalFields fields;
+    fields.nIntervalMs = m_nPollIntervalMs;
+    if (!m_ui.ShowIntervalForm(fields))
+        return;
+    m_nPollIntervalMs = fields.nIntervalMs;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status panes
+
+std::string CRelvaneView::DeviceAddressPaneText() const
+{
+    if (!m_bDeviceAddressSet)
+        return "装置地址       ";
+    char szText[32];
+    std::snprintf(szText, sizeof(szText), "装置地址:%d", m_nDeviceAddress);
+    return szText;
+}
+
+std::string CRelvaneView::CpuNumberPaneText() const
+{
+    if (!m_bDeviceAddressSet)
+        return "CPU号       ";
+    char szText[32];
+    std::snprintf(szText, sizeof(szText), "CPU号:%d", m_nCpuNumber);
+    return szText;
+}
+
+std::string CRelvaneView::PaneText(int nPaneId) const
+{
+    switch (nPaneId)
+    {
+    case ID_INDICATOR_PORT:
+        return PortPaneText();
+    case ID_INDICATOR_BAUD:
+        return BaudPaneText();
+    case ID_INDICATOR_PARITY:
+        return ParityPaneText();
+    case ID_INDICATOR_ADDRESS:
+        return DeviceAddressPaneText();
+    case ID_INDICATOR_CPU:
+        return CpuNumberPaneText();
+    default:
+        return std::string();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Timers
+
+QTimer& CRelvaneView::Timer(int nId)
+{
+    return nId == TIMER_POLL ? m_pollTimer : m_responseTimer;
+}
+
+const QTimer* CRelvaneView::FindTimer(int nId) const
+{
+    if (nId == TIMER_RESPONSE)
+        return &m_responseTimer;
+    if (nId == TIMER_POLL)
+        return &m_pollTimer;
+    return nullptr;
+}
+
+void CRelvaneView::StartTimer(int nId, int nMs)
+{
+    if (nId != TIMER_RESPONSE && nId != TIMER_POLL)
+        return;
+    Timer(nId).start(std::max(nMs, 0));
+}
+
+void CRelvaneView::KillTimer(int nId)
+{
+    if (nId == TIMER_RESPONSE || nId == TIMER_POLL)
+        Timer(nId).stop();
+}
+
+bool CRelvaneView::IsTimerActive(int nId) const
+{
+    const QTimer* pTimer = FindTimer(nId);
+    return pTimer != nullptr && pTimer->isActive();
+}
+
+int CRelvaneView::TimerInterval(int nId) const
+{
+    const QTimer* pTimer = FindTimer(nId);
+    return pTimer != nullptr ? pTimer->interval() : 0;
+}
+
+void CRelvaneView::OnTimer(int nId)
+{
+    // A timer started in one mode is handled by the rules of the mode active when it fires.
+    switch (m_nMode)
+    {
+    case MODE_94:
+        if (nId == TIMER_RESPONSE)
+        {
+            KillTimer(TIMER_RESPONSE);
+            WriteEvent(LOG_TIMEOUT);
+            if (m_bAutoProcess)
+                OnProto94Command(ID_94_POLL);
+        }
+        else if (nId == TIMER_POLL)
+        {
+            KillTimer(TIMER_POLL);
+            OnProto94Command(ID_94_POLL);
+        }
+        break;
+    case MODE_103:
+        if (nId == TIMER_RESPONSE)
+        {
+            KillTimer(TIMER_RESPONSE);
+            WriteEvent(LOG_TIMEOUT);
+            if (m_b103Polling)
+                OnIec103Command(ID_103_CLASS2);
+        }
+        else if (nId == TIMER_POLL)
+        {
+            KillTimer(TIMER_POLL);
+            OnIec103Command(ID_103_CLASS2);
+        }
+        break;
+    default:
+        KillTimer(nId);
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Channel messages
+
+void CRelvaneView::OnChannelMessage(const CChannelMessage& message)
+{
+    switch (message.nMessage)
+    {
+    case WM_SERIAL_DATA:
+        OnSerialData();
+        break;
+    case WM_UDP_SENT:
+        OnUdpSent(message);
+        break;
+    case WM_TCP_RECEIVED:
+        OnTcpReceived(message);
+        break;
+    case WM_NET_STATUS:
+        OnNetStatus(static_cast<int>(message.wParam));
+        emit StateChanged();
+        break;
+    default:
+        break;
+    }
+}
+
+void CRelvaneView::OnSerialData()
+{
+    // Every notification moves the channel on to its chunk, also when the chunk goes unread.
+    m_pSerialChannel->AdvanceChunk();
+    if (m_nMode == MODE_94)
+        OnProto94Received();
+    else if (m_nMode == MODE_103)
+        OnIec103Received();
+}
+
+void CRelvaneView::SendSerialFrame(int nLength, bool bTimed)
+{
+    m_pSerialChannel->Write(m_txBuffer.data(), nLength); // a failed write is not reported
+    if (bTimed)
+        StartTimer(TIMER_RESPONSE, m_nTimeoutMs);
+    WriteEvent(LOG_SEND);
+    WriteFrame(m_txBuffer.data(), nLength, m_bHex);
+}
+
+// ---------------------------------------------------------------------------------------------
+// '94 protocol
+
+void CRelvaneView::OnProto94Command(int nId)
+{
+    if (!m_bPortOpen)
+    {
+        m_ui.ShowMessage(kPortClosedMessage);
+        return;
+    }
+    const CProto94Command* pCommand = FindProto94Command(nId);
+    if (pCommand == nullptr)
+        return; // an id of the range without a code sends nothing
+
+    std::uint8_t abExtra[2] = {0, 0};
+    int nExtra = 0;
+    if (pCommand->eData == P94_DATA_CLOCK)
+    {
+        CClockFields clock;
+        clock.bShowAnswerBox = false;
+        if (!m_ui.ShowClockForm(clock))
+            return;
+        BuildClockBytes(m_txBuffer.data(), clock.nYear, clock.nMonth, clock.nDay, clock.nHour, clock.nMinute,
+                        clock.nSecond);
+    }
+    else
+        nExtra = PrepareProto94Extra(*pCommand, LowByte(m_nSettingGroup), m_stepCounter, abExtra);
+
+    m_proto94Codec.SetModel(m_nDeviceModel);
+    const int nLength =
+        m_proto94Codec.BuildFrame(pCommand->nCode, m_txBuffer.data(), LowByte(m_nDeviceAddress),
+                                  LowByte(m_nCpuNumber), nExtra, abExtra);
+    if (nLength <= 0)
+        return;
+    SendSerialFrame(nLength, true);
+}
+
+void CRelvaneView::OnProto94Received()
+{
+    if (m_pSerialChannel->BytesAvailable() < 5)
+        return;
+    KillTimer(TIMER_RESPONSE);
+    const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
+    if (nLength <= 0)
+        return;
+
+    if (m_proto94Codec.CheckFrame(m_rxBuffer.data(), nLength))
+    {
+        WriteEvent(LOG_RECEIVE);
+        WriteFrame(m_rxBuffer.data(), nLength, m_bHex);
+        if (!m_bAutoProcess)
+            return;
+        const int nAnswer = m_proto94Codec.BuildAutoAnswer(m_txBuffer.data(), m_rxBuffer.data(), nLength);
+        if (nAnswer > 0)
+        {
+            SendSerialFrame(nAnswer, true);
+            return;
+        }
+    }
+    else
+    {
+        WriteEvent(LOG_CRC_ERROR);
+        WriteFrame(m_rxBuffer.data(), nLength, m_bHex);
+        if (!m_bAutoProcess)
+            return;
+    }
+    StartTimer(TIMER_POLL, m_nPollIntervalMs);
+}
+
+// ---------------------------------------------------------------------------------------------
+// 103 protocol
+
+void CRelvaneView::OnIec103Command(int nId)
+{
+    std::uint8_t* pOut = m_txBuffer.data();
+    CommandParams params;
+    std::uint8_t abData[8] = {};
+    int nLength = 0;
+    bool bTimed = true;
+
+    switch (nId)
+    {
+    case ID_103_CLASS1:
+        nLength = m_iec103Codec.BuildRequestClass1(pOut);
+        break;
+    case ID_103_CLASS2:
+        nLength = m_iec103Codec.BuildRequestClass2(pOut);
+        break;
+    case ID_103_RESET_CU:
+        nLength = m_iec103Codec.BuildResetCu(pOut);
+        break;
+    case ID_103_RESET_FCB:
+        nLength = m_iec103Codec.BuildResetFcb(pOut);
+        break;
+    case ID_103_LINK_STATUS:
+        nLength = m_iec103Codec.BuildRequestLinkStatus(pOut);
+        break;
+    case ID_103_INTERROGATION:
+        nLength = m_iec103Codec.BuildGeneralInterrogation(pOut, params);
+        break;
+    case ID_103_TIME_SYNC:
+    {
+        CClockFields clock;
+        clock.bShowAnswerBox = true;
+        if (!m_ui.ShowClockForm(clock))
+            return;
+        // Seven-octet binary time: milliseconds of the minute, minute, hour, day, month, year.
+        const int nMs = std::clamp(clock.nSecond, 0, 59) * 1000;
+        abData[0] = 7;
+        abData[1] = LowByte(nMs);
+        abData[2] = LowByte(nMs >> 8);
+        abData[3] = LowByte(clock.nMinute);
+        abData[4] = LowByte(clock.nHour);
+        abData[5] = LowByte(clock.nDay);
+        abData[6] = LowByte(clock.nMonth);
+        abData[7] = LowByte(clock.nYear % 100);
+        params.pData = abData;
+        params.bConfirm = clock.bAnswer ? 1 : 0;
+        bTimed = clock.bAnswer;
+        nLength = m_iec103Codec.BuildTimeSync(pOut, params);
+        break;
+    }
+    case ID_103_GENERAL_COMMAND:
+    {
+        CGeneralCommandFields fields = m_generalCommandFields;
+        if (!m_ui.ShowGeneralCommandForm(fields))
+            return;
+        m_generalCommandFields = fields;
+        params.nFun = LowByte(fields.nFun);
+        params.nInf = LowByte(fields.nInf);
+        abData[0] = 1;
+        abData[1] = LowByte(fields.nDcoIndex + 1);
+        params.pData = abData;
+        params.bConfirm = fields.bAnswer ? 1 : 0;
+        bTimed = fields.bAnswer;
+        nLength = m_iec103Codec.BuildGeneralCommand(pOut, params);
+        break;
+    }
+    case ID_103_GENERIC_COMMAND:
+        if (!m_ui.ShowGenericIdentificationForm(m_iec103Codec.UserData(), m_genericIdentificationFields))
+            return;
+        params.nInf = m_genericIdentificationFields.nInf;
+        params.pData = m_iec103Codec.UserData().Data();
+        nLength = m_iec103Codec.BuildGenericCommand(pOut, params);
+        break;
+    case ID_103_GENERIC_DATA:
+        if (!m_ui.ShowGenericDataForm(m_iec103Codec.UserData(), m_genericDataFields))
+            return;
+        params.nInf = m_genericDataFields.nInf;
+        params.pData = m_iec103Codec.UserData().Data();
+        nLength = m_iec103Codec.BuildGenericData(pOut, params);
+        break;
+    case ID_103_CUSTOM_FRAME:
+        m_customFrameFields.bShowChecksumButton = true;
+        if (!m_ui.ShowCustomFrameForm(m_customFrame, m_customFrameFields))
+            return;
+        nLength = m_customFrame.CopyFrame(pOut, kTxBufferSize);
+        bTimed = false;
+        break;
+    case ID_103_DISTURBANCE_ORDER:
+    case ID_103_DISTURBANCE_ACK:
+    {
+        CDisturbanceFields fields = m_disturbanceFields;
+        fields.nAsdu = nId == ID_103_DISTURBANCE_ORDER ? 24 : 25;
+        if (!m_ui.ShowDisturbanceForm(fields))
+            return;
+        m_disturbanceFields = fields;
+        params.nFun = LowByte(fields.nFun);
+        params.nInf = 0;
+        abData[0] = 5;
+        abData[1] = fields.nToo;
+        abData[2] = LowByte(fields.nTov);
+        abData[3] = LowByte(fields.nFan);
+        abData[4] = LowByte(fields.nFan >> 8);
+        abData[5] = LowByte(fields.nAcc);
+        params.pData = abData;
+        bTimed = false;
+        nLength = nId == ID_103_DISTURBANCE_ORDER ? m_iec103Codec.BuildDisturbanceOrder(pOut, params)
+                                                  : m_iec103Codec.BuildDisturbanceAck(pOut, params);
+        break;
+    }
+    default:
+        return; // ids of the range without a command
+    }
+    if (nLength < 1)
+        return;
+    SendSerialFrame(nLength, bTimed);
+}
+
+void CRelvaneView::OnIec103Received()
+{
+    if (m_pSerialChannel->BytesAvailable() < 5)
+        return;
+    KillTimer(TIMER_RESPONSE);
+    const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
+    if (nLength <= 0)
+        return;
+
+    if (Iec103Codec::CheckFrame(m_rxBuffer.data(), nLength))
+    {
+        WriteEvent(LOG_RECEIVE);
+        WriteFrame(m_rxBuffer.data(), nLength, m_bHex);
+        if (m_bAutoProcess || m_b103Polling)
+        {
+            const int nAnswer = m_iec103Codec.AutoAnswer(m_txBuffer.data(), m_rxBuffer.data(), nLength);
+            if (nAnswer > 0)
+            {
+                SendSerialFrame(nAnswer, true);
+                return;
+            }
+        }
+        if (m_b103Polling)
+            StartTimer(TIMER_POLL, m_nPollIntervalMs);
+        return;
+    }
+    WriteEvent(LOG_CHECKSUM_ERROR);
+    WriteFrame(m_rxBuffer.data(), nLength, m_bHex);
+    if (m_bAutoProcess)
+        StartTimer(TIMER_POLL, m_nPollIntervalMs);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ethernet 103
+
+bool CRelvaneView::StartupNetwork()
+{
+    if (m_pNetworkChannel->Startup(&m_messageQueue) > 0)
+        return true;
+    m_ui.ShowMessage(kNetworkFailedMessage);
+    return false;
+}
+
+void CRelvaneView::RecomputeNetworkActive()
+{
+    m_bNetworkActive = (m_pNetworkChannel->UdpRunFlag() || m_pNetworkChannel->TcpRunFlag()) ? 1 : 0;
+}
+
+void CRelvaneView::OnIpSettings()
+{
+    CIpFields fields;
+    fields.nTargetAddress = m_pNetworkChannel->TargetAddress();
+    fields.nTargetUdpPort = m_pNetworkChannel->TargetUdpPort();
+    fields.nLocalTcpPort = m_pNetworkChannel->LocalTcpPort();
+    if (!m_ui.ShowIpForm(fields))
+        return;
+    m_pNetworkChannel->SetTargetAddress(fields.nTargetAddress);
+    m_pNetworkChannel->SetTargetUdpPort(fields.nTargetUdpPort & 0xFFFF);
+    m_pNetworkChannel->SetLocalTcpPort(fields.nLocalTcpPort & 0xFFFF);
+}
+
+void CRelvaneView::OnUdpInterval()
+{
+    CIntervalFields fields;
+    fields.strTitle = kUdpIntervalTitle;
+    fields.nIntervalMs = static_cast<int>(m_pNetworkChannel->UdpInterval());
+    if (!m_ui.ShowIntervalForm(fields))
+        return;
+    m_pNetworkChannel->SetUdpInterval(static_cast<std::uint32_t>(std::max(fields.nIntervalMs, 0)));
+}
+
+void CRelvaneView::OnTcpListen()
+{
+    if (m_pNetworkChannel->TcpRunFlag())
+    {
+        // The listener notices within a second and reports its end itself.
+        m_pNetworkChannel->SetTcpRunFlag(false);
+        RecomputeNetworkActive();
+        return;
+    }
+    if (!StartupNetwork())
+        return;
+    m_pNetworkChannel->SetTcpRunFlag(true);
+    RecomputeNetworkActive();
+    m_pNetworkChannel->StartTcpListener();
+}
+
+void CRelvaneView::OnUdpTimed()
+{
+    if (m_pNetworkChannel->UdpRunFlag())
+    {
+        m_pNetworkChannel->SetUdpRunFlag(false);
+        RecomputeNetworkActive();
+        return;
+    }
+    if (!StartupNetwork())
+        return;
+    m_pNetworkChannel->SetUdpRunFlag(true);
+    RecomputeNetworkActive();
+    m_pNetworkChannel->StartUdpSender();
+}
+
+void CRelvaneView::OnNetworkConnect()
+{
+    m_bNetworkActive = m_bNetworkActive ? 0 : 1;
+    if (!m_bNetworkActive)
+    {
+        m_pNetworkChannel->StopAll();
+        return;
+    }
+    if (!StartupNetwork())
+    {
+        m_bNetworkActive = 0;
+        return;
+    }
+    OnTcpListen();
+    OnUdpTimed();
+}
+
+void CRelvaneView::OnTcpSend()
+{
+    m_customFrameFields.bShowChecksumButton = false;
+    const bool bOk = m_ui.ShowCustomFrameForm(m_customFrame, m_customFrameFields);
+    m_customFrameFields.bShowChecksumButton = true;
+    if (!bOk)
+        return;
+    const int nLength = m_customFrame.CopyFrame(m_txBuffer.data(), kTxBufferSize);
+    if (!m_pNetworkChannel->IsConnected())
+    {
+        WriteEvent(LOG_TCP_NOT_CONNECTED);
+        return;
+    }
+    if (nLength <= 0)
+        return;
+    const int nSent = m_pNetworkChannel->SendTcp(m_txBuffer.data(), nLength);
+    switch (nSent)
+    {
+    case -1:
+        WriteEvent(LOG_SOCKET_INVALID);
+        break;
+    case -2:
+        WriteEvent(LOG_TCP_CANNOT_SEND);
+        break;
+    case -3:
+        WriteEvent(LOG_TCP_SEND_FAILED);
+        break;
+    default:
+        if (nSent < 0)
+        {
+            // Not a result the channel gives: nothing was sent.
+            WriteEvent(LOG_TCP_SEND_FAILED);
+            break;
+        }
+        WriteEvent(LOG_TCP_SEND);
+        WriteFrame(m_txBuffer.data(), std::min(nSent, nLength), m_bHex);
+        break;
+    }
+}
+
+void CRelvaneView::OnUdpSent(const CChannelMessage& message)
+{
+    WriteEvent(LOG_UDP_SEND);
+    // Only the bytes the message carries are shown, however many it claims.
+    const auto nCount =
+        static_cast<int>(std::min<long long>({std::max<long long>(message.lParam, 0),
+                                              static_cast<long long>(message.abData.size()), kRxBufferSize}));
+    if (nCount <= 0)
+        return;
+    std::copy_n(message.abData.begin(), nCount, m_rxBuffer.begin());
+    WriteFrame(m_rxBuffer.data(), nCount, m_bHex);
+}
+
+void CRelvaneView::OnTcpReceived(const CChannelMessage& message)
+{
+    WriteEvent(LOG_TCP_RECEIVE);
+    const auto nCount =
+        static_cast<int>(std::min<long long>({std::max<long long>(message.lParam, 0),
+                                              static_cast<long long>(message.abData.size()), kRxBufferSize}));
+    if (nCount <= 0)
+        return;
+    std::copy_n(message.abData.begin(), nCount, m_rxBuffer.begin());
+    WriteFrame(m_rxBuffer.data(), nCount, m_bHex);
+}
+
+void CRelvaneView::OnNetStatus(int nCode)
+{
+    switch (nCode)
+    {
+    case NET_TCP_BIND_FAILED:
+        WriteEvent(LOG_TCP_BIND_FAILED);
+        break;
+    case NET_TCP_LISTENING:
+        WriteEvent(LOG_TCP_LISTENING);
+        break;
+    case NET_TCP_LISTEN_FAILED:
+        WriteEvent(LOG_TCP_LISTEN_FAILED);
+        break;
+    case NET_TCP_LISTEN_STOPPED:
+        WriteEvent(LOG_TCP_LISTEN_STOPPED);
+        break;
+    case NET_TCP_CONNECTED:
+        WriteEvent(LOG_TCP_CONNECTED);
+        break;
+    case NET_TCP_DISCONNECTED:
+        WriteEvent(LOG_TCP_DISCONNECTED);
+        RecomputeNetworkActive();
+        break;
+    case NET_UDP_STOPPED:
+        RecomputeNetworkActive();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Log writer
+
+int CRelvaneView::Annotate(const std::uint8_t* pFrame, int nLength, std::string& strText) const
+{
+    if (pFrame == nullptr || nLength <= 0)
+        return -1;
+    if (m_nMode == MODE_94)
+        return m_proto94Codec.Interpret(pFrame, nLength, strText);
+    if (m_nMode == MODE_103)
+    {
+        CAnnotationText text;
+        const int nResult = Iec103Codec::Annotate(pFrame, nLength, text);
+        strText = text.Text();
+        return nResult;
+    }
+    return -1; // the Ethernet mode has no annotator
+}
+
+void CRelvaneView::WriteFrame(const std::uint8_t* pBytes, int nLength, int nFormat)
+{
+    m_log.AppendBytes(pBytes, nLength, nFormat);
+    if (m_bShowAnnotations)
+    {
+        std::string strNote;
+        if (Annotate(pBytes, nLength, strNote) > 0)
+        {
+            std::string strBlock;
+            strBlock.reserve(strNote.size() + 10);
+            strBlock.append("\r\n (\n").append(strNote).append(") \r\n");
+            m_log.AppendText(strBlock, true);
+        }
+        else
+            m_log.AppendText("\r\n", true);
+    }
+    else
+        m_log.AppendText("\r\n", false);
+    ApplyLineLimit();
+}
+
+void CRelvaneView::WriteEvent(int nKind)
+{
+    const char* pszText = LogEventText(nKind);
+    if (pszText == nullptr)
+        return;
+    m_log.AppendText(pszText, false);
+    if (LogEventCounts(nKind))
+        ApplyLineLimit();
+}
+
+void CRelvaneView::ApplyLineLimit()
+{
+    if (!m_bLineLimit)
+        return;
+    if (m_nLineCount > m_nLineLimit)
+        ClearLog();
+    if (m_nLineCount < INT_MAX)
+        ++m_nLineCount;
+}
+
+void CRelvaneView::ClearLog()
+{
+    m_log.Clear();
+    m_nLineCount = 0;
+}
+
+void CRelvaneView::PrepareLog()
+{
+    m_log.Prepare();
+}
+
+} // namespace relvane
