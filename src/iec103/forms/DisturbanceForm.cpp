@@ -74,10 +74,10 @@ void DisturbanceForm::accept()
 {
     CDisturbanceValues values = m_values;
     const QString strToo = m_pToo->currentText();
-    const CExchangeError error = ExchangeDisturbanceForm(
-        {m_pFun->text(), strToo, m_pToo->findText(strToo, Qt::MatchExactly), m_pTov->text(), m_pFan->text(),
-         m_pAcc->text()},
-        values);
+    const CExchangeError error =
+        ExchangeDisturbanceForm({m_pFun->text(), strToo, m_pToo->findText(strToo, Qt::MatchExactly),
+                                 m_pTov->text(), m_pFan->text(), m_pAcc->text()},
+                                values);
     if (!error.IsOk())
     {
         FailField(error);

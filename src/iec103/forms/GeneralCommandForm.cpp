@@ -13,7 +13,8 @@
 namespace relvane
 {
 
-CExchangeError ExchangeGeneralCommandForm(const CGeneralCommandEntries& entries, CGeneralCommandValues& values)
+CExchangeError ExchangeGeneralCommandForm(const CGeneralCommandEntries& entries,
+                                          CGeneralCommandValues& values)
 {
     if (QString str = ReadByteField(entries.strFun, 0, 255, values.nFun); !str.isEmpty())
         return {IDC_FUN, str};

@@ -38,7 +38,8 @@ struct CGeneralCommandEntries
 };
 
 // Order: FUN, INF (whole bytes), DCO, the check box.
-CExchangeError ExchangeGeneralCommandForm(const CGeneralCommandEntries& entries, CGeneralCommandValues& values);
+CExchangeError ExchangeGeneralCommandForm(const CGeneralCommandEntries& entries,
+                                          CGeneralCommandValues& values);
 
 class GeneralCommandForm : public CFormDialog
 {

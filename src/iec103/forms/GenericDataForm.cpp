@@ -159,10 +159,10 @@ void GenericDataForm::Refresh()
 bool GenericDataForm::ReadFields()
 {
     CGenericDataValues values = m_values;
-    const CExchangeError error = ExchangeGenericDataForm(
-        {m_pGroup->text(), m_pEntry->text(), m_pWidth->text(), m_pNumber->text(), m_pGid->text(),
-         m_pHex->isChecked()},
-        values);
+    const CExchangeError error =
+        ExchangeGenericDataForm({m_pGroup->text(), m_pEntry->text(), m_pWidth->text(), m_pNumber->text(),
+                                 m_pGid->text(), m_pHex->isChecked()},
+                                values);
     if (!error.IsOk())
     {
         FailField(error);

@@ -107,7 +107,8 @@ void GenericIdentificationForm::Refresh()
 bool GenericIdentificationForm::ReadFields()
 {
     CGenericIdentificationValues values = m_values;
-    const CExchangeError error = ExchangeGenericIdentificationForm({m_pGroup->text(), m_pEntry->text()}, values);
+    const CExchangeError error =
+        ExchangeGenericIdentificationForm({m_pGroup->text(), m_pEntry->text()}, values);
     if (!error.IsOk())
     {
         FailField(error);
@@ -121,8 +122,8 @@ void GenericIdentificationForm::OnAdd()
 {
     if (!ReadFields())
         return;
-    m_list.AddIdentification(static_cast<std::uint8_t>(m_values.nGroup), static_cast<std::uint8_t>(m_values.nEntry),
-                             m_pKod->currentText().toStdString());
+    m_list.AddIdentification(static_cast<std::uint8_t>(m_values.nGroup),
+                             static_cast<std::uint8_t>(m_values.nEntry), m_pKod->currentText().toStdString());
     Refresh();
     ShowValues();
 }

@@ -7,11 +7,16 @@ namespace relvane
 
 const QStringList& KodEntries()
 {
-    static const QStringList s_list{
-        QStringLiteral("0  无所指定的描述类别"), QStringLiteral("1  实际值"), QStringLiteral("2  缺省值"),
-        QStringLiteral("3  量程"),               QStringLiteral("5  精度"),   QStringLiteral("6  因子"),
-        QStringLiteral("7  %参比"),              QStringLiteral("8  列表"),   QStringLiteral("9  量纲"),
-        QStringLiteral("10  描述")};
+    static const QStringList s_list{QStringLiteral("0  无所指定的描述类别"),
+                                    QStringLiteral("1  实际值"),
+                                    QStringLiteral("2  缺省值"),
+                                    QStringLiteral("3  量程"),
+                                    QStringLiteral("5  精度"),
+                                    QStringLiteral("6  因子"),
+                                    QStringLiteral("7  %参比"),
+                                    QStringLiteral("8  列表"),
+                                    QStringLiteral("9  量纲"),
+                                    QStringLiteral("10  描述")};
     return s_list;
 }
 
@@ -25,7 +30,8 @@ const QStringList& DataTypeEntries()
 
 const QStringList& GenericDataInfEntries()
 {
-    static const QStringList s_list{QStringLiteral("249  带确认的写条目"), QStringLiteral("250  带执行的写条目"),
+    static const QStringList s_list{QStringLiteral("249  带确认的写条目"),
+                                    QStringLiteral("250  带执行的写条目"),
                                     QStringLiteral("251  带终止的写条目")};
     return s_list;
 }
@@ -41,15 +47,20 @@ const QStringList& GenericIdentificationInfEntries()
 
 const QStringList& TooEntries(int nAsdu)
 {
-    static const QStringList s_list24{
-        QStringLiteral("24  请求被记录的扰动表"), QStringLiteral("1  故障的选择"),
-        QStringLiteral("2  请求扰动数据"),        QStringLiteral("16  请求带标志的状态变位"),
-        QStringLiteral("8  通道的请求"),          QStringLiteral("3  中止扰动数据"),
-        QStringLiteral("17  中止带标志的状态变位"), QStringLiteral("9  通道的中止")};
-    static const QStringList s_list25{
-        QStringLiteral("68  成功地带标志的状态变位传输"), QStringLiteral("69  不成功地带标志的状态变位传输"),
-        QStringLiteral("66  成功地通道传输"),           QStringLiteral("67  不成功地通道传输"),
-        QStringLiteral("64  成功地扰动数据传输"),       QStringLiteral("65  不成功地扰动数据传输")};
+    static const QStringList s_list24{QStringLiteral("24  请求被记录的扰动表"),
+                                      QStringLiteral("1  故障的选择"),
+                                      QStringLiteral("2  请求扰动数据"),
+                                      QStringLiteral("16  请求带标志的状态变位"),
+                                      QStringLiteral("8  通道的请求"),
+                                      QStringLiteral("3  中止扰动数据"),
+                                      QStringLiteral("17  中止带标志的状态变位"),
+                                      QStringLiteral("9  通道的中止")};
+    static const QStringList s_list25{QStringLiteral("68  成功地带标志的状态变位传输"),
+                                      QStringLiteral("69  不成功地带标志的状态变位传输"),
+                                      QStringLiteral("66  成功地通道传输"),
+                                      QStringLiteral("67  不成功地通道传输"),
+                                      QStringLiteral("64  成功地扰动数据传输"),
+                                      QStringLiteral("65  不成功地扰动数据传输")};
     return nAsdu == 25 ? s_list25 : s_list24;
 }
 

@@ -1,0 +1,63 @@
+#include "forms/FormDialog.h"
+
+#include "forms/FieldExchange.h"
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <utility>
+
+namespace relvane
+{
+
+namespace
+{
+MessageHook& Hook()
+{
+    static MessageHook s_fnHook;
+    return s_fnHook;
+}
+} // namespace
+
+void SetMessageHook(MessageHook fnHook)
+{
+    Hook() = std::move(fnHook);
+}
+
+void ShowRelvaneMessage(QWidget* pParent, const QString& strText)
+{
+    if (Hook())
+    {
+        Hook()(pParent, strText);
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Relvane"), strText, QMessageBox::Ok, pParent);
+    box.exec();
+}
+
+CFormDialog::CFormDialog(QWidget* pParent) : QDialog(pParent)
+{
+    setModal(true);
+}
+
+QWidget* CFormDialog::Control(int nControlId) const
+{
+    return findChild<QWidget*>(QStringLiteral("ctl_%1").arg(nControlId));
+}
+
+void CFormDialog::NameControl(QWidget* pWidget, int nControlId)
+{
+    pWidget->setObjectName(QStringLiteral("ctl_%1").arg(nControlId));
+}
+
+void CFormDialog::FailField(const CExchangeError& error)
+{
+    ShowRelvaneMessage(this, error.strMessage);
+    if (QWidget* pField = Control(error.nControlId))
+    {
+        pField->setFocus(Qt::OtherFocusReason);
+        if (auto* pEdit = qobject_cast<QLineEdit*>(pField))
+            pEdit->selectAll();
+    }
+}
+
+} // namespace relvane

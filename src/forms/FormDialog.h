@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace relvane
+{
+
+struct CExchangeError;
+
+// Every message box of the workbench: caption "Relvane", warning icon, one OK button.
+// Tests install a hook so that nothing modal opens; with no hook a real box is shown.
+using MessageHook = std::function<void(QWidget* pParent, const QString& strText)>;
+void SetMessageHook(MessageHook fnHook);
+void ShowRelvaneMessage(QWidget* pParent, const QString& strText);
+
+// Base of the modal forms: gives each control an object name "ctl_<id>" after the
+// control identifiers the forms are known by, and reports a refused field.
+class CFormDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CFormDialog(QWidget* pParent = nullptr);
+
+    // The control with the given identifier, or nullptr.
+    QWidget* Control(int nControlId) const;
+
+protected:
+    static void NameControl(QWidget* pWidget, int nControlId);
+    // Shows the message of a refused field and puts the focus on that field.
+    void FailField(const CExchangeError& error);
+};
+
+} // namespace relvane

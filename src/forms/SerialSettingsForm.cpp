@@ -1,0 +1,197 @@
+#include "forms/SerialSettingsForm.h"
+
+#include "forms/FormButtons.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace relvane
+{
+
+namespace
+{
+constexpr int MODE_94 = 0;
+constexpr int MODE_103 = 1;
+
+QString EntryAt(const QStringList& list, int nIndex)
+{
+    return nIndex >= 0 && nIndex < list.size() ? list[nIndex] : QString();
+}
+
+void SelectPosition(QComboBox* pBox, int nIndex)
+{
+    pBox->setCurrentIndex(nIndex >= 0 && nIndex < pBox->count() ? nIndex : -1);
+}
+} // namespace
+
+const QStringList& SerialBaudEntries()
+{
+    static const QStringList s_list{QStringLiteral("300"),   QStringLiteral("1200"),  QStringLiteral("2400"),
+                                    QStringLiteral("4800"),  QStringLiteral("9600"),  QStringLiteral("14400"),
+                                    QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
+                                    QStringLiteral("115200")};
+    return s_list;
+}
+
+const QStringList& SerialDataBitsEntries()
+{
+    static const QStringList s_list{QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("6"),
+                                    QStringLiteral("7"), QStringLiteral("8")};
+    return s_list;
+}
+
+const QStringList& SerialStopBitsEntries()
+{
+    static const QStringList s_list{QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")};
+    return s_list;
+}
+
+const QStringList& SerialParityEntries()
+{
+    static const QStringList s_list{QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even"),
+                                    QStringLiteral("Mark"), QStringLiteral("Space")};
+    return s_list;
+}
+
+void ApplySerialDefaults(CSerialFormValues& values)
+{
+    values.nBaudIndex = 4;
+    values.nDataBitsIndex = 4;
+    values.nStopBitsIndex = 0;
+    values.nTimeoutMs = 1500;
+    if (values.nPortIndex != -1)
+        values.nPortIndex = 0;
+    if (values.nMode == MODE_94)
+        values.nParityIndex = 0;
+    else if (values.nMode == MODE_103)
+        values.nParityIndex = 2;
+}
+
+CExchangeError ExchangeSerialForm(const CSerialFormEntries& entries, CSerialFormValues& values)
+{
+    values.nBaudIndex = entries.nBaudIndex;
+    values.nParityIndex = entries.nParityIndex;
+    values.nPortIndex = entries.nPortIndex;
+    values.nDataBitsIndex = entries.nDataBitsIndex;
+    values.nStopBitsIndex = entries.nStopBitsIndex;
+    if (QString strMessage = ReadSignedField(entries.strTimeout, 0, 10000, values.nTimeoutMs);
+        !strMessage.isEmpty())
+        return {IDC_SERIAL_TIMEOUT, strMessage};
+    values.strPort = values.nPortIndex != -1 ? EntryAt(entries.ports, values.nPortIndex) : QString();
+    values.strBaud = EntryAt(SerialBaudEntries(), values.nBaudIndex);
+    values.strParity = EntryAt(SerialParityEntries(), values.nParityIndex);
+    return {};
+}
+
+SerialSettingsForm::SerialSettingsForm(const QStringList& ports, QWidget* pParent)
+    : CFormDialog(pParent), m_ports(ports)
+{
+    setWindowTitle(QStringLiteral("串口设置"));
+
+    auto* pGroup = new QGroupBox(QStringLiteral("串口特征"), this);
+    auto* pGrid = new QGridLayout(pGroup);
+    auto addRow = [&](int nRow, const QString& strCaption, QWidget* pField, int nId)
+    {
+        NameControl(pField, nId);
+        auto* pLabel = new QLabel(strCaption, pGroup);
+        pLabel->setBuddy(pField);
+        pGrid->addWidget(pLabel, nRow, 0);
+        pGrid->addWidget(pField, nRow, 1);
+    };
+    m_pPort = new QComboBox(pGroup);
+    m_pPort->addItems(m_ports);
+    addRow(0, QStringLiteral("串行口∶"), m_pPort, IDC_SERIAL_PORT);
+    m_pBaud = new QComboBox(pGroup);
+    m_pBaud->addItems(SerialBaudEntries());
+    addRow(1, QStringLiteral("波特率∶"), m_pBaud, IDC_SERIAL_BAUD);
+    m_pDataBits = new QComboBox(pGroup);
+    m_pDataBits->addItems(SerialDataBitsEntries());
+    addRow(2, QStringLiteral("数据位∶"), m_pDataBits, IDC_SERIAL_DATABITS);
+    m_pStopBits = new QComboBox(pGroup);
+    m_pStopBits->addItems(SerialStopBitsEntries());
+    addRow(3, QStringLiteral("停止位∶"), m_pStopBits, IDC_SERIAL_STOPBITS);
+    m_pParity = new QComboBox(pGroup);
+    m_pParity->addItems(SerialParityEntries());
+    addRow(4, QStringLiteral("校验位∶"), m_pParity, IDC_SERIAL_PARITY);
+    m_pTimeout = new QLineEdit(pGroup);
+    addRow(5, QStringLiteral("超时∶"), m_pTimeout, IDC_SERIAL_TIMEOUT);
+    pGrid->addWidget(new QLabel(QStringLiteral("ms"), pGroup), 5, 2);
+
+    QDialogButtonBox* pButtons = CreateOkCancel(this);
+    auto* pDefaults = new QPushButton(QStringLiteral("默认值"), this);
+    NameControl(pDefaults, IDC_SERIAL_DEFAULTS);
+    connect(pDefaults, &QPushButton::clicked, this, &SerialSettingsForm::OnDefaults);
+
+    auto* pBottom = new QHBoxLayout;
+    pBottom->addWidget(pDefaults);
+    pBottom->addStretch();
+    pBottom->addWidget(pButtons);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(pGroup);
+    pLayout->addLayout(pBottom);
+
+    SetValues(m_values);
+}
+
+void SerialSettingsForm::SetValues(const CSerialFormValues& values)
+{
+    m_values = values;
+    if (m_ports.isEmpty())
+    {
+        // Nothing can be opened now: no port can be chosen.
+        m_values.nPortIndex = -1;
+        m_pPort->setEnabled(false);
+    }
+    ShowValues();
+}
+
+void SerialSettingsForm::ShowValues()
+{
+    SelectPosition(m_pPort, m_values.nPortIndex);
+    SelectPosition(m_pBaud, m_values.nBaudIndex);
+    SelectPosition(m_pDataBits, m_values.nDataBitsIndex);
+    SelectPosition(m_pStopBits, m_values.nStopBitsIndex);
+    SelectPosition(m_pParity, m_values.nParityIndex);
+    m_pTimeout->setText(QString::number(m_values.nTimeoutMs));
+}
+
+void SerialSettingsForm::OnDefaults()
+{
+    ApplySerialDefaults(m_values);
+    ShowValues();
+}
+
+CSerialFormEntries SerialSettingsForm::Entries() const
+{
+    CSerialFormEntries entries;
+    entries.ports = m_ports;
+    entries.nPortIndex = m_pPort->currentIndex();
+    entries.nBaudIndex = m_pBaud->currentIndex();
+    entries.nDataBitsIndex = m_pDataBits->currentIndex();
+    entries.nStopBitsIndex = m_pStopBits->currentIndex();
+    entries.nParityIndex = m_pParity->currentIndex();
+    entries.strTimeout = m_pTimeout->text();
+    return entries;
+}
+
+void SerialSettingsForm::accept()
+{
+    CSerialFormValues values = m_values;
+    const CExchangeError error = ExchangeSerialForm(Entries(), values);
+    if (!error.IsOk())
+    {
+        FailField(error);
+        return;
+    }
+    m_values = values;
+    CFormDialog::accept();
+}
+
+} // namespace relvane
