@@ -39,6 +39,8 @@ protected:
         m_pSerial = pSerial.get();
         m_pNetwork = pNetwork.get();
         m_pView = std::make_unique<CRelvaneView>(std::move(pSerial), std::move(pNetwork), m_ui);
+        // The 103 commands do not need an open port; the relay's chunks still reach the session.
+        m_pSerial->SetSink(m_pView->MessageSink());
     }
 
     CRelvaneView& View() { return *m_pView; }
