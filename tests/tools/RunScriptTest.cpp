@@ -36,7 +36,7 @@ TEST(RunScript, ReadsEveryInstructionAndSkipsComments)
     EXPECT_EQ(steps[0].nLine, 2);
     EXPECT_EQ(steps[4].strVerb, "set");
     EXPECT_EQ(steps[4].args, (std::vector<std::string>{"address", "5", "2", "0"}));
-    EXPECT_EQ(steps[15].nLine, 19);
+    EXPECT_EQ(steps[15].nLine, 18);
     EXPECT_EQ(steps[16].args[0], "200");
 }
 
