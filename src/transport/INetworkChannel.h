@@ -16,6 +16,8 @@ public:
     static constexpr std::uint32_t kDefaultUdpIntervalMs = 15000;
     static constexpr int kDefaultLocalTcpPort = 1048;
     static constexpr int kDefaultTargetUdpPort = 1032;
+    // 172.16.0.100: a fixed address of the private range the relays' test networks use.
+    static constexpr std::uint32_t kDefaultTargetAddress = 0xAC100064;
 
     virtual ~INetworkChannel() = default;
 

@@ -1,0 +1,327 @@
+#include "transport/SerialChannel.h"
+
+#include "transport/SerialPortMap.h"
+#include "transport/SerialTermios.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <system_error>
+#include <termios.h>
+#include <unistd.h>
+
+namespace relvane
+{
+namespace
+{
+
+enum ChunkEnd
+{
+    CHUNK_DONE,   // gap or read limit: the chunk is complete
+    CHUNK_STOP,   // Close asked the reader to end
+    CHUNK_HANGUP, // the device went away
+};
+
+// A readable terminal that keeps answering zero bytes without a hang-up mark is treated as
+// gone after this many tries, so an odd driver cannot make the reader spin.
+constexpr int kMaxEmptyReads = 64;
+
+void WaitForWake(int nWakeFd)
+{
+    pollfd wake{nWakeFd, POLLIN, 0};
+    while (poll(&wake, 1, -1) < 0 && errno == EINTR)
+    {
+    }
+}
+
+} // namespace
+
+CSerialChannel::CSerialChannel() = default;
+
+CSerialChannel::~CSerialChannel()
+{
+    Close();
+}
+
+int CSerialChannel::Configure(IMessageSink* pOwner, int nPort, int nBaud, char cParity, int nDataBits,
+                              int nStopBits, unsigned nEventMask, int nBufferSize)
+{
+    // The reader reads the owner and the limit; they must not change under it.
+    if (m_bOpen)
+        return CHANNEL_FAILED;
+    m_pOwner = pOwner;
+    m_nPort = nPort;
+    m_nBaud = nBaud;
+    m_cParity = cParity;
+    m_nDataBits = nDataBits;
+    m_nStopBits = nStopBits;
+    m_nEventMask = nEventMask;
+    m_nReadLimit = (nBufferSize > 0 && nBufferSize < kReadLimit) ? nBufferSize : kReadLimit;
+    m_bConfigured = true;
+    return CHANNEL_OK;
+}
+
+int CSerialChannel::Open()
+{
+    if (!m_bConfigured || m_bOpen)
+        return CHANNEL_FAILED;
+
+    // The line is always 8 data bits and 1 stop bit; only baud and parity reach it.
+    CTermiosSettings settings;
+    if (BuildTermios(m_nBaud, m_cParity, settings) != TERMIOS_OK)
+        return CHANNEL_FAILED;
+
+    m_strDevicePath = PortDevicePath(m_nPort);
+    if (m_strDevicePath.empty())
+        return CHANNEL_NO_PORT;
+    int nFd = open(m_strDevicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (nFd < 0)
+        return CHANNEL_NO_PORT;
+    // Missing hardware or a line another program holds count as no port.
+    if (!CheckSerialDevice(nFd) || flock(nFd, LOCK_EX | LOCK_NB) != 0)
+    {
+        close(nFd);
+        return CHANNEL_NO_PORT;
+    }
+    ioctl(nFd, TIOCEXCL);
+
+    // Settings are applied step by step and a refused step is not fatal. Parity comes last and
+    // on its own: pseudo-terminals refuse it, and the raw mode must hold regardless.
+    const termios plain = BuildTermiosWithoutParity(settings.tio);
+    if (tcsetattr(nFd, TCSANOW, &plain) == 0)
+    {
+        if (settings.nCustomBaud != 0)
+            WriteCustomBaud(nFd, settings.nCustomBaud);
+        if ((settings.tio.c_cflag & PARENB) != 0)
+        {
+            termios withParity;
+            if (tcgetattr(nFd, &withParity) == 0)
+            {
+                withParity.c_cflag |= settings.tio.c_cflag & (PARENB | PARODD | CMSPAR);
+                tcsetattr(nFd, TCSANOW, &withParity);
+            }
+        }
+        int nLines = TIOCM_RTS;
+        ioctl(nFd, TIOCMBIS, &nLines);
+    }
+    tcflush(nFd, TCIOFLUSH);
+
+    m_nWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_nWakeFd < 0)
+    {
+        ioctl(nFd, TIOCNXCL);
+        close(nFd);
+        return CHANNEL_FAILED;
+    }
+    m_nFd = nFd;
+    m_bHungUp = false;
+    m_bOpen = true;
+    try
+    {
+        m_reader = std::thread(&CSerialChannel::ReaderThread, this);
+    }
+    catch (const std::system_error&)
+    {
+        m_bOpen = false;
+        ioctl(m_nFd, TIOCNXCL);
+        close(m_nFd);
+        close(m_nWakeFd);
+        m_nFd = -1;
+        m_nWakeFd = -1;
+        return CHANNEL_FAILED;
+    }
+    return CHANNEL_OK;
+}
+
+int CSerialChannel::Close()
+{
+    if (!m_bOpen)
+        return CHANNEL_OK;
+    const std::uint64_t nOne = 1;
+    while (write(m_nWakeFd, &nOne, sizeof nOne) < 0 && errno == EINTR)
+    {
+    }
+    if (m_reader.joinable())
+        m_reader.join();
+    ioctl(m_nFd, TIOCNXCL);
+    close(m_nFd);
+    close(m_nWakeFd);
+    m_nFd = -1;
+    m_nWakeFd = -1;
+    m_bOpen = false;
+    return CHANNEL_OK;
+}
+
+int CSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
+{
+    if (!m_bOpen || nCount < 0 || (pBytes == nullptr && nCount > 0))
+        return 0;
+
+    // Bounded by the time the bytes need on the wire (12 bit times each, generously) plus a
+    // second, so a stuck line cannot hold the window thread for long.
+    const long long nBaud = std::max(m_nBaud, 1);
+    const long long nBudgetMs = 1000 + (static_cast<long long>(nCount) * 12 * 1000) / nBaud;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nBudgetMs);
+
+    int nDone = 0;
+    while (nDone < nCount)
+    {
+        ssize_t nWritten = write(m_nFd, pBytes + nDone, static_cast<std::size_t>(nCount - nDone));
+        if (nWritten > 0)
+        {
+            nDone += static_cast<int>(nWritten);
+            continue;
+        }
+        if (nWritten < 0 && errno == EINTR)
+            continue;
+        if (nWritten < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return 0;
+        auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (remaining.count() <= 0)
+            return 0;
+        pollfd out{m_nFd, POLLOUT, 0};
+        int nReady = poll(&out, 1, static_cast<int>(std::min<long long>(remaining.count(), 1000)));
+        if (nReady < 0 && errno != EINTR)
+            return 0;
+        if (nReady > 0 && (out.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+            return 0;
+    }
+    return 1;
+}
+
+void CSerialChannel::AdvanceChunk()
+{
+    std::lock_guard<std::mutex> lock(m_mutexQueue);
+    if (m_queue.empty())
+    {
+        m_abCurrent.clear();
+        return;
+    }
+    m_abCurrent = std::move(m_queue.front());
+    m_queue.pop_front();
+}
+
+int CSerialChannel::BytesAvailable() const
+{
+    return static_cast<int>(m_abCurrent.size());
+}
+
+int CSerialChannel::CopyReceived(std::uint8_t* pDestination, int nCapacity) const
+{
+    if (m_abCurrent.empty() || pDestination == nullptr || nCapacity <= 0)
+        return -1;
+    const int nCount = std::min(static_cast<int>(m_abCurrent.size()), nCapacity);
+    std::memcpy(pDestination, m_abCurrent.data(), static_cast<std::size_t>(nCount));
+    return nCount;
+}
+
+void CSerialChannel::ReaderThread()
+{
+    std::vector<std::uint8_t> abChunk;
+    for (;;)
+    {
+        abChunk.clear();
+        abChunk.reserve(static_cast<std::size_t>(m_nReadLimit));
+        const bool bContinue = ReadChunk(abChunk);
+        if (!abChunk.empty())
+            QueueChunk(std::move(abChunk));
+        abChunk = {};
+        if (!bContinue)
+            break;
+    }
+}
+
+bool CSerialChannel::ReadChunk(std::vector<std::uint8_t>& abChunk)
+{
+    std::uint8_t abBuffer[kReadLimit];
+    int nEmptyReads = 0;
+    ChunkEnd end = CHUNK_DONE;
+    for (;;)
+    {
+        pollfd fds[2] = {{m_nFd, POLLIN, 0}, {m_nWakeFd, POLLIN, 0}};
+        // The first byte is awaited without limit; after it, 30 ms of silence end the read.
+        const int nReady = poll(fds, 2, abChunk.empty() ? -1 : kGapMs);
+        if (nReady < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            end = CHUNK_HANGUP;
+            break;
+        }
+        if ((fds[1].revents & POLLIN) != 0)
+        {
+            end = CHUNK_STOP;
+            break;
+        }
+        if (nReady == 0)
+        {
+            end = CHUNK_DONE;
+            break;
+        }
+        if ((fds[0].revents & POLLIN) != 0)
+        {
+            const std::size_t nRoom = static_cast<std::size_t>(m_nReadLimit) - abChunk.size();
+            const ssize_t nRead = read(m_nFd, abBuffer, nRoom);
+            if (nRead > 0)
+            {
+                nEmptyReads = 0;
+                abChunk.insert(abChunk.end(), abBuffer, abBuffer + nRead);
+                if (abChunk.size() >= static_cast<std::size_t>(m_nReadLimit))
+                {
+                    end = CHUNK_DONE;
+                    break;
+                }
+                continue;
+            }
+            if (nRead < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+                continue;
+            if (nRead < 0 || (fds[0].revents & (POLLHUP | POLLERR)) != 0 || ++nEmptyReads >= kMaxEmptyReads)
+            {
+                end = CHUNK_HANGUP;
+                break;
+            }
+            continue;
+        }
+        if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        {
+            end = CHUNK_HANGUP;
+            break;
+        }
+    }
+
+    if (end == CHUNK_STOP)
+        return false;
+    if (end == CHUNK_HANGUP)
+    {
+        // The descriptor will stay readable-with-error for good: stop watching it and wait for
+        // Close. A new Open (after the device is back) starts afresh.
+        m_bHungUp = true;
+        if (!abChunk.empty())
+            QueueChunk(std::move(abChunk));
+        abChunk.clear();
+        WaitForWake(m_nWakeFd);
+        return false;
+    }
+    return true;
+}
+
+void CSerialChannel::QueueChunk(std::vector<std::uint8_t> abChunk)
+{
+    CChannelMessage message;
+    message.nMessage = WM_SERIAL_DATA;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexQueue);
+        m_queue.push_back(std::move(abChunk));
+    }
+    if (m_pOwner != nullptr)
+        m_pOwner->PostChannelMessage(std::move(message));
+}
+
+} // namespace relvane

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "transport/ChannelMessage.h"
+#include "transport/ISerialChannel.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace relvane
+{
+
+// The serial line on a POSIX terminal. Open maps the COM number to a device (SerialPortMap),
+// sets raw 8-bit, 1-stop-bit mode with the chosen baud and parity, holds RTS on and starts the
+// reader thread. The reader ends a chunk after 30 ms of silence or at the read limit (512),
+// queues it and posts one WM_SERIAL_DATA; the window thread takes the chunks one by one with
+// AdvanceChunk. Chunks stay queued across Close and Open so that every posted notification
+// still finds its own bytes.
+class CSerialChannel final : public ISerialChannel
+{
+public:
+    static constexpr int kReadLimit = 512;
+    static constexpr int kGapMs = 30;
+
+    CSerialChannel();
+    ~CSerialChannel() override;
+    CSerialChannel(const CSerialChannel&) = delete;
+    CSerialChannel& operator=(const CSerialChannel&) = delete;
+
+    int Configure(IMessageSink* pOwner, int nPort, int nBaud, char cParity, int nDataBits, int nStopBits,
+                  unsigned nEventMask, int nBufferSize) override;
+    int Open() override;
+    int Close() override;
+    int Write(const std::uint8_t* pBytes, int nCount) override;
+
+    void AdvanceChunk() override;
+    int BytesAvailable() const override;
+    int CopyReceived(std::uint8_t* pDestination, int nCapacity) const override;
+
+    bool IsOpen() const { return m_bOpen; }
+    // Device the last Open used (empty before the first one).
+    const std::string& DevicePath() const { return m_strDevicePath; }
+    // True once the reader saw the device go away (hang-up, unplugged adapter); cleared by Open.
+    bool IsHungUp() const { return m_bHungUp.load(); }
+
+private:
+    void ReaderThread();
+    // Waits for the device or the wake-up descriptor; false when the reader must end.
+    bool ReadChunk(std::vector<std::uint8_t>& abChunk);
+    void QueueChunk(std::vector<std::uint8_t> abChunk);
+
+    IMessageSink* m_pOwner = nullptr;
+    int m_nPort = 0;
+    int m_nBaud = 9600;
+    char m_cParity = 'N';
+    int m_nDataBits = 8;
+    int m_nStopBits = 1;
+    unsigned m_nEventMask = 0;
+    int m_nReadLimit = kReadLimit;
+    bool m_bConfigured = false;
+    bool m_bOpen = false;
+    std::string m_strDevicePath;
+
+    int m_nFd = -1;
+    int m_nWakeFd = -1; // eventfd: Close wakes the reader through it
+    std::atomic<bool> m_bHungUp{false};
+    std::thread m_reader;
+
+    mutable std::mutex m_mutexQueue;
+    std::deque<std::vector<std::uint8_t>> m_queue;
+    std::vector<std::uint8_t> m_abCurrent; // window thread only
+};
+
+} // namespace relvane
