@@ -1,7 +1,6 @@
 #include "RunScript.h"
 
 #include <gtest/gtest.h>
-
 #include <sstream>
 
 using relvane::CScriptStep;

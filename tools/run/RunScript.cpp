@@ -49,9 +49,11 @@ std::string CheckSet(const std::vector<std::string>& args)
         return "set parity takes None, Odd, Even, Mark or Space";
     }
     if (name == "timeout" || name == "interval" || name == "udpinterval")
-        return nValues == 1 && IsNumber(args[1], 0, 65535) ? "" : "set " + name + " takes milliseconds (0-65535)";
+        return nValues == 1 && IsNumber(args[1], 0, 65535) ? ""
+                                                           : "set " + name + " takes milliseconds (0-65535)";
     if (name == "address")
-        return nValues == 3 && IsNumber(args[1], 0, 255) && IsNumber(args[2], 0, 255) && IsNumber(args[3], 0, 255)
+        return nValues == 3 && IsNumber(args[1], 0, 255) && IsNumber(args[2], 0, 255) &&
+                       IsNumber(args[3], 0, 255)
                    ? ""
                    : "set address takes ADDRESS CPU GROUP (each 0-255)";
     if (name == "limit")
@@ -71,10 +73,9 @@ std::string CheckAnswer(const std::vector<std::string>& args)
         return "answer needs a form name";
     const std::string& form = args[0];
     static const std::map<std::string, std::pair<std::size_t, std::size_t>> kArity = {
-        {"clock", {2, 3}},        {"generalcommand", {3, 4}}, {"disturbance", {5, 5}},
-        {"custom", {1, 100000}},  {"genericdata", {1, 1}},    {"genericid", {1, 1}},
-        {"serial", {0, 100000}},  {"address", {3, 3}},        {"limit", {2, 2}},
-        {"interval", {1, 1}},     {"ip", {3, 3}},
+        {"clock", {2, 3}},       {"generalcommand", {3, 4}}, {"disturbance", {5, 5}}, {"custom", {1, 100000}},
+        {"genericdata", {1, 1}}, {"genericid", {1, 1}},      {"serial", {0, 100000}}, {"address", {3, 3}},
+        {"limit", {2, 2}},       {"interval", {1, 1}},       {"ip", {3, 3}},
     };
     const auto found = kArity.find(form);
     if (found == kArity.end())
@@ -141,9 +142,11 @@ bool ParseRunScript(std::istream& input, std::vector<CScriptStep>& steps, std::s
 
         std::string strProblem;
         if (step.strVerb == "command")
-            strProblem = step.args.size() == 1 && IsNumber(step.args[0], 0, 65535) ? "" : "command takes one id";
+            strProblem =
+                step.args.size() == 1 && IsNumber(step.args[0], 0, 65535) ? "" : "command takes one id";
         else if (step.strVerb == "wait")
-            strProblem = step.args.size() == 1 && IsNumber(step.args[0], 0, 86400000) ? "" : "wait takes milliseconds";
+            strProblem =
+                step.args.size() == 1 && IsNumber(step.args[0], 0, 86400000) ? "" : "wait takes milliseconds";
         else if (step.strVerb == "set")
             strProblem = CheckSet(step.args);
         else if (step.strVerb == "answer")

@@ -12,8 +12,8 @@ namespace relvane
 struct CScriptStep
 {
     int nLine = 0;
-    std::string strVerb;            // command, set, answer, generic, wait
-    std::vector<std::string> args;  // the words after the verb
+    std::string strVerb;           // command, set, answer, generic, wait
+    std::vector<std::string> args; // the words after the verb
 };
 
 // Reads a whole script. On the first bad line returns false with a message naming the line.
