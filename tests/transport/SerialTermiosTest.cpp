@@ -1,6 +1,7 @@
 #include "transport/SerialTermios.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace relvane
 {
@@ -13,7 +14,13 @@ struct CParityCase
 {
     char cParity;
     tcflag_t nExpected;
+    const char* pszName;
 };
+
+void PrintTo(const CParityCase& test, std::ostream* pOut)
+{
+    *pOut << test.pszName;
+}
 
 class ParityFlags : public ::testing::TestWithParam<CParityCase>
 {
@@ -45,11 +52,12 @@ TEST_P(ParityFlags, EachLetterGivesItsFlagsOnARawEightBitLine)
     EXPECT_EQ(plain.c_cflag & ~kParityBits, tio.c_cflag & ~kParityBits);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllLetters, ParityFlags,
-                         ::testing::Values(CParityCase{'N', 0}, CParityCase{'O', PARENB | PARODD},
-                                           CParityCase{'E', PARENB},
-                                           CParityCase{'M', PARENB | PARODD | CMSPAR},
-                                           CParityCase{'S', PARENB | CMSPAR}, CParityCase{'e', PARENB}));
+INSTANTIATE_TEST_SUITE_P(
+    AllLetters, ParityFlags,
+    ::testing::Values(CParityCase{'N', 0, "None"}, CParityCase{'O', PARENB | PARODD, "Odd"},
+                      CParityCase{'E', PARENB, "Even"}, CParityCase{'M', PARENB | PARODD | CMSPAR, "Mark"},
+                      CParityCase{'S', PARENB | CMSPAR, "Space"}, CParityCase{'e', PARENB, "LowerCaseEven"}),
+    [](const ::testing::TestParamInfo<CParityCase>& param) { return param.param.pszName; });
 
 TEST(BuildTermios, EveryRateOfTheSettingsFormIsAccepted)
 {
