@@ -285,12 +285,17 @@ void CNetworkChannel::TcpListenerThread()
     while (m_bTcpRun)
     {
         const int nReady = WaitReadable(nListen, m_nTcpWakeFd, kStepMs);
-        if (nReady == kStopRequested)
+        if (nReady == kStopRequested || nReady < 0)
             break;
-        if (nReady <= 0)
+        if (nReady == 0)
             continue;
         nConnection = accept4(nListen, nullptr, nullptr, SOCK_CLOEXEC);
         if (nConnection >= 0)
+            break;
+        // Out of descriptors and the like: the connection stays queued and the socket readable,
+        // so wait a step instead of spinning.
+        if (errno != EINTR && errno != ECONNABORTED && errno != EAGAIN && errno != EWOULDBLOCK &&
+            WaitReadable(-1, m_nTcpWakeFd, kStepMs) == kStopRequested)
             break;
     }
     // One start serves one connection: the listening socket goes now, so a second relay is
