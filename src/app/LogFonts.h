@@ -1,0 +1,10 @@
+#pragma once
+
+namespace relvane
+{
+
+// The log asks for "宋体"; where it is missing, an installed CJK font stands in for it so that
+// Chinese renders (WenQuanYi Zen Hei on Debian).
+void InstallLogFontFallbacks();
+
+} // namespace relvane

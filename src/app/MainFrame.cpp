@@ -1,0 +1,436 @@
+#include "app/MainFrame.h"
+
+#include "app/AboutDialog.h"
+#include "app/CommandTable.h"
+#include "app/FindReplaceDialog.h"
+#include "app/LogEdit.h"
+#include "app/ToolbarIcons.h"
+#include "session/RelvaneView.h"
+#include "session/SessionCommands.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace relvane
+{
+
+namespace
+{
+
+// Panes of the status bar after the message pane, left to right, with their texts before the
+// first update (each pane as wide as that text).
+const struct
+{
+    int nId;
+    const char16_t* pszInitial;
+} kPanes[] = {
+    {ID_INDICATOR_ADDRESS, u"装置地址       "}, {ID_INDICATOR_CPU, u"CPU号       "},
+    {ID_INDICATOR_PORT, u"串口    "},           {ID_INDICATOR_BAUD, u"波特率      "},
+    {ID_INDICATOR_PARITY, u"校验  "},
+};
+
+constexpr int kToolBarOrder[] = {IDR_MAINFRAME, IDR_TOOLBAR_94, IDR_TOOLBAR_103, IDR_TOOLBAR_ETH};
+
+// Printed logs keep half an inch (720 twips) on every side.
+void SetLogMargins(QPrinter& printer)
+{
+    printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent) : QMainWindow(pParent), m_view(view)
+{
+    setObjectName(QStringLiteral("mainFrame"));
+    m_pEdit = new CLogEdit(this);
+    m_pEdit->setObjectName(QStringLiteral("logEdit"));
+    m_pEdit->setDocument(m_view.LogDocument());
+    m_view.PrepareLog();
+    setCentralWidget(m_pEdit);
+    m_pFind = new CFindReplaceDialog(*m_pEdit, this);
+
+    m_pUpdateTimer = new QTimer(this);
+    m_pUpdateTimer->setSingleShot(true);
+    m_pUpdateTimer->setInterval(0);
+    connect(m_pUpdateTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
+    // Idle-time refresh of the buttons and panes, for states the channels change on their own.
+    m_pIdleTimer = new QTimer(this);
+    m_pIdleTimer->setInterval(250);
+    connect(m_pIdleTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
+    m_pIdleTimer->start();
+
+    CreateActions();
+    CreateToolBars();
+    CreateStatusBar();
+    SwitchMode(m_view.Mode());
+
+    connect(&m_view, &CRelvaneView::StateChanged, this, &CMainFrame::ScheduleUpdate);
+    connect(m_pEdit, &CLogEdit::CommandChosen, this, &CMainFrame::OnCommand);
+    connect(m_pEdit, &QTextEdit::selectionChanged, this, &CMainFrame::ScheduleUpdate);
+    connect(m_pEdit, &QTextEdit::undoAvailable, this, &CMainFrame::ScheduleUpdate);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::ScheduleUpdate);
+    connect(&m_view.Log(), &CLogDocument::Appended, this,
+            [this]
+            {
+                // New entries arrive at the end; keep them in view.
+                m_pEdit->moveCursor(QTextCursor::End);
+                m_pEdit->ensureCursorVisible();
+            });
+
+    UpdateTitle();
+    resize(900, 600);
+}
+
+CMainFrame::~CMainFrame()
+{
+    // The document belongs to the session, which outlives the window.
+    m_pEdit->setDocument(nullptr);
+}
+
+void CMainFrame::CreateActions()
+{
+    for (const CCommandText& text : CommandTexts())
+    {
+        auto* pAction = new QAction(text.strCaption, this);
+        const int nId = text.nId;
+        pAction->setData(nId);
+        pAction->setObjectName(QStringLiteral("cmd_%1").arg(nId));
+        pAction->setStatusTip(text.strPrompt);
+        pAction->setToolTip(text.strToolTip);
+        pAction->setProperty("noToolTip", text.strToolTip.isEmpty());
+        pAction->setCheckable(text.bCheckable);
+        pAction->setIcon(CommandIcon(nId));
+        pAction->setIconVisibleInMenu(false);
+        if (!text.shortcuts.isEmpty())
+        {
+            pAction->setShortcuts(text.shortcuts);
+            pAction->setShortcutContext(Qt::WindowShortcut);
+        }
+        connect(pAction, &QAction::triggered, this, [this, nId] { OnCommand(nId); });
+        // Every command belongs to the window so that its keys work in every mode.
+        addAction(pAction);
+        m_actions[nId] = pAction;
+    }
+}
+
+void CMainFrame::CreateToolBars()
+{
+    for (const int nToolbar : kToolBarOrder)
+    {
+        auto* pBar = new QToolBar(this);
+        pBar->setObjectName(QStringLiteral("toolbar_%1").arg(nToolbar));
+        pBar->setIconSize(QSize(16, 16));
+        pBar->setMovable(true);
+        pBar->setFloatable(true);
+        pBar->setAllowedAreas(Qt::AllToolBarAreas);
+        pBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        for (const int nId : ToolbarButtons(nToolbar))
+        {
+            if (nId == 0)
+            {
+                pBar->addSeparator();
+                continue;
+            }
+            QAction* pAction = Action(nId);
+            pBar->addAction(pAction);
+            if (QWidget* pButton = pBar->widgetForAction(pAction))
+            {
+                pButton->setObjectName(QStringLiteral("button_%1").arg(nId));
+                pButton->installEventFilter(this);
+                if (auto* pToolButton = qobject_cast<QToolButton*>(pButton))
+                    pToolButton->setAutoRaise(true);
+            }
+        }
+        addToolBar(Qt::TopToolBarArea, pBar);
+        m_toolBars[nToolbar] = pBar;
+    }
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* pBar = statusBar();
+    auto* pMessage = new QLabel(QStringLiteral("就绪"), pBar);
+    pMessage->setObjectName(QStringLiteral("pane_0"));
+    pBar->addWidget(pMessage, 1);
+    m_panes[ID_INDICATOR_MESSAGE] = pMessage;
+    for (const auto& pane : kPanes)
+    {
+        const QString strInitial = QString::fromUtf16(pane.pszInitial);
+        auto* pLabel = new QLabel(strInitial, pBar);
+        pLabel->setObjectName(QStringLiteral("pane_%1").arg(pane.nId));
+        pLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pLabel->setMinimumWidth(QFontMetrics(pLabel->font()).horizontalAdvance(strInitial) + 8);
+        pBar->addPermanentWidget(pLabel);
+        m_panes[pane.nId] = pLabel;
+    }
+}
+
+void CMainFrame::SwitchMode(int nMode)
+{
+    // A fresh menu bar for the mode; the previous one goes with its menus.
+    auto* pBar = new QMenuBar(this);
+    for (const CMenuPopup& popup : ModeMenu(nMode))
+    {
+        if (popup.nCommandId != 0)
+        {
+            pBar->addAction(Action(popup.nCommandId));
+            continue;
+        }
+        QMenu* pMenu = pBar->addMenu(popup.strTitle);
+        for (const int nId : popup.items)
+        {
+            if (nId == 0)
+                pMenu->addSeparator();
+            else
+                pMenu->addAction(Action(nId));
+        }
+        connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    }
+    setMenuBar(pBar);
+    for (const auto& [nToolbar, pToolBar] : m_toolBars)
+        pToolBar->setVisible(ToolbarVisibleInMode(nToolbar, nMode));
+    m_nShownMode = nMode;
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnCommand(int nId)
+{
+    if (m_view.OnCommand(nId))
+    {
+        ScheduleUpdate();
+        return;
+    }
+    if (nId == ID_MODE_94 || nId == ID_MODE_103 || nId == ID_MODE_ETH103)
+    {
+        SwitchMode(m_view.Mode());
+        return;
+    }
+    if (QueryCommand(nId).bEnabled)
+        OnFrameCommand(nId);
+    ScheduleUpdate();
+}
+
+bool CMainFrame::OnFrameCommand(int nId)
+{
+    switch (nId)
+    {
+    case ID_FILE_NEW:
+        OnFileNew();
+        return true;
+    case ID_FILE_PRINT:
+        OnFilePrint();
+        return true;
+    case ID_FILE_PRINT_PREVIEW:
+        OnFilePrintPreview();
+        return true;
+    case ID_FILE_PRINT_SETUP:
+        OnFilePrintSetup();
+        return true;
+    case ID_APP_EXIT:
+        close();
+        return true;
+    case ID_APP_ABOUT:
+        OnAbout();
+        return true;
+    case ID_EDIT_UNDO:
+        m_pEdit->undo();
+        return true;
+    case ID_EDIT_CUT:
+        m_pEdit->cut();
+        return true;
+    case ID_EDIT_COPY:
+        m_pEdit->copy();
+        return true;
+    case ID_EDIT_PASTE:
+        m_pEdit->paste();
+        return true;
+    case ID_EDIT_SELECT_ALL:
+        m_pEdit->selectAll();
+        return true;
+    case ID_EDIT_FIND:
+        m_pFind->OpenFind();
+        return true;
+    case ID_EDIT_REPLACE:
+        m_pFind->OpenReplace();
+        return true;
+    case ID_EDIT_REPEAT:
+        m_pFind->FindNext();
+        return true;
+    case ID_VIEW_STATUS_BAR:
+        statusBar()->setVisible(!statusBar()->isVisible());
+        UpdateCommandStates();
+        return true;
+    default:
+        return false;
+    }
+}
+
+CCommandState CMainFrame::QueryCommand(int nId) const
+{
+    const CCommandState viewState = m_view.QueryCommand(nId);
+    if (viewState.bHandled)
+        return viewState;
+    CCommandState state;
+    state.bHandled = true;
+    switch (nId)
+    {
+    case ID_MODE_94:
+    case ID_MODE_103:
+    case ID_MODE_ETH103:
+        state.bEnabled = true;
+        state.bChecked = m_view.Mode() == nId - ID_MODE_94;
+        break;
+    case ID_FILE_NEW:
+    case ID_FILE_PRINT:
+    case ID_FILE_PRINT_PREVIEW:
+    case ID_FILE_PRINT_SETUP:
+    case ID_APP_EXIT:
+    case ID_APP_ABOUT:
+    case ID_EDIT_SELECT_ALL:
+    case ID_EDIT_FIND:
+    case ID_EDIT_REPLACE:
+    case ID_EDIT_REPEAT:
+        state.bEnabled = true;
+        break;
+    case ID_EDIT_UNDO:
+        state.bEnabled = m_pEdit->document()->isUndoAvailable() && !m_pEdit->isReadOnly();
+        break;
+    case ID_EDIT_CUT:
+        state.bEnabled = m_pEdit->textCursor().hasSelection() && !m_pEdit->isReadOnly();
+        break;
+    case ID_EDIT_COPY:
+        state.bEnabled = m_pEdit->textCursor().hasSelection();
+        break;
+    case ID_EDIT_PASTE:
+        state.bEnabled = m_pEdit->canPaste();
+        break;
+    case ID_VIEW_STATUS_BAR:
+        state.bEnabled = true;
+        state.bChecked = !statusBar()->isHidden();
+        break;
+    default:
+        // No handler anywhere (the log has no embedded objects, files are not yet kept): disabled.
+        state.bHandled = false;
+        break;
+    }
+    return state;
+}
+
+void CMainFrame::UpdateCommandStates()
+{
+    for (const auto& [nId, pAction] : m_actions)
+    {
+        const CCommandState state = QueryCommand(nId);
+        pAction->setEnabled(state.bEnabled);
+        if (pAction->isCheckable())
+            pAction->setChecked(state.bChecked);
+    }
+    for (const auto& [nId, pLabel] : m_panes)
+    {
+        if (nId == ID_INDICATOR_MESSAGE)
+            continue;
+        const QString strText = QString::fromStdString(m_view.PaneText(nId));
+        if (pLabel->text() != strText)
+            pLabel->setText(strText);
+    }
+}
+
+void CMainFrame::ScheduleUpdate()
+{
+    m_pUpdateTimer->start();
+}
+
+QAction* CMainFrame::Action(int nId) const
+{
+    const auto it = m_actions.find(nId);
+    return it != m_actions.end() ? it->second : nullptr;
+}
+
+QToolBar* CMainFrame::ToolBar(int nToolbar) const
+{
+    const auto it = m_toolBars.find(nToolbar);
+    return it != m_toolBars.end() ? it->second : nullptr;
+}
+
+QLabel* CMainFrame::Pane(int nPaneId) const
+{
+    const auto it = m_panes.find(nPaneId);
+    return it != m_panes.end() ? it->second : nullptr;
+}
+
+bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    // Buttons of commands without a tool tip show none (Qt would fall back to the caption).
+    if (pEvent->type() == QEvent::ToolTip)
+    {
+        if (auto* pButton = qobject_cast<QToolButton*>(pWatched))
+        {
+            if (pButton->defaultAction() && pButton->defaultAction()->property("noToolTip").toBool())
+                return true;
+        }
+    }
+    return QMainWindow::eventFilter(pWatched, pEvent);
+}
+
+void CMainFrame::OnFileNew()
+{
+    // A new log never asks to save the old one: the text goes, the session stays.
+    m_view.Log().Clear();
+    m_view.PrepareLog();
+    m_pEdit->document()->clearUndoRedoStacks();
+    UpdateTitle();
+}
+
+void CMainFrame::OnFilePrint()
+{
+    QPrinter printer;
+    SetLogMargins(printer);
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("打印"));
+    if (dialog.exec() == QDialog::Accepted)
+        m_pEdit->document()->print(&printer);
+}
+
+void CMainFrame::OnFilePrintPreview()
+{
+    QPrinter printer;
+    SetLogMargins(printer);
+    QPrintPreviewDialog dialog(&printer, this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* pPrinter) { m_pEdit->document()->print(pPrinter); });
+    dialog.exec();
+}
+
+void CMainFrame::OnFilePrintSetup()
+{
+    QPrinter printer;
+    QPageSetupDialog dialog(&printer, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnAbout()
+{
+    CAboutDialog dialog(this);
+    dialog.exec();
+}
+
+void CMainFrame::UpdateTitle()
+{
+    setWindowTitle(QStringLiteral("无标题 - Relvane"));
+}
+
+} // namespace relvane

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <map>
+
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+
+namespace relvane
+{
+
+class CRelvaneView;
+class CLogEdit;
+class CFindReplaceDialog;
+struct CCommandState;
+
+// The workbench window: per-mode menu bar, four dockable toolbars, the status bar with its six
+// panes, the accelerators, and the log edit over the session's document. Commands go to the
+// session first; what it does not handle (mode switch, file, edit, view and help) is handled here.
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit CMainFrame(CRelvaneView& view, QWidget* pParent = nullptr);
+    ~CMainFrame() override;
+
+    // Routes a command by id as a menu item, toolbar button, accelerator or popup item would.
+    void OnCommand(int nId);
+    // Enabled and checked state of a command along the route: session, then window.
+    CCommandState QueryCommand(int nId) const;
+    // Refreshes every action's enabled and checked state and the status panes.
+    void UpdateCommandStates();
+
+    QAction* Action(int nId) const;
+    QToolBar* ToolBar(int nToolbar) const;
+    QLabel* Pane(int nPaneId) const;
+    CLogEdit* LogEdit() const { return m_pEdit; }
+    CFindReplaceDialog* FindDialog() const { return m_pFind; }
+    int ShownMode() const { return m_nShownMode; }
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
+private:
+    void CreateActions();
+    void CreateToolBars();
+    void CreateStatusBar();
+    // Loads the mode's menu and shows the mode's toolbars.
+    void SwitchMode(int nMode);
+    bool OnFrameCommand(int nId);
+    void ScheduleUpdate();
+    void OnFileNew();
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    void OnFilePrintSetup();
+    void OnAbout();
+    void UpdateTitle();
+
+    CRelvaneView& m_view;
+    CLogEdit* m_pEdit = nullptr;
+    CFindReplaceDialog* m_pFind = nullptr;
+    std::map<int, QAction*> m_actions;
+    std::map<int, QToolBar*> m_toolBars;
+    std::map<int, QLabel*> m_panes;
+    QTimer* m_pUpdateTimer = nullptr;
+    QTimer* m_pIdleTimer = nullptr;
+    int m_nShownMode = -1;
+};
+
+} // namespace relvane

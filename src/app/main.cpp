@@ -1,0 +1,109 @@
+#include "app/DemoChannels.h"
+#include "app/DemoSession.h"
+#include "app/DialogUserInterface.h"
+#include "app/LogFonts.h"
+#include "app/MainFrame.h"
+#include "session/RelvaneView.h"
+#include "transport/NetworkChannel.h"
+#include "transport/SerialChannel.h"
+#include "transport/SerialPortMap.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QStringList>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+using namespace relvane;
+
+namespace
+{
+
+QStringList ListPorts()
+{
+    QStringList ports;
+    for (const std::string& strPort : ListAvailablePorts())
+        ports << QString::fromStdString(strPort);
+    return ports;
+}
+
+// Hidden options for demonstrations and screenshots:
+//   --demo-mode 94|103|eth   run on the demonstration relay (no device, no network traffic)
+//   --screenshot FILE        save the window as a PNG after the demonstration and quit
+struct COptions
+{
+    bool bDemo = false;
+    int nDemoMode = 0;
+    QString strScreenshot;
+    bool bValid = true;
+};
+
+COptions ParseOptions(const QStringList& args)
+{
+    COptions options;
+    for (qsizetype i = 1; i < args.size(); ++i)
+    {
+        if (args[i] == QStringLiteral("--demo-mode") && i + 1 < args.size())
+        {
+            options.bDemo = ParseDemoMode(args[++i], options.nDemoMode);
+            options.bValid = options.bValid && options.bDemo;
+        }
+        else if (args[i] == QStringLiteral("--screenshot") && i + 1 < args.size())
+            options.strScreenshot = args[++i];
+    }
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Relvane"));
+    InstallLogFontFallbacks();
+
+    const COptions options = ParseOptions(QApplication::arguments());
+    if (!options.bValid)
+    {
+        std::fputs("relvane: --demo-mode takes 94, 103 or eth\n", stderr);
+        return 2;
+    }
+
+    CDialogUserInterface ui(&ListPorts);
+    CDemoSerialChannel* pDemoSerial = nullptr;
+    std::unique_ptr<ISerialChannel> pSerial;
+    std::unique_ptr<INetworkChannel> pNetwork;
+    if (options.bDemo)
+    {
+        auto pDemo = std::make_unique<CDemoSerialChannel>();
+        pDemoSerial = pDemo.get();
+        pSerial = std::move(pDemo);
+        pNetwork = std::make_unique<CDemoNetworkChannel>();
+    }
+    else
+    {
+        pSerial = std::make_unique<CSerialChannel>();
+        pNetwork = std::make_unique<CNetworkChannel>();
+    }
+    CRelvaneView view(std::move(pSerial), std::move(pNetwork), ui);
+    CMainFrame frame(view);
+    ui.SetParentWidget(&frame);
+    frame.show();
+
+    if (pDemoSerial != nullptr)
+        StartDemo(frame, *pDemoSerial, options.nDemoMode);
+    if (!options.strScreenshot.isEmpty())
+    {
+        QTimer::singleShot(2500, &frame,
+                           [&frame, &options]
+                           {
+                               frame.UpdateCommandStates();
+                               if (!frame.grab().save(options.strScreenshot, "PNG"))
+                                   std::fprintf(stderr, "relvane: cannot write %s\n",
+                                                qPrintable(options.strScreenshot));
+                               QApplication::quit();
+                           });
+    }
+    return QApplication::exec();
+}
