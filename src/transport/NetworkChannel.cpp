@@ -9,6 +9,7 @@
 #include <ctime>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <system_error>
@@ -248,6 +249,7 @@ int CNetworkChannel::WaitReadable(int nFd, int nWakeFd, int nTimeoutMs)
 
 void CNetworkChannel::TcpListenerThread()
 {
+    pthread_setname_np(pthread_self(), "relvane-tcp");
     const int nPort = m_nLocalTcpPort;
     const int nListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (nListen < 0)
@@ -352,6 +354,7 @@ void CNetworkChannel::TcpListenerThread()
 
 void CNetworkChannel::UdpSenderThread()
 {
+    pthread_setname_np(pthread_self(), "relvane-udp");
     // Whole seconds, as the interval has always been honoured; below one second: every second.
     const std::uint32_t nPeriodSeconds = std::max<std::uint32_t>(m_nUdpInterval / 1000, 1);
     const std::uint32_t nAddress = m_nTargetAddress;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -124,7 +125,7 @@ int CSerialChannel::Open()
     m_bOpen = true;
     try
     {
-        m_reader = std::thread(&CSerialChannel::ReaderThread, this);
+        m_reader = std::thread(&CSerialChannel::SerialReaderThread, this);
     }
     catch (const std::system_error&)
     {
@@ -222,8 +223,9 @@ int CSerialChannel::CopyReceived(std::uint8_t* pDestination, int nCapacity) cons
     return nCount;
 }
 
-void CSerialChannel::ReaderThread()
+void CSerialChannel::SerialReaderThread()
 {
+    pthread_setname_np(pthread_self(), "relvane-serial");
     std::vector<std::uint8_t> abChunk;
     for (;;)
     {

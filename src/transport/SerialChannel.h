@@ -48,7 +48,7 @@ public:
     bool IsHungUp() const { return m_bHungUp.load(); }
 
 private:
-    void ReaderThread();
+    void SerialReaderThread();
     // Waits for the device or the wake-up descriptor; false when the reader must end.
     bool ReadChunk(std::vector<std::uint8_t>& abChunk);
     void QueueChunk(std::vector<std::uint8_t> abChunk);
