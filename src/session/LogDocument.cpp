@@ -105,9 +105,11 @@ void CLogDocument::Flush()
     EditOutsideUndo(
         [this]
         {
+            // Positioned inside the edit block: a cursor placed outside one lays out its block,
+            // and that layout would stay with every entry's paragraph.
             QTextCursor cursor(&m_document);
-            cursor.movePosition(QTextCursor::End);
             cursor.beginEditBlock();
+            cursor.setPosition(m_document.characterCount() - 1);
             for (const CRun& run : m_runs)
                 cursor.insertText(run.strText, run.bAnnotation ? m_annotationFormat : m_textFormat);
             cursor.endEditBlock();

@@ -15,8 +15,12 @@ const Bytes kAnswer85 = {0x01, 0x85, 0x02, 0x03, 0xFF, 0xF5, 0xBC};
 // A valid frame built with the codec: address 1, code, data.
 Bytes Frame94(std::uint8_t nCode, Bytes abData)
 {
-    Bytes abFrame = {0x01, nCode, static_cast<std::uint8_t>(abData.size())};
-    abFrame.insert(abFrame.end(), abData.begin(), abData.end());
+    Bytes abFrame(abData.size() + 3);
+    abFrame[0] = 0x01;
+    abFrame[1] = nCode;
+    abFrame[2] = static_cast<std::uint8_t>(abData.size());
+    for (std::size_t i = 0; i < abData.size(); ++i)
+        abFrame[i + 3] = abData[i];
     const std::uint16_t nCrc = Crc16Arc(abFrame.data(), abFrame.size());
     abFrame.push_back(static_cast<std::uint8_t>(nCrc & 0xFF));
     abFrame.push_back(static_cast<std::uint8_t>(nCrc >> 8));
