@@ -11,8 +11,14 @@ class CCustomFrame;
 class CGenericList;
 
 // Everything the session asks of the user: the modal forms and the message boxes. Each Show*Form
-// opens its form filled with `fields`, returns true when it closed with "确定" (then `fields`
-// holds what the form yields) and false when it was cancelled (then the session ignores `fields`).
+// opens its form filled with `fields` and returns true when it closed with "确定", `fields` then
+// holding what the form yields, or false when it was cancelled.
+//
+// The settings forms, the clock form and the general-command and disturbance forms get a copy:
+// after a cancel the session ignores it. The custom-frame and the two generic forms get the
+// session's own kept state (frame, list and fields) and change it as their buttons do: "计算校验和",
+// "添加" and "清除" take effect even when the form is cancelled afterwards.
+//
 // Calls come on the UI thread; an implementation for tests answers from a script and never blocks.
 class IUserInterface
 {
@@ -29,10 +35,9 @@ public:
     virtual bool ShowIntervalForm(CIntervalFields& fields) = 0;
     virtual bool ShowGeneralCommandForm(CGeneralCommandFields& fields) = 0;
     virtual bool ShowDisturbanceForm(CDisturbanceFields& fields) = 0;
-    // The form edits `frame` in place: OK stores the parsed text, "计算校验和" and "清除" change it
-    // even when the form is cancelled afterwards.
+    // OK stores the parsed text into `frame` (CCustomFrame::StoreText).
     virtual bool ShowCustomFrameForm(CCustomFrame& frame, CCustomFrameFields& fields) = 0;
-    // Both generic forms edit the one shared list in place ("添加" and "清除" stay after a cancel).
+    // Both generic forms edit the one list the codec shares between them.
     virtual bool ShowGenericDataForm(CGenericList& list, CGenericDataFields& fields) = 0;
     virtual bool ShowGenericIdentificationForm(CGenericList& list, CGenericIdentificationFields& fields) = 0;
     virtual bool ShowIpForm(CIpFields& fields) = 0;
