@@ -254,10 +254,8 @@ void CNetworkChannel::TcpListenerThread()
     const int nListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (nListen < 0)
     {
-        m_bTcpRun = false;
         // Reported, so that the session does not believe a listener is running.
-        PostStatus(NET_TCP_LISTEN_FAILED);
-        m_bTcpActive = false;
+        EndTcpThread(NET_TCP_LISTEN_FAILED);
         return;
     }
     // A restart right after a disconnect must not trip over the old connection's TIME_WAIT;
@@ -267,18 +265,14 @@ void CNetworkChannel::TcpListenerThread()
     const sockaddr_in local = BuildAddress(INADDR_ANY, nPort);
     if (bind(nListen, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
     {
-        m_bTcpRun = false;
-        PostStatus(NET_TCP_BIND_FAILED);
         close(nListen);
-        m_bTcpActive = false;
+        EndTcpThread(NET_TCP_BIND_FAILED);
         return;
     }
     if (listen(nListen, 1) != 0)
     {
-        m_bTcpRun = false;
-        PostStatus(NET_TCP_LISTEN_FAILED);
         close(nListen);
-        m_bTcpActive = false;
+        EndTcpThread(NET_TCP_LISTEN_FAILED);
         return;
     }
     PostStatus(NET_TCP_LISTENING);
@@ -305,9 +299,7 @@ void CNetworkChannel::TcpListenerThread()
     close(nListen);
     if (nConnection < 0)
     {
-        m_bTcpRun = false;
-        PostStatus(NET_TCP_LISTEN_STOPPED);
-        m_bTcpActive = false;
+        EndTcpThread(NET_TCP_LISTEN_STOPPED);
         return;
     }
     m_nConnectedSocket = nConnection;
@@ -340,7 +332,6 @@ void CNetworkChannel::TcpListenerThread()
         Post(std::move(message));
     }
 
-    m_bTcpRun = false;
     {
         std::lock_guard<std::mutex> lock(m_mutexConnection);
         m_nConnectedSocket = -1;
@@ -348,8 +339,16 @@ void CNetworkChannel::TcpListenerThread()
     if (m_bShutdownBeforeClose)
         shutdown(nConnection, SHUT_WR);
     close(nConnection);
-    PostStatus(NET_TCP_DISCONNECTED);
+    EndTcpThread(NET_TCP_DISCONNECTED);
+}
+
+void CNetworkChannel::EndTcpThread(int nStatus)
+{
+    // The thread counts as ended before its last notification goes out: a start command
+    // issued in answer to it then joins this thread instead of taking it for a running one.
+    m_bTcpRun = false;
     m_bTcpActive = false;
+    PostStatus(nStatus);
 }
 
 void CNetworkChannel::UdpSenderThread()
@@ -384,8 +383,8 @@ void CNetworkChannel::UdpSenderThread()
         close(nSocket);
     }
     m_bUdpRun = false;
-    PostStatus(NET_UDP_STOPPED);
     m_bUdpActive = false;
+    PostStatus(NET_UDP_STOPPED);
 }
 
 } // namespace relvane

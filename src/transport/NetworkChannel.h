@@ -56,6 +56,8 @@ public:
 
 private:
     void TcpListenerThread();
+    // Clears the run flag, marks the thread ended and posts its final status.
+    void EndTcpThread(int nStatus);
     void UdpSenderThread();
     // Builds one frame, sends it and posts WM_UDP_SENT with its bytes; bytes sent or -1.
     int SendUdpFrame(int nSocket, std::uint32_t nAddress, int nPort);
