@@ -1,6 +1,7 @@
 // Annotate: the plain-language description of a 103 frame that the log shows under its bytes.
 #include "iec103/Iec103Codec.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <iconv.h>
@@ -505,9 +506,13 @@ void CAnnotator::DataSet(const std::uint8_t* q, int nSize, int nNumber)
                 break;
             case 7:
             {
-                // Elements narrower than a float are padded with zero bytes, never read past.
+                // The four bytes from the element's start, also when the element is narrower (a
+                // width-2 by number-2 real holds its float in the first element); bytes past the
+                // chunk count as zero.
                 std::uint8_t abFloat[4] = {0, 0, 0, 0};
-                std::memcpy(abFloat, e, static_cast<std::size_t>(nSize < 4 ? nSize : 4));
+                const std::ptrdiff_t nLeft = m_pFrame + m_nCount - e;
+                if (nLeft > 0)
+                    std::memcpy(abFloat, e, static_cast<std::size_t>(nLeft < 4 ? nLeft : 4));
                 m_text.AppendFormat("%f", static_cast<double>(ReadFloat(abFloat)));
                 break;
             }

@@ -160,6 +160,25 @@ TEST(Iec103Annotate, GenericDataTextsAndTheirCut)
     EXPECT_EQ(strText.find(std::string(256, 'B')), std::string::npos);
 }
 
+// A float element narrower than four bytes is read as the four bytes from its start (as the
+// generic-data form stores R32.23 with width 2 and number 2); bytes past the chunk count as zero.
+TEST(Iec103Annotate, NarrowFloatElementsReadFourBytesFromTheirStart)
+{
+    EXPECT_EQ(Annotate(GenericData({0x01, 0x01, 0x01, 0x07, 0x02, 0x02, 0x00, 0x00, 0xC0, 0x3F}, 1))
+                  .find(kGenericDataHeader + "组号: 1      条目号: 1      实际值    1.500000    "),
+              0u);
+    // Width 3: the fourth byte is the last byte of the chunk.
+    auto frame = GenericData({0x01, 0x01, 0x01, 0x07, 0x03, 0x01, 0x00, 0x00, 0xC0}, 1);
+    frame.resize(frame.size() - 2);
+    frame.push_back(0x3F);
+    EXPECT_EQ(Annotate(frame), kGenericDataHeader + "组号: 1      条目号: 1      实际值    1.500000    \n");
+    // Width 1 at the very end: the two bytes past the chunk are not read.
+    frame = GenericData({0x01, 0x01, 0x01, 0x07, 0x01, 0x01, 0x00}, 1);
+    frame.resize(frame.size() - 2);
+    frame.push_back(0x00);
+    EXPECT_EQ(Annotate(frame), kGenericDataHeader + "组号: 1      条目号: 1      实际值    0.000000    \n");
+}
+
 TEST(Iec103Annotate, DataSetsThatRunPastTheChunkEndTheList)
 {
     const std::string strFirst = "组号: 5      条目号: 1      实际值    0x01  (1)    \n";
