@@ -1,0 +1,92 @@
+#include "app/LogEdit.h"
+
+#include "FrameFixture.h"
+#include "app/FindReplaceDialog.h"
+#include "session/SessionCommands.h"
+
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QTextCursor>
+
+using namespace relvane;
+using relvane::test::FrameFixture;
+
+namespace
+{
+void Type(CLogEdit* pEdit, const QString& strText)
+{
+    pEdit->moveCursor(QTextCursor::End);
+    pEdit->insertPlainText(strText);
+}
+} // namespace
+
+TEST_F(FrameFixture, LogEditShowsTheSessionDocumentEditable)
+{
+    CLogEdit* pEdit = Frame().LogEdit();
+    EXPECT_EQ(pEdit->document(), View().LogDocument());
+    EXPECT_EQ(pEdit->lineWrapMode(), QTextEdit::WidgetWidth);
+    EXPECT_FALSE(pEdit->isReadOnly());
+    Choose(ID_SERIAL_CONNECT);
+    Choose(32792);
+    Type(pEdit, QStringLiteral("备注"));
+    Settle();
+    EXPECT_TRUE(Enabled(57643)) << "the user's edit can be undone";
+    Choose(32792);
+    EXPECT_TRUE(pEdit->toPlainText().contains(QStringLiteral("备注"))) << "the user's edit stays";
+}
+
+TEST(LogFonts, ChineseLogFontResolvesToAFontWithChinese)
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSizeF(10.5);
+    EXPECT_TRUE(QFontMetrics(font).inFontUcs4(0x53D1)) << QFontInfo(font).family().toStdString(); // 发
+}
+
+TEST_F(FrameFixture, PopupHoldsItsItemsAndRoutesThem)
+{
+    CLogEdit* pEdit = Frame().LogEdit();
+    std::unique_ptr<QMenu> pMenu(pEdit->CreatePopupMenu(nullptr));
+    QStringList items;
+    for (QAction* pAction : pMenu->actions())
+        items << (pAction->isSeparator() ? QStringLiteral("-")
+                                         : pAction->text() + u'=' + QString::number(pAction->data().toInt()));
+    EXPECT_EQ(items.join(u','), QStringLiteral("剪切=57635,复制=57634,粘贴=57637,-,全选=57642,-,清空=32809"));
+    EXPECT_FALSE(pMenu->actions().at(0)->isEnabled()) << "nothing selected to cut";
+
+    Choose(ID_SERIAL_CONNECT);
+    Choose(32792);
+    ASSERT_FALSE(pEdit->toPlainText().isEmpty());
+    std::unique_ptr<QMenu> pAgain(pEdit->CreatePopupMenu(nullptr));
+    pAgain->actions().at(4)->trigger(); // 全选
+    EXPECT_TRUE(pEdit->textCursor().hasSelection());
+    pAgain->actions().at(6)->trigger(); // 清空
+    Settle();
+    EXPECT_TRUE(pEdit->toPlainText().isEmpty());
+}
+
+TEST_F(FrameFixture, FindReplaceAndFindNext)
+{
+    CLogEdit* pEdit = Frame().LogEdit();
+    Type(pEdit, QStringLiteral("接收 abc 发送 ABC 接收 abc"));
+    pEdit->moveCursor(QTextCursor::Start);
+    Choose(ID_EDIT_FIND);
+    CFindReplaceDialog* pFind = Frame().FindDialog();
+    EXPECT_TRUE(pFind->isVisible());
+    EXPECT_EQ(pFind->windowTitle(), QStringLiteral("查找"));
+    pFind->findChild<QLineEdit*>(QStringLiteral("findWhat"))->setText(QStringLiteral("接收"));
+    Choose(ID_EDIT_REPEAT);
+    EXPECT_EQ(pEdit->textCursor().selectionStart(), 0);
+    Choose(ID_EDIT_REPEAT);
+    EXPECT_EQ(pEdit->textCursor().selectedText(), QStringLiteral("接收"));
+    EXPECT_GT(pEdit->textCursor().selectionStart(), 0);
+    Choose(ID_EDIT_REPEAT); // wraps to the first one
+    EXPECT_EQ(pEdit->textCursor().selectionStart(), 0);
+
+    Choose(ID_EDIT_REPLACE);
+    EXPECT_EQ(pFind->windowTitle(), QStringLiteral("替换"));
+    EXPECT_EQ(
+        pEdit->ReplaceAll(QStringLiteral("abc"), QStringLiteral("x"), QTextDocument::FindCaseSensitively), 2);
+    EXPECT_EQ(pEdit->toPlainText(), QStringLiteral("接收 x 发送 ABC 接收 x"));
+    EXPECT_FALSE(pEdit->FindText(QStringLiteral("abc"), QTextDocument::FindCaseSensitively));
+}

@@ -1,0 +1,156 @@
+#include "FrameFixture.h"
+#include "session/SessionCommands.h"
+
+#include <QStatusBar>
+
+using namespace relvane;
+using relvane::test::FrameFixture;
+
+TEST_F(FrameFixture, StatusPanesAtStart)
+{
+    Settle();
+    EXPECT_EQ(PaneText(0), QStringLiteral("就绪"));
+    EXPECT_EQ(PaneText(ID_INDICATOR_ADDRESS), QStringLiteral("装置地址       "));
+    EXPECT_EQ(PaneText(ID_INDICATOR_CPU), QStringLiteral("CPU号       "));
+    EXPECT_EQ(PaneText(ID_INDICATOR_PORT), QStringLiteral("COM1"));
+    EXPECT_EQ(PaneText(ID_INDICATOR_BAUD), QStringLiteral("9600 bps"));
+    EXPECT_EQ(PaneText(ID_INDICATOR_PARITY), QStringLiteral("NONE"));
+    // Left to right: message, device address, CPU number, port, baud rate, parity.
+    int nLeft = -1;
+    for (const int nId : {0, 59146, 59147, 59143, 59145, 59144})
+    {
+        QLabel* pPane = Frame().Pane(nId);
+        ASSERT_NE(pPane, nullptr);
+        EXPECT_GT(pPane->x(), nLeft) << nId;
+        nLeft = pPane->x();
+    }
+}
+
+TEST_F(FrameFixture, PanesKeepTheirStartingWidthFromTheInitialTexts)
+{
+    QLabel* pAddress = Frame().Pane(ID_INDICATOR_ADDRESS);
+    QLabel* pParity = Frame().Pane(ID_INDICATOR_PARITY);
+    EXPECT_GE(pAddress->minimumWidth(),
+              pAddress->fontMetrics().horizontalAdvance(QStringLiteral("装置地址       ")));
+    EXPECT_GE(pParity->minimumWidth(), pParity->fontMetrics().horizontalAdvance(QStringLiteral("校验  ")));
+}
+
+TEST_F(FrameFixture, DeviceAddressFormChangesTheDevicePanes)
+{
+    m_ui.DeviceAddressForm().PushCancel();
+    Choose(ID_DEVICE_ADDRESS);
+    EXPECT_EQ(PaneText(ID_INDICATOR_ADDRESS), QStringLiteral("装置地址       "))
+        << "a cancel changes nothing";
+    m_ui.DeviceAddressForm().Push(Confirm(CDeviceAddressFields{5, 2, 0}));
+    Choose(ID_DEVICE_ADDRESS);
+    EXPECT_EQ(PaneText(ID_INDICATOR_ADDRESS), QStringLiteral("装置地址:5"));
+    EXPECT_EQ(PaneText(ID_INDICATOR_CPU), QStringLiteral("CPU号:2"));
+}
+
+TEST_F(FrameFixture, EnabledStatesFollowThePort)
+{
+    EXPECT_TRUE(Enabled(ID_SERIAL_CONNECT));
+    EXPECT_TRUE(Enabled(ID_SERIAL_SETTINGS));
+    EXPECT_FALSE(Enabled(ID_SERIAL_DISCONNECT));
+    EXPECT_FALSE(Enabled(32803));
+    EXPECT_FALSE(Enabled(32804));
+    EXPECT_TRUE(Enabled(32805));
+    Choose(ID_SERIAL_CONNECT);
+    EXPECT_FALSE(Enabled(ID_SERIAL_CONNECT));
+    EXPECT_FALSE(Enabled(ID_SERIAL_SETTINGS));
+    EXPECT_TRUE(Enabled(ID_SERIAL_DISCONNECT));
+    Choose(ID_SERIAL_DISCONNECT);
+    EXPECT_TRUE(Enabled(ID_SERIAL_CONNECT));
+}
+
+TEST_F(FrameFixture, CheckMarksFollowTheToggles)
+{
+    EXPECT_TRUE(Checked(ID_MODE_94));
+    EXPECT_TRUE(Checked(ID_AUTO_PROCESS));
+    EXPECT_TRUE(Checked(ID_FORMAT_HEX));
+    EXPECT_FALSE(Checked(ID_FORMAT_DECIMAL));
+    EXPECT_TRUE(Checked(ID_SHOW_ANNOTATIONS));
+    EXPECT_TRUE(Checked(ID_LINE_LIMIT));
+    EXPECT_TRUE(Checked(ID_MODEL_KLR10));
+    EXPECT_TRUE(Checked(ID_VIEW_STATUS_BAR));
+
+    Choose(ID_AUTO_PROCESS);
+    EXPECT_FALSE(Checked(ID_AUTO_PROCESS));
+    Choose(ID_SHOW_ANNOTATIONS);
+    EXPECT_FALSE(Checked(ID_SHOW_ANNOTATIONS));
+    Choose(ID_FORMAT_DECIMAL);
+    EXPECT_TRUE(Checked(ID_FORMAT_DECIMAL));
+    EXPECT_FALSE(Checked(ID_FORMAT_HEX));
+    Choose(ID_FORMAT_DECIMAL); // choosing it again keeps it checked
+    EXPECT_TRUE(Checked(ID_FORMAT_DECIMAL));
+    Choose(ID_MODEL_KTR20);
+    EXPECT_TRUE(Checked(ID_MODEL_KTR20));
+    EXPECT_FALSE(Checked(ID_MODEL_KLR10));
+    Choose(ID_MODE_103);
+    Choose(ID_103_POLLING);
+    EXPECT_TRUE(Checked(ID_103_POLLING));
+    EXPECT_TRUE(Checked(ID_MODE_103));
+    EXPECT_FALSE(Checked(ID_MODE_94));
+}
+
+TEST_F(FrameFixture, StatusBarItemHidesAndShowsCurrentPanes)
+{
+    Choose(ID_VIEW_STATUS_BAR);
+    EXPECT_FALSE(Frame().statusBar()->isVisible());
+    EXPECT_FALSE(Checked(ID_VIEW_STATUS_BAR));
+    m_ui.DeviceAddressForm().Push(Confirm(CDeviceAddressFields{7, 3, 0}));
+    Choose(ID_DEVICE_ADDRESS);
+    Choose(ID_VIEW_STATUS_BAR);
+    EXPECT_TRUE(Frame().statusBar()->isVisible());
+    EXPECT_TRUE(Checked(ID_VIEW_STATUS_BAR));
+    EXPECT_EQ(PaneText(ID_INDICATOR_ADDRESS), QStringLiteral("装置地址:7"));
+}
+
+TEST_F(FrameFixture, ModeRoundTripKeepsLogPortAndChecks)
+{
+    Choose(ID_SERIAL_CONNECT);
+    Choose(32792); // a '94 poll goes into the log
+    Choose(ID_AUTO_PROCESS);
+    const std::string strLog = View().LogText();
+    ASSERT_FALSE(strLog.empty());
+    const QString strShown = Frame().LogEdit()->toPlainText();
+
+    Choose(ID_MODE_103);
+    EXPECT_EQ(Frame().ShownMode(), MODE_103);
+    Choose(ID_MODE_94);
+    EXPECT_EQ(View().LogText(), strLog);
+    EXPECT_EQ(Frame().LogEdit()->toPlainText(), strShown);
+    EXPECT_TRUE(View().PortOpen());
+    EXPECT_TRUE(m_pSerial->IsOpen());
+    EXPECT_EQ(m_pSerial->CloseCount(), 0);
+    EXPECT_FALSE(Checked(ID_AUTO_PROCESS));
+    EXPECT_TRUE(Checked(ID_MODE_94));
+    EXPECT_EQ(Frame().menuBar()->actions().size(), 9);
+    EXPECT_FALSE(Enabled(ID_SERIAL_CONNECT));
+}
+
+TEST_F(FrameFixture, EthernetChecksFollowTheChannel)
+{
+    Choose(ID_MODE_ETH103);
+    EXPECT_FALSE(Checked(ID_ETH_CONNECT));
+    Choose(ID_ETH_TCP_LISTEN);
+    EXPECT_TRUE(Checked(ID_ETH_TCP_LISTEN));
+    EXPECT_TRUE(Checked(ID_ETH_CONNECT));
+    // The listener ends on its own: the marks go with the next refresh.
+    m_pNetwork->SetTcpRunFlag(false);
+    m_pNetwork->PostStatus(NET_TCP_DISCONNECTED);
+    Settle();
+    EXPECT_FALSE(Checked(ID_ETH_TCP_LISTEN));
+    EXPECT_FALSE(Checked(ID_ETH_CONNECT));
+}
+
+TEST_F(FrameFixture, NewEmptiesTheLogWithoutAsking)
+{
+    Choose(ID_SERIAL_CONNECT);
+    Choose(32792);
+    ASSERT_FALSE(Frame().LogEdit()->toPlainText().isEmpty());
+    Choose(57600);
+    EXPECT_TRUE(Frame().LogEdit()->toPlainText().isEmpty());
+    EXPECT_TRUE(m_ui.Messages().empty());
+    EXPECT_EQ(Frame().windowTitle(), QStringLiteral("无标题 - Relvane"));
+}
