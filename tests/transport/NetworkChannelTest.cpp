@@ -262,6 +262,23 @@ TEST_F(NetworkChannelTest, StopWhileWaitingGivesListenStoppedAndWhileConnectedDi
                                  NET_TCP_CONNECTED, NET_TCP_DISCONNECTED}));
 }
 
+TEST_F(NetworkChannelTest, StartRightAfterAStopRequestReplacesTheOldListener)
+{
+    const int nPort = FreeTcpPort();
+    StartListening(nPort);
+    ASSERT_TRUE(m_sink.WaitForStatus(NET_TCP_LISTENING));
+    // The old thread may not have seen the stop yet; the new start must still get a listener.
+    m_pChannel->StopAll();
+    StartListening(nPort);
+    ASSERT_TRUE(m_sink.WaitForStatus(NET_TCP_LISTENING, 2));
+    EXPECT_EQ(Statuses(m_sink),
+              (std::vector<long>{NET_TCP_LISTENING, NET_TCP_LISTEN_STOPPED, NET_TCP_LISTENING}));
+    EXPECT_TRUE(m_pChannel->TcpRunFlag());
+    CSocket relay(ConnectLoopback(nPort));
+    ASSERT_GE(relay.Get(), 0);
+    ASSERT_TRUE(m_sink.WaitForStatus(NET_TCP_CONNECTED));
+}
+
 TEST_F(NetworkChannelTest, DoNotReadLeavesDataInTheConnectionUntilCleared)
 {
     const int nPort = FreeTcpPort();
