@@ -10,6 +10,8 @@
 #include "proto94/DeviceTables.h"
 #include "proto94/Proto94Codec.h"
 
+#include <charconv>
+
 namespace relvane
 {
 namespace
@@ -30,6 +32,16 @@ void AppendEventName(const std::uint8_t* pFrame, int nLength, int nTypeAt, CAnno
     std::string strName;
     if (LookupEventName(pFrame[nTypeAt], pFrame[nTypeAt + 1], strName) > 0)
         text.Append(strName);
+}
+
+// The setting value as "%.2f" prints it in the C locale. printf follows LC_NUMERIC, which the Qt
+// front end sets from the user's environment; a decimal comma there would change the log text.
+std::string FormatValue(double dValue)
+{
+    char abDigits[64];
+    const auto result =
+        std::to_chars(abDigits, abDigits + sizeof abDigits, dValue, std::chars_format::fixed, 2);
+    return std::string(abDigits, result.ptr);
 }
 
 const char* SwitchState(std::uint8_t nState)
@@ -104,7 +116,7 @@ void Proto94Codec::DecodeSettingRecords(const std::uint8_t* pRecords, std::uint8
         case 2:
             if (nVariant == 0)
             {
-                text.AppendFormat("：%.2f\n", DecodeSettingValue(pRecords[p + 3], pRecords[p + 2]));
+                text.Append("：" + FormatValue(DecodeSettingValue(pRecords[p + 3], pRecords[p + 2])) + "\n");
                 p += 4;
             }
             else if (nVariant == 1)

@@ -5,6 +5,9 @@
 #include "proto94/Bcd.h"
 #include "proto94/Proto94Codec.h"
 
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -65,6 +68,74 @@ std::string SettingsText(const Bytes& abRecords, DeviceModel eModel = KLR10)
 {
     return Interpret(Settings(abRecords), eModel).strText;
 }
+
+// Puts LC_NUMERIC on a locale whose decimal separator is a comma, as the Qt front end does on a
+// German desktop, and restores it afterwards. When no such locale is installed one is compiled
+// with localedef into a scratch folder; Active() is false when that fails too.
+class CCommaNumericLocale
+{
+public:
+    CCommaNumericLocale()
+    {
+        const char* pszOld = std::setlocale(LC_NUMERIC, nullptr);
+        m_strOld = pszOld != nullptr ? pszOld : "C";
+        if (Use("de_DE.UTF-8") || Use("de_DE.utf8") || Use("fr_FR.UTF-8"))
+            return;
+        char szDir[] = "/tmp/relvane-locale-XXXXXX";
+        if (mkdtemp(szDir) == nullptr)
+            return;
+        m_strDir = szDir;
+        const std::string strCommand =
+            "localedef -i de_DE -f UTF-8 " + m_strDir + "/de_DE.UTF-8 >/dev/null 2>&1";
+        // localedef may exit non-zero on mere warnings; whether the locale loads is what counts.
+        [[maybe_unused]] const int nIgnored = std::system(strCommand.c_str());
+        const char* pszLocPath = std::getenv("LOCPATH");
+        m_bHadLocPath = pszLocPath != nullptr;
+        if (m_bHadLocPath)
+            m_strOldLocPath = pszLocPath;
+        setenv("LOCPATH", m_strDir.c_str(), 1);
+        m_bSetLocPath = true;
+        Use("de_DE.UTF-8");
+    }
+    ~CCommaNumericLocale()
+    {
+        std::setlocale(LC_NUMERIC, m_strOld.c_str());
+        if (m_bSetLocPath)
+        {
+            if (m_bHadLocPath)
+                setenv("LOCPATH", m_strOldLocPath.c_str(), 1);
+            else
+                unsetenv("LOCPATH");
+        }
+        if (!m_strDir.empty())
+        {
+            std::error_code error;
+            std::filesystem::remove_all(m_strDir, error);
+        }
+    }
+    CCommaNumericLocale(const CCommaNumericLocale&) = delete;
+    CCommaNumericLocale& operator=(const CCommaNumericLocale&) = delete;
+
+    bool Active() const { return m_bActive; }
+
+private:
+    bool Use(const char* pszName)
+    {
+        if (std::setlocale(LC_NUMERIC, pszName) == nullptr)
+            return false;
+        m_bActive = std::localeconv()->decimal_point[0] == ',';
+        if (!m_bActive)
+            std::setlocale(LC_NUMERIC, m_strOld.c_str());
+        return m_bActive;
+    }
+
+    std::string m_strOld;
+    std::string m_strDir;
+    std::string m_strOldLocPath;
+    bool m_bHadLocPath = false;
+    bool m_bSetLocPath = false;
+    bool m_bActive = false;
+};
 
 } // namespace
 
@@ -172,6 +243,17 @@ TEST(Interpret, SettingValueRecords)
     // Several records follow each other.
     EXPECT_EQ(SettingsText({0x03, 0x11, 0x34, 0x12, 0x04, 0x10, 0x50, 0x21}),
               "控制字：1234\n突变量启动定值：1.50\n");
+}
+
+TEST(Interpret, SettingValueKeepsItsPointWhateverTheNumericLocale)
+{
+    const CCommaNumericLocale locale;
+    if (!locale.Active())
+        GTEST_SKIP() << "no locale with a decimal comma could be installed";
+    EXPECT_EQ(SettingsText({0x04, 0x10, 0x50, 0x21}), "突变量启动定值：1.50\n");
+    EXPECT_EQ(SettingsText({0x04, 0x10, 0x50, 0xA1}), "突变量启动定值：-1.50\n");
+    EXPECT_EQ(SettingsText({0x04, 0x10, 0x23, 0x71}), "突变量启动定值：0.00\n");
+    EXPECT_EQ(SettingsText({0x04, 0x10, 0x99, 0x09}), "突变量启动定值：999.00\n");
 }
 
 TEST(Interpret, SettingRecordsWithoutValue)
