@@ -135,10 +135,8 @@ void CLogDocument::Clear()
         });
 }
 
-std::string CLogDocument::PlainText()
+QString CLogDocument::LogText(const QString& strRaw)
 {
-    Flush();
-    const QString strRaw = m_document.toRawText();
     QString strText;
     strText.reserve(strRaw.size() + strRaw.size() / 16);
     for (const QChar ch : strRaw)
@@ -150,7 +148,13 @@ std::string CLogDocument::PlainText()
         else
             strText.append(ch);
     }
-    return strText.toStdString();
+    return strText;
+}
+
+std::string CLogDocument::PlainText()
+{
+    Flush();
+    return LogText(m_document.toRawText()).toStdString();
 }
 
 void CLogDocument::Prepare()

@@ -43,6 +43,9 @@ public:
     void Flush();
     // The text with every paragraph end as "\r\n" and every line break as "\n" (UTF-8).
     std::string PlainText();
+    // The same conversion for any raw document text, e.g. a selection (QTextCursor::selectedText)
+    // on its way to the clipboard.
+    static QString LogText(const QString& strRaw);
     // Default character format of the log: "宋体" 10.5 pt, regular, black.
     void Prepare();
 

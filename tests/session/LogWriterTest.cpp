@@ -143,6 +143,15 @@ TEST_F(LogWriter, AnnotationLineFeedsBreakTheLineInsideOneParagraph)
     EXPECT_EQ(View().LogDocument()->blockCount(), 3) << "two paragraph ends, the line feeds stay inside";
 }
 
+TEST_F(LogWriter, SelectionTextReadsLikeTheLog)
+{
+    View().Log().AppendText("发送: 01 \r\n (\nA\nB) \r\n", true);
+    View().Log().Flush();
+    QTextCursor cursor(View().LogDocument());
+    cursor.select(QTextCursor::Document);
+    EXPECT_EQ(CLogDocument::LogText(cursor.selectedText()).toStdString(), "发送: 01 \r\n (\nA\nB) \r\n");
+}
+
 TEST_F(LogWriter, ClearLogEmptiesTheTextAndTheCounter)
 {
     View().WriteEvent(LOG_TIMEOUT);
