@@ -488,6 +488,7 @@ void CAnnotator::DataSet(const std::uint8_t* q, int nSize, int nNumber)
     }
     else
     {
+        const std::uint8_t* pEnd = m_pFrame + m_nCount;
         for (int i = 0; i < nNumber && !m_text.IsFull(); ++i)
         {
             const std::uint8_t* e = pData + i * nSize;
@@ -510,14 +511,15 @@ void CAnnotator::DataSet(const std::uint8_t* q, int nSize, int nNumber)
                 // width-2 by number-2 real holds its float in the first element); bytes past the
                 // chunk count as zero.
                 std::uint8_t abFloat[4] = {0, 0, 0, 0};
-                const std::ptrdiff_t nLeft = m_pFrame + m_nCount - e;
+                const std::ptrdiff_t nLeft = pEnd - e;
                 if (nLeft > 0)
                     std::memcpy(abFloat, e, static_cast<std::size_t>(nLeft < 4 ? nLeft : 4));
                 m_text.AppendFormat("%f", static_cast<double>(ReadFloat(abFloat)));
                 break;
             }
             case 9:
-                if (nSize == 0)
+                // Also a width-0 element is read at its start, which lies inside the chunk.
+                if (e >= pEnd)
                     break;
                 if (e[0] == 1)
                     m_text.Append("分");
@@ -527,7 +529,7 @@ void CAnnotator::DataSet(const std::uint8_t* q, int nSize, int nNumber)
                     m_text.AppendFormat("无效数据  (%d)", e[0]);
                 break;
             case 10:
-                if (nSize == 0)
+                if (e >= pEnd)
                     break;
                 if (e[0] == 0)
                     m_text.Append("分");

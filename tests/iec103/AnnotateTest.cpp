@@ -172,6 +172,12 @@ TEST(Iec103Annotate, NarrowFloatElementsReadFourBytesFromTheirStart)
     frame.resize(frame.size() - 2);
     frame.push_back(0x3F);
     EXPECT_EQ(Annotate(frame), kGenericDataHeader + "组号: 1      条目号: 1      实际值    1.500000    \n");
+    // A point value of width 0 is read from the byte where its element starts, like any width
+    // (here the group of the next data set, whose KOD 4 is passed over).
+    EXPECT_EQ(Annotate(GenericData(
+                  {0x01, 0x01, 0x01, 0x09, 0x00, 0x01, 0x02, 0x01, 0x04, 0x03, 0x01, 0x01, 0x05}, 2)),
+              kGenericDataHeader.substr(0, kGenericDataHeader.size() - 2) +
+                  "2\n组号: 1      条目号: 1      实际值    合    \n");
     // Width 1 at the very end: the two bytes past the chunk are not read.
     frame = GenericData({0x01, 0x01, 0x01, 0x07, 0x01, 0x01, 0x00}, 1);
     frame.resize(frame.size() - 2);
