@@ -289,16 +289,20 @@ TEST_F(NetworkChannelTest, DoNotReadLeavesDataInTheConnectionUntilCleared)
     ASSERT_GE(relay.Get(), 0);
     ASSERT_TRUE(m_sink.WaitForStatus(NET_TCP_CONNECTED));
 
-    const Bytes abFirst = {1, 2, 3, 4};
-    const Bytes abSecond = {5, 6};
-    ASSERT_EQ(send(relay.Get(), abFirst.data(), abFirst.size(), 0), 4);
-    ASSERT_EQ(send(relay.Get(), abSecond.data(), abSecond.size(), 0), 2);
+    // More than one receive can take: it must come out in pieces of at most 16384 bytes.
+    Bytes abBlock(40000);
+    for (std::size_t i = 0; i < abBlock.size(); ++i)
+        abBlock[i] = static_cast<std::uint8_t>(i % 251);
+    ASSERT_EQ(send(relay.Get(), abBlock.data(), abBlock.size(), 0), static_cast<ssize_t>(abBlock.size()));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(m_sink.CountOf(WM_TCP_RECEIVED), 0u);
 
     m_pChannel->SetTcpDoNotRead(false);
-    ASSERT_TRUE(WaitForTcpBytes(6));
-    EXPECT_EQ(ReceivedTcpBytes(m_sink.Messages()), (Bytes{1, 2, 3, 4, 5, 6}));
+    ASSERT_TRUE(WaitForTcpBytes(abBlock.size()));
+    EXPECT_EQ(ReceivedTcpBytes(m_sink.Messages()), abBlock);
+    for (const CChannelMessage& message : m_sink.Messages())
+        EXPECT_LE(message.abData.size(), 16384u);
+    EXPECT_GE(m_sink.CountOf(WM_TCP_RECEIVED), 3u);
 }
 
 class CUdpReceiver
@@ -374,8 +378,13 @@ TEST_F(NetworkChannelTest, TimedSenderRepeatsAndReportsItsStop)
     EXPECT_EQ(m_pChannel->StartUdpSender(), 1);
 
     EXPECT_EQ(receiver.Receive().size(), 41u);
+    // A new target serves one-off sends at once; the running sender keeps its own until restarted.
+    CUdpReceiver other;
+    m_pChannel->SetTargetUdpPort(other.Port());
+    EXPECT_EQ(m_pChannel->SendUdpOnce(), 41);
+    EXPECT_EQ(other.Receive().size(), 41u);
     EXPECT_EQ(receiver.Receive().size(), 41u);
-    ASSERT_TRUE(m_sink.WaitForMessages(WM_UDP_SENT, -1, 2));
+    ASSERT_TRUE(m_sink.WaitForMessages(WM_UDP_SENT, -1, 3));
 
     m_pChannel->StopAll();
     ASSERT_TRUE(m_sink.WaitForStatus(NET_UDP_STOPPED));
