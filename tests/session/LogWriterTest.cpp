@@ -1,6 +1,5 @@
 #include "SessionFixture.h"
 
-#include <QFont>
 #include <QTextCursor>
 
 namespace relvane
@@ -197,17 +196,6 @@ TEST_F(LogWriter, UserEditsElsewhereDoNotMoveTheAppendPoint)
     cursor.insertText(QStringLiteral("X"));
     View().WriteEvent(LOG_TIMEOUT);
     EXPECT_EQ(Log(), "超X时\r\n超时\r\n");
-}
-
-TEST_F(LogWriter, PreparedFormatIsSongTi10AndAHalfPoints)
-{
-    View().PrepareLog();
-    const QFont font = View().LogDocument()->defaultFont();
-    EXPECT_EQ(font.families().value(0), QStringLiteral("宋体"));
-    EXPECT_DOUBLE_EQ(font.pointSizeF(), 10.5);
-    EXPECT_FALSE(font.bold());
-    EXPECT_FALSE(font.italic());
-    EXPECT_FALSE(font.underline());
 }
 
 } // namespace
