@@ -3,8 +3,10 @@
 #include "iec103/NumberScan.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace relvane
 {
@@ -25,12 +27,32 @@ float ReadFloat(std::string_view strText)
         ++i;
     if (i < strText.size() && strText[i] == '+')
         ++i;
+    const char* pBegin = strText.data() + i;
+    const char* pEnd = strText.data() + strText.size();
     float fValue = 0.0f;
-    const auto result = std::from_chars(strText.data() + i, strText.data() + strText.size(), fValue,
-                                        std::chars_format::general);
-    if (result.ec != std::errc())
+    const auto result = std::from_chars(pBegin, pEnd, fValue, std::chars_format::general);
+    if (result.ec == std::errc())
+        return fValue;
+    if (result.ec != std::errc::result_out_of_range)
         return 0.0f;
-    return fValue;
+    // Out of the single range: like the C library, an overflow gives infinity and an underflow
+    // zero, both with the sign typed.
+    const bool bNegative = *pBegin == '-';
+    double dValue = 0.0;
+    if (std::from_chars(pBegin, pEnd, dValue, std::chars_format::general).ec == std::errc())
+    {
+        if (std::fabs(dValue) <= static_cast<double>(std::numeric_limits<float>::max()))
+            return static_cast<float>(dValue);
+        return bNegative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+    }
+    // Beyond the double range too: the sign of the exponent tells which way.
+    const std::string_view strNumber(pBegin, static_cast<std::size_t>(result.ptr - pBegin));
+    const std::size_t nExponent = strNumber.find_last_of("eE");
+    const bool bUnderflow = nExponent != std::string_view::npos && nExponent + 1 < strNumber.size() &&
+                            strNumber[nExponent + 1] == '-';
+    if (bUnderflow)
+        return bNegative ? -0.0f : 0.0f;
+    return bNegative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
 }
 
 } // namespace

@@ -62,6 +62,18 @@ TEST(Iec103GenericList, DataTypesShapeTheValueBytes)
     EXPECT_EQ(Hex(list.Data() + 12, 10), "01 02 01 07 02 02 00 00 00 C0");
     EXPECT_EQ(nWidth, 2);
 
+    // A real beyond the single range is stored as infinity (as the C library reads it), not as 0.
+    for (const auto& [strGid, strBytes] : {std::pair{"1e39", "00 00 80 7F"},
+                                           {"-1e39", "00 00 80 FF"},
+                                           {"1e400", "00 00 80 7F"},
+                                           {"-1e-400", "00 00 00 80"},
+                                           {"1e-50", "00 00 00 00"}})
+    {
+        list.ClearGenericList();
+        ASSERT_TRUE(list.AddDataSet(1, 1, "1", "7", nWidth, nNumber, strGid, false));
+        EXPECT_EQ(Hex(list.Data() + 8, 4), strBytes) << strGid;
+    }
+
     for (const auto& [strGid, nStored] : {std::pair{"0", 1}, {"1", 1}, {"2", 2}, {"77", 2}, {"x", 1}})
     {
         list.ClearGenericList();
