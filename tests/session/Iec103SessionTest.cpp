@@ -106,23 +106,34 @@ TEST_F(Iec103Session, ChecksumErrorSchedulesAPollOnlyWithAutomaticProcessing)
     EXPECT_FALSE(View().IsTimerActive(TIMER_POLL)) << "polling alone does not poll after a bad checksum";
 }
 
-TEST_F(Iec103Session, AnnotatedAnswerIsWrittenInGreen)
+TEST_F(Iec103Session, RequestAndAnnotatedAnswerComposeTheLogEntries)
 {
-    // A variable frame the annotator describes (ASDU 5 identification, long enough to annotate).
+    Connect();
+    View().OnCommand(ID_103_CLASS2);
+    // The relay's identification (ASDU 5) in a variable frame the annotator describes; no ACD.
     Bytes abFrame = {0x68, 0x09, 0x09, 0x68, 0x08, 0x01, 0x05, 0x81,
                      0x04, 0x01, 0xFF, 0x03, 0x02, 0x00, 0x16};
     abFrame[13] = Iec103Codec::Checksum(abFrame.data() + 4, 9);
-    ASSERT_TRUE(Iec103Codec::CheckFrame(abFrame.data(), static_cast<int>(abFrame.size())));
     CAnnotationText note;
     ASSERT_GT(Iec103Codec::Annotate(abFrame.data(), static_cast<int>(abFrame.size()), note), 0);
-    View().OnCommand(ID_AUTO_PROCESS); // keep the exchange to this one frame
     Relay(abFrame);
+
+    const std::string strReceived = "接收: 68 09 09 68 08 01 05 81 04 01 FF 03 02 98 16 ";
+    const std::string strNote = "\r\n (\n" + note.Text() + ") \r\n";
+    EXPECT_EQ(Log(), "发送: 10 5B 01 5C 16 \r\n" + strReceived + strNote);
     const std::vector<CColouredRun> runs = Runs();
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].strText, "接收: 68 09 09 68 08 01 05 81 04 01 FF 03 02 98 16 ");
+    ASSERT_EQ(runs.size(), 4u);
+    EXPECT_EQ(runs[0].strText, "发送: 10 5B 01 5C 16 ");
     EXPECT_EQ(runs[0].colour, kBlack);
-    EXPECT_EQ(runs[1].strText, "\r\n (\n" + note.Text() + ") \r\n");
+    EXPECT_EQ(runs[1].strText, "\r\n"); // a fixed frame has no annotation: its line end only is green
     EXPECT_EQ(runs[1].colour, kGreen);
+    EXPECT_EQ(runs[2].strText, strReceived);
+    EXPECT_EQ(runs[2].colour, kBlack);
+    EXPECT_EQ(runs[3].strText, strNote);
+    EXPECT_EQ(runs[3].colour, kGreen);
+    EXPECT_EQ(m_pSerial->Written().size(), 1u) << "no ACD, polling off: the exchange ends";
+    EXPECT_FALSE(View().IsTimerActive(TIMER_RESPONSE));
+    EXPECT_FALSE(View().IsTimerActive(TIMER_POLL));
 }
 
 TEST_F(Iec103Session, CommandsThatExpectNoAnswerStartNoTimer)
