@@ -8,6 +8,7 @@
 #include "transport/SerialChannel.h"
 
 #include <QGuiApplication>
+#include <clocale>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -84,6 +85,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // Qt adopts the user's locale; frame annotations always write numbers with a decimal point.
+    std::setlocale(LC_NUMERIC, "C");
 
     relvane::CRunnerUserInterface ui(std::cerr);
     relvane::CRelvaneView view(std::make_unique<relvane::CSerialChannel>(),
