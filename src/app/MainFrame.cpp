@@ -5,6 +5,7 @@
 #include "app/FindReplaceDialog.h"
 #include "app/LogEdit.h"
 #include "app/ToolbarIcons.h"
+#include "forms/FormDialog.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
 
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
@@ -20,6 +22,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -53,8 +56,22 @@ void SetLogMargins(QPrinter& printer)
 
 } // namespace
 
-CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent) : QMainWindow(pParent), m_view(view)
+CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
+    : QMainWindow(pParent), m_view(view), m_doc(view.Log())
 {
+    {
+        QSettings settings(QStringLiteral("Local AppWizard-Generated Applications"),
+                           QStringLiteral("Relvane"));
+        QStringList files;
+        for (int n = 1; n <= CRelvaneDoc::kRecentFiles; ++n)
+        {
+            const QString strFile =
+                settings.value(QStringLiteral("Recent File List/File%1").arg(n)).toString();
+            if (!strFile.isEmpty())
+                files << strFile;
+        }
+        m_doc.SetRecentFiles(files);
+    }
     setObjectName(QStringLiteral("mainFrame"));
     m_pEdit = new CLogEdit(this);
     m_pEdit->setObjectName(QStringLiteral("logEdit"));
@@ -199,6 +216,8 @@ void CMainFrame::SwitchMode(int nMode)
                 pMenu->addAction(Action(nId));
         }
         connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+        if (popup.items.front() == ID_FILE_NEW)
+            connect(pMenu, &QMenu::aboutToShow, this, [this, pMenu] { FillRecentFiles(pMenu); });
     }
     setMenuBar(pBar);
     for (const auto& [nToolbar, pToolBar] : m_toolBars)
@@ -230,6 +249,15 @@ bool CMainFrame::OnFrameCommand(int nId)
     {
     case ID_FILE_NEW:
         OnFileNew();
+        return true;
+    case ID_FILE_OPEN:
+        OnFileOpen();
+        return true;
+    case ID_FILE_SAVE:
+        OnFileSave();
+        return true;
+    case ID_FILE_SAVE_AS:
+        OnFileSaveAs();
         return true;
     case ID_FILE_PRINT:
         OnFilePrint();
@@ -295,6 +323,9 @@ CCommandState CMainFrame::QueryCommand(int nId) const
         state.bChecked = m_view.Mode() == nId - ID_MODE_94;
         break;
     case ID_FILE_NEW:
+    case ID_FILE_OPEN:
+    case ID_FILE_SAVE:
+    case ID_FILE_SAVE_AS:
     case ID_FILE_PRINT:
     case ID_FILE_PRINT_PREVIEW:
     case ID_FILE_PRINT_SETUP:
@@ -323,7 +354,8 @@ CCommandState CMainFrame::QueryCommand(int nId) const
         state.bChecked = !statusBar()->isHidden();
         break;
     default:
-        // No handler anywhere (the log has no embedded objects, files are not yet kept): disabled.
+        // No handler anywhere (the log holds no embedded objects; the recent-file placeholder
+        // stands for an empty list): disabled.
         state.bHandled = false;
         break;
     }
@@ -389,10 +421,113 @@ bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
 void CMainFrame::OnFileNew()
 {
     // A new log never asks to save the old one: the text goes, the session stays.
-    m_view.Log().Clear();
+    m_doc.OnNewDocument();
     m_view.PrepareLog();
-    m_pEdit->document()->clearUndoRedoStacks();
     UpdateTitle();
+}
+
+namespace
+{
+QString RtfFilter()
+{
+    return QStringLiteral("RTF(*.RTF) (*.rtf *.RTF);;所有文件 (*.*) (*)");
+}
+} // namespace
+
+void CMainFrame::OnFileOpen()
+{
+    const QString strPath =
+        QFileDialog::getOpenFileName(this, QStringLiteral("打开"), QString(), RtfFilter());
+    if (!strPath.isEmpty())
+        OpenLogFile(strPath);
+}
+
+bool CMainFrame::OpenLogFile(const QString& strPath)
+{
+    QString strError;
+    if (!m_doc.OnOpenDocument(strPath, strError))
+    {
+        ShowRelvaneMessage(this, strError);
+        return false;
+    }
+    m_view.PrepareLog();
+    StoreRecentFiles();
+    UpdateTitle();
+    return true;
+}
+
+bool CMainFrame::SaveLogFile(const QString& strPath)
+{
+    QString strError;
+    if (!m_doc.OnSaveDocument(strPath, strError))
+    {
+        ShowRelvaneMessage(this, strError);
+        return false;
+    }
+    StoreRecentFiles();
+    UpdateTitle();
+    return true;
+}
+
+void CMainFrame::OnFileSave()
+{
+    if (m_doc.PathName().isEmpty())
+        OnFileSaveAs();
+    else
+        SaveLogFile(m_doc.PathName());
+}
+
+void CMainFrame::OnFileSaveAs()
+{
+    QFileDialog dialog(this, QStringLiteral("保存为"), m_doc.PathName(), RtfFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("rtf"));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        SaveLogFile(dialog.selectedFiles().constFirst());
+}
+
+void CMainFrame::OnRecentFile(int nIndex)
+{
+    if (nIndex >= 0 && nIndex < m_doc.RecentFiles().size())
+        OpenLogFile(m_doc.RecentFiles().at(nIndex));
+}
+
+void CMainFrame::FillRecentFiles(QMenu* pFileMenu)
+{
+    // The recent-file entries take the place of the "最近文件" item while there are any.
+    for (QAction* pAction : std::as_const(m_recentActions))
+    {
+        pFileMenu->removeAction(pAction);
+        pAction->deleteLater();
+    }
+    m_recentActions.clear();
+    QAction* pPlaceholder = Action(ID_FILE_MRU_FILE1);
+    const QStringList& files = m_doc.RecentFiles();
+    pPlaceholder->setVisible(files.isEmpty());
+    for (qsizetype n = 0; n < files.size(); ++n)
+    {
+        auto* pAction = new QAction(QStringLiteral("&%1 %2").arg(n + 1).arg(files[n]), pFileMenu);
+        pAction->setData(static_cast<int>(ID_FILE_MRU_FILE1 + n));
+        pAction->setStatusTip(QStringLiteral("打开该文档"));
+        const int nIndex = static_cast<int>(n);
+        connect(pAction, &QAction::triggered, this, [this, nIndex] { OnRecentFile(nIndex); });
+        pFileMenu->insertAction(pPlaceholder, pAction);
+        m_recentActions << pAction;
+    }
+}
+
+void CMainFrame::StoreRecentFiles()
+{
+    QSettings settings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Relvane"));
+    const QStringList& files = m_doc.RecentFiles();
+    for (int n = 1; n <= CRelvaneDoc::kRecentFiles; ++n)
+    {
+        const QString strKey = QStringLiteral("Recent File List/File%1").arg(n);
+        if (n <= files.size())
+            settings.setValue(strKey, files[n - 1]);
+        else
+            settings.remove(strKey);
+    }
 }
 
 void CMainFrame::OnFilePrint()
@@ -430,7 +565,7 @@ void CMainFrame::OnAbout()
 
 void CMainFrame::UpdateTitle()
 {
-    setWindowTitle(QStringLiteral("无标题 - Relvane"));
+    setWindowTitle(m_doc.Title() + QStringLiteral(" - Relvane"));
 }
 
 } // namespace relvane

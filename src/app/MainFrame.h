@@ -1,8 +1,11 @@
 #pragma once
 
+#include "app/RelvaneDoc.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <map>
+#include <memory>
 
 class QLabel;
 class QMenu;
@@ -40,6 +43,10 @@ public:
     QLabel* Pane(int nPaneId) const;
     CLogEdit* LogEdit() const { return m_pEdit; }
     CFindReplaceDialog* FindDialog() const { return m_pFind; }
+    CRelvaneDoc& Document() { return m_doc; }
+    // Opens a log file as "打开" and the recent-file items do; failures are shown to the user.
+    bool OpenLogFile(const QString& strPath);
+    bool SaveLogFile(const QString& strPath);
     int ShownMode() const { return m_nShownMode; }
 
 protected:
@@ -54,6 +61,12 @@ private:
     bool OnFrameCommand(int nId);
     void ScheduleUpdate();
     void OnFileNew();
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnRecentFile(int nIndex);
+    void FillRecentFiles(QMenu* pFileMenu);
+    void StoreRecentFiles();
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnFilePrintSetup();
@@ -61,6 +74,8 @@ private:
     void UpdateTitle();
 
     CRelvaneView& m_view;
+    CRelvaneDoc m_doc;
+    QList<QAction*> m_recentActions;
     CLogEdit* m_pEdit = nullptr;
     CFindReplaceDialog* m_pFind = nullptr;
     std::map<int, QAction*> m_actions;

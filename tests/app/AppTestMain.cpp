@@ -1,6 +1,7 @@
 #include "app/LogFonts.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 namespace
@@ -19,6 +20,8 @@ int main(int argc, char** argv)
     // The window is driven without a screen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(FilterMessages);
+    // Recent-file lists and other settings go to a throw-away test location.
+    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Relvane"));
     relvane::InstallLogFontFallbacks();

@@ -6,6 +6,7 @@
 #include "app/CommandTable.h"
 #include "app/LogEdit.h"
 #include "app/MainFrame.h"
+#include "forms/FormDialog.h"
 #include "session/RelvaneView.h"
 
 #include <QAction>
