@@ -182,6 +182,52 @@ TEST_F(Iec103Session, CommandsThatExpectNoAnswerStartNoTimer)
     EXPECT_TRUE(View().IsTimerActive(TIMER_RESPONSE));
 }
 
+TEST_F(Iec103Session, FormValuesLandInTheirFieldsOfTheFrame)
+{
+    // General command: FUN, INF, DCO = chosen entry + 1, and with the answer box a send/confirm frame.
+    CGeneralCommandFields general;
+    general.nFun = 0x80;
+    general.nInf = 0x30;
+    general.nDcoIndex = 1; // "合(2)"
+    general.bAnswer = true;
+    m_ui.GeneralCommandForm().Push(Confirm(general));
+    View().OnCommand(ID_103_GENERAL_COMMAND);
+    Bytes abExpected = {0x68, 0x0A, 0x0A, 0x68, 0x53, 0x01, 0x14, 0x81,
+                        0x14, 0x01, 0x80, 0x30, 0x02, 0x00, 0x00, 0x16};
+    abExpected[14] = Iec103Codec::Checksum(abExpected.data() + 4, 10);
+    EXPECT_EQ(LastWritten(), abExpected);
+    EXPECT_TRUE(View().IsTimerActive(TIMER_RESPONSE));
+
+    // The form opens again with what was confirmed last.
+    m_ui.GeneralCommandForm().Push(
+        [](CGeneralCommandFields& fields)
+        {
+            EXPECT_EQ(fields.nFun, 0x80);
+            EXPECT_EQ(fields.nDcoIndex, 1);
+            return false;
+        });
+    View().OnCommand(ID_103_GENERAL_COMMAND);
+
+    // Disturbance acknowledgement: FUN, INF 0, then TOO, TOV, FAN low and high byte, ACC.
+    View().KillTimer(TIMER_RESPONSE);
+    m_ui.DisturbanceForm().Push(
+        [](CDisturbanceFields& fields)
+        {
+            fields.nFun = 0x80;
+            fields.nToo = 0x40;
+            fields.nTov = 1;
+            fields.nFan = 0x1234;
+            fields.nAcc = 7;
+            return true;
+        });
+    View().OnCommand(ID_103_DISTURBANCE_ACK);
+    abExpected = {0x68, 0x0D, 0x0D, 0x68, 0x73, 0x01, 0x19, 0x81, 0x1F, 0x01,
+                  0x80, 0x00, 0x40, 0x01, 0x34, 0x12, 0x07, 0x00, 0x16};
+    abExpected[17] = Iec103Codec::Checksum(abExpected.data() + 4, 13);
+    EXPECT_EQ(LastWritten(), abExpected);
+    EXPECT_FALSE(View().IsTimerActive(TIMER_RESPONSE));
+}
+
 TEST_F(Iec103Session, CancelledFormsAndUnlistedIdsSendNothing)
 {
     m_ui.ClockForm().PushCancel();
