@@ -36,6 +36,7 @@ struct COptions
     bool bDemo = false;
     int nDemoMode = 0;
     QString strScreenshot;
+    QString strFile; // a log to open at start
     bool bValid = true;
 };
 
@@ -51,6 +52,8 @@ COptions ParseOptions(const QStringList& args)
         }
         else if (args[i] == QStringLiteral("--screenshot") && i + 1 < args.size())
             options.strScreenshot = args[++i];
+        else if (!args[i].startsWith(u'-') && options.strFile.isEmpty())
+            options.strFile = args[i];
     }
     return options;
 }
@@ -89,6 +92,10 @@ int main(int argc, char** argv)
     CRelvaneView view(std::move(pSerial), std::move(pNetwork), ui);
     CMainFrame frame(view);
     ui.SetParentWidget(&frame);
+    // A log named on the command line is opened instead of a new one; if it cannot be, the
+    // program ends after saying why.
+    if (!options.strFile.isEmpty() && !frame.OpenLogFile(options.strFile))
+        return 1;
     frame.show();
 
     if (pDemoSerial != nullptr)
