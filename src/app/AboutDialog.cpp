@@ -1,5 +1,7 @@
 #include "app/AboutDialog.h"
 
+#include "app/ToolbarIcons.h"
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,7 +30,7 @@ CAboutDialog::CAboutDialog(QWidget* pParent) : QDialog(pParent)
 {
     setWindowTitle(QStringLiteral("关于 Relvane"));
     auto* pIcon = new QLabel(this);
-    pIcon->setPixmap(windowIcon().pixmap(32, 32));
+    pIcon->setPixmap(ApplicationIcon().pixmap(32, 32));
     auto* pVersion = new QLabel(VersionText(), this);
     auto* pBuild = new QLabel(BuildText(), this);
     auto* pLegal = new QLabel(LegalNotice(), this);

@@ -73,6 +73,7 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
         m_doc.SetRecentFiles(files);
     }
     setObjectName(QStringLiteral("mainFrame"));
+    setWindowIcon(ApplicationIcon());
     m_pEdit = new CLogEdit(this);
     m_pEdit->setObjectName(QStringLiteral("logEdit"));
     m_pEdit->setDocument(m_view.LogDocument());

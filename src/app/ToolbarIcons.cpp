@@ -325,4 +325,28 @@ QIcon CommandIcon(int nId)
     return {};
 }
 
+QIcon ApplicationIcon()
+{
+    QIcon icon;
+    for (const int nSize : {16, 32})
+    {
+        QPixmap pixmap(nSize, nSize);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 110, 90));
+        painter.drawRoundedRect(QRectF(0, 0, nSize, nSize), nSize / 5.0, nSize / 5.0);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setBold(true);
+        font.setPixelSize(nSize * 3 / 4);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(0, 0, nSize, nSize), Qt::AlignCenter, QStringLiteral("R"));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 } // namespace relvane

@@ -9,4 +9,7 @@ namespace relvane
 // print commands, lettered badges for the protocol commands. A null icon for unknown ids.
 QIcon CommandIcon(int nId);
 
+// The window's icon: a relay-green "R" badge at 16 and 32 pixels.
+QIcon ApplicationIcon();
+
 } // namespace relvane

@@ -1,7 +1,10 @@
 #include "FrameFixture.h"
 #include "session/SessionCommands.h"
 
+#include <QAbstractButton>
+#include <QContextMenuEvent>
 #include <QStatusBar>
+#include <QTimer>
 
 using namespace relvane;
 using relvane::test::FrameFixture;
@@ -153,4 +156,40 @@ TEST_F(FrameFixture, NewEmptiesTheLogWithoutAsking)
     EXPECT_TRUE(Frame().LogEdit()->toPlainText().isEmpty());
     EXPECT_TRUE(m_ui.Messages().empty());
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("无标题 - Relvane"));
+}
+
+TEST_F(FrameFixture, AboutBoxShowsProductBuildAndOneButton)
+{
+    QTimer::singleShot(0,
+                       []
+                       {
+                           QWidget* pBox = QApplication::activeModalWidget();
+                           ASSERT_NE(pBox, nullptr);
+                           EXPECT_EQ(pBox->windowTitle(), QStringLiteral("关于 Relvane"));
+                           EXPECT_EQ(pBox->findChild<QLabel*>(QStringLiteral("ctl_1027"))->text(),
+                                     QStringLiteral("Relvane 1.50 版"));
+                           EXPECT_EQ(pBox->findChild<QLabel*>(QStringLiteral("ctl_1028"))->text(),
+                                     QStringLiteral("Build 20040928"));
+                           pBox->findChild<QAbstractButton*>(QStringLiteral("ctl_1"))->click();
+                       });
+    Choose(57664);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(FrameFixture, RightButtonOpensThePopupAtTheMouse)
+{
+    CLogEdit* pEdit = Frame().LogEdit();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), pEdit->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(pEdit->viewport(), &event);
+    Settle();
+    QMenu* pPopup = nullptr;
+    for (QMenu* pMenu : pEdit->findChildren<QMenu*>())
+    {
+        if (pMenu->isVisible())
+            pPopup = pMenu;
+    }
+    ASSERT_NE(pPopup, nullptr);
+    EXPECT_EQ(pPopup->actions().size(), 7);
+    pPopup->close();
+    Settle();
 }
