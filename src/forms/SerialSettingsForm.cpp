@@ -124,9 +124,11 @@ SerialSettingsForm::SerialSettingsForm(const QStringList& ports, QWidget* pParen
     addRow(5, QStringLiteral("超时∶"), m_pTimeout, IDC_SERIAL_TIMEOUT);
     pGrid->addWidget(new QLabel(QStringLiteral("ms"), pGroup), 5, 2);
 
-    QDialogButtonBox* pButtons = CreateOkCancel(this);
+    // Created before the OK and cancel buttons so that the tab order follows the form's order.
     auto* pDefaults = new QPushButton(QStringLiteral("默认值"), this);
     NameControl(pDefaults, IDC_SERIAL_DEFAULTS);
+    pDefaults->setAutoDefault(false);
+    QDialogButtonBox* pButtons = CreateOkCancel(this);
     connect(pDefaults, &QPushButton::clicked, this, &SerialSettingsForm::OnDefaults);
 
     auto* pBottom = new QHBoxLayout;

@@ -221,3 +221,21 @@ TEST_F(IntervalFormTest, TitleAndUnsignedRange)
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(form.Interval(), 0);
 }
+
+TEST_F(SerialSettingsFormTest, TabOrderFollowsTheControls)
+{
+    SerialSettingsForm form(kPorts);
+    Open(form);
+    QWidget* pWidget = form.Control(IDC_SERIAL_PORT);
+    QStringList order;
+    for (int i = 0; i < 9; ++i)
+    {
+        order << pWidget->objectName();
+        pWidget = pWidget->nextInFocusChain();
+        while (pWidget->focusPolicy() == Qt::NoFocus ||
+               !pWidget->objectName().startsWith(QStringLiteral("ctl_")))
+            pWidget = pWidget->nextInFocusChain();
+    }
+    EXPECT_EQ(order.join(u' '),
+              QStringLiteral("ctl_1000 ctl_1002 ctl_1004 ctl_1006 ctl_1007 ctl_1011 ctl_1019 ctl_1 ctl_2"));
+}
