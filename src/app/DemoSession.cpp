@@ -2,6 +2,7 @@
 
 #include "app/DemoChannels.h"
 #include "app/MainFrame.h"
+#include "proto94/Crc16.h"
 #include "session/SessionCommands.h"
 
 #include <QTimer>
@@ -16,10 +17,41 @@ namespace
 // The relay answers a few frames and then falls silent, so a demonstration log stays short.
 constexpr int kDemoReplies = 8;
 
+// A '94 frame: address, code, length byte, data, CRC-16 low byte first.
+DemoBytes Frame94(std::uint8_t nAddress, std::uint8_t nCode, const DemoBytes& abData)
+{
+    DemoBytes abFrame{nAddress, nCode, static_cast<std::uint8_t>(abData.size())};
+    abFrame.insert(abFrame.end(), abData.begin(), abData.end());
+    const std::uint16_t nCrc = Crc16Arc(abFrame.data(), abFrame.size());
+    abFrame.push_back(static_cast<std::uint8_t>(nCrc & 0xFF));
+    abFrame.push_back(static_cast<std::uint8_t>(nCrc >> 8));
+    return abFrame;
+}
+
+// The relay's time stamp, long form, in BCD: 2024-03-15 10:30:00.150.
+const DemoBytes kRelayTime{0x24, 0x20, 0x03, 0x15, 0x10, 0x30, 0x00, 0x50, 0x01};
+
 DemoBytes Reply94(const DemoBytes& abWritten)
 {
-    // The '94 relay of the demonstration mirrors each command frame (its checksum stays right).
-    return abWritten;
+    if (abWritten.size() < 5)
+        return {};
+    const std::uint8_t nAddress = abWritten[0];
+    switch (abWritten[1])
+    {
+    case 0x82: // the relay clock
+        return Frame94(nAddress, 0xB7, kRelayTime);
+    case 0x86:
+    {
+        // Switch inputs: CPU number, time stamp, then (number, initial, current) per switch.
+        DemoBytes abData{abWritten.size() > 3 ? abWritten[3] : std::uint8_t{1}};
+        abData.insert(abData.end(), kRelayTime.begin(), kRelayTime.end());
+        for (const std::uint8_t b : {1, 0, 1, 2, 1, 1, 3, 0, 0})
+            abData.push_back(b);
+        return Frame94(nAddress, 0xBE, abData);
+    }
+    default: // anything else is mirrored (its checksum stays right)
+        return abWritten;
+    }
 }
 
 DemoBytes Reply103(const DemoBytes& abWritten)
