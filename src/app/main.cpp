@@ -9,6 +9,7 @@
 #include "transport/SerialPortMap.h"
 
 #include <QApplication>
+#include <clocale>
 #include <QPixmap>
 #include <QStringList>
 #include <QTimer>
@@ -63,6 +64,8 @@ COptions ParseOptions(const QStringList& args)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // Qt adopts the user's locale; frame annotations always write numbers with a decimal point.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Relvane"));
     InstallLogFontFallbacks();
 
