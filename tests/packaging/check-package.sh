@@ -46,6 +46,11 @@ if ! diff -u "$work_dir/expected" "$work_dir/files" >"$work_dir/files.diff"; the
   cat "$work_dir/files.diff" >&2
 fi
 
+# make install puts the same files under /usr/local.
+DESTDIR="$work_dir/local" cmake --install "$build_dir" --prefix /usr/local --strip >/dev/null
+(cd "$work_dir/local/usr/local" && find . ! -type d | sed 's|^\./|usr/|' | sort) >"$work_dir/local-files"
+diff -u "$work_dir/expected" "$work_dir/local-files" >&2 || fail "make install differs from the package"
+
 depends=$(dpkg-deb --field "$deb" Depends)
 for dependency in libqt6widgets6 libc6 fonts-wqy-zenhei qt6-translations-l10n; do
   [[ ", $depends," == *", $dependency"[\ ,]* ]] || fail "Depends lacks $dependency: $depends"
