@@ -102,6 +102,22 @@ for program in relvane-run relvane-relay; do
   fi
 done
 
+# The window and the runner start from the installed path with a fresh home and no display.
+home="$work_dir/home"
+mkdir -p "$home"
+run_installed() {
+  (cd / && env -i PATH=/usr/bin:/bin HOME="$home" QT_QPA_PLATFORM=offscreen timeout 60 "$@")
+}
+if [[ " ${programs[*]} " == *" relvane-run "* ]]; then
+  out=$(echo "wait 10" | run_installed "$root/usr/bin/relvane-run" - 2>"$work_dir/run.err") ||
+    fail "relvane-run of a script from the installed path: $(cat "$work_dir/run.err")"
+fi
+if [[ " ${programs[*]} " == *" relvane "* ]]; then
+  run_installed "$root/usr/bin/relvane" --screenshot "$work_dir/window.png" 2>"$work_dir/window.err" ||
+    fail "relvane from the installed path: $(cat "$work_dir/window.err")"
+  file "$work_dir/window.png" | grep -q "PNG image data" || fail "relvane drew no window"
+fi
+
 if ((failures)); then
   echo "$failures check(s) failed; the package is $deb" >&2
   exit 1
