@@ -1,29 +1,35 @@
 #!/usr/bin/env bash
-# Builds the .deb from a build tree, checks that it holds exactly the files it should, validates
-# the desktop entry and the AppStream metadata, unpacks it into a scratch root and runs the
-# programs from there.
-#   check-package.sh BUILD_DIR WORK_DIR PROGRAM...
+# The Debian package as a user gets it.
+#   check-package.sh build BUILD_DIR WORK_DIR             builds WORK_DIR/relvane.deb with CPack
+#   check-package.sh check BUILD_DIR WORK_DIR PROGRAM...  checks that it holds exactly the files it
+#     should, validates the desktop entry and the AppStream metadata, unpacks it into a scratch
+#     root and runs the programs from there
 set -euo pipefail
-build_dir=$1
-work_dir=$2
-shift 2
+mode=$1
+build_dir=$(realpath "$2")
+work_dir=$(realpath -m "$3")
+shift 3
 programs=("$@")
 icon_sizes=(16 22 24 32 48 64 128 256)
+
+if [ "$mode" = build ]; then
+  rm -rf "$work_dir"
+  mkdir -p "$work_dir"
+  cpack --config "$build_dir/CPackConfig.cmake" -G DEB -B "$work_dir" >"$work_dir/cpack.log" 2>&1 ||
+    { cat "$work_dir/cpack.log" >&2; exit 1; }
+  debs=("$work_dir"/relvane_*.deb)
+  [ -f "${debs[0]}" ] || { echo "no package in $work_dir" >&2; exit 1; }
+  ln -sf "$(basename "${debs[0]}")" "$work_dir/relvane.deb"
+  exit 0
+fi
 
 failures=0
 fail() {
   echo "FAIL: $*" >&2
   failures=$((failures + 1))
 }
-
-rm -rf "$work_dir"
-mkdir -p "$work_dir"
-cpack --config "$build_dir/CPackConfig.cmake" -G DEB -B "$work_dir" >"$work_dir/cpack.log" 2>&1 ||
-  { cat "$work_dir/cpack.log" >&2; exit 1; }
-debs=("$work_dir"/relvane_*.deb)
-[ -f "${debs[0]}" ] || { echo "no package in $work_dir" >&2; exit 1; }
-deb=${debs[0]}
-ln -sf "$(basename "$deb")" "$work_dir/relvane.deb"
+deb=$(readlink -f "$work_dir/relvane.deb")
+rm -rf "$work_dir/root" "$work_dir/local" "$work_dir/home"
 
 # Every file the package must hold, and nothing else.
 expected=(
