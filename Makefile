@@ -51,3 +51,24 @@ ci: test sanitize fuzz-smoke
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+
+# Debian package: $(BUILD)/relvane_<version>_<arch>.deb with the programs, desktop entry, icon,
+# AppStream data and manual pages. `make install` puts the same files under /usr/local (or
+# PREFIX=...; DESTDIR is honoured); `make uninstall` removes what the last install put there.
+# The list is kept apart from CMake's install_manifest.txt, which every packaging run rewrites.
+.PHONY: package install uninstall
+PREFIX ?=
+INSTALLED_LIST = $(BUILD)/installed-files.txt
+
+package: build
+	cmake --build $(BUILD) --target package
+
+install: build
+	cmake --install $(BUILD) --strip $(if $(PREFIX),--prefix $(PREFIX))
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt > $(INSTALLED_LIST)
+
+uninstall:
+	@test -f $(INSTALLED_LIST) || { echo "no install recorded in $(INSTALLED_LIST)"; exit 1; }
+	xargs -r -d '\n' rm -f -- < $(INSTALLED_LIST)
+	sed -n 's|/copyright$$||p' $(INSTALLED_LIST) | xargs -r -d '\n' rmdir --ignore-fail-on-non-empty --
+	rm -f $(INSTALLED_LIST)

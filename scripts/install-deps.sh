@@ -8,6 +8,7 @@ packages=(
   fonts-wqy-zenhei
   xvfb xauth
   tshark
+  dpkg-dev file librsvg2-bin desktop-file-utils appstream lintian
 )
 missing=()
 for p in "${packages[@]}"; do
