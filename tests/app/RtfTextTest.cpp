@@ -148,8 +148,28 @@ TEST(RtfWriter, WritesGbkFallbacksAndReadsBackToTheSameBytes)
     EXPECT_EQ(ReadText(abLegacy.replace("\\u", "\\x")).left(11), QStringLiteral("发送: 10 {€} "));
 }
 
-// LibreOffice, where installed, reads our files with their Chinese text.
-TEST(RtfWriter, LibreOfficeReadsTheLogText)
+namespace
+{
+// Converts with LibreOffice, as a user's script would; the converted file's text or nothing.
+QByteArray ConvertWithOffice(const QString& strOffice, const QString& strFile, const QString& strFilter,
+                             const QString& strOutDir)
+{
+    QProcess office;
+    office.start(strOffice,
+                 {QStringLiteral("-env:UserInstallation=file://") + strOutDir + QStringLiteral("/profile"),
+                  QStringLiteral("--headless"), QStringLiteral("--convert-to"), strFilter,
+                  QStringLiteral("--outdir"), strOutDir, strFile});
+    office.waitForFinished(180000);
+    QDir dir(strOutDir);
+    const QStringList files = dir.entryList({QStringLiteral("log.*")}, QDir::Files);
+    QFile converted(dir.filePath(files.value(0)));
+    return converted.open(QIODevice::ReadOnly) ? converted.readAll() : QByteArray();
+}
+} // namespace
+
+// LibreOffice, where installed, reads our files with their Chinese text and colours, and we read
+// what it writes back.
+TEST(RtfWriter, LibreOfficeReadsTheLogAndWeReadItsRtf)
 {
     QString strOffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (strOffice.isEmpty())
@@ -160,25 +180,34 @@ TEST(RtfWriter, LibreOfficeReadsTheLogText)
     ASSERT_TRUE(dir.isValid());
     QTextDocument source;
     QTextCursor cursor(&source);
-    cursor.insertText(QStringLiteral("发送: 10 49 01 4A 16 "));
+    QTextCharFormat black;
+    black.setForeground(QColor(0, 0, 0));
+    QTextCharFormat green;
+    green.setForeground(QColor(0, 128, 0));
+    cursor.insertText(QStringLiteral("发送: 10 49 01 4A 16 "), black);
     cursor.insertBlock();
-    cursor.insertText(QStringLiteral("（链路地址: 1）“确定”"));
-    QFile file(dir.filePath(QStringLiteral("log.rtf")));
+    cursor.insertText(QStringLiteral(" (链路地址: 1) “确定” "), green);
+    cursor.insertBlock();
+    cursor.insertText(QStringLiteral("超时"), black);
+    const QString strRtf = dir.filePath(QStringLiteral("log.rtf"));
+    QFile file(strRtf);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(BuildRtf(source));
     file.close();
 
-    QProcess office;
-    office.start(strOffice,
-                 {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
-                  QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                  QStringLiteral("txt:Text (encoded):UTF8"), QStringLiteral("--outdir"), dir.path(),
-                  file.fileName()});
-    ASSERT_TRUE(office.waitForFinished(180000));
-    QFile text(dir.filePath(QStringLiteral("log.txt")));
-    ASSERT_TRUE(text.open(QIODevice::ReadOnly)) << office.readAllStandardError().toStdString();
-    QString strText = QString::fromUtf8(text.readAll());
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("txt")) &&
+                QDir(dir.path()).mkpath(QStringLiteral("rtf")));
+    QString strText = QString::fromUtf8(ConvertWithOffice(
+        strOffice, strRtf, QStringLiteral("txt:Text (encoded):UTF8"), dir.filePath(QStringLiteral("txt"))));
     strText.remove(QChar(0xFEFF));
     strText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    EXPECT_EQ(strText.trimmed(), source.toPlainText().trimmed());
+    EXPECT_EQ(strText.trimmed().toStdString(), source.toPlainText().trimmed().toStdString());
+
+    const QByteArray abOffice =
+        ConvertWithOffice(strOffice, strRtf, QStringLiteral("rtf"), dir.filePath(QStringLiteral("rtf")));
+    QTextDocument copy;
+    ASSERT_TRUE(ReadRtf(abOffice, copy));
+    EXPECT_EQ(copy.toPlainText().trimmed().toStdString(), source.toPlainText().trimmed().toStdString());
+    EXPECT_TRUE(ColourLetters(copy).contains(QStringLiteral("gggggggggg")))
+        << ColourLetters(copy).toStdString();
 }
