@@ -61,7 +61,7 @@ CCommandLine ParseCommandLine(const QStringList& args)
             fail(QStringLiteral("/pt takes a file, a printer, a driver and a port"));
         line.strPrinter = positional.value(1);
         line.strDriver = positional.value(2);
-        line.strPort = positional.value(3);
+        line.strPrinterPort = positional.value(3);
     }
     if (line.ePrint != CCommandLine::EPrint::None && line.strFile.isEmpty())
         fail(QStringLiteral("printing needs the name of a log file"));

@@ -28,7 +28,7 @@ struct CCommandLine
     EPrint ePrint = EPrint::None;
     QString strPrinter;
     QString strDriver;
-    QString strPort;
+    QString strPrinterPort;
     QString strPdfFile;
     QString strDemoMode;   // hidden: run on the demonstration relay
     QString strScreenshot; // hidden: save the window as a PNG after the demonstration

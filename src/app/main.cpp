@@ -35,17 +35,23 @@ QStringList ListPorts()
     return ports;
 }
 
-// Printing from the command line needs no screen: without one, Qt draws off screen.
-void PrepareHeadlessPrinting(int argc, char** argv)
+// Before Qt needs a screen: the usage needs none, and printing from the command line draws off
+// screen when there is no display. False when the program has nothing more to do.
+bool PrepareStart(int argc, char** argv)
 {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    if (ParseCommandLine(args).ePrint == CCommandLine::EPrint::None)
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    const CCommandLine line = ParseCommandLine(args);
+    if (line.bHelp)
+    {
+        std::fputs(qPrintable(CommandLineUsage()), stdout);
+        return false;
+    }
+    if (line.ePrint != CCommandLine::EPrint::None && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    return true;
 }
 
 // Prints the opened log as the print switches ask; the result is the program's exit status.
@@ -73,7 +79,8 @@ int PrintFromCommandLine(CMainFrame& frame, const CCommandLine& line)
 
 int main(int argc, char** argv)
 {
-    PrepareHeadlessPrinting(argc, argv);
+    if (!PrepareStart(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     // Qt adopts the user's locale; frame annotations always write numbers with a decimal point.
     std::setlocale(LC_NUMERIC, "C");
@@ -82,11 +89,6 @@ int main(int argc, char** argv)
     InstallLogFontFallbacks();
 
     const CCommandLine line = ParseCommandLine(QApplication::arguments().mid(1));
-    if (line.bHelp)
-    {
-        std::fputs(qPrintable(CommandLineUsage()), stdout);
-        return 0;
-    }
     int nDemoMode = 0;
     const bool bDemo = !line.strDemoMode.isEmpty();
     if (line.strError.isEmpty() && bDemo && !ParseDemoMode(line.strDemoMode, nDemoMode))
