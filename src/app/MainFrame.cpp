@@ -587,6 +587,7 @@ bool CMainFrame::PrintLog(QPrinter& printer)
 void CMainFrame::OnFilePrint()
 {
     QPrintDialog dialog(&Printer(), this);
+    dialog.setWindowTitle(QStringLiteral("打印"));
     if (dialog.exec() == QDialog::Accepted)
         PrintLog(Printer());
 }

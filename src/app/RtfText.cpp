@@ -210,9 +210,12 @@ private:
     void CloseRun();
     int CodePage() const;
 
+    static constexpr std::size_t kMaxGroupDepth = 1000;
+
     const QByteArray& m_abRtf;
     qsizetype m_i = 0;
     std::vector<CGroupState> m_stack{CGroupState{}};
+    std::size_t m_nDeeperGroups = 0;
     std::vector<CRun> m_runs;
     QString m_strPending;
     QByteArray m_abBytes; // \'hh bytes waiting to be decoded together
@@ -302,7 +305,18 @@ void CRtfReader::Read()
         if (c == '{')
         {
             CloseRun();
-            m_stack.push_back(m_stack.back());
+            // Deeper groups than any writer makes share the innermost state, so that a file of
+            // braces cannot make the reader's memory grow with it.
+            if (m_stack.size() < kMaxGroupDepth)
+                m_stack.push_back(m_stack.back());
+            else
+                ++m_nDeeperGroups;
+            ++m_i;
+        }
+        else if (c == '}' && m_nDeeperGroups > 0)
+        {
+            CloseRun();
+            --m_nDeeperGroups;
             ++m_i;
         }
         else if (c == '}')

@@ -83,6 +83,8 @@ TEST(RtfReader, ReadsWhatOtherWritersProduce)
         {"page and section breaks end paragraphs", "one\\page two\\sect three\\par}",
          QStringLiteral("one\ntwo\nthree")},
         {"escaped line end is a paragraph end", "one\\\r\ntwo}", QStringLiteral("one\ntwo")},
+        {"groups nested beyond any writer's depth",
+         "a" + QByteArray(5000, '{') + "\\cf1 b" + QByteArray(5000, '}') + "c}", QStringLiteral("abc")},
     };
     for (const auto& testCase : kCases)
     {
