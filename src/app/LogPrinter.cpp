@@ -69,9 +69,15 @@ bool PrintLogDocument(const QTextDocument& document, QPrinter& printer)
 
     QAbstractTextDocumentLayout::PaintContext context;
     context.palette.setColor(QPalette::Text, Qt::black); // the automatic colour
-    for (std::size_t n = 0; n < pageTops.size(); ++n)
+    // The page range chosen in the print dialog, counted from 1.
+    const bool bRange = printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0;
+    const std::size_t nFirst = bRange ? static_cast<std::size_t>(printer.fromPage() - 1) : 0;
+    const std::size_t nEnd =
+        bRange ? std::min<std::size_t>(std::max(printer.toPage(), printer.fromPage()), pageTops.size())
+               : pageTops.size();
+    for (std::size_t n = nFirst; n < nEnd; ++n)
     {
-        if (n > 0 && !printer.newPage())
+        if (n > nFirst && !printer.newPage())
             return false;
         const qreal dTop = pageTops[n];
         const qreal dBottom = n + 1 < pageTops.size() ? pageTops[n + 1] : dTop + page.height();

@@ -590,6 +590,8 @@ void CMainFrame::OnFilePrint()
     dialog.setWindowTitle(QStringLiteral("打印"));
     if (dialog.exec() == QDialog::Accepted)
         PrintLog(Printer());
+    // A page range holds for this job only, not for the preview or the next print.
+    Printer().setPrintRange(QPrinter::AllPages);
 }
 
 void CMainFrame::OnFilePrintPreview()

@@ -1,8 +1,10 @@
 #include "app/CommandLine.h"
+#include "app/LogPrinter.h"
 #include "app/RtfText.h"
 
 #include <QFile>
 #include <QImage>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -166,4 +168,25 @@ TEST(CommandLine, PrintOfAMissingFileSaysSoAndFails)
     EXPECT_TRUE(strError.contains(QStringLiteral("无法找到该文件。"))) << strError.toStdString();
     EXPECT_EQ(RunWorkbench({QStringLiteral("/pt"), QStringLiteral("a.rtf")}, dir.path()), 2);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("missing.pdf"))));
+}
+
+TEST(LogPrinter, PrintsThePageRangeOfThePrintDialog)
+{
+    QTemporaryDir dir;
+    QTextDocument log;
+    QTextCursor cursor(&log);
+    for (int n = 0; n < 200; ++n)
+        cursor.insertText(QStringLiteral("line %1\n").arg(n));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("range.pdf")));
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setFromTo(2, 2);
+    ASSERT_TRUE(PrintLogDocument(log, printer));
+    const QString strText =
+        RunTool(QStringLiteral("pdftotext"), {printer.outputFileName(), QStringLiteral("-")});
+    EXPECT_FALSE(strText.contains(QStringLiteral("line 0\n"))) << strText.toStdString();
+    EXPECT_TRUE(strText.contains(QStringLiteral("line 100\n"))) << strText.toStdString();
+    EXPECT_FALSE(strText.contains(QStringLiteral("line 199\n"))) << strText.toStdString();
+    EXPECT_EQ(strText.count(u'\f'), 1) << "one page";
 }
