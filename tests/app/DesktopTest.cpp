@@ -125,7 +125,8 @@ TEST_F(FrameFixture, RecentEntryWhoseFileIsGoneLeavesTheList)
     EXPECT_EQ(Frame().Document().RecentFiles().value(0), strKept);
     EXPECT_EQ(ProfileSettings().value(QStringLiteral("Recent File List/File1")).toString(), strKept);
     for (int n = 1; n <= CRelvaneDoc::kRecentFiles; ++n)
-        EXPECT_NE(ProfileSettings().value(QStringLiteral("Recent File List/File%1").arg(n)).toString(), strGone);
+        EXPECT_NE(ProfileSettings().value(QStringLiteral("Recent File List/File%1").arg(n)).toString(),
+                  strGone);
 }
 
 TEST_F(FrameFixture, PrintPreviewShowsTheStoredPagesAndKeepsTheUsersChoice)
@@ -139,6 +140,12 @@ TEST_F(FrameFixture, PrintPreviewShowsTheStoredPagesAndKeepsTheUsersChoice)
                                qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
                            ASSERT_NE(pDialog, nullptr);
                            nShownAtOpening = PreviewPagesShown(*pDialog);
+                           const QString strFacing =
+                               QCoreApplication::translate("QPrintPreviewDialog", "Show facing pages");
+                           bool bFacingChecked = false;
+                           for (const QAction* pAction : pDialog->findChildren<QAction*>())
+                               bFacingChecked |= pAction->text() == strFacing && pAction->isChecked();
+                           EXPECT_TRUE(bFacingChecked) << "the dialog's mode button agrees";
                            pDialog->findChild<QPrintPreviewWidget*>()->setSinglePageViewMode();
                            pDialog->reject();
                        });
