@@ -4,9 +4,10 @@ set -euo pipefail
 packages=(
   cmake make g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev googletest
-  qt6-base-dev qt6-base-dev-tools libqt6printsupport6
+  qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-translations-l10n
   fonts-wqy-zenhei
   xvfb xauth
+  poppler-utils
   tshark
   dpkg-dev file librsvg2-bin desktop-file-utils appstream lintian
 )

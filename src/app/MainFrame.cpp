@@ -4,6 +4,7 @@
 #include "app/CommandTable.h"
 #include "app/FindReplaceDialog.h"
 #include "app/LogEdit.h"
+#include "app/LogPrinter.h"
 #include "app/ToolbarIcons.h"
 #include "forms/FormDialog.h"
 #include "session/RelvaneView.h"
@@ -48,10 +49,20 @@ const struct
 
 constexpr int kToolBarOrder[] = {IDR_MAINFRAME, IDR_TOOLBAR_94, IDR_TOOLBAR_103, IDR_TOOLBAR_ETH};
 
-// Printed logs keep half an inch (720 twips) on every side.
-void SetLogMargins(QPrinter& printer)
+// Names of the toolbars in the toolbar area's popup.
+QString ToolBarTitle(int nToolbar)
 {
-    printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+    switch (nToolbar)
+    {
+    case IDR_MAINFRAME:
+        return QStringLiteral("标准");
+    case IDR_TOOLBAR_94:
+        return QStringLiteral("94规约");
+    case IDR_TOOLBAR_103:
+        return QStringLiteral("103规约");
+    default:
+        return QStringLiteral("以太网103");
+    }
 }
 
 } // namespace
@@ -149,7 +160,7 @@ void CMainFrame::CreateToolBars()
 {
     for (const int nToolbar : kToolBarOrder)
     {
-        auto* pBar = new QToolBar(this);
+        auto* pBar = new QToolBar(ToolBarTitle(nToolbar), this);
         pBar->setObjectName(QStringLiteral("toolbar_%1").arg(nToolbar));
         pBar->setIconSize(QSize(16, 16));
         pBar->setMovable(true);
@@ -222,7 +233,11 @@ void CMainFrame::SwitchMode(int nMode)
     }
     setMenuBar(pBar);
     for (const auto& [nToolbar, pToolBar] : m_toolBars)
-        pToolBar->setVisible(ToolbarVisibleInMode(nToolbar, nMode));
+    {
+        const bool bInMode = ToolbarVisibleInMode(nToolbar, nMode);
+        pToolBar->setVisible(bInMode);
+        pToolBar->toggleViewAction()->setEnabled(bInMode);
+    }
     m_nShownMode = nMode;
     UpdateCommandStates();
 }
@@ -405,6 +420,19 @@ QLabel* CMainFrame::Pane(int nPaneId) const
     return it != m_panes.end() ? it->second : nullptr;
 }
 
+QMenu* CMainFrame::createPopupMenu()
+{
+    // Only the bars of the mode on show: a bar of another mode would send that protocol's frames
+    // on this mode's line.
+    auto* pMenu = new QMenu(this);
+    for (const int nToolbar : kToolBarOrder)
+    {
+        if (ToolbarVisibleInMode(nToolbar, m_nShownMode))
+            pMenu->addAction(ToolBar(nToolbar)->toggleViewAction());
+    }
+    return pMenu;
+}
+
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
     // Buttons of commands without a tool tip show none (Qt would fall back to the caption).
@@ -489,8 +517,15 @@ void CMainFrame::OnFileSaveAs()
 
 void CMainFrame::OnRecentFile(int nIndex)
 {
-    if (nIndex >= 0 && nIndex < m_doc.RecentFiles().size())
-        OpenLogFile(m_doc.RecentFiles().at(nIndex));
+    if (nIndex < 0 || nIndex >= m_doc.RecentFiles().size())
+        return;
+    // An entry that does not open (its file is gone) leaves the list once the user was told.
+    const QString strPath = m_doc.RecentFiles().at(nIndex);
+    if (!OpenLogFile(strPath))
+    {
+        m_doc.RemoveRecentFile(strPath);
+        StoreRecentFiles();
+    }
 }
 
 void CMainFrame::FillRecentFiles(QMenu* pFileMenu)
@@ -531,30 +566,51 @@ void CMainFrame::StoreRecentFiles()
     }
 }
 
+QPrinter& CMainFrame::Printer()
+{
+    // One printer for the whole run, so that the choice of "打印设置" holds for print and preview.
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_pPrinter;
+}
+
+bool CMainFrame::PrintLog(QPrinter& printer)
+{
+    m_view.Log().Flush();
+    printer.setDocName(m_doc.Title());
+    if (PrintLogDocument(*m_pEdit->document(), printer))
+        return true;
+    ShowRelvaneMessage(this, QStringLiteral("无法启动打印作业。"));
+    return false;
+}
+
 void CMainFrame::OnFilePrint()
 {
-    QPrinter printer;
-    SetLogMargins(printer);
-    QPrintDialog dialog(&printer, this);
+    QPrintDialog dialog(&Printer(), this);
     dialog.setWindowTitle(QStringLiteral("打印"));
     if (dialog.exec() == QDialog::Accepted)
-        m_pEdit->document()->print(&printer);
+        PrintLog(Printer());
+    // A page range holds for this job only, not for the preview or the next print.
+    Printer().setPrintRange(QPrinter::AllPages);
 }
 
 void CMainFrame::OnFilePrintPreview()
 {
-    QPrinter printer;
-    SetLogMargins(printer);
-    QPrintPreviewDialog dialog(&printer, this);
+    m_view.Log().Flush();
+    QPrintPreviewDialog dialog(&Printer(), this);
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* pPrinter) { m_pEdit->document()->print(pPrinter); });
+            [this](QPrinter* pPrinter) { PrintLogDocument(*m_pEdit->document(), *pPrinter); });
+    const int nPages = StoredPreviewPages();
+    ShowPreviewPages(dialog, nPages);
     dialog.exec();
+    const int nShown = PreviewPagesShown(dialog);
+    if (nShown != 0 && nShown != nPages)
+        StorePreviewPages(nShown);
 }
 
 void CMainFrame::OnFilePrintSetup()
 {
-    QPrinter printer;
-    QPageSetupDialog dialog(&printer, this);
+    QPageSetupDialog dialog(&Printer(), this);
     dialog.exec();
 }
 

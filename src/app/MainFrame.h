@@ -9,6 +9,7 @@
 
 class QLabel;
 class QMenu;
+class QPrinter;
 class QTimer;
 class QToolBar;
 
@@ -47,7 +48,11 @@ public:
     // Opens a log file as "打开" and the recent-file items do; failures are shown to the user.
     bool OpenLogFile(const QString& strPath);
     bool SaveLogFile(const QString& strPath);
+    // Prints the log on the given printer without a dialog; a failure is shown to the user.
+    bool PrintLog(QPrinter& printer);
     int ShownMode() const { return m_nShownMode; }
+    // The toolbar area's popup: the toolbars of the mode on show, by name.
+    QMenu* createPopupMenu() override;
 
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
@@ -70,6 +75,7 @@ private:
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnFilePrintSetup();
+    QPrinter& Printer();
     void OnAbout();
     void UpdateTitle();
 
@@ -84,6 +90,7 @@ private:
     QTimer* m_pUpdateTimer = nullptr;
     QTimer* m_pIdleTimer = nullptr;
     int m_nShownMode = -1;
+    std::unique_ptr<QPrinter> m_pPrinter;
 };
 
 } // namespace relvane

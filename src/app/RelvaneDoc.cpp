@@ -93,4 +93,9 @@ void CRelvaneDoc::AddRecentFile(const QString& strPath)
         m_recentFiles.removeLast();
 }
 
+void CRelvaneDoc::RemoveRecentFile(const QString& strPath)
+{
+    m_recentFiles.removeAll(strPath);
+}
+
 } // namespace relvane

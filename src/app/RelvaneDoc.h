@@ -29,6 +29,7 @@ public:
     const QStringList& RecentFiles() const { return m_recentFiles; }
     void SetRecentFiles(const QStringList& files);
     void AddRecentFile(const QString& strPath);
+    void RemoveRecentFile(const QString& strPath);
 
 private:
     CLogDocument& m_log;

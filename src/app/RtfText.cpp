@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QList>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -11,6 +12,7 @@
 #include <QTextFragment>
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 namespace relvane
@@ -19,7 +21,52 @@ namespace relvane
 namespace
 {
 
-void AppendEscaped(QByteArray& abOut, const QString& strText)
+// GBK bytes of one UTF-16 unit for readers without Unicode support, looked up once per character:
+// the low 16 bits hold the bytes (first byte high), the top byte their count (0: none in GBK).
+class CGbkFallback
+{
+public:
+    CGbkFallback() : m_table(0x10000, kUnknown) {}
+
+    // Number of bytes (0 to 2) put into abBytes.
+    int Bytes(char16_t c, char (&abBytes)[2])
+    {
+        std::uint32_t& nEntry = m_table[c];
+        if (nEntry == kUnknown)
+        {
+            QStringEncoder encoder("GBK");
+            const QByteArray abEncoded = encoder.encode(QStringView(&c, 1));
+            nEntry = 0;
+            if (encoder.isValid() && !encoder.hasError() && (abEncoded.size() == 1 || abEncoded.size() == 2))
+            {
+                nEntry = static_cast<std::uint32_t>(abEncoded.size()) << 24;
+                for (const char b : abEncoded)
+                    nEntry = (nEntry & 0xFF000000u) | ((nEntry & 0xFFu) << 8) | static_cast<std::uint8_t>(b);
+            }
+        }
+        const int nCount = static_cast<int>(nEntry >> 24);
+        for (int n = 0; n < nCount; ++n)
+            abBytes[n] = static_cast<char>((nEntry >> (8 * (nCount - 1 - n))) & 0xFF);
+        return nCount;
+    }
+
+private:
+    static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
+    std::vector<std::uint32_t> m_table;
+};
+
+void AppendHexByte(QByteArray& abOut, char b)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    const auto n = static_cast<std::uint8_t>(b);
+    abOut += "\\'";
+    abOut += kDigits[n >> 4];
+    abOut += kDigits[n & 0x0F];
+}
+
+// The document declares \uc2: each \uN is followed by two fallback characters, the character's
+// two GBK bytes where it has them.
+void AppendEscaped(QByteArray& abOut, const QString& strText, CGbkFallback& fallback)
 {
     for (const QChar ch : strText)
     {
@@ -41,21 +88,434 @@ void AppendEscaped(QByteArray& abOut, const QString& strText)
             continue; // other control characters have no place in the log text
         else
         {
-            // \uN takes a signed 16-bit number; one '?' stands in for readers without Unicode.
-            abOut += "\\u";
-            abOut += QByteArray::number(static_cast<int>(static_cast<std::int16_t>(c)));
-            abOut += '?';
+            // \uN takes a signed 16-bit number.
+            const QByteArray abNumber = QByteArray::number(static_cast<int>(static_cast<std::int16_t>(c)));
+            char abBytes[2] = {};
+            const int nBytes = fallback.Bytes(c, abBytes);
+            if (nBytes == 2)
+            {
+                abOut += "\\u" + abNumber;
+                AppendHexByte(abOut, abBytes[0]);
+                AppendHexByte(abOut, abBytes[1]);
+            }
+            else if (nBytes == 1)
+            {
+                // A one-byte fallback (the euro sign) needs its own skip count.
+                abOut += "{\\uc1\\u" + abNumber;
+                AppendHexByte(abOut, abBytes[0]);
+                abOut += '}';
+            }
+            else
+                abOut += "\\u" + abNumber + "??";
         }
     }
 }
 
-// State of one RTF group while reading.
+// Windows character sets of the font table and the code pages of their \'hh bytes; a set not
+// listed (ANSI default, symbol) leaves the document's \ansicpg in force.
+int CodePageOfCharset(long long nCharset)
+{
+    static const std::map<long long, int> kCodePages = {
+        {0, 1252},   {77, 10000}, {128, 932},  {129, 949},  {134, 936},  {136, 950}, {161, 1253}, {162, 1254},
+        {163, 1258}, {177, 1255}, {178, 1256}, {186, 1257}, {204, 1251}, {222, 874}, {238, 1250}, {255, 437},
+    };
+    const auto it = kCodePages.find(nCharset);
+    return it != kCodePages.end() ? it->second : 0;
+}
+
+QByteArray CodecName(int nCodePage)
+{
+    switch (nCodePage)
+    {
+    case 936:
+        return "GBK";
+    case 950:
+        return "Big5";
+    case 932:
+        return "Shift_JIS";
+    case 949:
+        return "windows-949";
+    case 10000:
+        return "macintosh";
+    case 437:
+        return "IBM437";
+    case 65001:
+        return "UTF-8";
+    default:
+        return "windows-" + QByteArray::number(nCodePage);
+    }
+}
+
+// Characters of the control words that stand for one character.
+char16_t SymbolOfWord(const QByteArray& abWord)
+{
+    static const std::map<QByteArray, char16_t> kSymbols = {
+        {"ldblquote", u'\u201C'}, {"rdblquote", u'\u201D'}, {"lquote", u'\u2018'}, {"rquote", u'\u2019'},
+        {"emdash", u'\u2014'},    {"endash", u'\u2013'},    {"bullet", u'\u2022'}, {"emspace", u'\u2003'},
+        {"enspace", u'\u2002'},   {"qmspace", u'\u2005'},   {"tab", u'\t'},        {"cell", u'\t'},
+    };
+    const auto it = kSymbols.find(abWord);
+    return it != kSymbols.end() ? it->second : 0;
+}
+
+// Destinations whose text is not part of the log.
+bool IsSkippedDestination(const QByteArray& abWord)
+{
+    static const QByteArray kWords[] = {
+        "stylesheet", "info",    "pict",    "header",   "headerl", "headerr",   "headerf",
+        "footer",     "footerl", "footerr", "footerf",  "object",  "listtable", "listoverridetable",
+        "revtbl",     "rsidtbl", "fldinst", "footnote", "filetbl", "themedata", "xmlnstbl",
+    };
+    return std::find(std::begin(kWords), std::end(kWords), abWord) != std::end(kWords);
+}
+
 struct CGroupState
 {
     int nColour = 0;
+    int nFont = -1;
     int nSkipAfterUnicode = 1;
     bool bSkip = false;
 };
+
+struct CColourEntry
+{
+    QColor colour{0, 0, 0};
+    bool bAutomatic = true; // an empty entry: the automatic colour
+};
+
+struct CRun
+{
+    QString strText;
+    int nColour = 0;
+};
+
+// One pass over the RTF: text runs with their colour indices, and the colour table.
+class CRtfReader
+{
+public:
+    explicit CRtfReader(const QByteArray& abRtf) : m_abRtf(abRtf) {}
+
+    void Read();
+    std::vector<CRun>& Runs() { return m_runs; }
+    // Colour of \cfN: the table's entry, black for the automatic colour and for missing entries.
+    QColor Colour(int nIndex) const;
+
+private:
+    void OnControl();
+    void OnControlWord(const QByteArray& abWord, bool bHasParam, long long nParam);
+    void OnFontTableWord(const QByteArray& abWord, bool bHasParam, long long nParam);
+    void AddByte(char c);
+    void EmitText(const QString& strText);
+    void FlushBytes();
+    void CloseRun();
+    int CodePage() const;
+
+    static constexpr std::size_t kMaxGroupDepth = 1000;
+
+    const QByteArray& m_abRtf;
+    qsizetype m_i = 0;
+    std::vector<CGroupState> m_stack{CGroupState{}};
+    std::size_t m_nDeeperGroups = 0;
+    std::vector<CRun> m_runs;
+    QString m_strPending;
+    QByteArray m_abBytes; // \'hh bytes waiting to be decoded together
+    int m_nBytesCodePage = 0;
+    int m_nPendingSkip = 0; // fallback characters still to drop after a \uN
+    int m_nAnsiCodePage = 936;
+    int m_nDefaultFont = -1;
+    std::map<int, int> m_fontCodePages;
+    std::map<int, QStringDecoder> m_decoders;
+    std::size_t m_nFontTableDepth = 0; // depth of the font table's group, 0 outside it
+    int m_nFontDefined = -1;
+    std::size_t m_nColourTableDepth = 0;
+    QList<CColourEntry> m_colourTable;
+    CColourEntry m_colourEntry;
+};
+
+QColor CRtfReader::Colour(int nIndex) const
+{
+    if (nIndex >= 0 && nIndex < m_colourTable.size() && !m_colourTable[nIndex].bAutomatic)
+        return m_colourTable[nIndex].colour;
+    return QColor(Qt::black);
+}
+
+int CRtfReader::CodePage() const
+{
+    const auto it = m_fontCodePages.find(m_stack.back().nFont);
+    return it != m_fontCodePages.end() && it->second != 0 ? it->second : m_nAnsiCodePage;
+}
+
+void CRtfReader::FlushBytes()
+{
+    if (m_abBytes.isEmpty())
+        return;
+    auto it = m_decoders.find(m_nBytesCodePage);
+    if (it == m_decoders.end())
+        it = m_decoders
+                 .emplace(m_nBytesCodePage, QStringDecoder(CodecName(m_nBytesCodePage).constData(),
+                                                           QStringConverter::Flag::Stateless))
+                 .first;
+    m_strPending += it->second.isValid() ? it->second.decode(m_abBytes) : QString::fromLatin1(m_abBytes);
+    m_abBytes.clear();
+}
+
+void CRtfReader::AddByte(char c)
+{
+    if (m_stack.back().bSkip || m_nFontTableDepth != 0 || m_nColourTableDepth != 0)
+        return;
+    if (m_nPendingSkip > 0)
+    {
+        --m_nPendingSkip;
+        return;
+    }
+    const int nCodePage = CodePage();
+    if (nCodePage != m_nBytesCodePage)
+    {
+        FlushBytes();
+        m_nBytesCodePage = nCodePage;
+    }
+    m_abBytes += c;
+}
+
+void CRtfReader::EmitText(const QString& strText)
+{
+    FlushBytes();
+    m_strPending += strText;
+}
+
+void CRtfReader::CloseRun()
+{
+    FlushBytes();
+    if (m_strPending.isEmpty())
+        return;
+    const int nColour = m_stack.back().nColour;
+    if (!m_runs.empty() && m_runs.back().nColour == nColour)
+        m_runs.back().strText += m_strPending;
+    else
+        m_runs.push_back({m_strPending, nColour});
+    m_strPending.clear();
+}
+
+void CRtfReader::Read()
+{
+    const qsizetype nSize = m_abRtf.size();
+    while (m_i < nSize)
+    {
+        const char c = m_abRtf[m_i];
+        if (c == '{')
+        {
+            CloseRun();
+            // Deeper groups than any writer makes share the innermost state, so that a file of
+            // braces cannot make the reader's memory grow with it.
+            if (m_stack.size() < kMaxGroupDepth)
+                m_stack.push_back(m_stack.back());
+            else
+                ++m_nDeeperGroups;
+            ++m_i;
+        }
+        else if (c == '}' && m_nDeeperGroups > 0)
+        {
+            CloseRun();
+            --m_nDeeperGroups;
+            ++m_i;
+        }
+        else if (c == '}')
+        {
+            CloseRun();
+            if (m_nColourTableDepth != 0 && m_stack.size() <= m_nColourTableDepth)
+                m_nColourTableDepth = 0;
+            if (m_nFontTableDepth != 0 && m_stack.size() <= m_nFontTableDepth)
+                m_nFontTableDepth = 0;
+            if (m_stack.size() > 1)
+                m_stack.pop_back();
+            m_nPendingSkip = 0;
+            ++m_i;
+        }
+        else if (c == '\\')
+            OnControl();
+        else
+        {
+            if (m_nColourTableDepth != 0 && c == ';')
+            {
+                m_colourTable.append(m_colourEntry);
+                m_colourEntry = CColourEntry{};
+            }
+            else if (c != '\r' && c != '\n')
+                AddByte(c);
+            ++m_i;
+        }
+    }
+    CloseRun();
+}
+
+void CRtfReader::OnControl()
+{
+    const qsizetype nSize = m_abRtf.size();
+    ++m_i;
+    if (m_i >= nSize)
+        return;
+    const char s = m_abRtf[m_i];
+    const bool bSkip = m_stack.back().bSkip;
+    if (s == '\\' || s == '{' || s == '}')
+    {
+        AddByte(s);
+        ++m_i;
+        return;
+    }
+    if (s == '\'')
+    {
+        const QByteArray abHex = m_abRtf.mid(m_i + 1, 2);
+        m_i += 3;
+        bool bOk = false;
+        const int nByte = abHex.toInt(&bOk, 16);
+        if (bOk)
+            AddByte(static_cast<char>(nByte));
+        return;
+    }
+    ++m_i;
+    if (!((s >= 'a' && s <= 'z') || (s >= 'A' && s <= 'Z')))
+    {
+        // Control symbols.
+        QString strText;
+        if (s == '*')
+            m_stack.back().bSkip = true;
+        else if (s == '~')
+            strText = QChar(QChar::Nbsp);
+        else if (s == '_')
+            strText = QChar(0x2011); // non-breaking hyphen
+        else if (s == '\r' || s == '\n')
+            strText = QStringLiteral("\n"); // an escaped line end is a paragraph end
+        if (strText.isEmpty() || bSkip || m_nFontTableDepth != 0 || m_nColourTableDepth != 0)
+            return;
+        if (m_nPendingSkip > 0)
+            --m_nPendingSkip;
+        else
+            EmitText(strText);
+        return;
+    }
+    const qsizetype nStart = m_i - 1;
+    while (m_i < nSize &&
+           ((m_abRtf[m_i] >= 'a' && m_abRtf[m_i] <= 'z') || (m_abRtf[m_i] >= 'A' && m_abRtf[m_i] <= 'Z')))
+        ++m_i;
+    const QByteArray abWord = m_abRtf.mid(nStart, m_i - nStart);
+    bool bHasParam = false;
+    long long nParam = 0;
+    const qsizetype nParamStart = m_i;
+    if (m_i < nSize && (m_abRtf[m_i] == '-' || (m_abRtf[m_i] >= '0' && m_abRtf[m_i] <= '9')))
+    {
+        ++m_i;
+        while (m_i < nSize && m_abRtf[m_i] >= '0' && m_abRtf[m_i] <= '9' && m_i - nParamStart < 11)
+            ++m_i;
+        nParam = m_abRtf.mid(nParamStart, m_i - nParamStart).toLongLong(&bHasParam);
+    }
+    if (m_i < nSize && m_abRtf[m_i] == ' ')
+        ++m_i;
+    OnControlWord(abWord, bHasParam, nParam);
+}
+
+void CRtfReader::OnFontTableWord(const QByteArray& abWord, bool bHasParam, long long nParam)
+{
+    if (!bHasParam)
+        return;
+    if (abWord == "f")
+        m_nFontDefined = static_cast<int>(std::clamp<long long>(nParam, -1, 1 << 20));
+    else if (abWord == "fcharset")
+        m_fontCodePages.try_emplace(m_nFontDefined, CodePageOfCharset(nParam));
+    else if (abWord == "cpg" && nParam > 0 && nParam < 0x10000)
+        m_fontCodePages[m_nFontDefined] = static_cast<int>(nParam); // an explicit code page wins
+}
+
+void CRtfReader::OnControlWord(const QByteArray& abWord, bool bHasParam, long long nParam)
+{
+    if (abWord == "bin")
+    {
+        // Binary data of the given length: skipped whole, whatever bytes it holds.
+        if (bHasParam && nParam > 0)
+            m_i += std::min<long long>(nParam, m_abRtf.size() - m_i);
+        return;
+    }
+    CGroupState& state = m_stack.back();
+    if (state.bSkip)
+        return;
+    if (abWord == "fonttbl")
+    {
+        m_nFontTableDepth = m_stack.size();
+        return;
+    }
+    if (m_nFontTableDepth != 0)
+    {
+        OnFontTableWord(abWord, bHasParam, nParam);
+        return;
+    }
+    if (abWord == "colortbl")
+    {
+        m_nColourTableDepth = m_stack.size();
+        m_colourEntry = CColourEntry{};
+        return;
+    }
+    if (m_nColourTableDepth != 0)
+    {
+        const int nValue = static_cast<int>(std::clamp<long long>(nParam, 0, 255));
+        if (abWord == "red")
+            m_colourEntry.colour.setRed(nValue);
+        else if (abWord == "green")
+            m_colourEntry.colour.setGreen(nValue);
+        else if (abWord == "blue")
+            m_colourEntry.colour.setBlue(nValue);
+        else
+            return;
+        m_colourEntry.bAutomatic = false;
+        return;
+    }
+    if (IsSkippedDestination(abWord))
+    {
+        state.bSkip = true;
+        return;
+    }
+    if (const char16_t cSymbol = SymbolOfWord(abWord))
+    {
+        // A symbol word can also be the fallback of a \uN.
+        if (m_nPendingSkip > 0)
+            --m_nPendingSkip;
+        else
+            EmitText(QString(QChar(cSymbol)));
+        return;
+    }
+    if (abWord == "u" && bHasParam)
+    {
+        EmitText(QString(QChar(static_cast<char16_t>(static_cast<std::uint16_t>(nParam)))));
+        m_nPendingSkip = state.nSkipAfterUnicode;
+        return;
+    }
+    m_nPendingSkip = 0;
+    if (abWord == "ansicpg" && bHasParam && nParam > 0 && nParam < 0x10000)
+        m_nAnsiCodePage = static_cast<int>(nParam);
+    else if (abWord == "deff" && bHasParam)
+    {
+        m_nDefaultFont = static_cast<int>(std::clamp<long long>(nParam, -1, 1 << 20));
+        if (state.nFont < 0)
+            state.nFont = m_nDefaultFont;
+    }
+    else if (abWord == "f" && bHasParam)
+        state.nFont = static_cast<int>(std::clamp<long long>(nParam, -1, 1 << 20));
+    else if (abWord == "uc" && bHasParam)
+        state.nSkipAfterUnicode = static_cast<int>(std::clamp<long long>(nParam, 0, 16));
+    else if (abWord == "cf")
+    {
+        CloseRun();
+        state.nColour = bHasParam ? static_cast<int>(std::clamp<long long>(nParam, -1, 1 << 20)) : 0;
+    }
+    else if (abWord == "plain")
+    {
+        CloseRun();
+        state.nColour = 0;
+        state.nFont = m_nDefaultFont;
+    }
+    else if (abWord == "par" || abWord == "page" || abWord == "sect" || abWord == "row")
+        EmitText(QStringLiteral("\n"));
+    else if (abWord == "line")
+        EmitText(QString(QChar::LineSeparator));
+}
 
 } // namespace
 
@@ -75,6 +535,7 @@ QByteArray BuildRtf(const QTextDocument& document)
         return static_cast<int>(n + 1);
     };
 
+    CGbkFallback fallback;
     QByteArray abBody;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
     {
@@ -89,7 +550,7 @@ QByteArray BuildRtf(const QTextDocument& document)
             abBody += "\\cf";
             abBody += QByteArray::number(colourIndex(colour));
             abBody += ' ';
-            AppendEscaped(abBody, fragment.text());
+            AppendEscaped(abBody, fragment.text(), fallback);
         }
         if (block.next().isValid())
             abBody += "\\par\r\n";
@@ -100,7 +561,7 @@ QByteArray BuildRtf(const QTextDocument& document)
     for (const QRgb rgb : colours)
         abOut += QByteArray("\\red") + QByteArray::number(qRed(rgb)) + "\\green" +
                  QByteArray::number(qGreen(rgb)) + "\\blue" + QByteArray::number(qBlue(rgb)) + ';';
-    abOut += "}\r\n\\uc1\\pard\\f0\\fs21 ";
+    abOut += "}\r\n\\uc2\\pard\\f0\\fs21 ";
     abOut += abBody;
     abOut += "\\par\r\n}\r\n";
     return abOut;
@@ -111,212 +572,9 @@ bool ReadRtf(const QByteArray& abRtf, QTextDocument& document)
     if (!abRtf.startsWith("{\\rtf"))
         return false;
 
-    QString strPending;
-    struct CRun
-    {
-        QString strText;
-        int nColour = 0;
-    };
-    std::vector<CRun> runs;
-    QList<QColor> colourTable;
-    QByteArray abCodePage = "GBK";
-    QByteArray abBytes; // \'hh bytes waiting to be decoded together
-    std::vector<CGroupState> stack{CGroupState{}};
-    bool bInColourTable = false;
-    std::size_t nColourTableDepth = 0;
-    int nRed = 0;
-    int nGreen = 0;
-    int nBlue = 0;
-    int nPendingSkip = 0; // characters to drop after a \uN
-
-    auto flushBytes = [&]
-    {
-        if (abBytes.isEmpty())
-            return;
-        QStringDecoder decoder(abCodePage.constData());
-        strPending += decoder.isValid() ? decoder.decode(abBytes) : QString::fromLatin1(abBytes);
-        abBytes.clear();
-    };
-    auto emitText = [&](const QString& strText)
-    {
-        flushBytes();
-        strPending += strText;
-    };
-    auto closeRun = [&]
-    {
-        flushBytes();
-        if (strPending.isEmpty())
-            return;
-        const int nColour = stack.back().nColour;
-        if (!runs.empty() && runs.back().nColour == nColour)
-            runs.back().strText += strPending;
-        else
-            runs.push_back({strPending, nColour});
-        strPending.clear();
-    };
-
-    const qsizetype nSize = abRtf.size();
-    qsizetype i = 0;
-    while (i < nSize)
-    {
-        const char c = abRtf[i];
-        if (c == '{')
-        {
-            closeRun();
-            stack.push_back(stack.back());
-            ++i;
-            continue;
-        }
-        if (c == '}')
-        {
-            closeRun();
-            if (bInColourTable && stack.size() <= nColourTableDepth)
-                bInColourTable = false;
-            if (stack.size() > 1)
-                stack.pop_back();
-            ++i;
-            continue;
-        }
-        if (c == '\r' || c == '\n')
-        {
-            ++i;
-            continue;
-        }
-        if (c != '\\')
-        {
-            if (bInColourTable && c == ';')
-            {
-                colourTable.append(QColor(nRed, nGreen, nBlue));
-                nRed = nGreen = nBlue = 0;
-            }
-            else if (!stack.back().bSkip && !bInColourTable)
-            {
-                if (nPendingSkip > 0)
-                    --nPendingSkip;
-                else
-                    abBytes += c;
-            }
-            ++i;
-            continue;
-        }
-        // A control symbol or word.
-        ++i;
-        if (i >= nSize)
-            break;
-        const char s = abRtf[i];
-        if (s == '\\' || s == '{' || s == '}')
-        {
-            if (!stack.back().bSkip)
-            {
-                if (nPendingSkip > 0)
-                    --nPendingSkip;
-                else
-                    abBytes += s;
-            }
-            ++i;
-            continue;
-        }
-        if (s == '\'')
-        {
-            const QByteArray abHex = abRtf.mid(i + 1, 2);
-            i += 3;
-            bool bOk = false;
-            const int nByte = abHex.toInt(&bOk, 16);
-            if (bOk && !stack.back().bSkip)
-            {
-                if (nPendingSkip > 0)
-                    --nPendingSkip;
-                else
-                    abBytes += static_cast<char>(nByte);
-            }
-            continue;
-        }
-        if (s == '*')
-        {
-            stack.back().bSkip = true;
-            ++i;
-            continue;
-        }
-        if (s == '~')
-        {
-            if (!stack.back().bSkip)
-                emitText(QString(QChar::Nbsp));
-            ++i;
-            continue;
-        }
-        if (!((s >= 'a' && s <= 'z') || (s >= 'A' && s <= 'Z')))
-        {
-            ++i; // other control symbols carry nothing for the log
-            continue;
-        }
-        qsizetype nStart = i;
-        while (i < nSize && ((abRtf[i] >= 'a' && abRtf[i] <= 'z') || (abRtf[i] >= 'A' && abRtf[i] <= 'Z')))
-            ++i;
-        const QByteArray abWord = abRtf.mid(nStart, i - nStart);
-        bool bHasParam = false;
-        long long nParam = 0;
-        nStart = i;
-        if (i < nSize && (abRtf[i] == '-' || (abRtf[i] >= '0' && abRtf[i] <= '9')))
-        {
-            ++i;
-            while (i < nSize && abRtf[i] >= '0' && abRtf[i] <= '9' && i - nStart < 11)
-                ++i;
-            nParam = abRtf.mid(nStart, i - nStart).toLongLong(&bHasParam);
-        }
-        if (i < nSize && abRtf[i] == ' ')
-            ++i;
-
-        CGroupState& state = stack.back();
-        if (abWord == "fonttbl" || abWord == "stylesheet" || abWord == "info" || abWord == "pict" ||
-            abWord == "header" || abWord == "footer" || abWord == "object" || abWord == "listtable")
-        {
-            state.bSkip = true;
-            continue;
-        }
-        if (abWord == "colortbl")
-        {
-            bInColourTable = true;
-            nColourTableDepth = stack.size();
-            continue;
-        }
-        if (bInColourTable)
-        {
-            if (abWord == "red")
-                nRed = static_cast<int>(nParam);
-            else if (abWord == "green")
-                nGreen = static_cast<int>(nParam);
-            else if (abWord == "blue")
-                nBlue = static_cast<int>(nParam);
-            continue;
-        }
-        if (state.bSkip)
-            continue;
-        if (abWord == "ansicpg" && bHasParam)
-        {
-            abCodePage = nParam == 936 ? QByteArray("GBK") : "windows-" + QByteArray::number(nParam);
-        }
-        else if (abWord == "uc" && bHasParam)
-            state.nSkipAfterUnicode = static_cast<int>(std::max<long long>(nParam, 0));
-        else if (abWord == "u" && bHasParam)
-        {
-            emitText(QString(QChar(static_cast<char16_t>(static_cast<std::uint16_t>(nParam)))));
-            nPendingSkip = state.nSkipAfterUnicode;
-            continue;
-        }
-        else if (abWord == "cf")
-        {
-            closeRun();
-            state.nColour = bHasParam ? static_cast<int>(nParam) : 0;
-        }
-        else if (abWord == "par")
-            emitText(QStringLiteral("\n"));
-        else if (abWord == "line")
-            emitText(QString(QChar::LineSeparator));
-        else if (abWord == "tab")
-            emitText(QStringLiteral("\t"));
-        nPendingSkip = 0;
-    }
-    closeRun();
+    CRtfReader reader(abRtf);
+    reader.Read();
+    std::vector<CRun>& runs = reader.Runs();
 
     // The last \par ends the last paragraph; the document has one of its own.
     if (!runs.empty() && runs.back().strText.endsWith(u'\n'))
@@ -332,10 +590,7 @@ bool ReadRtf(const QByteArray& abRtf, QTextDocument& document)
     for (const CRun& run : runs)
     {
         QTextCharFormat format;
-        // Entry 0 of the table is the automatic colour (black for the log).
-        const QColor colour = run.nColour >= 1 && run.nColour < colourTable.size() ? colourTable[run.nColour]
-                                                                                   : QColor(Qt::black);
-        format.setForeground(colour);
+        format.setForeground(reader.Colour(run.nColour));
         const QStringList paragraphs = run.strText.split(u'\n');
         for (qsizetype n = 0; n < paragraphs.size(); ++n)
         {

@@ -1,19 +1,25 @@
+#include "app/CommandLine.h"
 #include "app/DemoChannels.h"
 #include "app/DemoSession.h"
 #include "app/DialogUserInterface.h"
 #include "app/LogFonts.h"
 #include "app/MainFrame.h"
+#include "app/QtTranslations.h"
+#include "forms/FormDialog.h"
 #include "session/RelvaneView.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
 #include "transport/SerialPortMap.h"
 
 #include <QApplication>
-#include <clocale>
+#include <QGuiApplication>
 #include <QPixmap>
+#include <QPrinter>
 #include <QStringList>
 #include <QTimer>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 using namespace relvane;
@@ -29,58 +35,86 @@ QStringList ListPorts()
     return ports;
 }
 
-// Hidden options for demonstrations and screenshots:
-//   --demo-mode 94|103|eth   run on the demonstration relay (no device, no network traffic)
-//   --screenshot FILE        save the window as a PNG after the demonstration and quit
-struct COptions
+// Before Qt needs a screen: the usage needs none, and printing from the command line draws off
+// screen when there is no display. False when the program has nothing more to do.
+bool PrepareStart(int argc, char** argv)
 {
-    bool bDemo = false;
-    int nDemoMode = 0;
-    QString strScreenshot;
-    QString strFile; // a log to open at start
-    bool bValid = true;
-};
-
-COptions ParseOptions(const QStringList& args)
-{
-    COptions options;
-    for (qsizetype i = 1; i < args.size(); ++i)
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const CCommandLine line = ParseCommandLine(args);
+    if (line.bHelp)
     {
-        if (args[i] == QStringLiteral("--demo-mode") && i + 1 < args.size())
-        {
-            options.bDemo = ParseDemoMode(args[++i], options.nDemoMode);
-            options.bValid = options.bValid && options.bDemo;
-        }
-        else if (args[i] == QStringLiteral("--screenshot") && i + 1 < args.size())
-            options.strScreenshot = args[++i];
-        else if (!args[i].startsWith(u'-') && options.strFile.isEmpty())
-            options.strFile = args[i];
+        std::fputs(qPrintable(CommandLineUsage()), stdout);
+        return false;
     }
-    return options;
+    if (line.ePrint != CCommandLine::EPrint::None && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return true;
+}
+
+// Prints the opened log as the print switches ask; the result is the program's exit status.
+int PrintFromCommandLine(CMainFrame& frame, const CCommandLine& line)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    if (line.ePrint == CCommandLine::EPrint::PdfFile)
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(line.strPdfFile);
+    }
+    else if (line.ePrint == CCommandLine::EPrint::NamedPrinter)
+    {
+        printer.setPrinterName(line.strPrinter);
+        if (printer.printerName() != line.strPrinter || !printer.isValid())
+        {
+            ShowRelvaneMessage(&frame, QStringLiteral("无法启动打印作业。"));
+            return 1;
+        }
+    }
+    return frame.PrintLog(printer) ? 0 : 1;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (!PrepareStart(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     // Qt adopts the user's locale; frame annotations always write numbers with a decimal point.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Relvane"));
+    InstallQtChineseTranslations();
     InstallLogFontFallbacks();
 
-    const COptions options = ParseOptions(QApplication::arguments());
-    if (!options.bValid)
+    const CCommandLine line = ParseCommandLine(QApplication::arguments().mid(1));
+    int nDemoMode = 0;
+    const bool bDemo = !line.strDemoMode.isEmpty();
+    if (line.strError.isEmpty() && bDemo && !ParseDemoMode(line.strDemoMode, nDemoMode))
     {
         std::fputs("relvane: --demo-mode takes 94, 103 or eth\n", stderr);
         return 2;
+    }
+    if (!line.strError.isEmpty())
+    {
+        std::fprintf(stderr, "relvane: %s\n%s", qPrintable(line.strError), qPrintable(CommandLineUsage()));
+        return 2;
+    }
+    const bool bPrint = line.ePrint != CCommandLine::EPrint::None;
+    if (bPrint && QGuiApplication::platformName() == QStringLiteral("offscreen"))
+    {
+        // Nobody could answer a message box: say it on standard error.
+        SetMessageHook(
+            [](QWidget*, const QString& strText)
+            { std::fprintf(stderr, "relvane: %s\n", qPrintable(QString(strText).replace(u'\n', u' '))); });
     }
 
     CDialogUserInterface ui(&ListPorts);
     CDemoSerialChannel* pDemoSerial = nullptr;
     std::unique_ptr<ISerialChannel> pSerial;
     std::unique_ptr<INetworkChannel> pNetwork;
-    if (options.bDemo)
+    if (bDemo)
     {
         auto pDemo = std::make_unique<CDemoSerialChannel>();
         pDemoSerial = pDemo.get();
@@ -97,21 +131,24 @@ int main(int argc, char** argv)
     ui.SetParentWidget(&frame);
     // A log named on the command line is opened instead of a new one; if it cannot be, the
     // program ends after saying why.
-    if (!options.strFile.isEmpty() && !frame.OpenLogFile(options.strFile))
+    if (!line.strFile.isEmpty() && !frame.OpenLogFile(line.strFile))
         return 1;
+    // The print switches print the log, without showing the window, and end the program.
+    if (bPrint)
+        return PrintFromCommandLine(frame, line);
     frame.show();
 
     if (pDemoSerial != nullptr)
-        StartDemo(frame, *pDemoSerial, options.nDemoMode);
-    if (!options.strScreenshot.isEmpty())
+        StartDemo(frame, *pDemoSerial, nDemoMode);
+    if (!line.strScreenshot.isEmpty())
     {
         QTimer::singleShot(2500, &frame,
-                           [&frame, &options]
+                           [&frame, &line]
                            {
                                frame.UpdateCommandStates();
-                               if (!frame.grab().save(options.strScreenshot, "PNG"))
+                               if (!frame.grab().save(line.strScreenshot, "PNG"))
                                    std::fprintf(stderr, "relvane: cannot write %s\n",
-                                                qPrintable(options.strScreenshot));
+                                                qPrintable(line.strScreenshot));
                                QApplication::quit();
                            });
     }

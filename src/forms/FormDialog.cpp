@@ -2,6 +2,7 @@
 
 #include "forms/FieldExchange.h"
 
+#include <QAbstractButton>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <utility>
@@ -31,6 +32,8 @@ void ShowRelvaneMessage(QWidget* pParent, const QString& strText)
         return;
     }
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Relvane"), strText, QMessageBox::Ok, pParent);
+    // The button says "确定" even where Qt's own translations are missing.
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
 }
 

@@ -1,4 +1,5 @@
 #include "app/LogFonts.h"
+#include "app/QtTranslations.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -24,6 +25,7 @@ int main(int argc, char** argv)
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Relvane"));
+    relvane::InstallQtChineseTranslations();
     relvane::InstallLogFontFallbacks();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

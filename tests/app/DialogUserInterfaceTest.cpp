@@ -116,6 +116,7 @@ TEST(DialogUserInterface, RealMessageBoxHasCaptionIconAndOneButton)
                            EXPECT_EQ(pBox->windowTitle(), QStringLiteral("Relvane"));
                            const auto buttons = pBox->findChildren<QAbstractButton*>();
                            ASSERT_EQ(buttons.size(), 1);
+                           EXPECT_EQ(buttons.front()->text(), QStringLiteral("确定"));
                            buttons.front()->click();
                        });
     ShowRelvaneMessage(nullptr, QStringLiteral("串口尚未打开,不能发送报文."));
