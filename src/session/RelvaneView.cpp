@@ -551,7 +551,8 @@ void CRelvaneView::SendSerialFrame(int nLength, bool bTimed)
 // An unbalanced link allows one request awaiting its answer. While the response timer runs,
 // commands, polls and follow-ups wait here in the order they fell due, and go out once the
 // answer has been handled or the time-out logged. A poll or follow-up still waiting when a newer
-// one falls due is replaced by it, so one answer never gets two.
+// one falls due is replaced by it, and a waiting poll also by the polling timer an answer starts,
+// so one answer never gets two.
 
 void CRelvaneView::QueueSerialSend(CHeldSend send)
 {
@@ -576,6 +577,15 @@ void CRelvaneView::SendHeldSends()
 void CRelvaneView::DropAutomaticSend()
 {
     std::erase_if(m_heldSends, [](const CHeldSend& send) { return send.bAutomatic; });
+}
+
+void CRelvaneView::DropHeldPoll()
+{
+    std::erase_if(m_heldSends,
+                  [](const CHeldSend& send) {
+                      return send.bAutomatic &&
+                             (send.eKind == CHeldSend::COMMAND_94 || send.eKind == CHeldSend::COMMAND_103);
+                  });
 }
 
 void CRelvaneView::DispatchSend(const CHeldSend& send)
@@ -638,8 +648,9 @@ void CRelvaneView::TakeAutomaticStep(CAutomaticStep step, CHeldSend::Kind eFollo
         return;
     }
     case CAutomaticStep::POLL_TIMER:
-        // The poll this answer schedules replaces one that fell due while it was awaited.
-        DropAutomaticSend();
+        // The poll this answer schedules replaces one that fell due while it was awaited; a
+        // follow-up still waiting keeps its place.
+        DropHeldPoll();
         StartTimer(TIMER_POLL, m_nPollIntervalMs);
         break;
     case CAutomaticStep::NONE:

@@ -153,6 +153,7 @@ private:
     void QueueSerialSend(CHeldSend send);
     void SendHeldSends();
     void DropAutomaticSend();
+    void DropHeldPoll();
     void DispatchSend(const CHeldSend& send);
     void UpdateHeldHint();
     void TakeAutomaticStep(CAutomaticStep step, CHeldSend::Kind eFollowUp);
