@@ -79,6 +79,7 @@ std::uint8_t Iec103Codec::NextFcbControl(std::uint8_t nFunction)
     const auto nControl = static_cast<std::uint8_t>(kPrm | kFcv | (m_bFcb ? kFcbBit : 0) | nFunction);
     m_bFcbSent = m_bFcb;
     m_bFcbAwaitingAnswer = 1;
+    m_bFcbRepeatDue = 0;
     m_bFcb = m_bFcb ? 0 : 1;
     return nControl;
 }
@@ -89,12 +90,15 @@ void Iec103Codec::ConfirmFcb()
         return;
     m_bFcb = m_bFcbSent ? 0 : 1;
     m_bFcbAwaitingAnswer = 0;
+    m_bFcbRepeatDue = 0;
 }
 
 void Iec103Codec::RestoreFcb()
 {
-    if (m_bFcbAwaitingAnswer)
-        m_bFcb = m_bFcbSent;
+    if (!m_bFcbAwaitingAnswer)
+        return;
+    m_bFcb = m_bFcbSent;
+    m_bFcbRepeatDue = 1;
 }
 
 bool Iec103Codec::CheckAnswersFcb(const std::uint8_t* pReceived, int nCount)
@@ -127,6 +131,7 @@ int Iec103Codec::BuildResetCu(std::uint8_t* pOut)
 {
     m_bFcb = 1;
     m_bFcbAwaitingAnswer = 0;
+    m_bFcbRepeatDue = 0;
     return BuildFixedFrame(pOut, m_nLinkAddress, kPrm | kFcResetCu);
 }
 
@@ -134,6 +139,7 @@ int Iec103Codec::BuildResetFcb(std::uint8_t* pOut)
 {
     m_bFcb = 1;
     m_bFcbAwaitingAnswer = 0;
+    m_bFcbRepeatDue = 0;
     return BuildFixedFrame(pOut, m_nLinkAddress, kPrm | kFcResetFcb);
 }
 

@@ -32,6 +32,9 @@ public:
     std::int32_t FcbFlag() const { return m_bFcb; }
     // True from the build of a frame with FCV = 1 until a valid answer confirms it.
     bool FcbAwaitingAnswer() const { return m_bFcbAwaitingAnswer != 0; }
+    // True after RestoreFcb until the next FCV frame is built: that frame asks for the lost
+    // answer again, whatever it is meant to carry.
+    bool FcbRepeatDue() const { return m_bFcbRepeatDue != 0; }
     std::uint8_t RiiCounter() const { return m_nRii; }
 
     // The generic-services user data the two generic forms edit; hand UserData().Data() to
@@ -94,6 +97,7 @@ private:
     CGenericList m_userData;
     std::int32_t m_bFcb = 0;
     std::int32_t m_bFcbAwaitingAnswer = 0;
+    std::int32_t m_bFcbRepeatDue = 0;
     std::int32_t m_bFcbSent = 0; // the FCB of the frame awaiting its answer
     std::uint8_t m_nLinkAddress = 1;
     std::uint8_t m_nCommonAddress = 1;

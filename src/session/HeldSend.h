@@ -38,6 +38,7 @@ struct CHeldSend
 
     Kind eKind = COMMAND_94;
     bool bAutomatic = false;             // a poll or follow-up the session issues itself
+    bool bRecoveryTried = false;         // COMMAND_103: the lost answer was asked for before it
     int nId = 0;                         // COMMAND_94: the command id
     CClockFields clock;                  // COMMAND_94 for 81H: the clock form's values
     CIec103Request request;              // COMMAND_103

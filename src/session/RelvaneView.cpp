@@ -68,6 +68,25 @@ bool IsOwnHandlerInProto94Range(int nId)
     }
 }
 
+// A 103 command the relay is to carry out (send / confirm), as opposed to a request for data.
+bool CarriesNewCommand(const CIec103Request& request)
+{
+    switch (request.nId)
+    {
+    case ID_103_INTERROGATION:
+    case ID_103_GENERIC_COMMAND:
+    case ID_103_GENERIC_DATA:
+    case ID_103_DISTURBANCE_ORDER:
+    case ID_103_DISTURBANCE_ACK:
+        return true;
+    case ID_103_TIME_SYNC:
+    case ID_103_GENERAL_COMMAND:
+        return request.bConfirm;
+    default:
+        return false;
+    }
+}
+
 CCommandState State(bool bEnabled, bool bChecked = false)
 {
     return CCommandState{true, bEnabled, bChecked};
@@ -566,6 +585,18 @@ void CRelvaneView::SendHeldSends()
 {
     while (!m_heldSends.empty() && !IsTimerActive(TIMER_RESPONSE))
     {
+        CHeldSend& next = m_heldSends.front();
+        if (next.eKind == CHeldSend::COMMAND_103 && !next.bRecoveryTried && CarriesNewCommand(next.request) &&
+            m_iec103Codec.FcbRepeatDue())
+        {
+            // A command sent with the FCB of a lost answer would be taken for its repetition and
+            // not carried out: a class 2 request fetches the lost answer first (once).
+            next.bRecoveryTried = true;
+            CIec103Request recovery;
+            recovery.nId = ID_103_CLASS2;
+            SendIec103Request(recovery);
+            continue;
+        }
         // Taken off first: a send may open a message box, whose event loop can come back here.
         const CHeldSend send = std::move(m_heldSends.front());
         m_heldSends.pop_front();

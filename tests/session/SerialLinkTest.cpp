@@ -196,6 +196,21 @@ TEST_F(SerialLink, OnlyAnAnswerToTheFcvRequestMovesTheFcb)
     EXPECT_EQ(Log().find("E5"), std::string::npos);
 }
 
+TEST_F(SerialLink, CommandAfterALostAnswerWaitsUntilTheAnswerIsFetchedAgain)
+{
+    Use103();
+    View().OnCommand(ID_103_CLASS1);
+    View().OnTimer(TIMER_RESPONSE);
+    // With the FCB of the lost answer the interrogation would only fetch that answer and not be
+    // carried out: a class 2 request with that FCB goes first.
+    View().OnCommand(ID_103_INTERROGATION);
+    EXPECT_EQ(Controls(), (std::vector<int>{0x5A, 0x5B}));
+    EXPECT_EQ(LastHint(), "等待装置应答,1条命令待发送");
+    Relay(kNoData);
+    EXPECT_EQ(Controls(), (std::vector<int>{0x5A, 0x5B, 0x73}));
+    EXPECT_EQ(LastHint(), "");
+}
+
 TEST_F(SerialLink, MergedAnswersAreLoggedAnnotatedAndAnsweredFrameByFrame)
 {
     View().OnCommand(ID_MODE_103);
