@@ -3,8 +3,8 @@
 // An unbalanced link allows one request awaiting its answer. While the response timer runs,
 // commands, polls and follow-ups wait here in the order they fell due, and go out once the
 // answer has been handled or the time-out logged. A poll or follow-up still waiting when a newer
-// one falls due is replaced by it, and a waiting poll also by the polling timer an answer starts,
-// so one answer never gets two.
+// one falls due is replaced by it (a poll never replaces a follow-up), and a waiting poll also by
+// the polling timer an answer starts, so one answer never gets two.
 #include "session/IUserInterface.h"
 #include "session/RelvaneView.h"
 
@@ -42,7 +42,22 @@ bool CarriesNewCommand(const CIec103Request& request)
 void CRelvaneView::QueueSerialSend(CHeldSend send)
 {
     if (send.bAutomatic)
+    {
+        // A poll gives way to a follow-up still waiting: the follow-up's answer schedules the
+        // next poll.
+        const bool bPoll = send.eKind == CHeldSend::COMMAND_94 || send.eKind == CHeldSend::COMMAND_103;
+        const bool bFollowUpWaits = std::any_of(m_heldSends.begin(), m_heldSends.end(),
+                                                [](const CHeldSend& held) {
+                                                    return held.eKind == CHeldSend::FOLLOW_UP_94 ||
+                                                           held.eKind == CHeldSend::FOLLOW_UP_103;
+                                                });
+        if (bPoll && bFollowUpWaits)
+        {
+            SendHeldSends();
+            return;
+        }
         DropAutomaticSend();
+    }
     m_heldSends.push_back(std::move(send));
     SendHeldSends();
 }

@@ -94,16 +94,24 @@ TEST_F(SerialLink, HandCommandWaitsForTheAnswerOfThePollInFlight)
     Relay(kAckAcd);
     EXPECT_EQ(Controls(), (std::vector<int>{0x5B, 0x73}));
     EXPECT_EQ(LastHint(), "");
-    // Its answer asks again: one class 1 request for the two answers, not two.
-    Relay(kAckAcd);
+    // The poll falling due meanwhile gives way to the waiting class 1 request.
+    View().OnTimer(TIMER_POLL);
+    Relay(kAck);
     EXPECT_EQ(Controls(), (std::vector<int>{0x5B, 0x73, 0x5A}));
     Relay(kNoData);
     EXPECT_EQ(m_pSerial->Written().size(), 3u);
     EXPECT_TRUE(View().IsTimerActive(TIMER_POLL));
     EXPECT_EQ(Lines(Log()), (std::vector<std::string>{"发送: 10 5B 01 5C 16 ", "接收: 10 20 01 21 16 ",
                                                       "发送: 68 09 09 68 73 01 07 81 09 01 FF 00 00 05 16 ",
-                                                      "接收: 10 20 01 21 16 ", "发送: 10 5A 01 5B 16 ",
+                                                      "接收: 10 00 01 01 16 ", "发送: 10 5A 01 5B 16 ",
                                                       "接收: 10 09 01 0A 16 "}));
+
+    // Two answers asking for class 1 data get one request between them, not two.
+    View().OnTimer(TIMER_POLL);
+    View().OnCommand(ID_103_LINK_STATUS);
+    Relay(kNoDataAcd); // the link status request goes; the class 1 request waits
+    Relay(Join({kLinkStatus, kNoDataAcd}));
+    EXPECT_EQ(Controls(), (std::vector<int>{0x5B, 0x73, 0x5A, 0x7B, 0x49, 0x5A}));
 }
 
 TEST_F(SerialLink, HeldCommandsGoOutInTheUsersOrderOnceTheLineIsFree)
