@@ -96,7 +96,7 @@ TEST_F(LosslessLink, EveryQueuedEventReachesTheLogOnceInOrder)
 
     CSerialFields serial = view.SerialFields();
     serial.strPort = "COM" + std::to_string(kPort);
-    serial.nTimeoutMs = 400;
+    serial.nTimeoutMs = 1000; // generous: a busy machine must not cause time-outs of its own
     m_ui.SerialForm().Push(Confirm(serial));
     view.OnCommand(ID_SERIAL_SETTINGS);
     CIntervalFields interval;
