@@ -1,8 +1,9 @@
 // Arbitrary bytes as a received 103 chunk and as typed frame text: the annotation, the checksum test,
-// the automatic answer, the frame-text parser and the checksum completion must never read past the
-// input, and what they produce must keep its own rules.
+// the automatic answer, the chunk splitter, the frame-text parser and the checksum completion must
+// never read past the input, and what they produce must keep its own rules.
 #include "common/AnnotationText.h"
 #include "iec103/FrameText.h"
+#include "iec103/Iec103ChunkSplit.h"
 #include "iec103/Iec103Codec.h"
 
 #include <cstddef>
@@ -32,6 +33,30 @@ void CheckCompleted(const relvane::CCompletedFrame& completed, const std::vector
         std::abort();
 }
 
+// The pieces cover the chunk front to back without gaps; only the last may be a remainder, and
+// every other one is a frame with its start and end characters where they belong.
+void CheckPieces(const std::vector<std::uint8_t>& abChunk)
+{
+    const auto pieces = relvane::SplitIec103Chunk(abChunk.data(), static_cast<int>(abChunk.size()));
+    int nNext = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+    {
+        const relvane::CChunkPiece& piece = pieces[i];
+        if (piece.nOffset != nNext || piece.nLength < 1 || (piece.bRemainder && i + 1 != pieces.size()))
+            std::abort();
+        const std::uint8_t* p = abChunk.data() + piece.nOffset;
+        const bool bAck = piece.nLength == 1 && p[0] == 0xE5;
+        const bool bFixed = piece.nLength == 5 && p[0] == 0x10 && p[4] == 0x16;
+        const bool bVariable = piece.nLength >= 6 && p[0] == 0x68 && p[3] == 0x68 && p[1] == p[2] &&
+                               piece.nLength == p[1] + 6 && p[piece.nLength - 1] == 0x16;
+        if (!piece.bRemainder && !bAck && !bFixed && !bVariable)
+            std::abort();
+        nNext = piece.nOffset + piece.nLength;
+    }
+    if (nNext != static_cast<int>(abChunk.size()))
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
@@ -49,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         std::abort();
     if (relvane::GbkLength(text.Text()) > relvane::CAnnotationText::kMaxGbkBytes)
         std::abort();
+
+    CheckPieces(abChunk);
 
     const bool bValid = relvane::Iec103Codec::CheckFrame(pChunk, nCount);
     if (bValid && nSize < 5)

@@ -1,7 +1,8 @@
-// Arbitrary bytes as a received '94 frame: the annotation under both relay models, the checksum test
-// and the automatic answer must never read past the input, and the annotation must stay within its
-// bound.
+// Arbitrary bytes as a received '94 frame: the annotation under both relay models, the checksum test,
+// the automatic answer and the chunk splitter must never read past the input, and the annotation must
+// stay within its bound.
 #include "common/AnnotationText.h"
+#include "proto94/Proto94ChunkSplit.h"
 #include "proto94/Proto94Codec.h"
 
 #include <cstddef>
@@ -31,6 +32,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
             std::abort();
     }
     (void)codec.CheckFrame(pFrame, nLength);
+
+    // Pieces cover the chunk without gaps; every one but a last remainder is a frame of its own
+    // length byte whose CRC checks.
+    int nNext = 0;
+    const auto pieces = relvane::SplitProto94Chunk(pFrame, nLength);
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+    {
+        const relvane::CChunkPiece& piece = pieces[i];
+        if (piece.nOffset != nNext || piece.nLength < 1 || (piece.bRemainder && i + 1 != pieces.size()))
+            std::abort();
+        if (!piece.bRemainder && (piece.nLength < 5 || piece.nLength != abFrame[piece.nOffset + 2] + 5 ||
+                                  codec.CheckFrame(pFrame + piece.nOffset, piece.nLength) != 1))
+            std::abort();
+        nNext = piece.nOffset + piece.nLength;
+    }
+    if (nNext != nLength)
+        std::abort();
 
     std::uint8_t abAnswer[relvane::Proto94Codec::kMaxFrameLength];
     const int nAnswer = codec.BuildAutoAnswer(abAnswer, pFrame, nLength);

@@ -13,6 +13,8 @@
 #include "iec103/forms/GenericDataForm.h"
 #include "iec103/forms/GenericIdentificationForm.h"
 
+#include <QMainWindow>
+#include <QStatusBar>
 #include <utility>
 
 namespace relvane
@@ -201,6 +203,17 @@ bool CDialogUserInterface::ShowIpForm(CIpFields& fields)
     fields.nTargetUdpPort = form.Values().nTargetUdpPort;
     fields.nLocalTcpPort = form.Values().nLocalTcpPort;
     return true;
+}
+
+void CDialogUserInterface::ShowStatusHint(const std::string& strText)
+{
+    auto* pWindow = qobject_cast<QMainWindow*>(m_pParent.data());
+    if (pWindow == nullptr)
+        return;
+    if (strText.empty())
+        pWindow->statusBar()->clearMessage();
+    else
+        pWindow->statusBar()->showMessage(QString::fromStdString(strText));
 }
 
 } // namespace relvane

@@ -33,6 +33,8 @@ public:
     bool ShowGenericDataForm(CGenericList& list, CGenericDataFields& fields) override;
     bool ShowGenericIdentificationForm(CGenericList& list, CGenericIdentificationFields& fields) override;
     bool ShowIpForm(CIpFields& fields) override;
+    // Shown in the status bar of the parent window while it stands; "" clears it.
+    void ShowStatusHint(const std::string& strText) override;
 
 private:
     PortLister m_fnListPorts;

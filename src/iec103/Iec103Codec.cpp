@@ -23,7 +23,9 @@ constexpr std::uint8_t kFcResetFcb = 7;
 constexpr std::uint8_t kFcLinkStatus = 9;
 constexpr std::uint8_t kFcClass1 = 10;
 constexpr std::uint8_t kFcClass2 = 11;
+constexpr std::uint8_t kFcLinkStatusAnswer = 11;
 constexpr std::uint8_t kFcLinkNotFunctioning = 14;
+constexpr std::uint8_t kSingleAck = 0xE5;
 
 constexpr std::uint8_t kVsqSingle = 0x81;
 constexpr std::uint8_t kFunGlobal = 0xFF;
@@ -70,12 +72,49 @@ int Iec103Codec::BuildFixedFrame(std::uint8_t* pOut, std::uint8_t nAddress, std:
     return 5;
 }
 
-// Control byte of a frame with FCV = 1 carrying the current FCB; the flag flips once it is used.
+// Control byte of a frame with FCV = 1 carrying the current FCB; the flag flips once it is used
+// (provisionally: see ConfirmFcb and RestoreFcb).
 std::uint8_t Iec103Codec::NextFcbControl(std::uint8_t nFunction)
 {
     const auto nControl = static_cast<std::uint8_t>(kPrm | kFcv | (m_bFcb ? kFcbBit : 0) | nFunction);
+    m_bFcbSent = m_bFcb;
+    m_bFcbAwaitingAnswer = 1;
+    m_bFcbRepeatDue = 0;
     m_bFcb = m_bFcb ? 0 : 1;
     return nControl;
+}
+
+void Iec103Codec::ConfirmFcb()
+{
+    if (!m_bFcbAwaitingAnswer)
+        return;
+    m_bFcb = m_bFcbSent ? 0 : 1;
+    m_bFcbAwaitingAnswer = 0;
+    m_bFcbRepeatDue = 0;
+}
+
+void Iec103Codec::RestoreFcb()
+{
+    if (!m_bFcbAwaitingAnswer)
+        return;
+    m_bFcb = m_bFcbSent;
+    m_bFcbRepeatDue = 1;
+}
+
+bool Iec103Codec::CheckAnswersFcb(const std::uint8_t* pReceived, int nCount)
+{
+    if (pReceived == nullptr || nCount < 1)
+        return false;
+    if (pReceived[0] == kSingleAck)
+        return true;
+    int nControlAt = -1;
+    if (pReceived[0] == kFixedStart)
+        nControlAt = 1;
+    else if (pReceived[0] == kVariableStart)
+        nControlAt = 4;
+    if (nControlAt < 0 || nCount <= nControlAt)
+        return false;
+    return (pReceived[nControlAt] & 0x0F) != kFcLinkStatusAnswer;
 }
 
 int Iec103Codec::BuildRequestClass1(std::uint8_t* pOut)
@@ -91,12 +130,16 @@ int Iec103Codec::BuildRequestClass2(std::uint8_t* pOut)
 int Iec103Codec::BuildResetCu(std::uint8_t* pOut)
 {
     m_bFcb = 1;
+    m_bFcbAwaitingAnswer = 0;
+    m_bFcbRepeatDue = 0;
     return BuildFixedFrame(pOut, m_nLinkAddress, kPrm | kFcResetCu);
 }
 
 int Iec103Codec::BuildResetFcb(std::uint8_t* pOut)
 {
     m_bFcb = 1;
+    m_bFcbAwaitingAnswer = 0;
+    m_bFcbRepeatDue = 0;
     return BuildFixedFrame(pOut, m_nLinkAddress, kPrm | kFcResetFcb);
 }
 
@@ -216,6 +259,17 @@ bool Iec103Codec::CheckFrame(const std::uint8_t* pBytes, int nCount)
     if (nCount < nL + 6)
         return false;
     return pBytes[nCount - 2] == Checksum(pBytes + 4, nL);
+}
+
+bool Iec103Codec::CheckAutoAnswer(const std::uint8_t* pReceived, int nCount)
+{
+    if (pReceived == nullptr || nCount < 1)
+        return false;
+    if (pReceived[0] == kFixedStart)
+        return nCount >= 3 && ((pReceived[1] & kAcd) || (pReceived[1] & 0x0F) == kFcLinkNotFunctioning);
+    if (pReceived[0] == kVariableStart)
+        return nCount >= 6 && (pReceived[4] & kAcd);
+    return false;
 }
 
 int Iec103Codec::AutoAnswer(std::uint8_t* pOut, const std::uint8_t* pReceived, int nCount)

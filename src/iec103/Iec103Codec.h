@@ -30,6 +30,11 @@ public:
     std::uint8_t LinkAddress() const { return m_nLinkAddress; }
     std::uint8_t CommonAddress() const { return m_nCommonAddress; }
     std::int32_t FcbFlag() const { return m_bFcb; }
+    // True from the build of a frame with FCV = 1 until a valid answer confirms it.
+    bool FcbAwaitingAnswer() const { return m_bFcbAwaitingAnswer != 0; }
+    // True after RestoreFcb until the next FCV frame is built: that frame asks for the lost
+    // answer again, whatever it is meant to carry.
+    bool FcbRepeatDue() const { return m_bFcbRepeatDue != 0; }
     std::uint8_t RiiCounter() const { return m_nRii; }
 
     // The generic-services user data the two generic forms edit; hand UserData().Data() to
@@ -63,6 +68,19 @@ public:
     // The automatic follow-up a received chunk calls for (class-1 request on ACD, reset on link
     // service not functioning): 5, or -1 when no answer is due.
     int AutoAnswer(std::uint8_t* pOut, const std::uint8_t* pReceived, int nCount);
+    // Whether AutoAnswer would build a follow-up for the chunk (nothing is built, no state moves).
+    static bool CheckAutoAnswer(const std::uint8_t* pReceived, int nCount);
+
+    // The frame-count bit moves on only when the relay has answered: each frame with FCV = 1
+    // flips the flag as it is built, and until it is answered the flip is provisional.
+    // ConfirmFcb (a valid answer came) makes the flip final; RestoreFcb (a time-out, or an answer
+    // that failed its check) takes it back, so the next FCV frame carries the same FCB and the
+    // relay repeats the answer that was lost. Both do nothing while no FCV frame awaits an answer.
+    void ConfirmFcb();
+    void RestoreFcb();
+    // Whether a checked received chunk answers a frame with FCV = 1: the single character E5H, or
+    // a frame whose function code is not 11 (the status of link answers a request without FCV).
+    static bool CheckAnswersFcb(const std::uint8_t* pReceived, int nCount);
 
     // Appends the plain-language description of a frame to text (pass an empty one). Returns 1, or
     // -1 for chunks of 8 bytes or fewer (text untouched). Reads no codec state and nothing past
@@ -78,6 +96,9 @@ private:
 
     CGenericList m_userData;
     std::int32_t m_bFcb = 0;
+    std::int32_t m_bFcbAwaitingAnswer = 0;
+    std::int32_t m_bFcbRepeatDue = 0;
+    std::int32_t m_bFcbSent = 0; // the FCB of the frame awaiting its answer
     std::uint8_t m_nLinkAddress = 1;
     std::uint8_t m_nCommonAddress = 1;
     std::uint8_t m_nRii = 0;

@@ -41,6 +41,10 @@ public:
     virtual bool ShowGenericDataForm(CGenericList& list, CGenericDataFields& fields) = 0;
     virtual bool ShowGenericIdentificationForm(CGenericList& list, CGenericIdentificationFields& fields) = 0;
     virtual bool ShowIpForm(CIpFields& fields) = 0;
+
+    // A passing note for the status line (commands waiting for the relay's answer); an empty
+    // text takes the note away. A front end without a status line may ignore it.
+    virtual void ShowStatusHint(const std::string& strText) { (void)strText; }
 };
 
 } // namespace relvane

@@ -1,7 +1,9 @@
 #include "session/RelvaneView.h"
 
 #include "common/AnnotationText.h"
+#include "iec103/Iec103ChunkSplit.h"
 #include "proto94/Bcd.h"
+#include "proto94/Proto94ChunkSplit.h"
 #include "proto94/Proto94Commands.h"
 #include "session/IUserInterface.h"
 
@@ -25,6 +27,10 @@ constexpr int kDataBits = 8;
 constexpr int kStopBits = 1;
 constexpr unsigned kEventMask = 5; // character received, transmit buffer empty
 constexpr int kReadBufferSize = 512;
+
+// The shortest chunk the receive paths log and answer.
+constexpr int kMinChunk = 5;
+constexpr std::uint8_t kIec103SingleAck = 0xE5;
 
 // Value of the leading decimal digits (0 when there are none), saturating instead of overflowing.
 int LeadingDecimal(const std::string& strText)
@@ -285,6 +291,9 @@ void CRelvaneView::OnSerialDisconnect()
         return;
     m_pSerialChannel->Close();
     m_bPortOpen = 0;
+    // What waited for the line goes with it.
+    m_heldSends.clear();
+    UpdateHeldHint();
 }
 
 CSerialFields CRelvaneView::SerialFields() const
@@ -438,35 +447,55 @@ void CRelvaneView::OnTimer(int nId)
     switch (m_nMode)
     {
     case MODE_94:
+    {
+        CHeldSend poll;
+        poll.eKind = CHeldSend::COMMAND_94;
+        poll.bAutomatic = true;
+        poll.nId = ID_94_POLL;
         if (nId == TIMER_RESPONSE)
         {
             KillTimer(TIMER_RESPONSE);
             WriteEvent(LOG_TIMEOUT);
             if (m_bAutoProcess)
-                OnProto94Command(ID_94_POLL);
+                QueueSerialSend(std::move(poll));
+            else
+                SendHeldSends();
         }
         else if (nId == TIMER_POLL)
         {
             KillTimer(TIMER_POLL);
-            OnProto94Command(ID_94_POLL);
+            QueueSerialSend(std::move(poll));
         }
         break;
+    }
     case MODE_103:
+    {
+        CHeldSend poll;
+        poll.eKind = CHeldSend::COMMAND_103;
+        poll.bAutomatic = true;
+        poll.request.nId = ID_103_CLASS2;
         if (nId == TIMER_RESPONSE)
         {
             KillTimer(TIMER_RESPONSE);
             WriteEvent(LOG_TIMEOUT);
+            // The answer is lost: the next FCV frame carries the same FCB, so the relay repeats it.
+            m_iec103Codec.RestoreFcb();
             if (m_b103Polling)
-                OnIec103Command(ID_103_CLASS2);
+                QueueSerialSend(std::move(poll));
+            else
+                SendHeldSends();
         }
         else if (nId == TIMER_POLL)
         {
             KillTimer(TIMER_POLL);
-            OnIec103Command(ID_103_CLASS2);
+            QueueSerialSend(std::move(poll));
         }
         break;
+    }
     default:
         KillTimer(nId);
+        if (nId == TIMER_RESPONSE)
+            SendHeldSends();
         break;
     }
 }
@@ -529,17 +558,35 @@ void CRelvaneView::OnProto94Command(int nId)
     if (pCommand == nullptr)
         return; // an id of the range without a code sends nothing
 
+    CHeldSend send;
+    send.eKind = CHeldSend::COMMAND_94;
+    send.nId = nId;
+    if (pCommand->eData == P94_DATA_CLOCK)
+    {
+        send.clock.bShowAnswerBox = false;
+        if (!m_ui.ShowClockForm(send.clock))
+            return;
+    }
+    QueueSerialSend(std::move(send));
+}
+
+void CRelvaneView::SendProto94Command(int nId, const CClockFields& clock)
+{
+    // Also a poll from a timer meets this refusal once the port is closed.
+    if (!m_bPortOpen)
+    {
+        m_ui.ShowMessage(kPortClosedMessage);
+        return;
+    }
+    const CProto94Command* pCommand = FindProto94Command(nId);
+    if (pCommand == nullptr)
+        return;
+
     std::uint8_t abExtra[2] = {0, 0};
     int nExtra = 0;
     if (pCommand->eData == P94_DATA_CLOCK)
-    {
-        CClockFields clock;
-        clock.bShowAnswerBox = false;
-        if (!m_ui.ShowClockForm(clock))
-            return;
         BuildClockBytes(m_txBuffer.data(), clock.nYear, clock.nMonth, clock.nDay, clock.nHour, clock.nMinute,
                         clock.nSecond);
-    }
     else
         nExtra = PrepareProto94Extra(*pCommand, LowByte(m_nSettingGroup), m_stepCounter, abExtra);
 
@@ -554,34 +601,44 @@ void CRelvaneView::OnProto94Command(int nId)
 
 void CRelvaneView::OnProto94Received()
 {
-    if (m_pSerialChannel->BytesAvailable() < 5)
+    if (m_pSerialChannel->BytesAvailable() < kMinChunk)
         return;
     KillTimer(TIMER_RESPONSE);
     const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
-    if (nLength <= 0)
-        return;
+    // Answers that met in one read are taken frame by frame, each as if it had come alone.
+    CAutomaticStep step;
+    for (const CChunkPiece& piece : SplitProto94Chunk(m_rxBuffer.data(), std::max(nLength, 0)))
+        step.Merge(OnProto94Frame(m_rxBuffer.data() + piece.nOffset, piece.nLength));
+    TakeAutomaticStep(std::move(step), CHeldSend::FOLLOW_UP_94);
+}
 
-    if (m_proto94Codec.CheckFrame(m_rxBuffer.data(), nLength))
+CAutomaticStep CRelvaneView::OnProto94Frame(const std::uint8_t* pFrame, int nLength)
+{
+    CAutomaticStep step;
+    // Only the rest of a split chunk can be this short; it cannot hold a frame.
+    if (nLength >= kMinChunk && m_proto94Codec.CheckFrame(pFrame, nLength))
     {
         WriteEvent(LOG_RECEIVE);
-        WriteFrame(m_rxBuffer.data(), nLength, m_bHex);
+        WriteFrame(pFrame, nLength, m_bHex);
         if (!m_bAutoProcess)
-            return;
-        const int nAnswer = m_proto94Codec.BuildAutoAnswer(m_txBuffer.data(), m_rxBuffer.data(), nLength);
-        if (nAnswer > 0)
+            return step;
+        std::uint8_t abAnswer[Proto94Codec::kMaxFrameLength];
+        if (m_proto94Codec.BuildAutoAnswer(abAnswer, pFrame, nLength) > 0)
         {
-            SendSerialFrame(nAnswer, true);
-            return;
+            step.eKind = CAutomaticStep::FOLLOW_UP;
+            step.abTrigger.assign(pFrame, pFrame + nLength);
+            return step;
         }
     }
     else
     {
         WriteEvent(LOG_CRC_ERROR);
-        WriteFrame(m_rxBuffer.data(), nLength, m_bHex);
+        WriteFrame(pFrame, nLength, m_bHex);
         if (!m_bAutoProcess)
-            return;
+            return step;
     }
-    StartTimer(TIMER_POLL, m_nPollIntervalMs);
+    step.eKind = CAutomaticStep::POLL_TIMER;
+    return step;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -589,13 +646,121 @@ void CRelvaneView::OnProto94Received()
 
 void CRelvaneView::OnIec103Command(int nId)
 {
-    std::uint8_t* pOut = m_txBuffer.data();
-    CommandParams params;
-    std::uint8_t abData[8] = {};
-    int nLength = 0;
-    bool bTimed = true;
+    CHeldSend send;
+    send.eKind = CHeldSend::COMMAND_103;
+    CIec103Request& request = send.request;
+    request.nId = nId;
 
     switch (nId)
+    {
+    case ID_103_CLASS1:
+    case ID_103_CLASS2:
+    case ID_103_RESET_CU:
+    case ID_103_RESET_FCB:
+    case ID_103_LINK_STATUS:
+    case ID_103_INTERROGATION:
+        break;
+    case ID_103_TIME_SYNC:
+    {
+        CClockFields clock;
+        clock.bShowAnswerBox = true;
+        if (!m_ui.ShowClockForm(clock))
+            return;
+        // Seven-octet binary time: milliseconds of the minute, minute, hour, day, month, year.
+        const int nMs = std::clamp(clock.nSecond, 0, 59) * 1000;
+        request.abData = {7,
+                          LowByte(nMs),
+                          LowByte(nMs >> 8),
+                          LowByte(clock.nMinute),
+                          LowByte(clock.nHour),
+                          LowByte(clock.nDay),
+                          LowByte(clock.nMonth),
+                          LowByte(clock.nYear % 100)};
+        request.bConfirm = clock.bAnswer;
+        request.bTimed = clock.bAnswer;
+        break;
+    }
+    case ID_103_GENERAL_COMMAND:
+    {
+        CGeneralCommandFields fields = m_generalCommandFields;
+        if (!m_ui.ShowGeneralCommandForm(fields))
+            return;
+        m_generalCommandFields = fields;
+        request.nFun = LowByte(fields.nFun);
+        request.nInf = LowByte(fields.nInf);
+        request.abData[0] = 1;
+        request.abData[1] = LowByte(fields.nDcoIndex + 1);
+        request.bConfirm = fields.bAnswer;
+        request.bTimed = fields.bAnswer;
+        break;
+    }
+    case ID_103_GENERIC_COMMAND:
+    case ID_103_GENERIC_DATA:
+    {
+        const bool bConfirmed =
+            nId == ID_103_GENERIC_COMMAND
+                ? m_ui.ShowGenericIdentificationForm(m_iec103Codec.UserData(), m_genericIdentificationFields)
+                : m_ui.ShowGenericDataForm(m_iec103Codec.UserData(), m_genericDataFields);
+        if (!bConfirmed)
+            return;
+        request.nInf =
+            nId == ID_103_GENERIC_COMMAND ? m_genericIdentificationFields.nInf : m_genericDataFields.nInf;
+        // The list as confirmed now: editing it again while the command waits changes nothing.
+        const std::uint8_t* pData = m_iec103Codec.UserData().Data();
+        request.abBytes.assign(pData, pData + 1 + pData[0]);
+        break;
+    }
+    case ID_103_CUSTOM_FRAME:
+    {
+        m_customFrameFields.bShowChecksumButton = true;
+        if (!m_ui.ShowCustomFrameForm(m_customFrame, m_customFrameFields))
+            return;
+        request.abBytes.resize(kTxBufferSize);
+        const int nLength = m_customFrame.CopyFrame(request.abBytes.data(), kTxBufferSize);
+        if (nLength < 1)
+            return; // nothing to send
+        request.abBytes.resize(static_cast<std::size_t>(nLength));
+        request.bTimed = false;
+        break;
+    }
+    case ID_103_DISTURBANCE_ORDER:
+    case ID_103_DISTURBANCE_ACK:
+    {
+        CDisturbanceFields fields = m_disturbanceFields;
+        fields.nAsdu = nId == ID_103_DISTURBANCE_ORDER ? 24 : 25;
+        if (!m_ui.ShowDisturbanceForm(fields))
+            return;
+        m_disturbanceFields = fields;
+        request.nFun = LowByte(fields.nFun);
+        request.nInf = 0;
+        request.abData = {5,
+                          fields.nToo,
+                          LowByte(fields.nTov),
+                          LowByte(fields.nFan),
+                          LowByte(fields.nFan >> 8),
+                          LowByte(fields.nAcc),
+                          0,
+                          0};
+        request.bTimed = false;
+        break;
+    }
+    default:
+        return; // ids of the range without a command
+    }
+    QueueSerialSend(std::move(send));
+}
+
+void CRelvaneView::SendIec103Request(const CIec103Request& request)
+{
+    std::uint8_t* pOut = m_txBuffer.data();
+    CommandParams params;
+    params.nFun = request.nFun;
+    params.nInf = request.nInf;
+    params.bConfirm = request.bConfirm ? 1 : 0;
+    params.pData = request.abBytes.empty() ? request.abData.data() : request.abBytes.data();
+
+    int nLength = 0;
+    switch (request.nId)
     {
     case ID_103_CLASS1:
         nLength = m_iec103Codec.BuildRequestClass1(pOut);
@@ -616,124 +781,89 @@ void CRelvaneView::OnIec103Command(int nId)
         nLength = m_iec103Codec.BuildGeneralInterrogation(pOut, params);
         break;
     case ID_103_TIME_SYNC:
-    {
-        CClockFields clock;
-        clock.bShowAnswerBox = true;
-        if (!m_ui.ShowClockForm(clock))
-            return;
-        // Seven-octet binary time: milliseconds of the minute, minute, hour, day, month, year.
-        const int nMs = std::clamp(clock.nSecond, 0, 59) * 1000;
-        abData[0] = 7;
-        abData[1] = LowByte(nMs);
-        abData[2] = LowByte(nMs >> 8);
-        abData[3] = LowByte(clock.nMinute);
-        abData[4] = LowByte(clock.nHour);
-        abData[5] = LowByte(clock.nDay);
-        abData[6] = LowByte(clock.nMonth);
-        abData[7] = LowByte(clock.nYear % 100);
-        params.pData = abData;
-        params.bConfirm = clock.bAnswer ? 1 : 0;
-        bTimed = clock.bAnswer;
         nLength = m_iec103Codec.BuildTimeSync(pOut, params);
         break;
-    }
     case ID_103_GENERAL_COMMAND:
-    {
-        CGeneralCommandFields fields = m_generalCommandFields;
-        if (!m_ui.ShowGeneralCommandForm(fields))
-            return;
-        m_generalCommandFields = fields;
-        params.nFun = LowByte(fields.nFun);
-        params.nInf = LowByte(fields.nInf);
-        abData[0] = 1;
-        abData[1] = LowByte(fields.nDcoIndex + 1);
-        params.pData = abData;
-        params.bConfirm = fields.bAnswer ? 1 : 0;
-        bTimed = fields.bAnswer;
         nLength = m_iec103Codec.BuildGeneralCommand(pOut, params);
         break;
-    }
     case ID_103_GENERIC_COMMAND:
-        if (!m_ui.ShowGenericIdentificationForm(m_iec103Codec.UserData(), m_genericIdentificationFields))
-            return;
-        params.nInf = m_genericIdentificationFields.nInf;
-        params.pData = m_iec103Codec.UserData().Data();
         nLength = m_iec103Codec.BuildGenericCommand(pOut, params);
         break;
     case ID_103_GENERIC_DATA:
-        if (!m_ui.ShowGenericDataForm(m_iec103Codec.UserData(), m_genericDataFields))
-            return;
-        params.nInf = m_genericDataFields.nInf;
-        params.pData = m_iec103Codec.UserData().Data();
         nLength = m_iec103Codec.BuildGenericData(pOut, params);
         break;
     case ID_103_CUSTOM_FRAME:
-        m_customFrameFields.bShowChecksumButton = true;
-        if (!m_ui.ShowCustomFrameForm(m_customFrame, m_customFrameFields))
-            return;
-        nLength = m_customFrame.CopyFrame(pOut, kTxBufferSize);
-        bTimed = false;
+        nLength = static_cast<int>(std::min<std::size_t>(request.abBytes.size(), kTxBufferSize));
+        std::copy_n(request.abBytes.begin(), nLength, m_txBuffer.begin());
         break;
     case ID_103_DISTURBANCE_ORDER:
-    case ID_103_DISTURBANCE_ACK:
-    {
-        CDisturbanceFields fields = m_disturbanceFields;
-        fields.nAsdu = nId == ID_103_DISTURBANCE_ORDER ? 24 : 25;
-        if (!m_ui.ShowDisturbanceForm(fields))
-            return;
-        m_disturbanceFields = fields;
-        params.nFun = LowByte(fields.nFun);
-        params.nInf = 0;
-        abData[0] = 5;
-        abData[1] = fields.nToo;
-        abData[2] = LowByte(fields.nTov);
-        abData[3] = LowByte(fields.nFan);
-        abData[4] = LowByte(fields.nFan >> 8);
-        abData[5] = LowByte(fields.nAcc);
-        params.pData = abData;
-        bTimed = false;
-        nLength = nId == ID_103_DISTURBANCE_ORDER ? m_iec103Codec.BuildDisturbanceOrder(pOut, params)
-                                                  : m_iec103Codec.BuildDisturbanceAck(pOut, params);
+        nLength = m_iec103Codec.BuildDisturbanceOrder(pOut, params);
         break;
-    }
+    case ID_103_DISTURBANCE_ACK:
+        nLength = m_iec103Codec.BuildDisturbanceAck(pOut, params);
+        break;
     default:
-        return; // ids of the range without a command
+        break;
     }
     if (nLength < 1)
         return;
-    SendSerialFrame(nLength, bTimed);
+    SendSerialFrame(nLength, request.bTimed);
 }
 
 void CRelvaneView::OnIec103Received()
 {
-    if (m_pSerialChannel->BytesAvailable() < 5)
-        return;
-    KillTimer(TIMER_RESPONSE);
-    const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
-    if (nLength <= 0)
-        return;
-
-    if (Iec103Codec::CheckFrame(m_rxBuffer.data(), nLength))
+    const int nAvailable = m_pSerialChannel->BytesAvailable();
+    if (nAvailable < kMinChunk)
     {
-        WriteEvent(LOG_RECEIVE);
-        WriteFrame(m_rxBuffer.data(), nLength, m_bHex);
-        if (m_bAutoProcess || m_b103Polling)
-        {
-            const int nAnswer = m_iec103Codec.AutoAnswer(m_txBuffer.data(), m_rxBuffer.data(), nLength);
-            if (nAnswer > 0)
-            {
-                SendSerialFrame(nAnswer, true);
-                return;
-            }
-        }
-        if (m_b103Polling)
-            StartTimer(TIMER_POLL, m_nPollIntervalMs);
+        // Too short to be logged or to stop the time-out; a lone E5H acknowledgement still is a
+        // valid answer, and the frame-count bit moves on.
+        const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
+        if (nLength > 0 && std::all_of(m_rxBuffer.begin(), m_rxBuffer.begin() + nLength,
+                                       [](std::uint8_t n) { return n == kIec103SingleAck; }))
+            m_iec103Codec.ConfirmFcb();
         return;
     }
+    KillTimer(TIMER_RESPONSE);
+    const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
+    // Answers that met in one read are taken frame by frame, each as if it had come alone.
+    CAutomaticStep step;
+    for (const CChunkPiece& piece : SplitIec103Chunk(m_rxBuffer.data(), std::max(nLength, 0)))
+        step.Merge(OnIec103Frame(m_rxBuffer.data() + piece.nOffset, piece.nLength));
+    TakeAutomaticStep(std::move(step), CHeldSend::FOLLOW_UP_103);
+}
+
+CAutomaticStep CRelvaneView::OnIec103Frame(const std::uint8_t* pFrame, int nLength)
+{
+    CAutomaticStep step;
+    if (nLength == 1 && pFrame[0] == kIec103SingleAck)
+    {
+        // As a lone E5H is: not logged, yet an answer for the frame-count bit.
+        m_iec103Codec.ConfirmFcb();
+        return step;
+    }
+    // Only the rest of a split chunk can be this short; it cannot hold a frame.
+    if (nLength >= kMinChunk && Iec103Codec::CheckFrame(pFrame, nLength))
+    {
+        WriteEvent(LOG_RECEIVE);
+        WriteFrame(pFrame, nLength, m_bHex);
+        if (Iec103Codec::CheckAnswersFcb(pFrame, nLength))
+            m_iec103Codec.ConfirmFcb();
+        if ((m_bAutoProcess || m_b103Polling) && Iec103Codec::CheckAutoAnswer(pFrame, nLength))
+        {
+            step.eKind = CAutomaticStep::FOLLOW_UP;
+            step.abTrigger.assign(pFrame, pFrame + nLength);
+        }
+        else if (m_b103Polling)
+            step.eKind = CAutomaticStep::POLL_TIMER;
+        return step;
+    }
     WriteEvent(LOG_CHECKSUM_ERROR);
-    WriteFrame(m_rxBuffer.data(), nLength, m_bHex);
+    WriteFrame(pFrame, nLength, m_bHex);
+    // A garbled answer is as good as none: the relay is to repeat it.
+    m_iec103Codec.RestoreFcb();
     if (m_bAutoProcess)
-        StartTimer(TIMER_POLL, m_nPollIntervalMs);
+        step.eKind = CAutomaticStep::POLL_TIMER;
+    return step;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "proto94/Proto94Codec.h"
 #include "proto94/Proto94StepCounter.h"
 #include "session/FormFields.h"
+#include "session/HeldSend.h"
 #include "session/LogDocument.h"
 #include "session/LogEvent.h"
 #include "session/SessionCommands.h"
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -146,6 +148,19 @@ private:
     void ApplyLineLimit();
     int Annotate(const std::uint8_t* pFrame, int nLength, std::string& strText) const;
     void SendSerialFrame(int nLength, bool bTimed);
+    // One request at a time on the serial line: every send goes through the queue, which sends
+    // while no response timer runs. An automatic send replaces an automatic one still waiting.
+    void QueueSerialSend(CHeldSend send);
+    void SendHeldSends();
+    void DropAutomaticSend();
+    void DropHeldPoll();
+    void DispatchSend(const CHeldSend& send);
+    void UpdateHeldHint();
+    void TakeAutomaticStep(CAutomaticStep step, CHeldSend::Kind eFollowUp);
+    void SendProto94Command(int nId, const CClockFields& clock);
+    void SendIec103Request(const CIec103Request& request);
+    CAutomaticStep OnProto94Frame(const std::uint8_t* pFrame, int nLength);
+    CAutomaticStep OnIec103Frame(const std::uint8_t* pFrame, int nLength);
     QTimer& Timer(int nId);
     const QTimer* FindTimer(int nId) const;
 
@@ -197,6 +212,8 @@ private:
 
     QTimer m_responseTimer;
     QTimer m_pollTimer;
+    std::deque<CHeldSend> m_heldSends;
+    int m_nHeldHintCount = 0; // user commands the status hint last counted
 };
 
 } // namespace relvane

@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -120,4 +122,16 @@ TEST(DialogUserInterface, RealMessageBoxHasCaptionIconAndOneButton)
                            buttons.front()->click();
                        });
     ShowRelvaneMessage(nullptr, QStringLiteral("串口尚未打开,不能发送报文."));
+}
+
+TEST(DialogUserInterface, StatusHintStandsInTheWindowsStatusBarUntilTakenAway)
+{
+    QMainWindow window;
+    CDialogUserInterface ui({});
+    ui.ShowStatusHint("等待装置应答,1条命令待发送"); // no parent yet: nowhere to show it, no harm
+    ui.SetParentWidget(&window);
+    ui.ShowStatusHint("等待装置应答,2条命令待发送");
+    EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("等待装置应答,2条命令待发送"));
+    ui.ShowStatusHint("");
+    EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
 }

@@ -283,6 +283,102 @@ TEST_F(CodecFixture, AutoAnswerFollowsAcdAndLinkFailure)
     EXPECT_EQ(codec.FcbFlag(), 0); // only the answers above moved it
 }
 
+// Steps: "c1"/"c2"/"gi" build and give the control byte, "ok" a valid answer came, "lost" a
+// time-out or a garbled answer, "reset" the reset of the communication unit.
+std::string RunFcbSteps(Iec103Codec& codec, const std::vector<std::string>& steps)
+{
+    std::array<std::uint8_t, 256> out{};
+    std::string strControls;
+    for (const std::string& step : steps)
+    {
+        if (step == "ok")
+            codec.ConfirmFcb();
+        else if (step == "lost")
+            codec.RestoreFcb();
+        else if (step == "reset")
+            codec.BuildResetCu(out.data());
+        else
+        {
+            const CommandParams params;
+            if (step == "c1")
+                codec.BuildRequestClass1(out.data());
+            else if (step == "c2")
+                codec.BuildRequestClass2(out.data());
+            else
+                codec.BuildGeneralInterrogation(out.data(), params);
+            strControls += (strControls.empty() ? "" : " ") + Hex(&out[step == "gi" ? 4 : 1], 1);
+        }
+    }
+    return strControls;
+}
+
+TEST(Iec103Fcb, MovesOnOnlyWhenTheRelayAnswered)
+{
+    const struct
+    {
+        const char* pszWhat;
+        std::vector<std::string> steps;
+        const char* pszControls;
+    } cases[] = {
+        {"answered requests alternate", {"c2", "ok", "c2", "ok", "c1", "ok", "gi"}, "5B 7B 5A 73"},
+        {"a lost answer is asked for again", {"c2", "lost", "c2", "ok", "c2"}, "5B 5B 7B"},
+        {"losses in a row keep the bit",
+         {"c1", "ok", "c2", "lost", "c1", "lost", "gi", "ok", "c2"},
+         "5A 7B 7A 73 5B"},
+        {"a late good answer after a garbled one", {"c2", "lost", "ok", "c2"}, "5B 7B"},
+        {"nothing to take back once answered", {"c2", "ok", "lost", "c2"}, "5B 7B"},
+        {"a reset sets the bit whatever was lost", {"c2", "reset", "lost", "c2", "lost", "c2"}, "5B 7B 7B"},
+        // Building without answers still alternates, as it always did.
+        {"no verdict, plain alternation", {"c2", "c2", "c1"}, "5B 7B 5A"},
+    };
+    for (const auto& c : cases)
+    {
+        Iec103Codec codec;
+        EXPECT_EQ(RunFcbSteps(codec, c.steps), c.pszControls) << c.pszWhat;
+    }
+}
+
+TEST(Iec103Fcb, OnlyAnswersToFcvFramesConfirm)
+{
+    const struct
+    {
+        const char* pszFrame;
+        bool bAnswersFcb;
+    } cases[] = {
+        {"E5", true},
+        {"10 00 01 01 16", true},                                // positive acknowledgement
+        {"10 29 01 2A 16", true},                                // no data, ACD
+        {"10 0B 01 0C 16", false},                               // status of link
+        {"68 09 09 68 08 01 05 81 04 01 FF 03 02 98 16", true},  // user data
+        {"68 09 09 68 0B 01 05 81 04 01 FF 03 02 9B 16", false}, // function 11 in a long frame
+        {"12 34 56 78 9A", false},
+    };
+    for (const auto& c : cases)
+    {
+        const auto frame = Bytes(c.pszFrame);
+        EXPECT_EQ(Iec103Codec::CheckAnswersFcb(frame.data(), static_cast<int>(frame.size())), c.bAnswersFcb)
+            << c.pszFrame;
+    }
+    EXPECT_FALSE(Iec103Codec::CheckAnswersFcb(nullptr, 5));
+}
+
+TEST(Iec103Fcb, CheckAutoAnswerAgreesWithAutoAnswer)
+{
+    for (const char* pszFrame : {"10 20 01 21 16", "10 0E 05 13 16", "10 2E 01 2F 16", "10 09 01 0A 16",
+                                 "68 09 09 68 28 07 05 81 01 01 FF 00 00 00 16",
+                                 "68 09 09 68 08 07 05 81 01 01 FF 00 00 00 16", "E5", "10 20"})
+    {
+        const auto frame = Bytes(pszFrame);
+        const int nCount = static_cast<int>(frame.size());
+        Iec103Codec codec;
+        std::array<std::uint8_t, 8> out{};
+        const bool bChecked = Iec103Codec::CheckAutoAnswer(frame.data(), nCount);
+        EXPECT_EQ(bChecked, codec.AutoAnswer(out.data(), frame.data(), nCount) > 0) << pszFrame;
+        EXPECT_EQ(codec.FcbFlag() != 0 || codec.FcbAwaitingAnswer(), bChecked)
+            << "nothing built: " << pszFrame;
+    }
+}
+
 TEST(Iec103Checksum, PlainSumModulo256)
 {
     const auto bytes = Bytes("FF 02 80 80");

@@ -221,15 +221,21 @@ TEST_F(Proto94Session, FramesCarryTheConfiguredAddressAndData)
     Connect();
     m_ui.DeviceAddressForm().Push(Confirm(CDeviceAddressFields{1, 1, 2}));
     View().OnCommand(ID_DEVICE_ADDRESS);
+    // Each command goes out once the one before it has had its answer (its timer stopped).
+    const auto answered = [this] { View().KillTimer(TIMER_RESPONSE); };
     View().OnCommand(32802); // 召唤定值(85H)
     EXPECT_EQ(LastWritten(), (Bytes{0x01, 0x85, 0x02, 0x01, 0x02, 0x35, 0x5D}));
+    answered();
     View().OnCommand(32797); // 复位保护(80H)
     EXPECT_EQ(LastWritten(), (Bytes{0x01, 0x80, 0x01, 0x01, 0xC0, 0x44}));
 
     // 98H resets the step counter, each 99H advances it before it is sent.
+    answered();
     View().OnCommand(32821);
+    answered();
     View().OnCommand(32822);
     EXPECT_EQ(LastWritten(), (Bytes{0x01, 0x99, 0x03, 0x01, 0x01, 0x00, 0x4D, 0xD9}));
+    answered();
     View().OnCommand(32822);
     EXPECT_EQ(View().StepCounter(), 2);
 

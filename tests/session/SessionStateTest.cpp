@@ -189,6 +189,7 @@ TEST_F(SessionState, TimerStartedInOneModeFiresUnderTheRulesOfTheNext)
     // '94 poll timer firing in the 103 mode sends the class 2 request.
     View().OnCommand(ID_MODE_103);
     m_pSerial->ClearWritten();
+    View().KillTimer(TIMER_RESPONSE); // the poll above was answered
     View().StartTimer(TIMER_POLL, 1000);
     View().OnTimer(TIMER_POLL);
     ASSERT_EQ(m_pSerial->Written().size(), 1u);

@@ -66,6 +66,12 @@ void CRunnerUserInterface::ShowMessage(const std::string& strText)
     m_err << "message: " << strText << '\n';
 }
 
+void CRunnerUserInterface::ShowStatusHint(const std::string& strText)
+{
+    if (!strText.empty())
+        m_err << "status: " << strText << '\n';
+}
+
 bool CRunnerUserInterface::ShowSerialForm(CSerialFields& fields)
 {
     // "set port|baud|parity|timeout" queue: the setting name and its value.

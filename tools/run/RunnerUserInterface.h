@@ -13,7 +13,8 @@ namespace relvane
 
 // The forms and message boxes of a headless run: each form answers with what the script queued
 // for it (OK with those values, or cancel); a form opened with nothing queued is cancelled and
-// said so on the error stream; message boxes go to the error stream as "message: TEXT".
+// said so on the error stream; message boxes go to the error stream as "message: TEXT", status
+// hints as "status: TEXT".
 class CRunnerUserInterface : public IUserInterface
 {
 public:
@@ -34,6 +35,8 @@ public:
     bool ShowGenericDataForm(CGenericList& list, CGenericDataFields& fields) override;
     bool ShowGenericIdentificationForm(CGenericList& list, CGenericIdentificationFields& fields) override;
     bool ShowIpForm(CIpFields& fields) override;
+    // Status hints go to the error stream as "status: TEXT" (nothing when the hint goes away).
+    void ShowStatusHint(const std::string& strText) override;
 
 private:
     // Takes the next answer of the form; false (cancel) when none is queued or it says cancel.

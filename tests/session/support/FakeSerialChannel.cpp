@@ -33,9 +33,16 @@ int CFakeSerialChannel::Close()
 
 int CFakeSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
 {
-    std::lock_guard lock(m_mutex);
-    m_written.emplace_back(pBytes, pBytes + std::max(nCount, 0));
-    return m_nWriteResult;
+    std::vector<std::uint8_t> abFrame(pBytes, pBytes + std::max(nCount, 0));
+    int nResult = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_written.push_back(abFrame);
+        nResult = m_nWriteResult;
+    }
+    if (m_fnWriteHook)
+        m_fnWriteHook(abFrame);
+    return nResult;
 }
 
 void CFakeSerialChannel::AdvanceChunk()

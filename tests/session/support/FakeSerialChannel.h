@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -46,6 +47,11 @@ public:
     void SetOpenResult(int nResult) { m_nOpenResult = nResult; }
     // Result of Write (1 by default).
     void SetWriteResult(int nResult) { m_nWriteResult = nResult; }
+    // Called with every written frame after it was recorded: a relay that answers at once.
+    void SetWriteHook(std::function<void(const std::vector<std::uint8_t>&)> fnHook)
+    {
+        m_fnWriteHook = std::move(fnHook);
+    }
 
     bool IsOpen() const { return m_bOpen; }
     int OpenCount() const { return m_nOpenCount; }
@@ -59,6 +65,7 @@ private:
     mutable std::mutex m_mutex;
     CConfiguration m_configuration;
     IMessageSink* m_pSink = nullptr;
+    std::function<void(const std::vector<std::uint8_t>&)> m_fnWriteHook;
     std::deque<std::vector<std::uint8_t>> m_queued;
     std::vector<std::uint8_t> m_current;
     std::vector<std::vector<std::uint8_t>> m_written;

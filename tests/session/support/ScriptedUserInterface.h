@@ -76,6 +76,7 @@ public:
         return m_genericIdentification.Run(list, fields);
     }
     bool ShowIpForm(CIpFields& fields) override { return m_ip.Run(fields); }
+    void ShowStatusHint(const std::string& strText) override { m_hints.push_back(strText); }
 
     CFormScript<CSerialFields>& SerialForm() { return m_serial; }
     CFormScript<CDeviceAddressFields>& DeviceAddressForm() { return m_deviceAddress; }
@@ -97,9 +98,12 @@ public:
 
     const std::vector<std::string>& Messages() const { return m_messages; }
     void ClearMessages() { m_messages.clear(); }
+    // Every status hint shown, in order ("" when it was taken away).
+    const std::vector<std::string>& Hints() const { return m_hints; }
 
 private:
     std::vector<std::string> m_messages;
+    std::vector<std::string> m_hints;
     CFormScript<CSerialFields> m_serial;
     CFormScript<CDeviceAddressFields> m_deviceAddress;
     CFormScript<CClockFields> m_clock;

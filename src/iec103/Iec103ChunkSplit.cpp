@@ -1,0 +1,60 @@
+#include "iec103/Iec103ChunkSplit.h"
+
+namespace relvane
+{
+namespace
+{
+
+constexpr std::uint8_t kSingleAck = 0xE5;
+constexpr std::uint8_t kFixedStart = 0x10;
+constexpr std::uint8_t kVariableStart = 0x68;
+constexpr std::uint8_t kEnd = 0x16;
+constexpr int kFixedLength = 5;
+constexpr int kVariableOverhead = 6; // 68 L L 68 before the L bytes, CS 16 after them
+
+} // namespace
+
+int Iec103FrameLengthAt(const std::uint8_t* pBytes, int nCount)
+{
+    if (pBytes == nullptr || nCount < 1)
+        return 0;
+    switch (pBytes[0])
+    {
+    case kSingleAck:
+        return 1;
+    case kFixedStart:
+        return nCount >= kFixedLength && pBytes[kFixedLength - 1] == kEnd ? kFixedLength : 0;
+    case kVariableStart:
+    {
+        if (nCount < kVariableOverhead || pBytes[1] != pBytes[2] || pBytes[3] != kVariableStart)
+            return 0;
+        const int nLength = pBytes[1] + kVariableOverhead;
+        return nCount >= nLength && pBytes[nLength - 1] == kEnd ? nLength : 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+std::vector<CChunkPiece> SplitIec103Chunk(const std::uint8_t* pBytes, int nCount)
+{
+    std::vector<CChunkPiece> pieces;
+    if (pBytes == nullptr)
+        return pieces;
+    int nOffset = 0;
+    while (nOffset < nCount)
+    {
+        const int nRest = nCount - nOffset;
+        const int nLength = Iec103FrameLengthAt(pBytes + nOffset, nRest);
+        if (nLength == 0)
+        {
+            pieces.push_back(CChunkPiece{nOffset, nRest, true});
+            break;
+        }
+        pieces.push_back(CChunkPiece{nOffset, nLength, false});
+        nOffset += nLength;
+    }
+    return pieces;
+}
+
+} // namespace relvane
