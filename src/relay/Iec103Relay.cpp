@@ -99,8 +99,8 @@ CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAs
         m_bMeasurandsSent = false;
         QueueClass1(BuildIdentification(kCotResetCu));
         return Fixed(kSecondaryAck);
-    case 7: // reset of the frame count bit: what was sent unconfirmed goes again
-        m_bClass1Sent = false;
+    case 7: // reset of the frame count bit; like any new frame it confirms the last answer
+        ConfirmClass1();
         m_nLastFcb = 0;
         m_abLastAnswer.clear();
         QueueClass1(BuildIdentification(kCotResetFcb));

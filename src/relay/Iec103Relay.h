@@ -16,7 +16,7 @@ namespace relvane
 // transmission, IEC 60870-5-2 link rules), link address and common address the same.
 //
 // Link layer: reset CU empties the relay's buffers and queues ASDU 5 with COT 4; reset FCB
-// queues ASDU 5 with COT 3; both are confirmed (fixed frame, function 0) and make FCB = 1 the
+// confirms the last answer and queues ASDU 5 with COT 3; both are confirmed (fixed frame, function 0) and make FCB = 1 the
 // next new frame. A frame with FCV = 1 whose FCB equals the last one is a repetition: it gets the
 // last answer again, byte for byte, and is not processed a second time. Class-1 data leave the
 // queue only when the next new frame confirms the answer that carried them. Every answer carries
