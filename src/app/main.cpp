@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <clocale>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTimer>
 #include <cstdio>
@@ -29,13 +30,16 @@ QStringList ListPorts()
     return ports;
 }
 
+// Options:
+//   --port COMn              the serial port the session starts with (instead of COM1)
 // Hidden options for demonstrations and screenshots:
-//   --demo-mode 94|103|eth   run on the demonstration relay (no device, no network traffic)
+//   --demo-mode 94|103|eth   run on the simulated relay inside the program (no device, no network)
 //   --screenshot FILE        save the window as a PNG after the demonstration and quit
 struct COptions
 {
     bool bDemo = false;
     int nDemoMode = 0;
+    QString strPort;
     QString strScreenshot;
     QString strFile; // a log to open at start
     bool bValid = true;
@@ -50,6 +54,12 @@ COptions ParseOptions(const QStringList& args)
         {
             options.bDemo = ParseDemoMode(args[++i], options.nDemoMode);
             options.bValid = options.bValid && options.bDemo;
+        }
+        else if (args[i] == QStringLiteral("--port") && i + 1 < args.size())
+        {
+            options.strPort = args[++i].toUpper();
+            static const QRegularExpression s_port(QStringLiteral("^COM[1-9][0-9]{0,2}$"));
+            options.bValid = options.bValid && s_port.match(options.strPort).hasMatch();
         }
         else if (args[i] == QStringLiteral("--screenshot") && i + 1 < args.size())
             options.strScreenshot = args[++i];
@@ -72,19 +82,16 @@ int main(int argc, char** argv)
     const COptions options = ParseOptions(QApplication::arguments());
     if (!options.bValid)
     {
-        std::fputs("relvane: --demo-mode takes 94, 103 or eth\n", stderr);
+        std::fputs("relvane: --demo-mode takes 94, 103 or eth; --port takes COMn\n", stderr);
         return 2;
     }
 
     CDialogUserInterface ui(&ListPorts);
-    CDemoSerialChannel* pDemoSerial = nullptr;
     std::unique_ptr<ISerialChannel> pSerial;
     std::unique_ptr<INetworkChannel> pNetwork;
     if (options.bDemo)
     {
-        auto pDemo = std::make_unique<CDemoSerialChannel>();
-        pDemoSerial = pDemo.get();
-        pSerial = std::move(pDemo);
+        pSerial = std::make_unique<CDemoSerialChannel>();
         pNetwork = std::make_unique<CDemoNetworkChannel>();
     }
     else
@@ -93,6 +100,8 @@ int main(int argc, char** argv)
         pNetwork = std::make_unique<CNetworkChannel>();
     }
     CRelvaneView view(std::move(pSerial), std::move(pNetwork), ui);
+    if (!options.strPort.isEmpty())
+        view.PreselectPort(options.strPort.toStdString(), static_cast<int>(ListPorts().indexOf(options.strPort)));
     CMainFrame frame(view);
     ui.SetParentWidget(&frame);
     // A log named on the command line is opened instead of a new one; if it cannot be, the
@@ -101,8 +110,8 @@ int main(int argc, char** argv)
         return 1;
     frame.show();
 
-    if (pDemoSerial != nullptr)
-        StartDemo(frame, *pDemoSerial, options.nDemoMode);
+    if (options.bDemo)
+        StartDemo(frame, options.nDemoMode);
     if (!options.strScreenshot.isEmpty())
     {
         QTimer::singleShot(2500, &frame,
