@@ -77,6 +77,7 @@ TEST(RelayOptions, ValuesAndRefusals)
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -236,6 +237,40 @@ TEST_F(RelayProgram, RefusesBadArgumentsAndATakenUdpPort)
     EXPECT_NE(taken.Output().find("UDP port"), std::string::npos) << taken.Output();
     close(nSocket);
 }
+
+#ifdef RELVANE_RUN_PATH
+// The headless runner over the real serial channel against the relay: 103 reset, interrogation and
+// the class-1 follow-ups; a '94 poll with its automatic answer.
+TEST_F(RelayProgram, ServesAHeadlessRunOfEachSerialProtocol)
+{
+    struct CCase
+    {
+        const char* pszProtocol;
+        const char* pszCom;
+        const char* pszScript;
+        const char* pszExpected;
+    };
+    const CCase cases[] = {
+        {"103", "233", "set port COM233\ncommand 32772\ncommand 32777\ncommand 32843\nwait 600\ncommand 32848\nwait 1500\n",
+         "总查询(总召唤)终止"},
+        {"94", "234", "set port COM234\ncommand 32777\ncommand 32792\nwait 800\n", "装置上电"},
+    };
+    for (const CCase& c : cases)
+    {
+        CRelayProcess relay(m_dir, {"--protocol", c.pszProtocol, "--com", c.pszCom});
+        ASSERT_TRUE(WaitForLink(m_dir / "relvane" / "ports" / (std::string("COM") + c.pszCom))) << relay.Output();
+        std::ofstream(m_dir / "script.txt") << c.pszScript;
+        const std::string strCommand = "XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
+                                       RELVANE_RUN_PATH + " " + (m_dir / "script.txt").string() + " > " +
+                                       (m_dir / "run.txt").string() + " 2>&1";
+        EXPECT_EQ(std::system(strCommand.c_str()), 0);
+        std::ifstream in(m_dir / "run.txt");
+        const std::string strLog((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(strLog.find(c.pszExpected), std::string::npos) << strLog;
+        EXPECT_EQ(strLog.find("超时"), std::string::npos) << strLog;
+    }
+}
+#endif
 
 } // namespace
 } // namespace relvane
