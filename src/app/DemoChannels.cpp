@@ -16,9 +16,7 @@ std::int64_t DemoNowMs()
         .count();
 }
 
-CDemoSerialChannel::CDemoSerialChannel() : m_relay(CRelaySettings{}, DemoNowMs())
-{
-}
+CDemoSerialChannel::CDemoSerialChannel() : m_relay(CRelaySettings{}, DemoNowMs()) {}
 
 int CDemoSerialChannel::Configure(IMessageSink* pOwner, int, int, char, int, int, unsigned, int)
 {
@@ -83,9 +81,7 @@ int CDemoSerialChannel::CopyReceived(std::uint8_t* pDestination, int nCapacity) 
     return nCount;
 }
 
-CDemoNetworkChannel::CDemoNetworkChannel() : m_relay(1, 0, DemoNowMs())
-{
-}
+CDemoNetworkChannel::CDemoNetworkChannel() : m_relay(1, 0, DemoNowMs()) {}
 
 int CDemoNetworkChannel::Startup(IMessageSink* pOwner)
 {
@@ -151,7 +147,8 @@ int CDemoNetworkChannel::SendTcp(const std::uint8_t* pBytes, int nCount)
     if (pBytes == nullptr || nCount <= 0)
         return 0;
     std::vector<CRelayBytes> received;
-    for (CRelayBytes& abFrame : m_relay.OnReceived(pBytes, static_cast<std::size_t>(nCount), DemoNowMs(), received))
+    for (CRelayBytes& abFrame :
+         m_relay.OnReceived(pBytes, static_cast<std::size_t>(nCount), DemoNowMs(), received))
         Post(WM_TCP_RECEIVED, 0, std::move(abFrame));
     return nCount;
 }

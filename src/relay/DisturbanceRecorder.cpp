@@ -129,7 +129,8 @@ void CDisturbanceRecorder::AppendTags(std::uint8_t nAddress, std::vector<CRelayB
     out.push_back(BuildEnd(nAddress, END_TAGS, m_nSelected, 0));
 }
 
-void CDisturbanceRecorder::AppendChannel(std::uint8_t nAddress, int nChannel, std::vector<CRelayBytes>& out) const
+void CDisturbanceRecorder::AppendChannel(std::uint8_t nAddress, int nChannel,
+                                         std::vector<CRelayBytes>& out) const
 {
     const bool bVoltage = kAccs[nChannel] >= 5;
     for (int nFirst = 0; nFirst < kElements; nFirst += kPerAsdu)
@@ -165,8 +166,8 @@ void CDisturbanceRecorder::OnOrder(const std::uint8_t* pAsdu, int nLength, std::
     {
     case 24:
     {
-        CRelayBytes abAsdu =
-            BuildAsduHeader(23, static_cast<std::uint8_t>(m_faults.size()), kCotDisturbance, nAddress, m_nFun, 0);
+        CRelayBytes abAsdu = BuildAsduHeader(23, static_cast<std::uint8_t>(m_faults.size()), kCotDisturbance,
+                                             nAddress, m_nFun, 0);
         for (const CFault& fault : m_faults)
         {
             AppendWord(abAsdu, fault.nFan);

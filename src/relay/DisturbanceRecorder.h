@@ -29,14 +29,15 @@ namespace relvane
 class CDisturbanceRecorder
 {
 public:
-    static constexpr int kChannels = 4;   // ACC 1, 2, 3 (phase currents) and 5 (phase voltage)
-    static constexpr int kElements = 40;  // values per channel
-    static constexpr int kPerAsdu = 20;   // values per ASDU 30
+    static constexpr int kChannels = 4;  // ACC 1, 2, 3 (phase currents) and 5 (phase voltage)
+    static constexpr int kElements = 40; // values per channel
+    static constexpr int kPerAsdu = 20;  // values per ASDU 30
     static constexpr int kIntervalUs = 1000;
 
     CDisturbanceRecorder(std::uint8_t nFun, const CRelayTime& now);
 
-    void OnOrder(const std::uint8_t* pAsdu, int nLength, std::uint8_t nAddress, std::vector<CRelayBytes>& out);
+    void OnOrder(const std::uint8_t* pAsdu, int nLength, std::uint8_t nAddress,
+                 std::vector<CRelayBytes>& out);
     void OnAcknowledgement(const std::uint8_t* pAsdu, int nLength, std::uint8_t nAddress,
                            std::vector<CRelayBytes>& out);
     // Records a new fault (the master learns of it from the list).
@@ -55,7 +56,8 @@ private:
 
     CFault* Find(std::uint16_t nFan);
     CRelayBytes Header(std::uint8_t nTyp, std::uint8_t nAddress) const;
-    CRelayBytes BuildEnd(std::uint8_t nAddress, std::uint8_t nToo, std::uint16_t nFan, std::uint8_t nAcc) const;
+    CRelayBytes BuildEnd(std::uint8_t nAddress, std::uint8_t nToo, std::uint16_t nFan,
+                         std::uint8_t nAcc) const;
     CRelayBytes BuildReady(std::uint8_t nAddress, const CFault& fault) const;
     CRelayBytes BuildChannelReady(std::uint8_t nAddress, int nChannel) const;
     void AppendTags(std::uint8_t nAddress, std::vector<CRelayBytes>& out) const;

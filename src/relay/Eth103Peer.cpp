@@ -8,7 +8,8 @@ namespace relvane
 {
 
 CEth103Peer::CEth103Peer(std::uint8_t nAddress, int nEventIntervalMs, std::int64_t nNowMs)
-    : m_relay(nAddress, nNowMs), m_nEventIntervalMs(nEventIntervalMs), m_nNextEventMs(nNowMs + nEventIntervalMs)
+    : m_relay(nAddress, nNowMs), m_nEventIntervalMs(nEventIntervalMs),
+      m_nNextEventMs(nNowMs + nEventIntervalMs)
 {
     // The power-up identification is sent with every new connection instead.
     m_relay.TakeClass1Frames();
@@ -35,7 +36,8 @@ std::vector<CRelayBytes> CEth103Peer::OnReceived(const std::uint8_t* pBytes, std
     for (const CRelayFrame& frame : frames)
     {
         received.push_back(frame.abBytes);
-        CRelayBytes abAnswer = m_relay.Answer(frame.abBytes.data(), static_cast<int>(frame.abBytes.size()), nNowMs);
+        CRelayBytes abAnswer =
+            m_relay.Answer(frame.abBytes.data(), static_cast<int>(frame.abBytes.size()), nNowMs);
         if (!abAnswer.empty())
             answers.push_back(std::move(abAnswer));
         for (CRelayBytes& abFrame : m_relay.TakeClass1Frames())

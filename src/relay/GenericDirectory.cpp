@@ -59,26 +59,35 @@ CRelayBytes Text(const std::string& str)
 
 std::vector<CGenericDirectory::CEntry> CGenericDirectory::BuildEntries()
 {
+    // Names are GBK, as the relay sends them.
+    // clang-format off
     return {
-        {1, 1, "\xC8\xED\xBC\xFE\xB0\xE6\xB1\xBE", kTypeUnsigned, 2, Unsigned(0x0102, 2), {}, {}, "", false},
-        {1, 2, "\xD4\xCB\xD0\xD0\xD0\xA1\xCA\xB1", kTypeUnsigned, 4, Unsigned(8760, 4), {}, {}, "h", false},
-        {2, 1, "\xB9\xFD\xC1\xF7I\xB6\xCE\xB6\xA8\xD6\xB5", kTypeReal, 4, Reals({5.0f}), Reals({5.0f}),
-         Reals({0.1f, 100.0f, 0.01f}), "A", true},
-        {2, 2, "\xB9\xFD\xC1\xF7I\xB6\xCE\xCA\xB1\xBC\xE4", kTypeReal, 4, Reals({0.3f}), Reals({0.3f}),
-         Reals({0.0f, 10.0f, 0.01f}), "s", true},
-        {2, 3, "\xC1\xE3\xD0\xF2\xB5\xE7\xC1\xF7\xB6\xA8\xD6\xB5", kTypeReal, 4, Reals({1.2f}), Reals({1.2f}),
-         Reals({0.1f, 50.0f, 0.01f}), "A", true},
-        {2, 4, "\xD6\xD8\xBA\xCF\xD5\xA2\xCD\xB6\xC8\xEB", kTypeSinglePoint, 1, {1}, {1}, {}, "", true},
-        {2, 5, "\xCE\xC2\xB6\xC8\xB2\xB9\xB3\xA5", kTypeSigned, 2, Unsigned(20, 2), Unsigned(20, 2),
-         Unsigned(0, 2), "C", true},
-        {3, 1, "\xB6\xCF\xC2\xB7\xC6\xF7\xCE\xBB\xD6\xC3", kTypeDoublePoint, 1, {2}, {}, {}, "", false},
-        {3, 2, "\xB8\xF4\xC0\xEB\xB5\xB6\xD5\xA2\xCE\xBB\xD6\xC3", kTypeDoublePoint, 1, {1}, {}, {}, "", false},
-        {5, 1, "\xD3\xC3\xBB\xA7\xB2\xCE\xCA\xFD" "1", kTypeUnsigned, 2, Unsigned(100, 2), Unsigned(100, 2),
-         {0, 0, 0xE8, 0x03, 1, 0}, "", true},
-        {5, 2, "\xD3\xC3\xBB\xA7\xB2\xCE\xCA\xFD" "2", kTypeUnsigned, 1, {3}, {3}, {0, 9, 1}, "", true},
-        {5, 3, "\xD3\xC3\xBB\xA7\xB2\xCE\xCA\xFD" "3", kTypeReal, 4, Reals({2.5f}), Reals({2.5f}),
-         Reals({0.0f, 10.0f, 0.5f}), "", true},
+        {1, 1, "\xC8\xED\xBC\xFE\xB0\xE6\xB1\xBE", // 软件版本
+         kTypeUnsigned, 2, Unsigned(0x0102, 2), {}, {}, "", false},
+        {1, 2, "\xD4\xCB\xD0\xD0\xD0\xA1\xCA\xB1", // 运行小时
+         kTypeUnsigned, 4, Unsigned(8760, 4), {}, {}, "h", false},
+        {2, 1, "\xB9\xFD\xC1\xF7\x49\xB6\xCE\xB6\xA8\xD6\xB5", // 过流I段定值
+         kTypeReal, 4, Reals({5.0f}), Reals({5.0f}), Reals({0.1f, 100.0f, 0.01f}), "A", true},
+        {2, 2, "\xB9\xFD\xC1\xF7\x49\xB6\xCE\xCA\xB1\xBC\xE4", // 过流I段时间
+         kTypeReal, 4, Reals({0.3f}), Reals({0.3f}), Reals({0.0f, 10.0f, 0.01f}), "s", true},
+        {2, 3, "\xC1\xE3\xD0\xF2\xB5\xE7\xC1\xF7\xB6\xA8\xD6\xB5", // 零序电流定值
+         kTypeReal, 4, Reals({1.2f}), Reals({1.2f}), Reals({0.1f, 50.0f, 0.01f}), "A", true},
+        {2, 4, "\xD6\xD8\xBA\xCF\xD5\xA2\xCD\xB6\xC8\xEB", // 重合闸投入
+         kTypeSinglePoint, 1, {1}, {1}, {}, "", true},
+        {2, 5, "\xCE\xC2\xB6\xC8\xB2\xB9\xB3\xA5", // 温度补偿
+         kTypeSigned, 2, Unsigned(20, 2), Unsigned(20, 2), Unsigned(0, 2), "C", true},
+        {3, 1, "\xB6\xCF\xC2\xB7\xC6\xF7\xCE\xBB\xD6\xC3", // 断路器位置
+         kTypeDoublePoint, 1, {2}, {}, {}, "", false},
+        {3, 2, "\xB8\xF4\xC0\xEB\xB5\xB6\xD5\xA2\xCE\xBB\xD6\xC3", // 隔离刀闸位置
+         kTypeDoublePoint, 1, {1}, {}, {}, "", false},
+        {5, 1, "\xD3\xC3\xBB\xA7\xB2\xCE\xCA\xFD\x31", // 用户参数1
+         kTypeUnsigned, 2, Unsigned(100, 2), Unsigned(100, 2), {0, 0, 0xE8, 0x03, 1, 0}, "", true},
+        {5, 2, "\xD3\xC3\xBB\xA7\xB2\xCE\xCA\xFD\x32", // 用户参数2
+         kTypeUnsigned, 1, {3}, {3}, {0, 9, 1}, "", true},
+        {5, 3, "\xD3\xC3\xBB\xA7\xB2\xCE\xCA\xFD\x33", // 用户参数3
+         kTypeReal, 4, Reals({2.5f}), Reals({2.5f}), Reals({0.0f, 10.0f, 0.5f}), "", true},
     };
+    // clang-format on
 }
 
 const CGenericDirectory::CEntry* CGenericDirectory::Find(std::uint8_t nGroup, std::uint8_t nEntry) const
@@ -185,7 +194,8 @@ void CGenericDirectory::OnGenericCommand(const std::uint8_t* pAsdu, int nLength,
             if (entry.nGroup == nGroup && Describe(entry, nKod, set))
                 sets.push_back(set);
         }
-        out.push_back(BuildAsdu10(sets.empty() ? kCotReadInvalid : kCotReadValid, nAddress, nInf, nRii, sets));
+        out.push_back(
+            BuildAsdu10(sets.empty() ? kCotReadInvalid : kCotReadValid, nAddress, nInf, nRii, sets));
         return;
     }
     case kInfReadDirectory:
@@ -197,7 +207,8 @@ void CGenericDirectory::OnGenericCommand(const std::uint8_t* pAsdu, int nLength,
         abAsdu.insert(abAsdu.end(), {nRii, nGroup, nEntry, 0});
         std::uint8_t nCount = 0;
         CDataSet set;
-        for (std::uint8_t nEachKod : {kKodActual, kKodDefault, kKodRange, kKodPrecision, kKodUnit, kKodDescription})
+        for (std::uint8_t nEachKod :
+             {kKodActual, kKodDefault, kKodRange, kKodPrecision, kKodUnit, kKodDescription})
         {
             if (pEntry == nullptr || !Describe(*pEntry, nEachKod, set))
                 continue;
@@ -218,7 +229,8 @@ void CGenericDirectory::OnGenericCommand(const std::uint8_t* pAsdu, int nLength,
             out.push_back(BuildAsdu10(kCotReadValid, nAddress, nInf, nRii, {set}));
             return;
         }
-        out.push_back(BuildAsdu10(kCotReadInvalid, nAddress, nInf, nRii, {{nGroup, nEntry, nKod, 0, 0, 0, {}}}));
+        out.push_back(
+            BuildAsdu10(kCotReadInvalid, nAddress, nInf, nRii, {{nGroup, nEntry, nKod, 0, 0, 0, {}}}));
         return;
     }
     case kInfInterrogation:
@@ -252,8 +264,13 @@ bool CGenericDirectory::ParseDataSets(const std::uint8_t* pAsdu, int nLength, st
     {
         if (nAt + 6 > nLength)
             return false;
-        CDataSet set{pAsdu[nAt], pAsdu[nAt + 1], pAsdu[nAt + 2], pAsdu[nAt + 3], pAsdu[nAt + 4],
-                     static_cast<std::uint8_t>(pAsdu[nAt + 5] & 0x7F), {}};
+        CDataSet set{pAsdu[nAt],
+                     pAsdu[nAt + 1],
+                     pAsdu[nAt + 2],
+                     pAsdu[nAt + 3],
+                     pAsdu[nAt + 4],
+                     static_cast<std::uint8_t>(pAsdu[nAt + 5] & 0x7F),
+                     {}};
         const int nBytes = set.nSize * set.nNumber;
         nAt += 6;
         if (nAt + nBytes > nLength)

@@ -21,7 +21,8 @@ CRelayBytes BuildVariableFrame103(std::uint8_t nControl, std::uint8_t nAddress, 
     const auto nLength = static_cast<std::uint8_t>(abAsdu.size() + 2);
     CRelayBytes abFrame;
     abFrame.reserve(abAsdu.size() + 8);
-    for (const std::uint8_t b : {std::uint8_t{0x68}, nLength, nLength, std::uint8_t{0x68}, nControl, nAddress})
+    for (const std::uint8_t b :
+         {std::uint8_t{0x68}, nLength, nLength, std::uint8_t{0x68}, nControl, nAddress})
         abFrame.push_back(b);
     for (const std::uint8_t b : abAsdu)
         abFrame.push_back(b);

@@ -37,7 +37,8 @@ CIec103Relay::CIec103Relay(std::uint8_t nAddress, std::int64_t nNowMs)
 
 CRelayBytes CIec103Relay::Fixed(std::uint8_t nFunction) const
 {
-    return BuildFixedFrame103(static_cast<std::uint8_t>(nFunction | (m_class1.empty() ? 0 : kAcd)), m_nAddress);
+    return BuildFixedFrame103(static_cast<std::uint8_t>(nFunction | (m_class1.empty() ? 0 : kAcd)),
+                              m_nAddress);
 }
 
 CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::int64_t nNowMs)
@@ -50,7 +51,8 @@ CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::i
     int nAsdu = 0;
     if (pFrame[0] == 0x10)
     {
-        if (nLength != 5 || pFrame[4] != 0x16 || pFrame[3] != static_cast<std::uint8_t>(pFrame[1] + pFrame[2]))
+        if (nLength != 5 || pFrame[4] != 0x16 ||
+            pFrame[3] != static_cast<std::uint8_t>(pFrame[1] + pFrame[2]))
             return {};
         nControl = pFrame[1];
         nAddress = pFrame[2];
@@ -58,7 +60,8 @@ CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::i
     else if (pFrame[0] == 0x68)
     {
         const int nL = pFrame[1];
-        if (nL < 2 || nLength != nL + 6 || pFrame[2] != pFrame[1] || pFrame[3] != 0x68 || pFrame[nLength - 1] != 0x16)
+        if (nL < 2 || nLength != nL + 6 || pFrame[2] != pFrame[1] || pFrame[3] != 0x68 ||
+            pFrame[nLength - 1] != 0x16)
             return {};
         std::uint8_t nSum = 0;
         for (int i = 4; i < 4 + nL; ++i)
@@ -86,7 +89,8 @@ CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::i
     return Respond(nControl, pAsdu, nAsdu, nNowMs);
 }
 
-CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAsdu, int nAsdu, std::int64_t nNowMs)
+CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAsdu, int nAsdu,
+                                  std::int64_t nNowMs)
 {
     const int nFunction = nControl & 0x0F;
     switch (nFunction)
@@ -143,13 +147,15 @@ CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAs
         else
         {
             m_bClass1Sent = true;
-            const auto nControlOut = static_cast<std::uint8_t>(kSecondaryUserData | (m_class1.size() > 1 ? kAcd : 0));
+            const auto nControlOut =
+                static_cast<std::uint8_t>(kSecondaryUserData | (m_class1.size() > 1 ? kAcd : 0));
             abAnswer = BuildVariableFrame103(nControlOut, m_nAddress, m_class1.front());
         }
     }
     else if (MeasurandsDue(nNowMs))
     {
-        const auto nControlOut = static_cast<std::uint8_t>(kSecondaryUserData | (m_class1.empty() ? 0 : kAcd));
+        const auto nControlOut =
+            static_cast<std::uint8_t>(kSecondaryUserData | (m_class1.empty() ? 0 : kAcd));
         abAnswer = BuildVariableFrame103(nControlOut, m_nAddress, BuildMeasurands());
         m_bMeasurandsSent = true;
         m_nLastMeasurandMs = nNowMs;
@@ -228,8 +234,8 @@ void CIec103Relay::OnUserData(const std::uint8_t* pAsdu, int nAsdu, bool bConfir
         QueueClass1(std::move(abAsdu));
 }
 
-CRelayBytes CIec103Relay::BuildPoint(std::uint8_t nCot, std::uint8_t nInf, std::uint8_t nDpi, std::uint8_t nSin,
-                                     std::int64_t nNowMs) const
+CRelayBytes CIec103Relay::BuildPoint(std::uint8_t nCot, std::uint8_t nInf, std::uint8_t nDpi,
+                                     std::uint8_t nSin, std::int64_t nNowMs) const
 {
     CRelayBytes abAsdu = BuildAsduHeader(1, 0x81, nCot, m_nAddress, kFun, nInf);
     abAsdu.push_back(nDpi);
@@ -243,7 +249,8 @@ CRelayBytes CIec103Relay::BuildPoint(std::uint8_t nCot, std::uint8_t nInf, std::
 void CIec103Relay::OnInterrogation(std::uint8_t nScn, std::int64_t nNowMs)
 {
     for (int i = 0; i < 3; ++i)
-        QueueClass1(BuildPoint(kCotInterrogation, static_cast<std::uint8_t>(16 + i), m_abPointState[i], nScn, nNowMs));
+        QueueClass1(BuildPoint(kCotInterrogation, static_cast<std::uint8_t>(16 + i), m_abPointState[i], nScn,
+                               nNowMs));
     for (int i = 0; i < 4; ++i)
     {
         QueueClass1(BuildPoint(kCotInterrogation, static_cast<std::uint8_t>(kInfSettingGroup1 + i),
@@ -277,7 +284,8 @@ void CIec103Relay::OnGeneralCommand(const std::uint8_t* pAsdu, int nAsdu, std::i
     const std::uint8_t nInf = pAsdu[5];
     const std::uint8_t nDco = pAsdu[6];
     const std::uint8_t nRii = pAsdu[7];
-    const bool bKnownInf = (nInf >= 16 && nInf <= 19) || (nInf >= kInfSettingGroup1 && nInf <= kInfSettingGroup1 + 3);
+    const bool bKnownInf =
+        (nInf >= 16 && nInf <= 19) || (nInf >= kInfSettingGroup1 && nInf <= kInfSettingGroup1 + 3);
     const bool bAccepted = (nFun == kFun || nFun == kGlobalFun) && (nDco == 1 || nDco == 2) && bKnownInf;
     if (bAccepted)
     {
@@ -287,7 +295,8 @@ void CIec103Relay::OnGeneralCommand(const std::uint8_t* pAsdu, int nAsdu, std::i
             m_nActiveGroup = nInf - kInfSettingGroup1;
     }
     // The answer names the command it answers: its FUN, INF and DCO, and its RII as SIN.
-    CRelayBytes abAsdu = BuildPoint(bAccepted ? kCotCommandPositive : kCotCommandNegative, nInf, nDco, nRii, nNowMs);
+    CRelayBytes abAsdu =
+        BuildPoint(bAccepted ? kCotCommandPositive : kCotCommandNegative, nInf, nDco, nRii, nNowMs);
     abAsdu[4] = nFun;
     QueueClass1(abAsdu);
 }
@@ -297,7 +306,8 @@ void CIec103Relay::RaiseEvent(std::int64_t nNowMs)
     ++m_nEventCount;
     const std::uint8_t nInf = kEventInfs[(m_nEventCount - 1) % std::size(kEventInfs)];
     const std::uint8_t nDpi = ((m_nEventCount - 1) / std::size(kEventInfs)) % 2 == 0 ? 2 : 1;
-    QueueClass1(BuildPoint(kCotSpontaneous, nInf, nDpi, static_cast<std::uint8_t>(m_nEventCount & 0xFF), nNowMs));
+    QueueClass1(
+        BuildPoint(kCotSpontaneous, nInf, nDpi, static_cast<std::uint8_t>(m_nEventCount & 0xFF), nNowMs));
     if (m_nEventCount % 4 == 0)
     {
         m_recorder.RecordFault(m_clock.Now(nNowMs));

@@ -16,14 +16,13 @@ namespace relvane
 // transmission, IEC 60870-5-2 link rules), link address and common address the same.
 //
 // Link layer: reset CU empties the relay's buffers and queues ASDU 5 with COT 4; reset FCB
-// confirms the last answer and queues ASDU 5 with COT 3; both are confirmed (fixed frame, function 0) and make FCB = 1 the
-// next new frame. A frame with FCV = 1 whose FCB equals the last one is a repetition: it gets the
-// last answer again, byte for byte, and is not processed a second time. Class-1 data leave the
-// queue only when the next new frame confirms the answer that carried them. Every answer carries
-// ACD while class-1 data wait (after a class-1 answer: while more than the one sent wait). A
-// request for class 1 data with none waiting, or for class 2 data with nothing due, gets the fixed
-// frame "no data" (function 9). Broadcasts (address 255) are taken only as send/no reply and never
-// answered.
+// confirms the last answer and queues ASDU 5 with COT 3; both are confirmed (fixed frame, function 0) and
+// make FCB = 1 the next new frame. A frame with FCV = 1 whose FCB equals the last one is a repetition: it
+// gets the last answer again, byte for byte, and is not processed a second time. Class-1 data leave the queue
+// only when the next new frame confirms the answer that carried them. Every answer carries ACD while class-1
+// data wait (after a class-1 answer: while more than the one sent wait). A request for class 1 data with none
+// waiting, or for class 2 data with nothing due, gets the fixed frame "no data" (function 9). Broadcasts
+// (address 255) are taken only as send/no reply and never answered.
 //
 // Application: general interrogation (ASDU 1 and 2 with COT 9 for every state point, then ASDU 8),
 // time synchronisation (the clock is set; with send/confirm ASDU 6 COT 8 confirms it), general

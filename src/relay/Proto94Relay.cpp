@@ -18,11 +18,11 @@ constexpr int kSamplesPerStep = 16;
 // Setting record kinds as the format byte carries them (kind in bits 3 to 5, variant in 0 to 2).
 enum SettingKind : std::uint8_t
 {
-    SET_BYTE = 0x08,     // kind 1: code, format, one byte
-    SET_DECIMAL = 0x10,  // kind 2, variant 0: three BCD digits, sign and decimal places
-    SET_HEX = 0x11,      // kind 2, variant 1: a 16-bit word shown in hexadecimal
-    SET_FLAG = 0x12,     // kind 2, variant 2: code and format only
-    SET_WORD = 0x18,     // kind 3: code, format, two bytes
+    SET_BYTE = 0x08,    // kind 1: code, format, one byte
+    SET_DECIMAL = 0x10, // kind 2, variant 0: three BCD digits, sign and decimal places
+    SET_HEX = 0x11,     // kind 2, variant 1: a 16-bit word shown in hexadecimal
+    SET_FLAG = 0x12,    // kind 2, variant 2: code and format only
+    SET_WORD = 0x18,    // kind 3: code, format, two bytes
 };
 
 struct CSettingRow
@@ -35,27 +35,27 @@ struct CSettingRow
 
 // Settings of the line-protection relay, codes from its setting table.
 constexpr CSettingRow kKlr10Settings[] = {
-    {3, SET_HEX, 0x1234, 0},     {4, SET_DECIMAL, 20, 2},    {7, SET_DECIMAL, 67, 2},
-    {8, SET_DECIMAL, 100, 2},    {15, SET_DECIMAL, 100, 2},  {25, SET_DECIMAL, 50, 2},
-    {26, SET_DECIMAL, 150, 2},   {27, SET_DECIMAL, 50, 2},   {28, SET_DECIMAL, 150, 2},
-    {29, SET_DECIMAL, 800, 2},   {30, SET_DECIMAL, 500, 2},  {31, SET_DECIMAL, 300, 2},
-    {32, SET_DECIMAL, 150, 2},   {115, SET_FLAG, 0, 0},      {130, SET_DECIMAL, 250, 2},
-    {131, SET_DECIMAL, 450, 2},  {132, SET_DECIMAL, 800, 2}, {133, SET_DECIMAL, 0, 2},
-    {134, SET_DECIMAL, 250, 2},  {147, SET_DECIMAL, 80, 2},  {156, SET_DECIMAL, 800, 1},
-    {157, SET_HEX, 0x8001, 0},   {158, SET_HEX, 0x0003, 0},  {164, SET_DECIMAL, -50, 2},
-    {189, SET_BYTE, 0x01, 0},    {190, SET_WORD, 0x0000, 0},
+    {3, SET_HEX, 0x1234, 0},    {4, SET_DECIMAL, 20, 2},    {7, SET_DECIMAL, 67, 2},
+    {8, SET_DECIMAL, 100, 2},   {15, SET_DECIMAL, 100, 2},  {25, SET_DECIMAL, 50, 2},
+    {26, SET_DECIMAL, 150, 2},  {27, SET_DECIMAL, 50, 2},   {28, SET_DECIMAL, 150, 2},
+    {29, SET_DECIMAL, 800, 2},  {30, SET_DECIMAL, 500, 2},  {31, SET_DECIMAL, 300, 2},
+    {32, SET_DECIMAL, 150, 2},  {115, SET_FLAG, 0, 0},      {130, SET_DECIMAL, 250, 2},
+    {131, SET_DECIMAL, 450, 2}, {132, SET_DECIMAL, 800, 2}, {133, SET_DECIMAL, 0, 2},
+    {134, SET_DECIMAL, 250, 2}, {147, SET_DECIMAL, 80, 2},  {156, SET_DECIMAL, 800, 1},
+    {157, SET_HEX, 0x8001, 0},  {158, SET_HEX, 0x0003, 0},  {164, SET_DECIMAL, -50, 2},
+    {189, SET_BYTE, 0x01, 0},   {190, SET_WORD, 0x0000, 0},
 };
 
 // Settings of the transformer-protection relay.
 constexpr CSettingRow kKtr20Settings[] = {
-    {0, SET_HEX, 0x0F0F, 0},    {1, SET_HEX, 0x0001, 0},    {2, SET_HEX, 0x0000, 0},
-    {3, SET_BYTE, 0, 0},        {4, SET_DECIMAL, 220, 0},   {5, SET_DECIMAL, 110, 0},
-    {6, SET_DECIMAL, 105, 1},   {7, SET_DECIMAL, 120, 0},   {8, SET_DECIMAL, 240, 0},
-    {9, SET_DECIMAL, 400, 0},   {10, SET_DECIMAL, 262, 2},  {11, SET_DECIMAL, 315, 2},
-    {12, SET_DECIMAL, 433, 2},  {13, SET_DECIMAL, 50, 2},   {14, SET_DECIMAL, 600, 2},
-    {15, SET_DECIMAL, 100, 2},  {16, SET_DECIMAL, 15, 2},   {17, SET_DECIMAL, 35, 2},
-    {18, SET_DECIMAL, 50, 2},   {19, SET_DECIMAL, 100, 2},  {20, SET_DECIMAL, 83, 2},
-    {21, SET_DECIMAL, 121, 2},  {22, SET_FLAG, 0, 0},       {26, SET_DECIMAL, -100, 2},
+    {0, SET_HEX, 0x0F0F, 0},   {1, SET_HEX, 0x0001, 0},   {2, SET_HEX, 0x0000, 0},
+    {3, SET_BYTE, 0, 0},       {4, SET_DECIMAL, 220, 0},  {5, SET_DECIMAL, 110, 0},
+    {6, SET_DECIMAL, 105, 1},  {7, SET_DECIMAL, 120, 0},  {8, SET_DECIMAL, 240, 0},
+    {9, SET_DECIMAL, 400, 0},  {10, SET_DECIMAL, 262, 2}, {11, SET_DECIMAL, 315, 2},
+    {12, SET_DECIMAL, 433, 2}, {13, SET_DECIMAL, 50, 2},  {14, SET_DECIMAL, 600, 2},
+    {15, SET_DECIMAL, 100, 2}, {16, SET_DECIMAL, 15, 2},  {17, SET_DECIMAL, 35, 2},
+    {18, SET_DECIMAL, 50, 2},  {19, SET_DECIMAL, 100, 2}, {20, SET_DECIMAL, 83, 2},
+    {21, SET_DECIMAL, 121, 2}, {22, SET_FLAG, 0, 0},      {26, SET_DECIMAL, -100, 2},
     {27, SET_WORD, 0x0102, 0},
 };
 
@@ -96,7 +96,8 @@ void AppendDecimal(CRelayBytes& ab, int nValue, int nDecimals)
 {
     const int nMagnitude = std::min(std::abs(nValue), 999);
     ab.push_back(static_cast<std::uint8_t>((((nMagnitude / 10) % 10) << 4) | (nMagnitude % 10)));
-    ab.push_back(static_cast<std::uint8_t>((nValue < 0 ? 0x80 : 0) | ((nDecimals & 7) << 4) | (nMagnitude / 100)));
+    ab.push_back(
+        static_cast<std::uint8_t>((nValue < 0 ? 0x80 : 0) | ((nDecimals & 7) << 4) | (nMagnitude / 100)));
 }
 
 } // namespace
@@ -107,7 +108,8 @@ CProto94Relay::CProto94Relay(std::uint8_t nAddress, DeviceModel eModel, std::int
     m_lastEvent = {kCommonType, kPowerUpCode, m_clock.Now(nNowMs), 0};
     Queue(m_reports, m_lastEvent);
     // One fault is on record from before, so the recording commands have something to show.
-    m_lastFault = {ModelType(eModel), ModelTripCode(eModel), m_clock.Now(nNowMs - 3600 * 1000), m_nFaultCount};
+    m_lastFault = {ModelType(eModel), ModelTripCode(eModel), m_clock.Now(nNowMs - 3600 * 1000),
+                   m_nFaultCount};
 }
 
 CRelayBytes CProto94Relay::Answer(const std::uint8_t* pFrame, int nLength, std::int64_t nNowMs)

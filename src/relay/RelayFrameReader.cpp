@@ -80,7 +80,8 @@ void CRelayFrameReader::Feed(const std::uint8_t* pBytes, std::size_t nCount, std
             m_abBuffer.erase(m_abBuffer.begin());
             continue;
         }
-        frames.push_back({eProtocol, CRelayBytes(m_abBuffer.begin(), m_abBuffer.begin() + static_cast<long>(nLength))});
+        frames.push_back(
+            {eProtocol, CRelayBytes(m_abBuffer.begin(), m_abBuffer.begin() + static_cast<long>(nLength))});
         m_abBuffer.erase(m_abBuffer.begin(), m_abBuffer.begin() + static_cast<long>(nLength));
     }
 }

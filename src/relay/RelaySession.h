@@ -29,9 +29,9 @@ struct CRelayExchange
 {
     RelayProtocol eProtocol = RELAY_94;
     CRelayBytes abReceived;
-    CRelayBytes abAnswer;              // the answer as the relay meant it (empty: none due)
-    RelayFault eFault = FAULT_NONE;    // what happened to it on the way
-    std::vector<CRelayWrite> writes;   // what goes on the line
+    CRelayBytes abAnswer;            // the answer as the relay meant it (empty: none due)
+    RelayFault eFault = FAULT_NONE;  // what happened to it on the way
+    std::vector<CRelayWrite> writes; // what goes on the line
 };
 
 // A relay on a serial line: cuts the master's bytes into frames, answers each in its protocol

@@ -43,7 +43,6 @@ public:
     }
 
 protected:
-
     void SetUp() override
     {
         char szPattern[] = "/tmp/relvane-e2e-XXXXXX";
@@ -150,15 +149,17 @@ protected:
     // Runs the window until the relay has printed the text or the time is up.
     bool WaitForRelayOutput(const std::string& strText, int nMs = 8000)
     {
-        return WaitFor([&](const std::string&) { return RelayOutput().find(strText) != std::string::npos; }, nMs);
+        return WaitFor([&](const std::string&) { return RelayOutput().find(strText) != std::string::npos; },
+                       nMs);
     }
     // Waits until no request is outstanding and no poll is due, so that a command chosen now is
     // the only frame on its way (the relay never speaks unasked).
     bool WaitForLinkIdle(int nMs = 8000)
     {
-        return WaitFor([this](const std::string&)
-                       { return !m_pView->IsTimerActive(TIMER_RESPONSE) && !m_pView->IsTimerActive(TIMER_POLL); },
-                       nMs);
+        return WaitFor(
+            [this](const std::string&)
+            { return !m_pView->IsTimerActive(TIMER_RESPONSE) && !m_pView->IsTimerActive(TIMER_POLL); },
+            nMs);
     }
     bool WaitForText(const std::string& strText, int nCount = 1, int nMs = 8000)
     {

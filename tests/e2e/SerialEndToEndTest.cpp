@@ -125,7 +125,8 @@ class FaultEndToEnd : public RelayFixture, public ::testing::WithParamInterface<
 TEST_P(FaultEndToEnd, IsLoggedAsSpecified)
 {
     const CFaultCase& c = GetParam();
-    StartRelay({"--protocol", c.pszProtocol, "--com", kComText, "--fault-rate", "100", "--faults", c.pszFault});
+    StartRelay(
+        {"--protocol", c.pszProtocol, "--com", kComText, "--fault-rate", "100", "--faults", c.pszFault});
     if (std::string(c.pszProtocol) == "103")
         Choose(ID_MODE_103);
     ConnectToRelay();
@@ -142,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
     EachKind, FaultEndToEnd,
     ::testing::Values(
         CFaultCase{"checksum", "94", ID_94_POLL, [](const std::string& s) { return Has(s, "CRC错: 01 BA"); }},
-        CFaultCase{"checksum", "103", ID_103_CLASS2, [](const std::string& s) { return Has(s, "校验和出错: 68"); }},
+        CFaultCase{"checksum", "103", ID_103_CLASS2,
+                   [](const std::string& s) { return Has(s, "校验和出错: 68"); }},
         CFaultCase{"silence", "94", ID_94_POLL, [](const std::string& s) { return Has(s, "超时"); }},
         // Function 14: the workbench resets the link at once.
         CFaultCase{"nack", "103", ID_103_CLASS2,

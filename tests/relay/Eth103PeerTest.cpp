@@ -1,5 +1,6 @@
-#include "TestBytes.h"
 #include "relay/Eth103Peer.h"
+
+#include "TestBytes.h"
 
 #include <gtest/gtest.h>
 

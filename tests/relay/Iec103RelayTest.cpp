@@ -1,8 +1,9 @@
 // The 103 relay driven by the workbench's own master codec, checked against the IEC 60870-5-2
 // link rules and the 103 application sequences.
+#include "relay/Iec103Relay.h"
+
 #include "TestBytes.h"
 #include "iec103/Iec103Codec.h"
-#include "relay/Iec103Relay.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +31,8 @@ protected:
         const int n = (m_master.*build)(ab);
         return CRelayBytes(ab, ab + n);
     }
-    CRelayBytes Build(ParamBuilder build, std::uint8_t nFun, std::uint8_t nInf, std::vector<std::uint8_t> abData,
-                      bool bConfirm = true)
+    CRelayBytes Build(ParamBuilder build, std::uint8_t nFun, std::uint8_t nInf,
+                      std::vector<std::uint8_t> abData, bool bConfirm = true)
     {
         std::uint8_t ab[Iec103Codec::kMaxFrameLength];
         CommandParams params;
@@ -61,10 +62,7 @@ protected:
         }
         return asdus;
     }
-    std::vector<CRelayBytes> Reset()
-    {
-        return Drain(Send(Build(&Iec103Codec::BuildResetCu)));
-    }
+    std::vector<CRelayBytes> Reset() { return Drain(Send(Build(&Iec103Codec::BuildResetCu))); }
 
     Iec103Codec m_master;
     CIec103Relay m_relay{1, kNow};
@@ -76,8 +74,8 @@ TEST_F(Iec103RelayTest, ResetsAreConfirmedAndFollowedByTheIdentification)
     EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildResetCu))), "10 20 01 21 16");
     const CRelayBytes abIdent = Send(Build(&Iec103Codec::BuildRequestClass1));
     ASSERT_GT(abIdent.size(), 10u);
-    EXPECT_EQ(abIdent[6], 5);  // ASDU 5
-    EXPECT_EQ(abIdent[8], 4);  // COT reset CU
+    EXPECT_EQ(abIdent[6], 5);   // ASDU 5
+    EXPECT_EQ(abIdent[8], 4);   // COT reset CU
     EXPECT_FALSE(Acd(abIdent)); // the power-up identification went with the reset
     const std::vector<CRelayBytes> asdus = Drain(Send(Build(&Iec103Codec::BuildResetFcb)));
     ASSERT_EQ(asdus.size(), 1u);
@@ -115,7 +113,8 @@ TEST_F(Iec103RelayTest, Class2GivesMeasurandsWhenDueAndNoDataOtherwiseWithAcd)
     EXPECT_EQ(abMeasurands[8], 2); // cyclic
     m_relay.RaiseEvent(kNow);
     EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass2), kNow + 1000)), "10 29 01 2A 16");
-    const CRelayBytes abNext = Send(Build(&Iec103Codec::BuildRequestClass2), kNow + CIec103Relay::kMeasurandPeriodMs);
+    const CRelayBytes abNext =
+        Send(Build(&Iec103Codec::BuildRequestClass2), kNow + CIec103Relay::kMeasurandPeriodMs);
     EXPECT_EQ(abNext[6], 3);
     EXPECT_TRUE(Acd(abNext));
 }
@@ -123,7 +122,8 @@ TEST_F(Iec103RelayTest, Class2GivesMeasurandsWhenDueAndNoDataOtherwiseWithAcd)
 TEST_F(Iec103RelayTest, GeneralInterrogationReportsEveryPointThenEnds)
 {
     Reset();
-    const std::vector<CRelayBytes> asdus = Drain(Send(Build(&Iec103Codec::BuildGeneralInterrogation, 0, 0, {})));
+    const std::vector<CRelayBytes> asdus =
+        Drain(Send(Build(&Iec103Codec::BuildGeneralInterrogation, 0, 0, {})));
     ASSERT_GE(asdus.size(), 3u);
     for (std::size_t i = 0; i + 1 < asdus.size(); ++i)
     {
@@ -142,12 +142,12 @@ TEST_F(Iec103RelayTest, GeneralCommandsAreAcknowledgedPositiveOrNegative)
         bool bConfirm;
         std::uint8_t nCot;
     };
-    for (const CCase& c : {CCase{255, 19, 2, true, 20}, CCase{128, 16, 1, false, 20}, CCase{128, 99, 2, true, 21},
-                           CCase{7, 16, 2, true, 21}})
+    for (const CCase& c : {CCase{255, 19, 2, true, 20}, CCase{128, 16, 1, false, 20},
+                           CCase{128, 99, 2, true, 21}, CCase{7, 16, 2, true, 21}})
     {
         Reset();
-        const CRelayBytes abAnswer = Send(Build(&Iec103Codec::BuildGeneralCommand, c.nFun, c.nInf, {1, c.nDcoData},
-                                                c.bConfirm));
+        const CRelayBytes abAnswer =
+            Send(Build(&Iec103Codec::BuildGeneralCommand, c.nFun, c.nInf, {1, c.nDcoData}, c.bConfirm));
         EXPECT_EQ(abAnswer.empty(), !c.bConfirm) << int(c.nInf);
         CRelayBytes abAck = abAnswer.empty() ? Send(Build(&Iec103Codec::BuildRequestLinkStatus)) : abAnswer;
         const std::vector<CRelayBytes> asdus = Drain(abAck);
@@ -162,10 +162,12 @@ TEST_F(Iec103RelayTest, GeneralCommandsAreAcknowledgedPositiveOrNegative)
 TEST_F(Iec103RelayTest, TimeSynchronisationSetsTheClockAndIsConfirmedOnlyWhenAsked)
 {
     Reset();
-    const std::vector<std::uint8_t> abTime{7, 0xC0, 0xDA, 0x22, 0x0C, 0x05, 0x06, 0x1A}; // 2026-06-05 12:34:56
+    const std::vector<std::uint8_t> abTime{7,    0xC0, 0xDA, 0x22,
+                                           0x0C, 0x05, 0x06, 0x1A}; // 2026-06-05 12:34:56
     EXPECT_TRUE(Send(Build(&Iec103Codec::BuildTimeSync, 0, 0, abTime, false)).empty());
     EXPECT_EQ(m_relay.Clock().Now(kNow).nMinute, 34);
-    const std::vector<CRelayBytes> asdus = Drain(Send(Build(&Iec103Codec::BuildTimeSync, 0, 0, abTime, true)));
+    const std::vector<CRelayBytes> asdus =
+        Drain(Send(Build(&Iec103Codec::BuildTimeSync, 0, 0, abTime, true)));
     ASSERT_EQ(asdus.size(), 1u);
     EXPECT_EQ(Hex(asdus[0]), "06 81 08 01 FF 00 C0 DA 22 0C 05 06 1A");
 }

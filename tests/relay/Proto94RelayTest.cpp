@@ -1,8 +1,9 @@
 // The '94 relay against the workbench's own codec: every command is answered in a layout the
 // interpreter reads, and the master's automatic answers drive it as they would a real relay.
+#include "relay/Proto94Relay.h"
+
 #include "TestBytes.h"
 #include "proto94/Proto94Codec.h"
-#include "relay/Proto94Relay.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -24,8 +25,9 @@ protected:
         std::uint8_t abFrame[Proto94Codec::kMaxFrameLength] = {};
         if (nCode == 0x81)
             std::copy(abExtra.begin(), abExtra.end(), abFrame + 3);
-        const int nLength = m_master.BuildFrame(nCode, abFrame, nAddress, 1,
-                                                nCode == 0x81 ? 0 : static_cast<int>(abExtra.size()), abExtra.data());
+        const int nLength =
+            m_master.BuildFrame(nCode, abFrame, nAddress, 1,
+                                nCode == 0x81 ? 0 : static_cast<int>(abExtra.size()), abExtra.data());
         EXPECT_GT(nLength, 0) << int(nCode);
         return CRelayBytes(abFrame, abFrame + std::max(nLength, 0));
     }
@@ -54,10 +56,14 @@ TEST_F(Proto94RelayTest, EveryCommandGetsAFrameWithARightChecksumAndLength)
         std::uint8_t nAnswer;
     };
     const CCase cases[] = {
-        {0x80, {}, 0xB0}, {0x81, {0x04, 0x20, 0x03, 0x15, 0x08, 0x30, 0x45}, 0xB7}, {0x82, {}, 0xB7},
-        {0x83, {}, 0xBA}, {0x84, {}, 0xBA}, {0x85, {2}, 0xBD}, {0x86, {}, 0xBE}, {0x87, {}, 0xB0},
-        {0x88, {}, 0xB8}, {0x8A, {}, 0xB0}, {0x8E, {}, 0xBA}, {0x8F, {2}, 0xBD}, {0x90, {1}, 0xBA},
-        {0x98, {}, 0xCA}, {0x99, {1, 0}, 0xC9}, {0x9A, {}, 0xBA},
+        {0x80, {}, 0xB0},     {0x81, {0x04, 0x20, 0x03, 0x15, 0x08, 0x30, 0x45}, 0xB7},
+        {0x82, {}, 0xB7},     {0x83, {}, 0xBA},
+        {0x84, {}, 0xBA},     {0x85, {2}, 0xBD},
+        {0x86, {}, 0xBE},     {0x87, {}, 0xB0},
+        {0x88, {}, 0xB8},     {0x8A, {}, 0xB0},
+        {0x8E, {}, 0xBA},     {0x8F, {2}, 0xBD},
+        {0x90, {1}, 0xBA},    {0x98, {}, 0xCA},
+        {0x99, {1, 0}, 0xC9}, {0x9A, {}, 0xBA},
     };
     for (const CCase& c : cases)
     {
@@ -75,7 +81,8 @@ TEST_F(Proto94RelayTest, PollRaisesAReportRequestThatTheMastersAutomaticAnswerFe
     CRelayBytes abAnswer = Ask(0x83);
     EXPECT_EQ(Hex(abAnswer).substr(0, 14), "01 BA 02 01 04"); // a report waits (bit 2)
     std::uint8_t abFollow[Proto94Codec::kMaxFrameLength];
-    const int nFollow = m_master.BuildAutoAnswer(abFollow, abAnswer.data(), static_cast<int>(abAnswer.size()));
+    const int nFollow =
+        m_master.BuildAutoAnswer(abFollow, abAnswer.data(), static_cast<int>(abAnswer.size()));
     ASSERT_EQ(nFollow, 5);
     EXPECT_EQ(abFollow[1], 0x8A);
     abAnswer = m_relay.Answer(abFollow, nFollow, kNow);
@@ -113,7 +120,8 @@ TEST_F(Proto94RelayTest, ActiveGroupChangeAsksTheMasterToReadTheSettings)
     const CRelayBytes abAnswer = Ask(0x90, {3});
     EXPECT_EQ(abAnswer[4] & 0x02, 0x02);
     std::uint8_t abFollow[Proto94Codec::kMaxFrameLength];
-    const int nFollow = m_master.BuildAutoAnswer(abFollow, abAnswer.data(), static_cast<int>(abAnswer.size()));
+    const int nFollow =
+        m_master.BuildAutoAnswer(abFollow, abAnswer.data(), static_cast<int>(abAnswer.size()));
     ASSERT_EQ(Hex(abFollow, 5), "01 85 02 01 FF");
     const CRelayBytes abSettings = m_relay.Answer(abFollow, nFollow, kNow);
     EXPECT_EQ(abSettings[4], 3); // the active group stands in for FFH
@@ -133,7 +141,8 @@ TEST_F(Proto94RelayTest, SettingsOfBothModelsCoverEveryKindAndVariantAndShowThei
         CProto94Relay relay(1, c.eModel, kNow);
         m_master.SetModel(c.eModel);
         const CRelayBytes abCommand = Command(0x85, {0});
-        const CRelayBytes abSettings = relay.Answer(abCommand.data(), static_cast<int>(abCommand.size()), kNow);
+        const CRelayBytes abSettings =
+            relay.Answer(abCommand.data(), static_cast<int>(abCommand.size()), kNow);
         const std::string strText = Text(abSettings);
         EXPECT_EQ(strText.rfind(c.pszFirst, 0), 0u) << strText;
         // Walk the records as the interpreter does and collect the format bytes.

@@ -1,7 +1,8 @@
 // The serial relay as a whole: frames cut from the byte stream, answered in their protocol, and
 // the faults put on the answers.
-#include "TestBytes.h"
 #include "relay/RelaySession.h"
+
+#include "TestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -39,8 +40,8 @@ TEST(RelayFrameReader, CutsTheStreamIntoFramesOfTheAcceptedProtocols)
             reader.Feed(&b, 1, frames);
         std::string strFrames;
         for (const CRelayFrame& frame : frames)
-            strFrames += std::string(strFrames.empty() ? "" : "|") + (frame.eProtocol == RELAY_103 ? "103:" : "94:") +
-                         Hex(frame.abBytes);
+            strFrames += std::string(strFrames.empty() ? "" : "|") +
+                         (frame.eProtocol == RELAY_103 ? "103:" : "94:") + Hex(frame.abBytes);
         EXPECT_EQ(strFrames, c.pszFrames) << c.pszStream;
     }
 }

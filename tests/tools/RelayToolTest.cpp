@@ -28,7 +28,8 @@ TEST(RelayOptions, ValuesAndRefusals)
         {{"--protocol", "eth103", "--tcp-port=2000", "--udp-port", "2001"}, OptionsResult::Run, ""},
         {{"--com", "201", "--address", "7", "--model", "KTR20", "--faults", "split,merge", "--seed", "9",
           "--fault-rate", "100", "--event-interval", "500", "--quiet"},
-         OptionsResult::Run, ""},
+         OptionsResult::Run,
+         ""},
         {{"--help"}, OptionsResult::Help, ""},
         {{"--version"}, OptionsResult::Version, ""},
         {{"--protocol", "101"}, OptionsResult::Error, "auto, 94, 103 or eth103"},
@@ -211,7 +212,8 @@ TEST_F(RelayProgram, ServesBothProtocolsOnItsPortAndCleansUpOnSigterm)
     const std::vector<std::uint8_t> abPollAnswer = Exchange(nFd, {0x01, 0x83, 0x00, 0x30, 0xF0});
     ASSERT_GE(abPollAnswer.size(), 5u);
     EXPECT_EQ(abPollAnswer[1], 0xBA);
-    EXPECT_EQ(Exchange(nFd, {0x10, 0x40, 0x01, 0x41, 0x16}), (std::vector<std::uint8_t>{0x10, 0x20, 0x01, 0x21, 0x16}));
+    EXPECT_EQ(Exchange(nFd, {0x10, 0x40, 0x01, 0x41, 0x16}),
+              (std::vector<std::uint8_t>{0x10, 0x20, 0x01, 0x21, 0x16}));
     close(nFd);
     relay.Signal(SIGTERM);
     EXPECT_EQ(relay.Wait(), 0);
@@ -232,7 +234,8 @@ TEST_F(RelayProgram, RefusesBadArgumentsAndATakenUdpPort)
     socklen_t nSize = sizeof address;
     ASSERT_EQ(bind(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     getsockname(nSocket, reinterpret_cast<sockaddr*>(&address), &nSize);
-    CRelayProcess taken(m_dir, {"--protocol", "eth103", "--udp-port", std::to_string(ntohs(address.sin_port))});
+    CRelayProcess taken(m_dir,
+                        {"--protocol", "eth103", "--udp-port", std::to_string(ntohs(address.sin_port))});
     EXPECT_EQ(taken.Wait(), 1);
     EXPECT_NE(taken.Output().find("UDP port"), std::string::npos) << taken.Output();
     close(nSocket);
@@ -251,14 +254,16 @@ TEST_F(RelayProgram, ServesAHeadlessRunOfEachSerialProtocol)
         const char* pszExpected;
     };
     const CCase cases[] = {
-        {"103", "233", "set port COM233\ncommand 32772\ncommand 32777\ncommand 32843\nwait 600\ncommand 32848\nwait 1500\n",
+        {"103", "233",
+         "set port COM233\ncommand 32772\ncommand 32777\ncommand 32843\nwait 600\ncommand 32848\nwait 1500\n",
          "总查询(总召唤)终止"},
         {"94", "234", "set port COM234\ncommand 32777\ncommand 32792\nwait 800\n", "装置上电"},
     };
     for (const CCase& c : cases)
     {
         CRelayProcess relay(m_dir, {"--protocol", c.pszProtocol, "--com", c.pszCom});
-        ASSERT_TRUE(WaitForLink(m_dir / "relvane" / "ports" / (std::string("COM") + c.pszCom))) << relay.Output();
+        ASSERT_TRUE(WaitForLink(m_dir / "relvane" / "ports" / (std::string("COM") + c.pszCom)))
+            << relay.Output();
         std::ofstream(m_dir / "script.txt") << c.pszScript;
         const std::string strCommand = "XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
                                        RELVANE_RUN_PATH + " " + (m_dir / "script.txt").string() + " > " +

@@ -94,9 +94,10 @@ int CEthernetLink::Run()
                      m_options.nUdpPort, std::strerror(errno));
         return 1;
     }
-    m_console.Note("relvane-relay: Ethernet 103, connecting to TCP 127.0.0.1:" + std::to_string(m_options.nTcpPort) +
-                   ", receiving UDP on 127.0.0.1:" + std::to_string(m_options.nUdpPort) + ", address " +
-                   std::to_string(m_options.settings.nAddress));
+    m_console.Note(
+        "relvane-relay: Ethernet 103, connecting to TCP 127.0.0.1:" + std::to_string(m_options.nTcpPort) +
+        ", receiving UDP on 127.0.0.1:" + std::to_string(m_options.nUdpPort) + ", address " +
+        std::to_string(m_options.settings.nAddress));
     while (!g_bStopRequested)
     {
         std::int64_t nNow = NowMs();
@@ -107,7 +108,8 @@ int CEthernetLink::Run()
 
         int nWaitMs = m_peer.WaitMs(nNow);
         if (m_nTcp < 0)
-            nWaitMs = static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(nWaitMs, m_nNextAttemptMs - nNow)));
+            nWaitMs = static_cast<int>(
+                std::max<std::int64_t>(1, std::min<std::int64_t>(nWaitMs, m_nNextAttemptMs - nNow)));
         pollfd fds[3] = {{m_nUdp, POLLIN, 0},
                          {m_nTcp, static_cast<short>(m_bConnecting ? POLLOUT : POLLIN), 0},
                          {StopFd(), POLLIN, 0}};

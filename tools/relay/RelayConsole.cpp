@@ -53,7 +53,9 @@ void InstallStopHandlers()
 {
     if (pipe2(g_anStopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         g_anStopPipe[0] = g_anStopPipe[1] = -1;
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     for (const int nSignal : {SIGINT, SIGTERM, SIGHUP})

@@ -34,12 +34,14 @@ bool ParseNumber(const std::string& strText, long long nMin, long long nMax, lon
     const char* pBegin = strText.data();
     const char* pEnd = pBegin + strText.size();
     const auto result = std::from_chars(pBegin, pEnd, nValue);
-    return !strText.empty() && result.ec == std::errc() && result.ptr == pEnd && nValue >= nMin && nValue <= nMax;
+    return !strText.empty() && result.ec == std::errc() && result.ptr == pEnd && nValue >= nMin &&
+           nValue <= nMax;
 }
 
 } // namespace
 
-OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions& options, std::string& strError)
+OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions& options,
+                                std::string& strError)
 {
     for (int i = 1; i < argc; ++i)
     {
@@ -80,8 +82,8 @@ OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions
                 return false;
             if (ParseNumber(strValue, nMin, nMax, nValue))
                 return true;
-            strError = strName + " takes a number from " + std::to_string(nMin) + " to " + std::to_string(nMax) +
-                       ", not \"" + strValue + "\"";
+            strError = strName + " takes a number from " + std::to_string(nMin) + " to " +
+                       std::to_string(nMax) + ", not \"" + strValue + "\"";
             return false;
         };
 

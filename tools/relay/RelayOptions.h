@@ -32,7 +32,8 @@ enum class OptionsResult
 };
 
 // The command line of relvane-relay ("--name value" or "--name=value").
-OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions& options, std::string& strError);
+OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions& options,
+                                std::string& strError);
 
 extern const char* const kRelayUsage;
 

@@ -90,8 +90,8 @@ int RunSerialRelay(const CRelayOptions& options, const CRelayConsole& console)
         return 1;
     }
     console.Note("relvane-relay: COM" + std::to_string(options.nCom) + " is " + port.TerminalPath() + " (" +
-                 port.LinkPath() + "), protocol " + ProtocolChoice(options.settings.eProtocol) + ", address " +
-                 std::to_string(options.settings.nAddress) + ", model " +
+                 port.LinkPath() + "), protocol " + ProtocolChoice(options.settings.eProtocol) +
+                 ", address " + std::to_string(options.settings.nAddress) + ", model " +
                  (options.settings.eModel == KTR20 ? "KTR20" : "KLR10"));
     std::fflush(stdout);
 
