@@ -101,7 +101,8 @@ int main(int argc, char** argv)
     }
     CRelvaneView view(std::move(pSerial), std::move(pNetwork), ui);
     if (!options.strPort.isEmpty())
-        view.PreselectPort(options.strPort.toStdString(), static_cast<int>(ListPorts().indexOf(options.strPort)));
+        view.PreselectPort(options.strPort.toStdString(),
+                           static_cast<int>(ListPorts().indexOf(options.strPort)));
     CMainFrame frame(view);
     ui.SetParentWidget(&frame);
     // A log named on the command line is opened instead of a new one; if it cannot be, the
