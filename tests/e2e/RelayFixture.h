@@ -5,10 +5,12 @@
 #include "session/RelvaneView.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
+#include "transport/SerialPortMap.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -120,6 +122,10 @@ protected:
     // "串口设置" → the relay's port → "确定", then "连接".
     void ConnectToRelay()
     {
+        // The serial form offers the relay's port.
+        const std::vector<std::string> astrPorts = ListAvailablePorts();
+        ASSERT_NE(std::find(astrPorts.begin(), astrPorts.end(), "COM" + std::to_string(kCom)),
+                  astrPorts.end());
         m_ui.SerialForm().Push(
             [](CSerialFields& fields)
             {

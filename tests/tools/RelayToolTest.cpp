@@ -223,6 +223,27 @@ TEST_F(RelayProgram, ServesBothProtocolsOnItsPortAndCleansUpOnSigterm)
     EXPECT_NE(strOut.find("TX 103 10 20 01 21 16"), std::string::npos) << strOut;
 }
 
+TEST_F(RelayProgram, ReplacesOnlyALinkLeftBehindByAKilledRelay)
+{
+    const auto dir = m_dir / "relvane" / "ports";
+    std::filesystem::create_directories(dir);
+    std::filesystem::create_symlink("/dev/pts/987654", dir / "COM236");
+    std::filesystem::create_symlink("/dev/null", dir / "COM237");
+    CRelayProcess stale(m_dir, {"--com", "236"});
+    auto Target = [&]
+    {
+        std::error_code error;
+        return std::filesystem::read_symlink(dir / "COM236", error).string();
+    };
+    for (int i = 0; i < 300 && (Target() == "/dev/pts/987654" || Target().rfind("/dev/pts/", 0) != 0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(Target().rfind("/dev/pts/", 0), 0u);
+    EXPECT_NE(Target(), "/dev/pts/987654") << stale.Output();
+    CRelayProcess theirs(m_dir, {"--com", "237"});
+    EXPECT_EQ(theirs.Wait(), 1);
+    EXPECT_EQ(std::filesystem::read_symlink(dir / "COM237"), "/dev/null");
+}
+
 TEST_F(RelayProgram, RefusesBadArgumentsAndATakenUdpPort)
 {
     CRelayProcess bad(m_dir, {"--protocol", "iec"});

@@ -15,7 +15,7 @@ const char* const kRelayUsage =
     "  --address N           device and link address, 0 to 254 (default 1)\n"
     "  --model KLR10|KTR20   '94 relay model (default KLR10)\n"
     "  --event-interval MS   one numbered spontaneous event every MS ms (default 0: none)\n"
-    "  --fault-rate PERCENT  share of answers that get a fault, 0 to 100 (default 0)\n"
+    "  --fault-rate PERCENT  share of serial answers that get a fault, 0 to 100 (default 0)\n"
     "  --faults LIST         comma list of checksum,split,nack,silence,merge (default all)\n"
     "  --seed N              seed of the fault draws (default 1)\n"
     "  --tcp-port P          eth103: the workbench's TCP listener on 127.0.0.1 (default 1048)\n"
