@@ -5,6 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 20
+RELAY_COM ?= 200
 
 .PHONY: run test deps build sanitize fuzz-smoke fuzz ci bench clean screenshots
 
@@ -17,9 +18,9 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
+# The workbench with a simulated relay on COM$(RELAY_COM); the relay ends with the window.
 run: build
-	@if [ -x $(BUILD)/src/app/relvane ]; then $(BUILD)/src/app/relvane; \
-	else $(BUILD)/tools/decode/relvane-decode --help; fi
+	@scripts/run-with-relay.sh $(BUILD) $(RELAY_COM)
 
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <QRegularExpression>
+
 namespace relvane
 {
 
@@ -40,6 +42,14 @@ CCommandLine ParseCommandLine(const QStringList& args)
             line.ePrint = CCommandLine::EPrint::PdfFile;
             takeValue(line.strPdfFile);
         }
+        else if (strArg == QStringLiteral("--port"))
+        {
+            takeValue(line.strPort);
+            line.strPort = line.strPort.toUpper();
+            static const QRegularExpression s_port(QStringLiteral("^COM[1-9][0-9]{0,2}$"));
+            if (!line.strPort.isEmpty() && !s_port.match(line.strPort).hasMatch())
+                fail(QStringLiteral("--port takes COMn"));
+        }
         else if (strArg == QStringLiteral("--demo-mode"))
             takeValue(line.strDemoMode);
         else if (strArg == QStringLiteral("--screenshot"))
@@ -70,7 +80,7 @@ CCommandLine ParseCommandLine(const QStringList& args)
 
 QString CommandLineUsage()
 {
-    return QStringLiteral("usage: relvane [FILE.rtf]\n"
+    return QStringLiteral("usage: relvane [--port COMn] [FILE.rtf]\n"
                           "       relvane /p FILE.rtf              (also -p, --print)\n"
                           "       relvane /pt FILE.rtf PRINTER DRIVER PORT\n"
                           "       relvane --print-to-pdf OUT.pdf FILE.rtf\n");

@@ -13,6 +13,7 @@ namespace relvane
 //   /pt FILE PRINTER DRIVER PORT             print on the named printer (on Linux the CUPS queue;
 //                                            the driver and the port are accepted and unused)
 //   --print-to-pdf OUT.pdf FILE              print into a PDF file, needing no screen
+//   --port COMn                              start with that serial port chosen
 // Only the exact words /p and /pt are switches; any other argument beginning with '/' is a path.
 struct CCommandLine
 {
@@ -30,6 +31,7 @@ struct CCommandLine
     QString strDriver;
     QString strPrinterPort;
     QString strPdfFile;
+    QString strPort;       // the serial port the session starts with, as COMn (instead of COM1)
     QString strDemoMode;   // hidden: run on the demonstration relay
     QString strScreenshot; // hidden: save the window as a PNG after the demonstration
     bool bHelp = false;

@@ -3,10 +3,20 @@
 #include "iec103/UdpFrame.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 
 namespace relvane
 {
+
+std::int64_t DemoNowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+CDemoSerialChannel::CDemoSerialChannel() : m_relay(CRelaySettings{}, DemoNowMs()) {}
 
 int CDemoSerialChannel::Configure(IMessageSink* pOwner, int, int, char, int, int, unsigned, int)
 {
@@ -16,6 +26,8 @@ int CDemoSerialChannel::Configure(IMessageSink* pOwner, int, int, char, int, int
 
 int CDemoSerialChannel::Open()
 {
+    if (m_bOpen)
+        return CHANNEL_FAILED;
     m_bOpen = true;
     return CHANNEL_OK;
 }
@@ -28,16 +40,18 @@ int CDemoSerialChannel::Close()
 
 int CDemoSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
 {
-    if (pBytes == nullptr || nCount <= 0)
+    // A closed port reaches no relay.
+    if (!m_bOpen || pBytes == nullptr || nCount <= 0)
         return 0;
-    const DemoBytes abWritten(pBytes, pBytes + nCount);
-    if (m_fnReply && m_pOwner != nullptr)
+    std::vector<CRelayExchange> exchanges;
+    m_relay.Receive(pBytes, static_cast<std::size_t>(nCount), DemoNowMs(), exchanges);
+    for (const CRelayExchange& exchange : exchanges)
     {
-        DemoBytes abReply = m_fnReply(abWritten);
-        if (!abReply.empty())
+        for (const CRelayWrite& write : exchange.writes)
         {
-            m_queued.push_back(std::move(abReply));
-            m_pOwner->PostChannelMessage({WM_SERIAL_DATA, 0, 0, {}});
+            m_queued.push_back(write.abBytes);
+            if (m_pOwner != nullptr)
+                m_pOwner->PostChannelMessage({WM_SERIAL_DATA, 0, 0, {}});
         }
     }
     return 1;
@@ -67,13 +81,15 @@ int CDemoSerialChannel::CopyReceived(std::uint8_t* pDestination, int nCapacity) 
     return nCount;
 }
 
+CDemoNetworkChannel::CDemoNetworkChannel() : m_relay(1, 0, DemoNowMs()) {}
+
 int CDemoNetworkChannel::Startup(IMessageSink* pOwner)
 {
     m_pOwner = pOwner;
     return 1;
 }
 
-void CDemoNetworkChannel::Post(unsigned nMessage, long wParam, DemoBytes abData)
+void CDemoNetworkChannel::Post(unsigned nMessage, long wParam, CRelayBytes abData)
 {
     if (m_pOwner == nullptr)
         return;
@@ -81,9 +97,9 @@ void CDemoNetworkChannel::Post(unsigned nMessage, long wParam, DemoBytes abData)
     m_pOwner->PostChannelMessage({nMessage, wParam, lParam, std::move(abData)});
 }
 
-DemoBytes CDemoNetworkChannel::UdpFrame() const
+CRelayBytes CDemoNetworkChannel::UdpFrame() const
 {
-    DemoBytes abFrame(kUdpFrameLength);
+    CRelayBytes abFrame(kUdpFrameLength);
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -102,10 +118,8 @@ int CDemoNetworkChannel::StartTcpListener()
     Post(WM_NET_STATUS, NET_TCP_LISTENING, {});
     Post(WM_NET_STATUS, NET_TCP_CONNECTED, {});
     m_bConnected = true;
-    // The relay announces itself with its identification (ASDU 5).
-    Post(WM_TCP_RECEIVED, 0,
-         DemoVariableFrame({0x08, 0x01, 0x05, 0x81, 0x04, 0x01, 0xFF, 0x03, 0x02, 'R', 'E',
-                            'L',  'V',  'A',  'N',  'E',  ' ',  0x01, 0x00, 0x00, 0x00}));
+    for (CRelayBytes& abFrame : m_relay.OnConnected(DemoNowMs()))
+        Post(WM_TCP_RECEIVED, 0, std::move(abFrame));
     return 1;
 }
 
@@ -132,29 +146,11 @@ int CDemoNetworkChannel::SendTcp(const std::uint8_t* pBytes, int nCount)
         return -1;
     if (pBytes == nullptr || nCount <= 0)
         return 0;
-    // The relay confirms what it got.
-    Post(WM_TCP_RECEIVED, 0, DemoFixedFrame(0x00, 0x01));
+    std::vector<CRelayBytes> received;
+    for (CRelayBytes& abFrame :
+         m_relay.OnReceived(pBytes, static_cast<std::size_t>(nCount), DemoNowMs(), received))
+        Post(WM_TCP_RECEIVED, 0, std::move(abFrame));
     return nCount;
-}
-
-DemoBytes DemoFixedFrame(std::uint8_t nControl, std::uint8_t nAddress)
-{
-    return {0x10, nControl, nAddress, static_cast<std::uint8_t>(nControl + nAddress), 0x16};
-}
-
-DemoBytes DemoVariableFrame(const DemoBytes& abUserData)
-{
-    const auto nLength = static_cast<std::uint8_t>(abUserData.size());
-    DemoBytes abFrame{0x68, nLength, nLength, 0x68};
-    std::uint8_t nSum = 0;
-    for (const std::uint8_t b : abUserData)
-    {
-        abFrame.push_back(b);
-        nSum = static_cast<std::uint8_t>(nSum + b);
-    }
-    abFrame.push_back(nSum);
-    abFrame.push_back(0x16);
-    return abFrame;
 }
 
 } // namespace relvane

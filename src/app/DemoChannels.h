@@ -1,27 +1,25 @@
 #pragma once
 
+#include "relay/Eth103Peer.h"
+#include "relay/RelaySession.h"
 #include "transport/ChannelMessage.h"
 #include "transport/INetworkChannel.h"
 #include "transport/ISerialChannel.h"
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <vector>
 
 namespace relvane
 {
 
-using DemoBytes = std::vector<std::uint8_t>;
-
-// A serial line without hardware for demonstrations and screenshots: every frame written is
-// answered by the reply function (an empty reply is silence), delivered like a completed read.
+// A serial line without hardware for demonstrations and screenshots, with the simulated relay
+// (both serial protocols, address 1) at its far end. Each frame written while the port is open is
+// answered at once, delivered like a completed read; a closed port neither sends nor answers.
 class CDemoSerialChannel final : public ISerialChannel
 {
 public:
-    using Replier = std::function<DemoBytes(const DemoBytes& abWritten)>;
-
-    void SetReplier(Replier fnReply) { m_fnReply = std::move(fnReply); }
+    CDemoSerialChannel();
 
     int Configure(IMessageSink* pOwner, int nPort, int nBaud, char cParity, int nDataBits, int nStopBits,
                   unsigned nEventMask, int nBufferSize) override;
@@ -32,20 +30,24 @@ public:
     int BytesAvailable() const override;
     int CopyReceived(std::uint8_t* pDestination, int nCapacity) const override;
 
+    CRelaySession& Relay() { return m_relay; }
+
 private:
     IMessageSink* m_pOwner = nullptr;
-    Replier m_fnReply;
+    CRelaySession m_relay;
     bool m_bOpen = false;
-    std::deque<DemoBytes> m_queued;
-    DemoBytes m_current;
+    std::deque<CRelayBytes> m_queued;
+    CRelayBytes m_current;
 };
 
-// The Ethernet-103 transport without sockets: the "relay" connects as soon as the listener
-// starts, sends a frame, and answers every TCP send; UDP frames are reported as sent but never
-// leave the process.
+// The Ethernet-103 transport without sockets: the simulated relay connects as soon as the
+// listener starts, announces itself and answers every TCP send; UDP frames are reported as sent
+// but never leave the process.
 class CDemoNetworkChannel final : public INetworkChannel
 {
 public:
+    CDemoNetworkChannel();
+
     int Startup(IMessageSink* pOwner) override;
 
     std::uint32_t TargetAddress() const override { return m_nTargetAddress; }
@@ -73,10 +75,11 @@ public:
     bool IsConnected() const override { return m_bConnected; }
 
 private:
-    void Post(unsigned nMessage, long wParam, DemoBytes abData);
-    DemoBytes UdpFrame() const;
+    void Post(unsigned nMessage, long wParam, CRelayBytes abData);
+    CRelayBytes UdpFrame() const;
 
     IMessageSink* m_pOwner = nullptr;
+    CEth103Peer m_relay;
     std::uint32_t m_nTargetAddress = kDefaultTargetAddress;
     int m_nTargetUdpPort = kDefaultTargetUdpPort;
     int m_nLocalTcpPort = kDefaultLocalTcpPort;
@@ -88,9 +91,7 @@ private:
     bool m_bConnected = false;
 };
 
-// FT1.2 frames for the demonstration relay: a fixed frame, or a variable frame around the given
-// user data, each with its checksum and end character.
-DemoBytes DemoFixedFrame(std::uint8_t nControl, std::uint8_t nAddress);
-DemoBytes DemoVariableFrame(const DemoBytes& abUserData);
+// Milliseconds since the epoch: the simulated relay's time base.
+std::int64_t DemoNowMs();
 
 } // namespace relvane

@@ -111,14 +111,11 @@ int main(int argc, char** argv)
     }
 
     CDialogUserInterface ui(&ListPorts);
-    CDemoSerialChannel* pDemoSerial = nullptr;
     std::unique_ptr<ISerialChannel> pSerial;
     std::unique_ptr<INetworkChannel> pNetwork;
     if (bDemo)
     {
-        auto pDemo = std::make_unique<CDemoSerialChannel>();
-        pDemoSerial = pDemo.get();
-        pSerial = std::move(pDemo);
+        pSerial = std::make_unique<CDemoSerialChannel>();
         pNetwork = std::make_unique<CDemoNetworkChannel>();
     }
     else
@@ -127,6 +124,9 @@ int main(int argc, char** argv)
         pNetwork = std::make_unique<CNetworkChannel>();
     }
     CRelvaneView view(std::move(pSerial), std::move(pNetwork), ui);
+    if (!line.strPort.isEmpty())
+        view.PreselectPort(line.strPort.toStdString(),
+                           static_cast<int>(ListPorts().indexOf(line.strPort)));
     CMainFrame frame(view);
     ui.SetParentWidget(&frame);
     // A log named on the command line is opened instead of a new one; if it cannot be, the
@@ -138,8 +138,8 @@ int main(int argc, char** argv)
         return PrintFromCommandLine(frame, line);
     frame.show();
 
-    if (pDemoSerial != nullptr)
-        StartDemo(frame, *pDemoSerial, nDemoMode);
+    if (bDemo)
+        StartDemo(frame, nDemoMode);
     if (!line.strScreenshot.isEmpty())
     {
         QTimer::singleShot(2500, &frame,

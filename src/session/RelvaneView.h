@@ -125,6 +125,13 @@ public:
     std::uint16_t StepCounter() const { return m_stepCounter.Value(); }
     bool NetworkActive() const { return m_bNetworkActive != 0; }
     CSerialFields SerialFields() const;
+    // A port chosen on the command line: the port text and its entry in the serial form's list
+    // (-1 when the list does not hold it).
+    void PreselectPort(const std::string& strPort, int nPortIndex)
+    {
+        m_strPort = strPort;
+        m_nPortIndex = nPortIndex;
+    }
 
 signals:
     // Something an enabled or checked state or a status pane shows may have changed.

@@ -1,0 +1,360 @@
+#include "relay/Iec103Relay.h"
+
+#include "relay/Iec103Frames.h"
+
+namespace relvane
+{
+namespace
+{
+
+constexpr std::uint8_t kBroadcast = 0xFF;
+constexpr std::uint8_t kGlobalFun = 255;
+constexpr std::uint8_t kCompatibility = 2;
+
+// State points a general interrogation reports, besides INF 16 to 18 and the setting groups.
+constexpr std::uint8_t kInfAuxiliaryInput1 = 27;
+constexpr std::uint8_t kInfTripCircuit = 36;
+constexpr std::uint8_t kInfStartL1 = 64;
+constexpr std::uint8_t kInfGeneralTrip = 68;
+constexpr std::uint8_t kInfSettingGroup1 = 23;
+// Spontaneous events take these in turn: auxiliary inputs 1 to 4, group warning, group alarm.
+constexpr std::uint8_t kEventInfs[] = {27, 28, 29, 30, 46, 47};
+
+// A measurand (MEA): 13-bit signed value in bits 3 to 15, overflow and error bits clear.
+void AppendMeasurand(CRelayBytes& ab, int nValue)
+{
+    AppendWord(ab, static_cast<unsigned>(nValue * 8) & 0xFFF8);
+}
+
+} // namespace
+
+CIec103Relay::CIec103Relay(std::uint8_t nAddress, std::int64_t nNowMs)
+    : m_nAddress(nAddress), m_recorder(kFun, LocalTime(nNowMs))
+{
+    m_nLastFan = static_cast<std::uint16_t>(m_recorder.FaultCount());
+    QueueClass1(BuildIdentification(kCotStart));
+}
+
+CRelayBytes CIec103Relay::Fixed(std::uint8_t nFunction) const
+{
+    return BuildFixedFrame103(static_cast<std::uint8_t>(nFunction | (m_class1.empty() ? 0 : kAcd)),
+                              m_nAddress);
+}
+
+CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::int64_t nNowMs)
+{
+    if (pFrame == nullptr || nLength < 5)
+        return {};
+    std::uint8_t nControl = 0;
+    std::uint8_t nAddress = 0;
+    const std::uint8_t* pAsdu = nullptr;
+    int nAsdu = 0;
+    if (pFrame[0] == 0x10)
+    {
+        if (nLength != 5 || pFrame[4] != 0x16 ||
+            pFrame[3] != static_cast<std::uint8_t>(pFrame[1] + pFrame[2]))
+            return {};
+        nControl = pFrame[1];
+        nAddress = pFrame[2];
+    }
+    else if (pFrame[0] == 0x68)
+    {
+        const int nL = pFrame[1];
+        if (nL < 2 || nLength != nL + 6 || pFrame[2] != pFrame[1] || pFrame[3] != 0x68 ||
+            pFrame[nLength - 1] != 0x16)
+            return {};
+        std::uint8_t nSum = 0;
+        for (int i = 4; i < 4 + nL; ++i)
+            nSum = static_cast<std::uint8_t>(nSum + pFrame[i]);
+        if (nSum != pFrame[nLength - 2])
+            return {};
+        nControl = pFrame[4];
+        nAddress = pFrame[5];
+        pAsdu = pFrame + 6;
+        nAsdu = nL - 2;
+    }
+    else
+        return {};
+
+    if ((nControl & 0x40) == 0)
+        return {};
+    if (nAddress == kBroadcast)
+    {
+        if ((nControl & 0x0F) == 4 && pAsdu != nullptr)
+            OnUserData(pAsdu, nAsdu, false, nNowMs);
+        return {};
+    }
+    if (nAddress != m_nAddress)
+        return {};
+    return Respond(nControl, pAsdu, nAsdu, nNowMs);
+}
+
+CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAsdu, int nAsdu,
+                                  std::int64_t nNowMs)
+{
+    const int nFunction = nControl & 0x0F;
+    switch (nFunction)
+    {
+    case 0: // reset of the communication unit: the buffers are emptied
+        m_class1.clear();
+        m_bClass1Sent = false;
+        m_nLastFcb = 0;
+        m_abLastAnswer.clear();
+        m_bMeasurandsSent = false;
+        QueueClass1(BuildIdentification(kCotResetCu));
+        return Fixed(kSecondaryAck);
+    case 7: // reset of the frame count bit; like any new frame it confirms the last answer
+        ConfirmClass1();
+        m_nLastFcb = 0;
+        m_abLastAnswer.clear();
+        QueueClass1(BuildIdentification(kCotResetFcb));
+        return Fixed(kSecondaryAck);
+    case 9:
+        return Fixed(kSecondaryLinkStatus);
+    case 4:
+        if (pAsdu != nullptr)
+            OnUserData(pAsdu, nAsdu, false, nNowMs);
+        return {};
+    case 3:
+    case 10:
+    case 11:
+        break;
+    default:
+        return Fixed(kSecondaryNotImplemented);
+    }
+
+    const bool bFcv = (nControl & 0x10) != 0;
+    const int nFcb = (nControl >> 5) & 1;
+    if (bFcv && nFcb == m_nLastFcb && !m_abLastAnswer.empty())
+        return m_abLastAnswer; // the master did not get it: the same answer again
+
+    // A new frame confirms the previous answer.
+    ConfirmClass1();
+    if (bFcv)
+        m_nLastFcb = nFcb;
+
+    CRelayBytes abAnswer;
+    if (nFunction == 3)
+    {
+        if (pAsdu != nullptr)
+            OnUserData(pAsdu, nAsdu, true, nNowMs);
+        abAnswer = Fixed(kSecondaryAck);
+    }
+    else if (nFunction == 10)
+    {
+        if (m_class1.empty())
+            abAnswer = Fixed(kSecondaryNoData);
+        else
+        {
+            m_bClass1Sent = true;
+            const auto nControlOut =
+                static_cast<std::uint8_t>(kSecondaryUserData | (m_class1.size() > 1 ? kAcd : 0));
+            abAnswer = BuildVariableFrame103(nControlOut, m_nAddress, m_class1.front());
+        }
+    }
+    else if (MeasurandsDue(nNowMs))
+    {
+        const auto nControlOut =
+            static_cast<std::uint8_t>(kSecondaryUserData | (m_class1.empty() ? 0 : kAcd));
+        abAnswer = BuildVariableFrame103(nControlOut, m_nAddress, BuildMeasurands());
+        m_bMeasurandsSent = true;
+        m_nLastMeasurandMs = nNowMs;
+    }
+    else
+        abAnswer = Fixed(kSecondaryNoData);
+    if (bFcv)
+        m_abLastAnswer = abAnswer;
+    return abAnswer;
+}
+
+void CIec103Relay::ConfirmClass1()
+{
+    if (m_bClass1Sent && !m_class1.empty())
+        m_class1.pop_front();
+    m_bClass1Sent = false;
+}
+
+void CIec103Relay::QueueClass1(CRelayBytes abAsdu)
+{
+    // A full buffer loses its oldest entry, never the one on its way to the master.
+    if (m_class1.size() >= kMaxClass1)
+        m_class1.erase(m_class1.begin() + (m_bClass1Sent ? 1 : 0));
+    m_class1.push_back(std::move(abAsdu));
+}
+
+bool CIec103Relay::MeasurandsDue(std::int64_t nNowMs) const
+{
+    return !m_bMeasurandsSent || nNowMs - m_nLastMeasurandMs >= kMeasurandPeriodMs;
+}
+
+void CIec103Relay::OnUserData(const std::uint8_t* pAsdu, int nAsdu, bool bConfirmed, std::int64_t nNowMs)
+{
+    if (nAsdu < 6)
+        return;
+    std::vector<CRelayBytes> answers;
+    switch (pAsdu[0])
+    {
+    case 6:
+        if (nAsdu >= 13)
+        {
+            m_clock.SetTime(DecodeCp56(pAsdu + 6), nNowMs);
+            if (bConfirmed)
+            {
+                CRelayBytes abAsdu = BuildAsduHeader(6, 0x81, kCotTimeSync, m_nAddress, kGlobalFun, 0);
+                std::uint8_t abTime[7];
+                BuildCp56(m_clock.Now(nNowMs), abTime);
+                abAsdu.insert(abAsdu.end(), abTime, abTime + 7);
+                answers.push_back(abAsdu);
+            }
+        }
+        break;
+    case 7:
+        if (nAsdu >= 7)
+            OnInterrogation(pAsdu[6], nNowMs);
+        break;
+    case 20:
+        OnGeneralCommand(pAsdu, nAsdu, nNowMs);
+        break;
+    case 21:
+        m_generic.OnGenericCommand(pAsdu, nAsdu, m_nAddress, answers);
+        break;
+    case 10:
+        m_generic.OnGenericData(pAsdu, nAsdu, m_nAddress, answers);
+        break;
+    case 24:
+        m_recorder.OnOrder(pAsdu, nAsdu, m_nAddress, answers);
+        break;
+    case 25:
+        m_recorder.OnAcknowledgement(pAsdu, nAsdu, m_nAddress, answers);
+        break;
+    default:
+        break;
+    }
+    for (CRelayBytes& abAsdu : answers)
+        QueueClass1(std::move(abAsdu));
+}
+
+CRelayBytes CIec103Relay::BuildPoint(std::uint8_t nCot, std::uint8_t nInf, std::uint8_t nDpi,
+                                     std::uint8_t nSin, std::int64_t nNowMs) const
+{
+    CRelayBytes abAsdu = BuildAsduHeader(1, 0x81, nCot, m_nAddress, kFun, nInf);
+    abAsdu.push_back(nDpi);
+    std::uint8_t abTime[4];
+    BuildCp32(m_clock.Now(nNowMs), abTime);
+    abAsdu.insert(abAsdu.end(), abTime, abTime + 4);
+    abAsdu.push_back(nSin);
+    return abAsdu;
+}
+
+void CIec103Relay::OnInterrogation(std::uint8_t nScn, std::int64_t nNowMs)
+{
+    for (int i = 0; i < 3; ++i)
+        QueueClass1(BuildPoint(kCotInterrogation, static_cast<std::uint8_t>(16 + i), m_abPointState[i], nScn,
+                               nNowMs));
+    for (int i = 0; i < 4; ++i)
+    {
+        QueueClass1(BuildPoint(kCotInterrogation, static_cast<std::uint8_t>(kInfSettingGroup1 + i),
+                               m_nActiveGroup == i ? 2 : 1, nScn, nNowMs));
+    }
+    QueueClass1(BuildPoint(kCotInterrogation, kInfAuxiliaryInput1, 1, nScn, nNowMs));
+    QueueClass1(BuildPoint(kCotInterrogation, kInfTripCircuit, 1, nScn, nNowMs));
+    // Fault indications come with their relative time and fault number (ASDU 2).
+    for (const std::uint8_t nInf : {kInfStartL1, kInfGeneralTrip})
+    {
+        CRelayBytes abAsdu = BuildAsduHeader(2, 0x81, kCotInterrogation, m_nAddress, kFun, nInf);
+        abAsdu.push_back(1);
+        AppendWord(abAsdu, 0);
+        AppendWord(abAsdu, m_nLastFan);
+        std::uint8_t abTime[4];
+        BuildCp32(m_clock.Now(nNowMs), abTime);
+        abAsdu.insert(abAsdu.end(), abTime, abTime + 4);
+        abAsdu.push_back(nScn);
+        QueueClass1(abAsdu);
+    }
+    CRelayBytes abEnd = BuildAsduHeader(8, 0x81, kCotInterrogationEnd, m_nAddress, kGlobalFun, 0);
+    abEnd.push_back(nScn);
+    QueueClass1(abEnd);
+}
+
+void CIec103Relay::OnGeneralCommand(const std::uint8_t* pAsdu, int nAsdu, std::int64_t nNowMs)
+{
+    if (nAsdu < 8)
+        return;
+    const std::uint8_t nFun = pAsdu[4];
+    const std::uint8_t nInf = pAsdu[5];
+    const std::uint8_t nDco = pAsdu[6];
+    const std::uint8_t nRii = pAsdu[7];
+    const bool bKnownInf =
+        (nInf >= 16 && nInf <= 19) || (nInf >= kInfSettingGroup1 && nInf <= kInfSettingGroup1 + 3);
+    const bool bAccepted = (nFun == kFun || nFun == kGlobalFun) && (nDco == 1 || nDco == 2) && bKnownInf;
+    if (bAccepted)
+    {
+        if (nInf >= 16 && nInf <= 18)
+            m_abPointState[nInf - 16] = nDco;
+        else if (nInf >= kInfSettingGroup1 && nDco == 2)
+            m_nActiveGroup = nInf - kInfSettingGroup1;
+    }
+    // The answer names the command it answers: its FUN, INF and DCO, and its RII as SIN.
+    CRelayBytes abAsdu =
+        BuildPoint(bAccepted ? kCotCommandPositive : kCotCommandNegative, nInf, nDco, nRii, nNowMs);
+    abAsdu[4] = nFun;
+    QueueClass1(abAsdu);
+}
+
+void CIec103Relay::RaiseEvent(std::int64_t nNowMs)
+{
+    ++m_nEventCount;
+    const std::uint8_t nInf = kEventInfs[(m_nEventCount - 1) % std::size(kEventInfs)];
+    const std::uint8_t nDpi = ((m_nEventCount - 1) / std::size(kEventInfs)) % 2 == 0 ? 2 : 1;
+    QueueClass1(
+        BuildPoint(kCotSpontaneous, nInf, nDpi, static_cast<std::uint8_t>(m_nEventCount & 0xFF), nNowMs));
+    if (m_nEventCount % 4 == 0)
+    {
+        m_recorder.RecordFault(m_clock.Now(nNowMs));
+        ++m_nLastFan;
+    }
+}
+
+CRelayBytes CIec103Relay::BuildMeasurands()
+{
+    const int nWobble = static_cast<int>(m_nMeasurandTurn % 8) * 3;
+    CRelayBytes abAsdu;
+    if (m_nMeasurandTurn++ % 2 == 0)
+    {
+        // Measurands II: IL1, IL2, IL3, UL1, UL2, UL3, P, Q, f.
+        abAsdu = BuildAsduHeader(9, 0x01, kCotCyclic, m_nAddress, kFun, 148);
+        for (const int nValue : {2048, 2060, 2040, 3413, 3410, 3416, 2900, 600, 3413})
+            AppendMeasurand(abAsdu, nValue + nWobble);
+    }
+    else
+    {
+        // Measurands I: IN and UEN.
+        abAsdu = BuildAsduHeader(3, 0x01, kCotCyclic, m_nAddress, kFun, 147);
+        AppendMeasurand(abAsdu, 12 + nWobble);
+        AppendMeasurand(abAsdu, 20 + nWobble);
+    }
+    return abAsdu;
+}
+
+std::vector<CRelayBytes> CIec103Relay::TakeClass1Frames()
+{
+    std::vector<CRelayBytes> frames;
+    for (const CRelayBytes& abAsdu : m_class1)
+        frames.push_back(BuildVariableFrame103(kSecondaryUserData, m_nAddress, abAsdu));
+    m_class1.clear();
+    m_bClass1Sent = false;
+    return frames;
+}
+
+CRelayBytes CIec103Relay::BuildIdentification(std::uint8_t nCot) const
+{
+    const std::uint8_t nInf = nCot == kCotResetFcb ? 2 : (nCot == kCotResetCu ? 3 : 4);
+    CRelayBytes abAsdu = BuildAsduHeader(5, 0x81, nCot, m_nAddress, kFun, nInf);
+    abAsdu.push_back(kCompatibility);
+    for (const char c : {'R', 'E', 'L', 'V', 'A', 'N', 'E', ' '})
+        abAsdu.push_back(static_cast<std::uint8_t>(c));
+    abAsdu.insert(abAsdu.end(), {1, 0, 0, 0});
+    return abAsdu;
+}
+
+} // namespace relvane

@@ -1,0 +1,89 @@
+#include "relay/RelayFrameReader.h"
+
+#include "proto94/Crc16.h"
+
+namespace relvane
+{
+
+CRelayFrameReader::Match CRelayFrameReader::Match103(std::size_t& nLength) const
+{
+    const CRelayBytes& ab = m_abBuffer;
+    if (ab[0] == 0x10)
+    {
+        if (ab.size() < 5)
+            return MATCH_MORE;
+        nLength = 5;
+        return ab[4] == 0x16 && ab[3] == static_cast<std::uint8_t>(ab[1] + ab[2]) ? MATCH_FRAME : MATCH_NONE;
+    }
+    if (ab[0] != 0x68)
+        return MATCH_NONE;
+    if (ab.size() < 4)
+        return MATCH_MORE;
+    if (ab[1] != ab[2] || ab[3] != 0x68 || ab[1] < 2)
+        return MATCH_NONE;
+    nLength = static_cast<std::size_t>(ab[1]) + 6;
+    if (ab.size() < nLength)
+        return MATCH_MORE;
+    std::uint8_t nSum = 0;
+    for (std::size_t i = 4; i < nLength - 2; ++i)
+        nSum = static_cast<std::uint8_t>(nSum + ab[i]);
+    return nSum == ab[nLength - 2] && ab[nLength - 1] == 0x16 ? MATCH_FRAME : MATCH_NONE;
+}
+
+CRelayFrameReader::Match CRelayFrameReader::Match94(std::size_t& nLength) const
+{
+    const CRelayBytes& ab = m_abBuffer;
+    if (ab.size() < 2)
+        return MATCH_MORE;
+    if (ab[1] < 0x80 || ab[1] > 0x9A)
+        return MATCH_NONE;
+    if (ab.size() < 3)
+        return MATCH_MORE;
+    nLength = static_cast<std::size_t>(ab[2]) + 5;
+    if (ab.size() < nLength)
+        return MATCH_MORE;
+    const std::uint16_t nCrc = Crc16Arc(ab.data(), nLength - 2);
+    return ab[nLength - 2] == (nCrc & 0xFF) && ab[nLength - 1] == (nCrc >> 8) ? MATCH_FRAME : MATCH_NONE;
+}
+
+void CRelayFrameReader::Feed(const std::uint8_t* pBytes, std::size_t nCount, std::vector<CRelayFrame>& frames)
+{
+    if (pBytes != nullptr)
+        m_abBuffer.insert(m_abBuffer.end(), pBytes, pBytes + nCount);
+    while (!m_abBuffer.empty())
+    {
+        std::size_t nLength = 0;
+        Match match = MATCH_NONE;
+        RelayProtocol eProtocol = RELAY_103;
+        if (m_eAccept != RELAY_94)
+            match = Match103(nLength);
+        if (match != MATCH_FRAME && m_eAccept != RELAY_103)
+        {
+            std::size_t nLength94 = 0;
+            const Match match94 = Match94(nLength94);
+            if (match94 == MATCH_FRAME || match == MATCH_NONE)
+            {
+                match = match94;
+                nLength = nLength94;
+                eProtocol = RELAY_94;
+            }
+        }
+        if (match == MATCH_MORE)
+        {
+            // Nothing this long comes from a master: the start was noise.
+            if (m_abBuffer.size() < kMaxBuffered)
+                return;
+            match = MATCH_NONE;
+        }
+        if (match == MATCH_NONE)
+        {
+            m_abBuffer.erase(m_abBuffer.begin());
+            continue;
+        }
+        frames.push_back(
+            {eProtocol, CRelayBytes(m_abBuffer.begin(), m_abBuffer.begin() + static_cast<long>(nLength))});
+        m_abBuffer.erase(m_abBuffer.begin(), m_abBuffer.begin() + static_cast<long>(nLength));
+    }
+}
+
+} // namespace relvane

@@ -1,0 +1,230 @@
+#include "RelayLoops.h"
+#include "relay/Eth103Peer.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace relvane
+{
+namespace
+{
+
+constexpr std::int64_t kRetryMs = 1000;
+
+sockaddr_in Loopback(int nPort)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(nPort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// Sends all bytes, waiting at most a second for room; false when the connection failed.
+bool SendAll(int nSocket, const CRelayBytes& abBytes)
+{
+    std::size_t nDone = 0;
+    while (nDone < abBytes.size())
+    {
+        const ssize_t nSent = send(nSocket, abBytes.data() + nDone, abBytes.size() - nDone, MSG_NOSIGNAL);
+        if (nSent > 0)
+        {
+            nDone += static_cast<std::size_t>(nSent);
+            continue;
+        }
+        if (nSent < 0 && errno == EINTR)
+            continue;
+        pollfd out{nSocket, POLLOUT, 0};
+        if (nSent < 0 && errno == EAGAIN && poll(&out, 1, 1000) > 0)
+            continue;
+        return false;
+    }
+    return true;
+}
+
+class CEthernetLink
+{
+public:
+    CEthernetLink(const CRelayOptions& options, const CRelayConsole& console)
+        : m_options(options), m_console(console),
+          m_peer(options.settings.nAddress, options.settings.nEventIntervalMs, NowMs())
+    {
+    }
+    ~CEthernetLink()
+    {
+        Disconnect(false);
+        if (m_nUdp >= 0)
+            close(m_nUdp);
+    }
+
+    int Run();
+
+private:
+    void StartConnect(std::int64_t nNow);
+    void OnConnected(std::int64_t nNow);
+    void Disconnect(bool bReport);
+    void Send(const std::vector<CRelayBytes>& frames);
+    void OnTcpReadable(std::int64_t nNow);
+    void OnUdpReadable();
+
+    const CRelayOptions& m_options;
+    const CRelayConsole& m_console;
+    CEth103Peer m_peer;
+    int m_nUdp = -1;
+    int m_nTcp = -1;
+    bool m_bConnecting = false;
+    bool m_bConnected = false;
+    std::int64_t m_nNextAttemptMs = 0;
+};
+
+int CEthernetLink::Run()
+{
+    m_nUdp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const sockaddr_in udpAddress = Loopback(m_options.nUdpPort);
+    if (m_nUdp < 0 || bind(m_nUdp, reinterpret_cast<const sockaddr*>(&udpAddress), sizeof udpAddress) != 0)
+    {
+        std::fprintf(stderr, "relvane-relay: cannot receive on UDP port %d of 127.0.0.1: %s\n",
+                     m_options.nUdpPort, std::strerror(errno));
+        return 1;
+    }
+    m_console.Note(
+        "relvane-relay: Ethernet 103, connecting to TCP 127.0.0.1:" + std::to_string(m_options.nTcpPort) +
+        ", receiving UDP on 127.0.0.1:" + std::to_string(m_options.nUdpPort) + ", address " +
+        std::to_string(m_options.settings.nAddress));
+    while (!g_bStopRequested)
+    {
+        std::int64_t nNow = NowMs();
+        if (m_nTcp < 0 && nNow >= m_nNextAttemptMs)
+            StartConnect(nNow);
+        Send(m_peer.Idle(nNow, m_bConnected));
+        std::fflush(stdout);
+
+        int nWaitMs = m_peer.WaitMs(nNow);
+        if (m_nTcp < 0)
+            nWaitMs = static_cast<int>(
+                std::max<std::int64_t>(1, std::min<std::int64_t>(nWaitMs, m_nNextAttemptMs - nNow)));
+        pollfd fds[3] = {{m_nUdp, POLLIN, 0},
+                         {m_nTcp, static_cast<short>(m_bConnecting ? POLLOUT : POLLIN), 0},
+                         {StopFd(), POLLIN, 0}};
+        if (poll(fds, 3, nWaitMs) <= 0)
+            continue;
+        nNow = NowMs();
+        if ((fds[0].revents & POLLIN) != 0)
+            OnUdpReadable();
+        if (m_nTcp >= 0 && fds[1].revents != 0)
+        {
+            if (m_bConnecting)
+            {
+                int nError = 0;
+                socklen_t nSize = sizeof nError;
+                getsockopt(m_nTcp, SOL_SOCKET, SO_ERROR, &nError, &nSize);
+                if (nError == 0)
+                    OnConnected(nNow);
+                else
+                    Disconnect(false);
+            }
+            else
+                OnTcpReadable(nNow);
+        }
+    }
+    return 0;
+}
+
+void CEthernetLink::StartConnect(std::int64_t nNow)
+{
+    m_nNextAttemptMs = nNow + kRetryMs;
+    m_nTcp = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_nTcp < 0)
+        return;
+    const sockaddr_in address = Loopback(m_options.nTcpPort);
+    if (connect(m_nTcp, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        OnConnected(nNow);
+    else if (errno == EINPROGRESS)
+        m_bConnecting = true;
+    else
+        Disconnect(false);
+}
+
+void CEthernetLink::OnConnected(std::int64_t nNow)
+{
+    m_bConnecting = false;
+    m_bConnected = true;
+    m_console.Note("TCP connected to 127.0.0.1:" + std::to_string(m_options.nTcpPort));
+    Send(m_peer.OnConnected(nNow));
+}
+
+void CEthernetLink::Disconnect(bool bReport)
+{
+    if (m_nTcp >= 0)
+        close(m_nTcp);
+    if (bReport && m_bConnected)
+        m_console.Note("TCP connection closed; connecting again");
+    m_nTcp = -1;
+    m_bConnecting = false;
+    m_bConnected = false;
+}
+
+void CEthernetLink::Send(const std::vector<CRelayBytes>& frames)
+{
+    for (const CRelayBytes& abFrame : frames)
+    {
+        if (!m_bConnected)
+            return;
+        if (!SendAll(m_nTcp, abFrame))
+        {
+            Disconnect(true);
+            return;
+        }
+        m_console.Frame("TX", "TCP", abFrame);
+    }
+}
+
+void CEthernetLink::OnTcpReadable(std::int64_t nNow)
+{
+    std::uint8_t abBuffer[4096];
+    const ssize_t nRead = recv(m_nTcp, abBuffer, sizeof abBuffer, 0);
+    if (nRead < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (nRead <= 0)
+    {
+        Disconnect(true);
+        m_nNextAttemptMs = nNow + kRetryMs;
+        return;
+    }
+    std::vector<CRelayBytes> received;
+    const std::vector<CRelayBytes> answers =
+        m_peer.OnReceived(abBuffer, static_cast<std::size_t>(nRead), nNow, received);
+    if (received.empty())
+        m_console.Frame("RX", "TCP", CRelayBytes(abBuffer, abBuffer + nRead), "no frame in it");
+    for (const CRelayBytes& abFrame : received)
+        m_console.Frame("RX", "TCP", abFrame);
+    Send(answers);
+}
+
+void CEthernetLink::OnUdpReadable()
+{
+    std::uint8_t abBuffer[2048];
+    const ssize_t nRead = recv(m_nUdp, abBuffer, sizeof abBuffer, 0);
+    if (nRead <= 0)
+        return;
+    const auto nCount = static_cast<std::size_t>(nRead);
+    m_console.Frame("RX", "UDP", CRelayBytes(abBuffer, abBuffer + nRead),
+                    CEth103Peer::DescribeUdpFrame(abBuffer, nCount));
+}
+
+} // namespace
+
+int RunEthernetRelay(const CRelayOptions& options, const CRelayConsole& console)
+{
+    CEthernetLink link(options, console);
+    return link.Run();
+}
+
+} // namespace relvane

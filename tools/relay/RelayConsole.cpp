@@ -1,0 +1,92 @@
+#include "RelayConsole.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace relvane
+{
+
+std::atomic<bool> g_bStopRequested{false};
+
+namespace
+{
+
+int g_anStopPipe[2] = {-1, -1};
+
+void OnStopSignal(int)
+{
+    g_bStopRequested = true;
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = write(g_anStopPipe[1], &c, 1);
+}
+
+std::string TimeText(std::int64_t nMs)
+{
+    const std::time_t nSeconds = static_cast<std::time_t>(nMs / 1000);
+    std::tm local{};
+    localtime_r(&nSeconds, &local);
+    char szText[32];
+    std::snprintf(szText, sizeof szText, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<int>(nMs % 1000));
+    return szText;
+}
+
+} // namespace
+
+std::int64_t NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+int StopFd()
+{
+    return g_anStopPipe[0];
+}
+
+void InstallStopHandlers()
+{
+    if (pipe2(g_anStopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        g_anStopPipe[0] = g_anStopPipe[1] = -1;
+    struct sigaction action
+    {
+    };
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int nSignal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(nSignal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+void CRelayConsole::Frame(const char* pszDirection, const char* pszProtocol, const CRelayBytes& abBytes,
+                          const std::string& strNote) const
+{
+    if (m_bQuiet)
+        return;
+    std::string strLine = TimeText(NowMs()) + " " + pszDirection + " " + pszProtocol;
+    strLine.resize(strLine.size() < 20 ? 20 : strLine.size(), ' ');
+    for (const std::uint8_t b : abBytes)
+    {
+        char szByte[4];
+        std::snprintf(szByte, sizeof szByte, "%02X ", b);
+        strLine += szByte;
+    }
+    if (!abBytes.empty())
+        strLine.pop_back();
+    if (!strNote.empty())
+        strLine += "  (" + strNote + ")";
+    std::printf("%s\n", strLine.c_str());
+}
+
+void CRelayConsole::Note(const std::string& strText) const
+{
+    if (!m_bQuiet)
+        std::printf("%s %s\n", TimeText(NowMs()).c_str(), strText.c_str());
+}
+
+} // namespace relvane

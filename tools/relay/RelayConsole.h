@@ -1,0 +1,36 @@
+#pragma once
+
+#include "relay/RelayTypes.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace relvane
+{
+
+// What relvane-relay prints: one line per frame, "HH:MM:SS.mmm RX 94  01 83 00 30 F0", with a
+// note after the bytes where a fault was put on the frame. Quiet prints nothing.
+class CRelayConsole
+{
+public:
+    explicit CRelayConsole(bool bQuiet) : m_bQuiet(bQuiet) {}
+
+    void Frame(const char* pszDirection, const char* pszProtocol, const CRelayBytes& abBytes,
+               const std::string& strNote = {}) const;
+    void Note(const std::string& strText) const;
+
+private:
+    bool m_bQuiet;
+};
+
+// Milliseconds since the epoch.
+std::int64_t NowMs();
+
+// Set by SIGINT, SIGTERM and SIGHUP; the loops end when it is.
+extern std::atomic<bool> g_bStopRequested;
+// A descriptor that becomes readable when a stop was requested (for poll).
+int StopFd();
+void InstallStopHandlers();
+
+} // namespace relvane

@@ -1,0 +1,180 @@
+#include "RelayOptions.h"
+
+#include <charconv>
+#include <limits>
+
+namespace relvane
+{
+
+const char* const kRelayUsage =
+    "usage: relvane-relay [OPTION]...\n"
+    "Plays one protection relay towards the Relvane workbench.\n"
+    "\n"
+    "  --protocol auto|94|103|eth103  protocol (default auto: answer each frame in its own)\n"
+    "  --com N               serial: the pseudo-terminal is registered as COMN (default 200)\n"
+    "  --address N           device and link address, 0 to 254 (default 1)\n"
+    "  --model KLR10|KTR20   '94 relay model (default KLR10)\n"
+    "  --event-interval MS   one numbered spontaneous event every MS ms (default 0: none)\n"
+    "  --fault-rate PERCENT  share of serial answers that get a fault, 0 to 100 (default 0)\n"
+    "  --faults LIST         comma list of checksum,split,nack,silence,merge (default all)\n"
+    "  --seed N              seed of the fault draws (default 1)\n"
+    "  --tcp-port P          eth103: the workbench's TCP listener on 127.0.0.1 (default 1048)\n"
+    "  --udp-port Q          eth103: UDP port on 127.0.0.1 for the workbench's frames (default 1032)\n"
+    "  --quiet               print only errors\n"
+    "  --help, --version\n"
+    "\n"
+    "Prints one line per frame received and sent. Exit status: 0 after SIGINT or SIGTERM,\n"
+    "1 when the pseudo-terminal cannot be opened or COMN or the UDP port is taken, 2 for bad arguments.\n";
+
+namespace
+{
+
+bool ParseNumber(const std::string& strText, long long nMin, long long nMax, long long& nValue)
+{
+    const char* pBegin = strText.data();
+    const char* pEnd = pBegin + strText.size();
+    const auto result = std::from_chars(pBegin, pEnd, nValue);
+    return !strText.empty() && result.ec == std::errc() && result.ptr == pEnd && nValue >= nMin &&
+           nValue <= nMax;
+}
+
+} // namespace
+
+OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions& options,
+                                std::string& strError)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        std::string strName = argv[i];
+        if (strName == "--help" || strName == "-h")
+            return OptionsResult::Help;
+        if (strName == "--version")
+            return OptionsResult::Version;
+        if (strName == "--quiet")
+        {
+            options.bQuiet = true;
+            continue;
+        }
+        std::string strValue;
+        bool bHasValue = false;
+        const std::size_t nEquals = strName.find('=');
+        if (strName.rfind("--", 0) == 0 && nEquals != std::string::npos)
+        {
+            strValue = strName.substr(nEquals + 1);
+            strName.resize(nEquals);
+            bHasValue = true;
+        }
+        auto Value = [&]() -> bool
+        {
+            if (bHasValue)
+                return true;
+            if (i + 1 >= argc)
+            {
+                strError = strName + " needs a value";
+                return false;
+            }
+            strValue = argv[++i];
+            return true;
+        };
+        auto Number = [&](long long nMin, long long nMax, long long& nValue) -> bool
+        {
+            if (!Value())
+                return false;
+            if (ParseNumber(strValue, nMin, nMax, nValue))
+                return true;
+            strError = strName + " takes a number from " + std::to_string(nMin) + " to " +
+                       std::to_string(nMax) + ", not \"" + strValue + "\"";
+            return false;
+        };
+
+        long long nValue = 0;
+        if (strName == "--protocol")
+        {
+            if (!Value())
+                return OptionsResult::Error;
+            options.eMode = RelayMode::Serial;
+            if (strValue == "auto")
+                options.settings.eProtocol = RELAY_AUTO;
+            else if (strValue == "94")
+                options.settings.eProtocol = RELAY_94;
+            else if (strValue == "103")
+                options.settings.eProtocol = RELAY_103;
+            else if (strValue == "eth103")
+                options.eMode = RelayMode::Ethernet;
+            else
+            {
+                strError = "--protocol takes auto, 94, 103 or eth103, not \"" + strValue + "\"";
+                return OptionsResult::Error;
+            }
+        }
+        else if (strName == "--com")
+        {
+            if (!Number(1, 256, nValue))
+                return OptionsResult::Error;
+            options.nCom = static_cast<int>(nValue);
+        }
+        else if (strName == "--address")
+        {
+            if (!Number(0, 254, nValue))
+                return OptionsResult::Error;
+            options.settings.nAddress = static_cast<std::uint8_t>(nValue);
+        }
+        else if (strName == "--model")
+        {
+            if (!Value())
+                return OptionsResult::Error;
+            if (strValue == "KLR10")
+                options.settings.eModel = KLR10;
+            else if (strValue == "KTR20")
+                options.settings.eModel = KTR20;
+            else
+            {
+                strError = "--model takes KLR10 or KTR20, not \"" + strValue + "\"";
+                return OptionsResult::Error;
+            }
+        }
+        else if (strName == "--event-interval")
+        {
+            if (!Number(0, 86400000, nValue))
+                return OptionsResult::Error;
+            options.settings.nEventIntervalMs = static_cast<int>(nValue);
+        }
+        else if (strName == "--fault-rate")
+        {
+            if (!Number(0, 100, nValue))
+                return OptionsResult::Error;
+            options.settings.nFaultRatePercent = static_cast<int>(nValue);
+        }
+        else if (strName == "--faults")
+        {
+            if (!Value())
+                return OptionsResult::Error;
+            if (!ParseFaultList(strValue, options.settings.nFaultMask))
+            {
+                strError = "--faults takes a comma list of checksum, split, nack, silence and merge, not \"" +
+                           strValue + "\"";
+                return OptionsResult::Error;
+            }
+        }
+        else if (strName == "--seed")
+        {
+            if (!Number(0, std::numeric_limits<std::uint32_t>::max(), nValue))
+                return OptionsResult::Error;
+            options.settings.nSeed = static_cast<std::uint32_t>(nValue);
+        }
+        else if (strName == "--tcp-port" || strName == "--udp-port")
+        {
+            if (!Number(1, 65535, nValue))
+                return OptionsResult::Error;
+            (strName == "--tcp-port" ? options.nTcpPort : options.nUdpPort) = static_cast<int>(nValue);
+        }
+        else
+        {
+            strError = "unknown option \"" + strName + "\"";
+            return OptionsResult::Error;
+        }
+    }
+    return OptionsResult::Run;
+}
+
+} // namespace relvane

@@ -1,0 +1,34 @@
+// relvane-relay: plays one protection relay ('94, 103 on FT1.2, Ethernet 103) towards the workbench.
+#include "RelayConsole.h"
+#include "RelayLoops.h"
+#include "RelayOptions.h"
+
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    relvane::CRelayOptions options;
+    std::string strError;
+    switch (relvane::ParseRelayOptions(argc, argv, options, strError))
+    {
+    case relvane::OptionsResult::Help:
+        std::fputs(relvane::kRelayUsage, stdout);
+        return 0;
+    case relvane::OptionsResult::Version:
+        std::printf("relvane-relay %s\n", RELVANE_VERSION);
+        return 0;
+    case relvane::OptionsResult::Error:
+        std::fprintf(stderr, "relvane-relay: %s\n%s", strError.c_str(), relvane::kRelayUsage);
+        return 2;
+    case relvane::OptionsResult::Run:
+        break;
+    }
+    // Each frame's line is wanted at once, also through a pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    relvane::InstallStopHandlers();
+    const relvane::CRelayConsole console(options.bQuiet);
+    if (options.eMode == relvane::RelayMode::Ethernet)
+        return relvane::RunEthernetRelay(options, console);
+    return relvane::RunSerialRelay(options, console);
+}
