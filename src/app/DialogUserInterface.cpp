@@ -13,6 +13,8 @@
 #include "iec103/forms/GenericDataForm.h"
 #include "iec103/forms/GenericIdentificationForm.h"
 
+#include <QMainWindow>
+#include <QStatusBar>
 #include <utility>
 
 namespace relvane
@@ -23,6 +25,14 @@ CDialogUserInterface::CDialogUserInterface(PortLister fnListPorts) : m_fnListPor
 void CDialogUserInterface::ShowMessage(const std::string& strText)
 {
     ShowRelvaneMessage(m_pParent, QString::fromStdString(strText));
+}
+
+void CDialogUserInterface::ShowSerialLost(const std::string& strText)
+{
+    if (auto* pWindow = qobject_cast<QMainWindow*>(m_pParent.data()))
+        pWindow->statusBar()->showMessage(QString::fromStdString(strText));
+    else
+        ShowMessage(strText);
 }
 
 bool CDialogUserInterface::ShowSerialForm(CSerialFields& fields)

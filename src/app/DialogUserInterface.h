@@ -33,6 +33,9 @@ public:
     bool ShowGenericDataForm(CGenericList& list, CGenericDataFields& fields) override;
     bool ShowGenericIdentificationForm(CGenericList& list, CGenericIdentificationFields& fields) override;
     bool ShowIpForm(CIpFields& fields) override;
+    // In the main window's status bar (a message box without one): an unattended window must not
+    // wait behind a modal box for this.
+    void ShowSerialLost(const std::string& strText) override;
 
 private:
     PortLister m_fnListPorts;

@@ -41,6 +41,11 @@ public:
     virtual bool ShowGenericDataForm(CGenericList& list, CGenericDataFields& fields) = 0;
     virtual bool ShowGenericIdentificationForm(CGenericList& list, CGenericIdentificationFields& fields) = 0;
     virtual bool ShowIpForm(CIpFields& fields) = 0;
+
+    // The open serial port's device went away (a pseudo-terminal closed, a USB adapter pulled);
+    // said once per opening. A message box unless the interface has a quieter place for it (the
+    // window uses its status bar).
+    virtual void ShowSerialLost(const std::string& strText) { ShowMessage(strText); }
 };
 
 } // namespace relvane

@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -51,6 +53,27 @@ TEST(DialogUserInterface, DeviceAddressFormRunsModallyAndHandsBackValues)
     ASSERT_TRUE(ui.ShowDeviceAddressForm(fields));
     EXPECT_EQ(fields.nDeviceAddress, 5);
     EXPECT_EQ(fields.nCpuNumber, 2);
+}
+
+TEST(DialogUserInterface, LostPortIsSaidInTheStatusBarWithoutAModalBox)
+{
+    QMainWindow window;
+    CDialogUserInterface ui({});
+    ui.SetParentWidget(&window);
+    bool bModal = false;
+    QTimer::singleShot(0,
+                       [&bModal]
+                       {
+                           if (QWidget* pBox = QApplication::activeModalWidget())
+                           {
+                               bModal = true;
+                               pBox->close();
+                           }
+                       });
+    ui.ShowSerialLost("串口已断开");
+    QApplication::processEvents();
+    EXPECT_FALSE(bModal);
+    EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("串口已断开"));
 }
 
 TEST(DialogUserInterface, SerialFormListsTheProbedPortsAndCancelChangesNothing)
