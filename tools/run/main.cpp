@@ -168,8 +168,8 @@ int main(int argc, char** argv)
     if (nStopStatus != 0)
     {
         if (nStopStatus != kSignalStatusBase + SIGPIPE)
-            std::cerr << "relvane-run: stopped by " << strsignal(nStopStatus - kSignalStatusBase)
-                      << "; the log is complete\n";
+            std::cerr << "relvane-run: stopped by signal " << nStopStatus - kSignalStatusBase << " ("
+                      << strsignal(nStopStatus - kSignalStatusBase) << "); the log is complete\n";
         return nStopStatus;
     }
     if (!bRan)
