@@ -24,6 +24,10 @@ TEST(ToolInput, ErrorTextsShowUtf8AndEscapeEverythingElse)
         {"发送 é", "发送 é"},
         {"\xFF\xFE", "\\xFF\\xFE"},
         {"a\x1B[2Jb\t\x7F", "a\\x1B[2Jb\\x09\\x7F"},
+        {"\xC2\x9B"
+         "2J \xC2\xA0",
+         "\\xC2\\x9B"
+         "2J \xC2\xA0"},                              // C1 CSI escaped, a no-break space kept
         {"\xC0\x80", "\\xC0\\x80"},                   // overlong NUL
         {"\xED\xA0\x80", "\\xED\\xA0\\x80"},          // a surrogate
         {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"}, // beyond U+10FFFF

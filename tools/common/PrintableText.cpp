@@ -64,7 +64,9 @@ std::string PrintableText(std::string_view strText)
             continue;
         }
         const std::size_t nLength = nByte >= 0x80 ? Utf8SequenceLength(strText, i) : 0;
-        if (nLength > 0)
+        // U+0080 to U+009F are control characters too (a terminal may take U+009B as CSI).
+        const bool bC1 = nLength == 2 && nByte == 0xC2 && static_cast<std::uint8_t>(strText[i + 1]) < 0xA0;
+        if (nLength > 0 && !bC1)
         {
             strOut.append(strText.substr(i, nLength));
             i += nLength;
