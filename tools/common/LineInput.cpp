@@ -20,7 +20,7 @@ LineRead ReadBoundedLine(std::streambuf& input, std::string& line, std::size_t n
     return bAny ? LINE_READ : LINE_END;
 }
 
-std::string LineTooLongMessage(int nLine, std::size_t nLimit)
+std::string LineTooLongMessage(long long nLine, std::size_t nLimit)
 {
     return "line " + std::to_string(nLine) + ": longer than " + std::to_string(nLimit) + " bytes";
 }

@@ -24,6 +24,6 @@ enum LineRead
 LineRead ReadBoundedLine(std::streambuf& input, std::string& line, std::size_t nLimit = kMaxInputLine);
 
 // The error text for a line over the limit: "line N: longer than 1048576 bytes".
-std::string LineTooLongMessage(int nLine, std::size_t nLimit = kMaxInputLine);
+std::string LineTooLongMessage(long long nLine, std::size_t nLimit = kMaxInputLine);
 
 } // namespace relvane

@@ -43,7 +43,7 @@ int DecodeLines(const std::string& strProtocol, relvane::CDecodeRequest& request
     std::ios::sync_with_stdio(false);
     std::string strError;
     int nWorst = relvane::DECODE_ANNOTATED;
-    int nLine = 0;
+    long long nLine = 0;
     bool bAnyFrame = false;
     std::string line;
     for (;;)

@@ -15,6 +15,10 @@ namespace
 
 // Bytes the custom-frame form keeps.
 constexpr std::size_t kMaxCustomFrame = 8192;
+// A script is read whole before it runs; endless input (`yes`) must end in an error, not in
+// exhausted memory. Generous for generated soak scripts.
+constexpr int kMaxScriptLines = 10000000;
+constexpr std::size_t kMaxScriptSteps = 1000000;
 
 std::vector<std::string> Words(const std::string& line)
 {
@@ -215,6 +219,12 @@ bool ParseRunScript(std::istream& input, std::vector<CScriptStep>& steps, std::s
             strError = LineTooLongMessage(nLine);
             return false;
         }
+        if (nLine > kMaxScriptLines)
+        {
+            strError = "line " + std::to_string(nLine) + ": a script is limited to " +
+                       std::to_string(kMaxScriptLines) + " lines";
+            return false;
+        }
         const std::size_t nHash = line.find('#');
         if (nHash != std::string::npos)
             line.erase(nHash);
@@ -244,6 +254,12 @@ bool ParseRunScript(std::istream& input, std::vector<CScriptStep>& steps, std::s
         if (!strProblem.empty())
         {
             strError = "line " + std::to_string(nLine) + ": " + strProblem;
+            return false;
+        }
+        if (steps.size() >= kMaxScriptSteps)
+        {
+            strError = "line " + std::to_string(nLine) + ": a script is limited to " +
+                       std::to_string(kMaxScriptSteps) + " instructions";
             return false;
         }
         steps.push_back(std::move(step));
