@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <initializer_list>
 #include <map>
 #include <sstream>
 
