@@ -27,6 +27,14 @@ void CDialogUserInterface::ShowMessage(const std::string& strText)
     ShowRelvaneMessage(m_pParent, QString::fromStdString(strText));
 }
 
+void CDialogUserInterface::ShowSerialLost(const std::string& strText)
+{
+    if (auto* pWindow = qobject_cast<QMainWindow*>(m_pParent.data()))
+        pWindow->statusBar()->showMessage(QString::fromStdString(strText));
+    else
+        ShowMessage(strText);
+}
+
 bool CDialogUserInterface::ShowSerialForm(CSerialFields& fields)
 {
     SerialSettingsForm form(m_fnListPorts ? m_fnListPorts() : QStringList(), m_pParent);

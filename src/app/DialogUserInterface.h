@@ -35,6 +35,9 @@ public:
     bool ShowIpForm(CIpFields& fields) override;
     // Shown in the status bar of the parent window while it stands; "" clears it.
     void ShowStatusHint(const std::string& strText) override;
+    // In the main window's status bar (a message box without one): an unattended window must not
+    // wait behind a modal box for this.
+    void ShowSerialLost(const std::string& strText) override;
 
 private:
     PortLister m_fnListPorts;

@@ -387,6 +387,10 @@ void CMainFrame::UpdateCommandStates()
         if (pAction->isCheckable())
             pAction->setChecked(state.bChecked);
     }
+    // A lost port's notice stays until the port is connected again.
+    if (m_view.PortOpen() &&
+        statusBar()->currentMessage() == QString::fromUtf8(CRelvaneView::kPortLostMessage))
+        statusBar()->clearMessage();
     for (const auto& [nId, pLabel] : m_panes)
     {
         if (nId == ID_INDICATOR_MESSAGE)

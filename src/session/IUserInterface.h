@@ -45,6 +45,10 @@ public:
     // A passing note for the status line (commands waiting for the relay's answer); an empty
     // text takes the note away. A front end without a status line may ignore it.
     virtual void ShowStatusHint(const std::string& strText) { (void)strText; }
+    // The open serial port's device went away (a pseudo-terminal closed, a USB adapter pulled);
+    // said once per opening. A message box unless the interface has a quieter place for it (the
+    // window uses its status bar).
+    virtual void ShowSerialLost(const std::string& strText) { ShowMessage(strText); }
 };
 
 } // namespace relvane

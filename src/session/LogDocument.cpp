@@ -56,7 +56,16 @@ void CLogDocument::AppendText(std::string_view strUtf8, bool bAnnotation)
 {
     if (strUtf8.empty())
         return;
-    AppendConverted(PendingRun(bAnnotation), strUtf8);
+    QString& strRun = PendingRun(bAnnotation);
+    const qsizetype nFrom = strRun.size();
+    AppendConverted(strRun, strUtf8);
+    Tap(strRun, nFrom, bAnnotation);
+}
+
+void CLogDocument::Tap(const QString& strRun, qsizetype nFrom, bool bAnnotation) const
+{
+    if (m_fnAppendTap)
+        m_fnAppendTap(QStringView(strRun).mid(nFrom), bAnnotation);
 }
 
 void CLogDocument::AppendBytes(const std::uint8_t* pBytes, int nLength, int nFormat)
@@ -65,6 +74,7 @@ void CLogDocument::AppendBytes(const std::uint8_t* pBytes, int nLength, int nFor
         return;
     static constexpr char kHex[] = "0123456789ABCDEF";
     QString& strOut = PendingRun(false);
+    const qsizetype nFrom = strOut.size();
     strOut.reserve(strOut.size() + static_cast<qsizetype>(nLength) * 4);
     for (int i = 0; i < nLength; ++i)
     {
@@ -83,6 +93,7 @@ void CLogDocument::AppendBytes(const std::uint8_t* pBytes, int nLength, int nFor
         }
         strOut.append(QLatin1Char(' '));
     }
+    Tap(strOut, nFrom, false);
 }
 
 // Runs an edit of the log that must not become an undo step. Switching undo off drops the

@@ -5,6 +5,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,13 @@ public:
     // Default character format of the log: "宋体" 10.5 pt, regular, black.
     void Prepare();
 
+    // Sees every piece of text as it is queued, in the document's form (QChar paragraph and line
+    // separators; LogText converts). The headless runner streams the log through it, so a run
+    // that is killed has written out all it logged. Clearing the log does not take back what the
+    // tap saw.
+    using AppendTap = std::function<void(QStringView strPiece, bool bAnnotation)>;
+    void SetAppendTap(AppendTap fnTap) { m_fnAppendTap = std::move(fnTap); }
+
     static QColor TextColour() { return QColor(0, 0, 0); }
     static QColor AnnotationColour() { return QColor(0, 128, 0); }
 
@@ -64,6 +72,7 @@ private:
     };
 
     QString& PendingRun(bool bAnnotation);
+    void Tap(const QString& strRun, qsizetype nFrom, bool bAnnotation) const;
     template <typename Edit> void EditOutsideUndo(Edit edit);
 
     QTextDocument m_document;
@@ -71,6 +80,7 @@ private:
     QTextCharFormat m_annotationFormat;
     std::vector<CRun> m_runs;
     QTimer m_flushTimer;
+    AppendTap m_fnAppendTap;
 };
 
 } // namespace relvane

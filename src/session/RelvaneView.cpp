@@ -510,6 +510,9 @@ void CRelvaneView::OnChannelMessage(const CChannelMessage& message)
     case WM_SERIAL_DATA:
         OnSerialData();
         break;
+    case WM_SERIAL_HANGUP:
+        OnSerialHangUp();
+        break;
     case WM_UDP_SENT:
         OnUdpSent(message);
         break;
@@ -533,6 +536,18 @@ void CRelvaneView::OnSerialData()
         OnProto94Received();
     else if (m_nMode == MODE_103)
         OnIec103Received();
+}
+
+void CRelvaneView::OnSerialHangUp()
+{
+    // A notice from an opening the user has since closed (or replaced) is stale.
+    if (!m_bPortOpen || !m_pSerialChannel->IsHungUp())
+        return;
+    // Closed as "串口断开" would close it, so that "串口连接" is offered again and opens the device
+    // once it is back under its name. Timers and the log carry on as after a disconnect.
+    OnSerialDisconnect();
+    m_ui.ShowSerialLost(kPortLostMessage);
+    emit StateChanged();
 }
 
 void CRelvaneView::SendSerialFrame(int nLength, bool bTimed)

@@ -38,6 +38,8 @@ class CRelvaneView : public QObject
 public:
     static constexpr int kTxBufferSize = 8192;
     static constexpr int kRxBufferSize = 16384;
+    // Said once when the open port's device goes away.
+    static constexpr const char* kPortLostMessage = "串口已断开";
 
     // Both channels must be given; the view owns them and starts the network's sockets layer.
     CRelvaneView(std::unique_ptr<ISerialChannel> pSerialChannel,
@@ -58,6 +60,8 @@ public:
     // Handlers of the channel messages and of the two timers.
     void OnChannelMessage(const CChannelMessage& message);
     void OnSerialData();
+    // The serial device went away: the port is closed and the user told once.
+    void OnSerialHangUp();
     void OnUdpSent(const CChannelMessage& message);
     void OnTcpReceived(const CChannelMessage& message);
     void OnNetStatus(int nCode);

@@ -14,6 +14,9 @@ enum ChannelMessageId : unsigned
     WM_UDP_SENT = 0x413,     // lParam: bytes sent; abData: the frame
     WM_TCP_RECEIVED = 0x414, // lParam: bytes received; abData: the bytes
     WM_NET_STATUS = 0x415,   // wParam: a NetStatus code
+    // The serial device went away (hang-up, adapter pulled): posted once per opening, after its
+    // last chunk. Not one of the historical numbers.
+    WM_SERIAL_HANGUP = 0x408,
 };
 
 enum NetStatus : int

@@ -35,6 +35,9 @@ public:
     virtual int BytesAvailable() const = 0;
     // Copies the current chunk (at most nCapacity bytes) and returns its length, or -1 when empty.
     virtual int CopyReceived(std::uint8_t* pDestination, int nCapacity) const = 0;
+
+    // True once the open port's device went away (WM_SERIAL_HANGUP was posted); cleared by Open.
+    virtual bool IsHungUp() const { return false; }
 };
 
 } // namespace relvane

@@ -304,10 +304,17 @@ bool CSerialChannel::ReadChunk(std::vector<std::uint8_t>& abChunk)
     {
         // The descriptor will stay readable-with-error for good: stop watching it and wait for
         // Close. A new Open (after the device is back) starts afresh.
-        m_bHungUp = true;
         if (!abChunk.empty())
             QueueChunk(std::move(abChunk));
         abChunk.clear();
+        // Said once: the reader leaves the device alone from here on.
+        m_bHungUp = true;
+        if (m_pOwner != nullptr)
+        {
+            CChannelMessage message;
+            message.nMessage = WM_SERIAL_HANGUP;
+            m_pOwner->PostChannelMessage(std::move(message));
+        }
         WaitForWake(m_nWakeFd);
         return false;
     }

@@ -45,7 +45,7 @@ public:
     // Device the last Open used (empty before the first one).
     const std::string& DevicePath() const { return m_strDevicePath; }
     // True once the reader saw the device go away (hang-up, unplugged adapter); cleared by Open.
-    bool IsHungUp() const { return m_bHungUp.load(); }
+    bool IsHungUp() const override { return m_bHungUp.load(); }
 
 private:
     void SerialReaderThread();

@@ -55,6 +55,27 @@ TEST(DialogUserInterface, DeviceAddressFormRunsModallyAndHandsBackValues)
     EXPECT_EQ(fields.nCpuNumber, 2);
 }
 
+TEST(DialogUserInterface, LostPortIsSaidInTheStatusBarWithoutAModalBox)
+{
+    QMainWindow window;
+    CDialogUserInterface ui({});
+    ui.SetParentWidget(&window);
+    bool bModal = false;
+    QTimer::singleShot(0,
+                       [&bModal]
+                       {
+                           if (QWidget* pBox = QApplication::activeModalWidget())
+                           {
+                               bModal = true;
+                               pBox->close();
+                           }
+                       });
+    ui.ShowSerialLost("串口已断开");
+    QApplication::processEvents();
+    EXPECT_FALSE(bModal);
+    EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("串口已断开"));
+}
+
 TEST(DialogUserInterface, SerialFormListsTheProbedPortsAndCancelChangesNothing)
 {
     CDialogUserInterface ui([] { return QStringList{QStringLiteral("COM2"), QStringLiteral("COM5")}; });

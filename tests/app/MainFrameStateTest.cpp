@@ -66,6 +66,20 @@ TEST_F(FrameFixture, EnabledStatesFollowThePort)
     EXPECT_TRUE(Enabled(ID_SERIAL_CONNECT));
 }
 
+TEST_F(FrameFixture, VanishedPortOffersConnectAgainAndItsNoticeEndsOnReconnect)
+{
+    Choose(ID_SERIAL_CONNECT);
+    m_pSerial->HangUp();
+    Settle();
+    EXPECT_TRUE(Enabled(ID_SERIAL_CONNECT));
+    EXPECT_FALSE(Enabled(ID_SERIAL_DISCONNECT));
+    // The window's interface puts the notice into the status bar; connecting again ends it.
+    Frame().statusBar()->showMessage(QStringLiteral("串口已断开"));
+    Choose(ID_SERIAL_CONNECT);
+    Settle();
+    EXPECT_TRUE(Frame().statusBar()->currentMessage().isEmpty());
+}
+
 TEST_F(FrameFixture, CheckMarksFollowTheToggles)
 {
     EXPECT_TRUE(Checked(ID_MODE_94));

@@ -131,6 +131,29 @@ TEST_F(SessionState, PortThatCannotBeOpenedIsReported)
     EXPECT_EQ(View().PaneText(ID_INDICATOR_PORT), "1");
 }
 
+TEST_F(SessionState, VanishedDeviceIsSaidOnceAndTheNextConnectOpensItAgain)
+{
+    Connect();
+    View().OnCommand(ID_94_POLL);
+    const std::string strLogBefore = Log();
+    // The notice of the hang-up, and a stale second one, reach the session.
+    m_pSerial->HangUp();
+    m_pSerial->HangUp();
+    Deliver();
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"串口已断开"});
+    EXPECT_FALSE(View().PortOpen());
+    EXPECT_EQ(m_pSerial->CloseCount(), 1);
+    EXPECT_EQ(Log(), strLogBefore) << "the log carries nothing extra";
+    EXPECT_TRUE(View().IsTimerActive(TIMER_RESPONSE)) << "timers run on as after a disconnect";
+
+    // The device is back: one connect opens it; a notice left from the old opening is ignored.
+    m_pSerial->HangUp();
+    Connect();
+    Deliver();
+    EXPECT_TRUE(View().PortOpen());
+    EXPECT_EQ(m_ui.Messages().size(), 1u);
+}
+
 TEST_F(SessionState, DeviceAddressFormFillsThePanes)
 {
     m_ui.DeviceAddressForm().PushCancel();

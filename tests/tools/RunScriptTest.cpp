@@ -53,3 +53,23 @@ TEST(RunScript, NamesTheLineOfTheFirstMistake)
     EXPECT_FALSE(Parse("answer custom oct 1 2\n", steps, error));
     EXPECT_FALSE(Parse("set port ttyS0\n", steps, error));
 }
+
+// A script is read whole before it runs: endless input (`yes "wait 1" | relvane-run -`) ends in an
+// error instead of exhausting memory.
+TEST(RunScript, EndlessInputIsRefused)
+{
+    struct CEndless : std::streambuf
+    {
+        int_type underflow() override
+        {
+            setg(m_abLine, m_abLine, m_abLine + sizeof m_abLine - 1);
+            return traits_type::to_int_type(m_abLine[0]);
+        }
+        char m_abLine[8] = "wait 1\n";
+    } endless;
+    std::istream input(&endless);
+    std::vector<CScriptStep> steps;
+    std::string error;
+    EXPECT_FALSE(ParseRunScript(input, steps, error));
+    EXPECT_EQ(error, "line 1000001: a script is limited to 1000000 instructions");
+}

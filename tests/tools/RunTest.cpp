@@ -1,22 +1,32 @@
 // relvane-run against a relay played by this test on a pseudo-terminal.
 #ifdef RELVANE_RUN_PATH
 
+#include "app/RtfText.h"
+#include "session/LogDocument.h"
+
+#include <QGuiApplication>
+#include <QTextDocument>
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 namespace
 {
@@ -64,6 +74,33 @@ CRunResult RunScript(const std::filesystem::path& dir, const std::string& script
     return result;
 }
 
+std::size_t CountOf(const std::string& strText, const std::string& strPart)
+{
+    std::size_t nCount = 0;
+    for (std::size_t n = strText.find(strPart); n != std::string::npos; n = strText.find(strPart, n + 1))
+        ++nCount;
+    return nCount;
+}
+
+// The log text an RTF file holds, read back with the window's own reader.
+std::string RtfLogText(const std::filesystem::path& path)
+{
+    // The reader builds a text document, which needs a GUI application object (never a screen).
+    static int argc = 1;
+    static char szName[] = "tools_tests";
+    static char* argv[] = {szName, nullptr};
+    if (QGuiApplication::instance() == nullptr)
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        new QGuiApplication(argc, argv);
+    }
+    const std::string strRtf = ReadFile(path);
+    QTextDocument document;
+    if (!relvane::ReadRtf(QByteArray::fromStdString(strRtf), document))
+        return "(not RTF)";
+    return relvane::CLogDocument::LogText(document.toRawText()).toStdString();
+}
+
 class RelvaneRun : public ::testing::Test
 {
 protected:
@@ -74,9 +111,87 @@ protected:
         m_dir = pattern;
         std::filesystem::create_directories(m_dir / "relvane" / "ports");
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    void TearDown() override
+    {
+        if (m_nMaster >= 0)
+            close(m_nMaster);
+        std::filesystem::remove_all(m_dir);
+    }
+
+    // A raw pseudo-terminal behind COM5 that plays a relay saying nothing.
+    void OpenRelayPort()
+    {
+        m_nMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(m_nMaster, 0);
+        ASSERT_EQ(grantpt(m_nMaster), 0);
+        ASSERT_EQ(unlockpt(m_nMaster), 0);
+        struct termios raw
+        {
+        };
+        tcgetattr(m_nMaster, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(m_nMaster, TCSANOW, &raw);
+        std::filesystem::create_symlink(ptsname(m_nMaster), m_dir / "relvane" / "ports" / "COM5");
+    }
+
+    // Starts relvane-run on the script with standard output on a pipe the test reads.
+    pid_t Start(const std::string& script, const std::vector<std::string>& args, int& nOut)
+    {
+        std::ofstream(m_dir / "script.txt") << script;
+        std::vector<std::string> argv{RELVANE_RUN_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        argv.push_back((m_dir / "script.txt").string());
+        std::vector<std::string> env{"XDG_CONFIG_HOME=" + m_dir.string(), "QT_QPA_PLATFORM=offscreen"};
+        for (char** p = environ; *p != nullptr; ++p)
+            env.emplace_back(*p);
+        std::vector<char*> argp;
+        std::vector<char*> envp;
+        for (auto& arg : argv)
+            argp.push_back(arg.data());
+        for (auto& var : env)
+            envp.push_back(var.data());
+        argp.push_back(nullptr);
+        envp.push_back(nullptr);
+
+        int anPipe[2];
+        EXPECT_EQ(pipe(anPipe), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, anPipe[1], 1);
+        posix_spawn_file_actions_addclose(&actions, anPipe[0]);
+        posix_spawn_file_actions_addopen(&actions, 2, (m_dir / "err.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        pid_t pid = -1;
+        EXPECT_EQ(posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        close(anPipe[1]);
+        nOut = anPipe[0];
+        return pid;
+    }
+
+    // Reads the pipe into strOut until `enough` holds for it (or the pipe ends); false on time-out.
+    static bool ReadUntil(int nFd, std::string& strOut, const std::function<bool(const std::string&)>& enough)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!enough(strOut) && std::chrono::steady_clock::now() < deadline)
+        {
+            struct pollfd pfd
+            {
+                nFd, POLLIN, 0
+            };
+            if (poll(&pfd, 1, 100) <= 0)
+                continue;
+            char abBuffer[4096];
+            const ssize_t nRead = read(nFd, abBuffer, sizeof abBuffer);
+            if (nRead <= 0)
+                return enough(strOut);
+            strOut.append(abBuffer, static_cast<std::size_t>(nRead));
+        }
+        return enough(strOut);
+    }
 
     std::filesystem::path m_dir;
+    int m_nMaster = -1;
 };
 
 } // namespace
@@ -131,7 +246,7 @@ TEST_F(RelvaneRun, PollsARelayOnAPseudoTerminalAndPrintsTheLog)
                                         "command 32777   # 串口连接\n"
                                         "command 32792   # 巡检(83H)\n"
                                         "wait 1500\n",
-                                        "--log " + (m_dir / "log.txt").string());
+                                        "--log " + (m_dir / "log.rtf").string());
     relay.join();
     close(nMaster);
 
@@ -142,7 +257,10 @@ TEST_F(RelvaneRun, PollsARelayOnAPseudoTerminalAndPrintsTheLog)
     const std::string expected =
         std::string("发送: 01 83 00 30 F0 \r\n") + "接收: " + szAnswer + "\r\n (\n) \r\n";
     EXPECT_EQ(result.strOut, expected);
-    EXPECT_EQ(ReadFile(m_dir / "log.txt"), expected);
+    // An RTF log: the window's format, its annotation in dark green, and its streamed twin.
+    EXPECT_EQ(RtfLogText(m_dir / "log.rtf"), expected);
+    EXPECT_NE(ReadFile(m_dir / "log.rtf").find("\\red0\\green128\\blue0;"), std::string::npos);
+    EXPECT_EQ(ReadFile(m_dir / "log.rtf.txt"), expected);
 }
 
 TEST_F(RelvaneRun, ReportsMessagesAndScriptErrors)
@@ -169,6 +287,112 @@ TEST_F(RelvaneRun, ReportsMessagesAndScriptErrors)
     EXPECT_EQ(result.nExit, 2);
     EXPECT_NE(result.strErr.find("line 2:"), std::string::npos) << result.strErr;
     EXPECT_EQ(result.strErr.find("message:"), std::string::npos);
+}
+
+// An overnight run that is stopped (SIGTERM, as a service manager does) or killed outright has
+// everything it logged before the signal in its --log file and on standard output.
+TEST_F(RelvaneRun, StoppedOrKilledRunKeepsEveryLoggedEntry)
+{
+    struct CCase
+    {
+        int nSignal;
+        const char* pszLog;
+        const char* pszStreamed; // the file that is streamed
+    };
+    const CCase cases[] = {
+        {SIGTERM, "log.rtf", "log.rtf.txt"},
+        {SIGKILL, "log.txt", "log.txt"},
+        {SIGKILL, "log.rtf", "log.rtf.txt"},
+    };
+    OpenRelayPort();
+    for (const CCase& test : cases)
+    {
+        SCOPED_TRACE(std::string(strsignal(test.nSignal)) + " " + test.pszLog);
+        // '94 polls every 100 ms into a relay that never answers: a steady stream of entries.
+        int nOut = -1;
+        const pid_t pid = Start("set port COM5\nset timeout 100\ncommand 32777\ncommand 32792\nwait 60000\n",
+                                {"--log", (m_dir / test.pszLog).string()}, nOut);
+        std::string strOut;
+        ASSERT_TRUE(
+            ReadUntil(nOut, strOut, [](const std::string& text) { return CountOf(text, "超时") >= 3; }));
+        const std::string strBeforeSignal = strOut;
+        kill(pid, test.nSignal);
+        ReadUntil(nOut, strOut, [](const std::string&) { return false; });
+        close(nOut);
+        int nStatus = 0;
+        ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
+
+        const std::string strStreamed = ReadFile(m_dir / test.pszStreamed);
+        EXPECT_EQ(strStreamed.substr(0, strBeforeSignal.size()), strBeforeSignal);
+        if (test.nSignal == SIGKILL)
+        {
+            EXPECT_TRUE(WIFSIGNALED(nStatus));
+            continue;
+        }
+        // Stopped in order: the status says so, the files are complete and alike.
+        ASSERT_TRUE(WIFEXITED(nStatus));
+        EXPECT_EQ(WEXITSTATUS(nStatus), 128 + SIGTERM);
+        EXPECT_EQ(strStreamed, strOut);
+        EXPECT_EQ(RtfLogText(m_dir / test.pszLog), strOut);
+    }
+}
+
+// Whatever can be checked is checked before the script runs (its wait would hold the test).
+TEST_F(RelvaneRun, BadArgumentsAndBadScriptsEndTheRunAtOnce)
+{
+    const std::string strWait = "wait 600000\n";
+    struct CCase
+    {
+        std::string strScript;
+        std::string strArgs;
+        std::string strMessage;
+    };
+    const CCase cases[] = {
+        {strWait, "--log " + (m_dir / "no-such-folder" / "log.txt").string(), "No such file or directory"},
+        {strWait, "--log " + (m_dir / "no-such-folder" / "log.rtf").string(), "No such file or directory"},
+        {strWait, "--log " + m_dir.string(), "Is a directory"},
+        {strWait + "answer custom hex 68 ZZ\n", "",
+         "line 2: answer custom hex: \"ZZ\" is not a hexadecimal byte"},
+        {"answer custom dec 1 256\n" + strWait, "",
+         "line 1: answer custom dec: \"256\" is not a decimal byte"},
+        {"answer generalcommand 255 x 2\n", "", "line 1: answer generalcommand: \"x\""},
+        // Bytes that are not UTF-8 and control characters are shown escaped, Chinese as it is.
+        {strWait + "go\xFF\xFE\x01 now\n", "", "line 2: unknown instruction \"go\\xFF\\xFE\\x01\"\n"},
+        {"时\x1B[31m\n", "", "line 1: unknown instruction \"时\\x1B[31m\"\n"},
+        {strWait + std::string(2 * 1024 * 1024, 'w') + "\n", "", "line 2: longer than 1048576 bytes"},
+    };
+    for (const CCase& test : cases)
+    {
+        SCOPED_TRACE(test.strMessage);
+        const CRunResult result = RunScript(m_dir, test.strScript, test.strArgs);
+        EXPECT_EQ(result.nExit, 2);
+        EXPECT_NE(result.strErr.find(test.strMessage), std::string::npos) << result.strErr;
+        EXPECT_EQ(result.strOut, "");
+    }
+    // A directory given as the script.
+    const int nStatus = std::system(
+        (std::string(RELVANE_RUN_PATH) + " " + m_dir.string() + " 2>" + (m_dir / "e").string()).c_str());
+    EXPECT_EQ(WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, 2);
+    EXPECT_NE(ReadFile(m_dir / "e").find("is a directory, not a script"), std::string::npos);
+}
+
+TEST_F(RelvaneRun, VanishedDeviceIsSaidOnce)
+{
+    OpenRelayPort();
+    int nOut = -1;
+    const pid_t pid =
+        Start("set port COM5\nset timeout 100\ncommand 32777\ncommand 32792\nwait 1500\n", {}, nOut);
+    std::string strOut;
+    ASSERT_TRUE(ReadUntil(nOut, strOut, [](const std::string& text) { return CountOf(text, "超时") >= 1; }));
+    close(m_nMaster); // the adapter is pulled
+    m_nMaster = -1;
+    ReadUntil(nOut, strOut, [](const std::string&) { return false; });
+    close(nOut);
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
+    EXPECT_EQ(WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, 0);
+    const std::string strErr = ReadFile(m_dir / "err.txt");
+    EXPECT_EQ(CountOf(strErr, "message: 串口已断开\n"), 1u) << strErr;
 }
 
 #endif

@@ -1,7 +1,11 @@
 #include "RunScript.h"
 
+#include "LineInput.h"
+
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <initializer_list>
 #include <map>
 #include <sstream>
 
@@ -9,6 +13,13 @@ namespace relvane
 {
 namespace
 {
+
+// Bytes the custom-frame form keeps.
+constexpr std::size_t kMaxCustomFrame = 8192;
+// A script is read whole before it runs; endless input (`yes`) must end in an error, not in
+// exhausted memory. Generous for generated soak scripts.
+constexpr int kMaxScriptLines = 10000000;
+constexpr std::size_t kMaxScriptSteps = 1000000;
 
 std::vector<std::string> Words(const std::string& line)
 {
@@ -67,6 +78,67 @@ std::string CheckSet(const std::vector<std::string>& args)
     return "unknown setting \"" + name + "\"";
 }
 
+// One byte as the custom-frame form is meant to be typed: one or two hexadecimal digits (an
+// optional 0x before them) or a decimal number up to 255. The form itself reads anything it can
+// and wraps large values; a script says what it means or is refused.
+bool IsByteToken(const std::string& token, bool bHex)
+{
+    if (!bHex)
+        return IsNumber(token, 0, 255);
+    std::size_t nStart = token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X') ? 2 : 0;
+    const std::size_t nDigits = token.size() - nStart;
+    if (nDigits == 0 || nDigits > 2)
+        return false;
+    for (; nStart < token.size(); ++nStart)
+        if (!std::isxdigit(static_cast<unsigned char>(token[nStart])))
+            return false;
+    return true;
+}
+
+std::string CheckCustomBytes(const std::vector<std::string>& args)
+{
+    if (args[1] != "hex" && args[1] != "dec")
+        return "answer custom takes hex|dec and the bytes";
+    const bool bHex = args[1] == "hex";
+    if (args.size() - 2 > kMaxCustomFrame)
+        return "answer custom takes at most " + std::to_string(kMaxCustomFrame) + " bytes";
+    for (std::size_t i = 2; i < args.size(); ++i)
+        if (!IsByteToken(args[i], bHex))
+            return "answer custom " + args[1] + ": \"" + args[i] + "\" is not a " +
+                   (bHex ? "hexadecimal byte (00-FF)" : "decimal byte (0-255)");
+    return "";
+}
+
+// The numbers an answer carries, in order, with their ranges; a value outside is refused here
+// rather than replaced by the form's default when the form opens.
+std::string CheckAnswerNumbers(const std::string& form, const std::vector<std::string>& args)
+{
+    struct CRange
+    {
+        long nMin;
+        long nMax;
+    };
+    static const std::map<std::string, std::vector<CRange>> kNumbers = {
+        {"generalcommand", {{0, 255}, {0, 255}, {1, 2}}},
+        {"disturbance", {{0, 255}, {0, 255}, {0, 255}, {0, 65535}, {0, 255}}},
+        {"genericdata", {{0, 255}}},
+        {"genericid", {{0, 255}}},
+        {"address", {{0, 255}, {0, 255}, {0, 255}}},
+        {"interval", {{0, 65535}}},
+    };
+    const auto found = kNumbers.find(form);
+    if (found == kNumbers.end())
+        return "";
+    for (std::size_t i = 0; i < found->second.size() && i + 1 < args.size(); ++i)
+    {
+        const CRange& range = found->second[i];
+        if (!IsNumber(args[i + 1], range.nMin, range.nMax))
+            return "answer " + form + ": \"" + args[i + 1] + "\" is not a number from " +
+                   std::to_string(range.nMin) + " to " + std::to_string(range.nMax);
+    }
+    return "";
+}
+
 std::string CheckAnswer(const std::vector<std::string>& args)
 {
     if (args.empty())
@@ -89,21 +161,32 @@ std::string CheckAnswer(const std::vector<std::string>& args)
         return "answer clock takes YYYY-MM-DD HH:MM:SS [reply]";
     if (form == "generalcommand" && nValues == 4 && args[4] != "reply")
         return "answer generalcommand takes FUN INF DCO [reply]";
-    if (form == "custom" && args[1] != "hex" && args[1] != "dec")
-        return "answer custom takes hex|dec and the bytes";
-    return "";
+    if (form == "custom")
+        return CheckCustomBytes(args);
+    return CheckAnswerNumbers(form, args);
 }
 
 std::string CheckGeneric(const std::vector<std::string>& args)
 {
     if (args.size() == 1 && args[0] == "clear")
         return "";
+    // GROUP, ENTRY, WIDTH and NUMBER are bytes of the list entry.
+    const auto Bytes = [&args](std::initializer_list<std::size_t> positions)
+    {
+        for (const std::size_t i : positions)
+            if (!IsNumber(args[i], 0, 255))
+                return false;
+        return true;
+    };
     if (args.size() >= 2 && args[0] == "add" && args[1] == "id")
-        return args.size() == 5 ? "" : "generic add id takes GROUP ENTRY KOD";
-    if (args.size() >= 2 && args[0] == "add" && args[1] == "data")
-        return args.size() >= 9 && (args[8] == "dec" || args[8] == "hex")
+        return args.size() == 5 && Bytes({2, 3})
                    ? ""
-                   : "generic add data takes GROUP ENTRY KOD TYPE WIDTH NUMBER dec|hex [VALUE...]";
+                   : "generic add id takes GROUP ENTRY KOD (GROUP, ENTRY 0-255)";
+    if (args.size() >= 2 && args[0] == "add" && args[1] == "data")
+        return args.size() >= 9 && (args[8] == "dec" || args[8] == "hex") && Bytes({2, 3, 6, 7})
+                   ? ""
+                   : "generic add data takes GROUP ENTRY KOD TYPE WIDTH NUMBER dec|hex [VALUE...] "
+                     "(GROUP, ENTRY, WIDTH, NUMBER 0-255)";
     return "generic takes clear, add id ... or add data ...";
 }
 
@@ -126,9 +209,23 @@ bool ParseRunScript(std::istream& input, std::vector<CScriptStep>& steps, std::s
     steps.clear();
     std::string line;
     int nLine = 0;
-    while (std::getline(input, line))
+    for (;;)
     {
         ++nLine;
+        const LineRead read = ReadBoundedLine(*input.rdbuf(), line);
+        if (read == LINE_END)
+            break;
+        if (read == LINE_TOO_LONG)
+        {
+            strError = LineTooLongMessage(nLine);
+            return false;
+        }
+        if (nLine > kMaxScriptLines)
+        {
+            strError = "line " + std::to_string(nLine) + ": a script is limited to " +
+                       std::to_string(kMaxScriptLines) + " lines";
+            return false;
+        }
         const std::size_t nHash = line.find('#');
         if (nHash != std::string::npos)
             line.erase(nHash);
@@ -158,6 +255,12 @@ bool ParseRunScript(std::istream& input, std::vector<CScriptStep>& steps, std::s
         if (!strProblem.empty())
         {
             strError = "line " + std::to_string(nLine) + ": " + strProblem;
+            return false;
+        }
+        if (steps.size() >= kMaxScriptSteps)
+        {
+            strError = "line " + std::to_string(nLine) + ": a script is limited to " +
+                       std::to_string(kMaxScriptSteps) + " instructions";
             return false;
         }
         steps.push_back(std::move(step));

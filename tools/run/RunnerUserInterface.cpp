@@ -1,5 +1,6 @@
 #include "RunnerUserInterface.h"
 
+#include "PrintableText.h"
 #include "RunScript.h"
 #include "iec103/CustomFrame.h"
 
@@ -219,7 +220,7 @@ bool CRunnerUserInterface::ShowIpForm(CIpFields& fields)
     std::uint32_t nAddress = 0;
     if (!ParseIpv4(values[0], nAddress))
     {
-        m_err << "form ip: bad address \"" << values[0] << "\", cancelled\n";
+        m_err << "form ip: bad address \"" << PrintableText(values[0]) << "\", cancelled\n";
         return false;
     }
     fields.nTargetAddress = nAddress;

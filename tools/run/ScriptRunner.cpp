@@ -44,6 +44,8 @@ bool CScriptRunner::Run(const std::vector<CScriptStep>& steps, std::string& strE
 {
     for (const CScriptStep& step : steps)
     {
+        if (m_bStopped)
+            break;
         std::string strProblem;
         if (!RunStep(step, strProblem))
         {
@@ -158,11 +160,22 @@ bool CScriptRunner::ConfirmForm(int nCommandId, const char* pszForm, std::vector
     return true;
 }
 
+void CScriptRunner::Stop()
+{
+    m_bStopped = true;
+    if (m_pWaitLoop != nullptr)
+        m_pWaitLoop->quit();
+}
+
 void CScriptRunner::Wait(int nMs)
 {
+    if (m_bStopped)
+        return;
     QEventLoop loop;
     QTimer::singleShot(nMs, &loop, &QEventLoop::quit);
+    m_pWaitLoop = &loop;
     loop.exec();
+    m_pWaitLoop = nullptr;
 }
 
 } // namespace relvane

@@ -5,6 +5,8 @@
 #include <ostream>
 #include <vector>
 
+class QEventLoop;
+
 namespace relvane
 {
 
@@ -21,7 +23,11 @@ public:
     }
 
     // Runs every step; returns false with a message naming the line when a step cannot be done.
+    // After Stop it returns true at once, leaving the remaining steps undone.
     bool Run(const std::vector<CScriptStep>& steps, std::string& strError);
+    // Ends the run early (a stop signal): a wait in progress ends now, no further step starts.
+    void Stop();
+    bool Stopped() const { return m_bStopped; }
 
 private:
     bool RunStep(const CScriptStep& step, std::string& strError);
@@ -35,6 +41,8 @@ private:
     CRelvaneView& m_view;
     CRunnerUserInterface& m_ui;
     std::ostream& m_err;
+    bool m_bStopped = false;
+    QEventLoop* m_pWaitLoop = nullptr; // the wait in progress, if any
 };
 
 } // namespace relvane

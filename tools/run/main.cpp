@@ -1,27 +1,75 @@
-// relvane-run: runs a session script without a window and prints the log it wrote.
+// relvane-run: runs a session script without a window and streams the log it writes.
+#include "LogOutput.h"
+#include "PrintableText.h"
 #include "RunScript.h"
 #include "RunnerUserInterface.h"
 #include "ScriptRunner.h"
+#include "StopSignals.h"
+#include "app/RtfText.h"
 #include "session/IUserInterface.h"
 #include "session/RelvaneView.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
 
 #include <QGuiApplication>
+#include <cerrno>
 #include <clocale>
+#include <csignal>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
+#include <sys/stat.h>
 
 namespace
 {
 
 const char* const kUsage = "usage: relvane-run [--log FILE] SCRIPT   (SCRIPT - reads standard input)\n";
 
-bool EndsWith(const std::string& text, const std::string& tail)
+// Exit status of a run a signal stopped, as a shell reports a process the signal ended.
+constexpr int kSignalStatusBase = 128;
+
+int Fail(const std::string& strMessage)
 {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    std::cerr << "relvane-run: " << relvane::PrintableText(strMessage) << '\n';
+    return 2;
+}
+
+// Reads and checks the whole script before anything runs.
+bool ReadScript(const std::string& strScript, std::vector<relvane::CScriptStep>& steps, std::string& strError)
+{
+    std::ifstream file;
+    std::istream* pInput = &std::cin;
+    if (strScript != "-")
+    {
+        // A directory opens like a file and then reads as empty: it would run nothing, silently.
+        struct stat info = {};
+        if (stat(strScript.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        {
+            strError = "\"" + strScript + "\" is a directory, not a script";
+            return false;
+        }
+        file.open(strScript, std::ios::binary);
+        if (!file)
+        {
+            strError = "cannot read \"" + strScript + "\": " + std::strerror(errno);
+            return false;
+        }
+        pInput = &file;
+    }
+    try
+    {
+        if (relvane::ParseRunScript(*pInput, steps, strError))
+            return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        strError = "out of memory";
+    }
+    strError = strScript + ": " + strError;
+    return false;
 }
 
 } // namespace
@@ -44,7 +92,8 @@ int main(int argc, char** argv)
             strScript = arg;
         else
         {
-            std::cerr << "relvane-run: unexpected argument \"" << arg << "\"\n" << kUsage;
+            std::cerr << "relvane-run: unexpected argument \"" << relvane::PrintableText(arg) << "\"\n"
+                      << kUsage;
             return 2;
         }
     }
@@ -53,33 +102,18 @@ int main(int argc, char** argv)
         std::cerr << kUsage;
         return 2;
     }
-    if (!strLogFile.empty() && EndsWith(strLogFile, ".rtf"))
-    {
-        std::cerr << "relvane-run: saving the log as RTF is not available yet; use a .txt file\n";
-        return 2;
-    }
 
+    // Everything that can be checked is checked before the first step: a bad script or an
+    // unwritable log must not surface after a night's run.
     std::vector<relvane::CScriptStep> steps;
     std::string strError;
-    {
-        std::ifstream file;
-        std::istream* pInput = &std::cin;
-        if (strScript != "-")
-        {
-            file.open(strScript);
-            if (!file)
-            {
-                std::cerr << "relvane-run: cannot read \"" << strScript << "\"\n";
-                return 2;
-            }
-            pInput = &file;
-        }
-        if (!relvane::ParseRunScript(*pInput, steps, strError))
-        {
-            std::cerr << "relvane-run: " << strScript << ": " << strError << '\n';
-            return 2;
-        }
-    }
+    if (!ReadScript(strScript, steps, strError))
+        return Fail(strError);
+    relvane::CLogOutput output;
+    if (!output.Open(strLogFile, strError))
+        return Fail(strError);
+    // A reader of standard output that goes away shows as EPIPE, which stops the run in order.
+    std::signal(SIGPIPE, SIG_IGN);
 
     // The log document needs a GUI application object, never a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -89,28 +123,56 @@ int main(int argc, char** argv)
     std::setlocale(LC_NUMERIC, "C");
 
     relvane::CRunnerUserInterface ui(std::cerr);
-    relvane::CRelvaneView view(std::make_unique<relvane::CSerialChannel>(),
-                               std::make_unique<relvane::CNetworkChannel>(), ui);
-    relvane::CScriptRunner runner(view, ui, std::cerr);
-    const bool bRan = runner.Run(steps, strError);
-
-    const std::string strLog = view.LogText();
-    std::cout << strLog;
-    std::cout.flush();
-    if (!strLogFile.empty())
-    {
-        std::ofstream out(strLogFile, std::ios::binary);
-        out << strLog;
-        if (!out)
+    auto pView = std::make_unique<relvane::CRelvaneView>(std::make_unique<relvane::CSerialChannel>(),
+                                                         std::make_unique<relvane::CNetworkChannel>(), ui);
+    relvane::CScriptRunner runner(*pView, ui, std::cerr);
+    auto pStopSignals = std::make_unique<relvane::CStopSignals>();
+    int nStopStatus = 0;
+    QObject::connect(pStopSignals.get(), &relvane::CStopSignals::Stopped,
+                     [&](int nSignal)
+                     {
+                         if (nStopStatus == 0)
+                             nStopStatus = kSignalStatusBase + nSignal;
+                         runner.Stop();
+                     });
+    pView->Log().SetAppendTap(
+        [&](QStringView strPiece, bool)
         {
-            std::cerr << "relvane-run: cannot write \"" << strLogFile << "\"\n";
-            return 2;
-        }
+            output.WriteText(relvane::CLogDocument::LogText(strPiece.toString()).toStdString());
+            if (output.StandardOutputGone() && nStopStatus == 0)
+            {
+                nStopStatus = kSignalStatusBase + SIGPIPE;
+                runner.Stop();
+            }
+        });
+
+    const bool bRan = runner.Run(steps, strError);
+    if (!bRan)
+        strError = strScript + ": " + strError;
+    // A signal that came while a step ran outside the event loop has not been delivered yet.
+    if (nStopStatus == 0 && relvane::CStopSignals::Received() != 0)
+        nStopStatus = kSignalStatusBase + relvane::CStopSignals::Received();
+
+    // Complete the files first; only then close the channels (which may take a second or two).
+    std::string strOutputError;
+    pView->Log().Flush();
+    const bool bWritten =
+        output.Finish(output.IsRtf() ? relvane::BuildRtf(*pView->LogDocument()).toStdString() : std::string(),
+                      strOutputError);
+    pStopSignals.reset();
+    pView->Log().SetAppendTap(nullptr);
+    pView.reset();
+
+    if (!bWritten)
+        Fail(strOutputError);
+    if (nStopStatus != 0)
+    {
+        if (nStopStatus != kSignalStatusBase + SIGPIPE)
+            std::cerr << "relvane-run: stopped by signal " << nStopStatus - kSignalStatusBase << " ("
+                      << strsignal(nStopStatus - kSignalStatusBase) << "); the log is complete\n";
+        return nStopStatus;
     }
     if (!bRan)
-    {
-        std::cerr << "relvane-run: " << strScript << ": " << strError << '\n';
-        return 2;
-    }
-    return 0;
+        return Fail(strError);
+    return bWritten ? 0 : 2;
 }

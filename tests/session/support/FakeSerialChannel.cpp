@@ -20,6 +20,7 @@ int CFakeSerialChannel::Open()
     std::lock_guard lock(m_mutex);
     ++m_nOpenCount;
     m_bOpen = m_nOpenResult > 0;
+    m_bHungUp = false;
     return m_nOpenResult;
 }
 
@@ -84,6 +85,24 @@ void CFakeSerialChannel::InjectChunk(std::vector<std::uint8_t> abChunk)
     }
     if (pSink != nullptr)
         pSink->PostChannelMessage(CChannelMessage{WM_SERIAL_DATA, 0, 0, {}});
+}
+
+void CFakeSerialChannel::HangUp()
+{
+    IMessageSink* pSink = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        m_bHungUp = true;
+        pSink = m_pSink;
+    }
+    if (pSink != nullptr)
+        pSink->PostChannelMessage(CChannelMessage{WM_SERIAL_HANGUP, 0, 0, {}});
+}
+
+bool CFakeSerialChannel::IsHungUp() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_bHungUp;
 }
 
 } // namespace relvane

@@ -42,6 +42,9 @@ public:
     // Configure, or the one set here when the port was never configured).
     void InjectChunk(std::vector<std::uint8_t> abChunk);
     void SetSink(IMessageSink* pSink) { m_pSink = pSink; }
+    // The device goes away: marks the channel hung up and posts WM_SERIAL_HANGUP, as the reader does.
+    void HangUp();
+    bool IsHungUp() const override;
 
     // Result of the next Open calls (CHANNEL_OK by default).
     void SetOpenResult(int nResult) { m_nOpenResult = nResult; }
@@ -72,6 +75,7 @@ private:
     int m_nOpenResult = CHANNEL_OK;
     int m_nWriteResult = 1;
     bool m_bOpen = false;
+    bool m_bHungUp = false;
     int m_nOpenCount = 0;
     int m_nCloseCount = 0;
     int m_nAdvanceCount = 0;
