@@ -168,13 +168,15 @@ std::int32_t ReadLittle(const std::uint8_t* p, int nSize)
     return static_cast<std::int32_t>(nValue);
 }
 
-// Element read most significant byte first; only the last four bytes remain in 32 bits.
-std::int32_t ReadBig(const std::uint8_t* p, int nSize)
+// A signed integer (data type 4) travels least significant byte first like every other number of
+// the protocol; an element narrower than four bytes carries its sign in its own top bit.
+std::int32_t ReadSignedLittle(const std::uint8_t* p, int nSize)
 {
-    std::uint32_t nValue = 0;
-    for (int i = 0; i < nSize; ++i)
-        nValue = nValue << 8 | p[i];
-    return static_cast<std::int32_t>(nValue);
+    const std::uint32_t nValue = static_cast<std::uint32_t>(ReadLittle(p, nSize));
+    if (nSize <= 0 || nSize >= 4)
+        return static_cast<std::int32_t>(nValue);
+    const std::uint32_t nSignBit = 1u << (8 * nSize - 1);
+    return static_cast<std::int32_t>((nValue ^ nSignBit) - nSignBit);
 }
 
 // Relay texts (KOD 9 and 10) are GBK. They end at the first zero byte and are shown up to 255 bytes,
@@ -503,7 +505,7 @@ void CAnnotator::DataSet(const std::uint8_t* q, int nSize, int nNumber)
                 break;
             }
             case 4:
-                m_text.AppendFormat("%d", ReadBig(e, nSize));
+                m_text.AppendFormat("%d", ReadSignedLittle(e, nSize));
                 break;
             case 7:
             {

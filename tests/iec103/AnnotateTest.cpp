@@ -129,8 +129,16 @@ TEST(Iec103Annotate, GenericDataValuesByType)
 {
     EXPECT_EQ(Annotate(GenericData({0x05, 0x01, 0x01, 0x03, 0x02, 0x01, 0x34, 0x12}, 1)),
               kGenericDataHeader + "组号: 5      条目号: 1      实际值    0x1234  (4660)    \n");
+    // Signed integers come least significant byte first, as relays send them, sign-extended from
+    // the element's width.
     EXPECT_EQ(Annotate(GenericData({0x05, 0x01, 0x02, 0x04, 0x02, 0x01, 0x34, 0x12}, 1)),
-              kGenericDataHeader + "组号: 5      条目号: 1      缺省值    13330    \n");
+              kGenericDataHeader + "组号: 5      条目号: 1      缺省值    4660    \n");
+    EXPECT_EQ(Annotate(GenericData({0x05, 0x01, 0x02, 0x04, 0x01, 0x02, 0xFF, 0x80}, 1)),
+              kGenericDataHeader + "组号: 5      条目号: 1      缺省值    -1    -128    \n");
+    EXPECT_EQ(Annotate(GenericData({0x05, 0x01, 0x02, 0x04, 0x03, 0x01, 0xFE, 0xFF, 0xFF}, 1)),
+              kGenericDataHeader + "组号: 5      条目号: 1      缺省值    -2    \n");
+    EXPECT_EQ(Annotate(GenericData({0x05, 0x01, 0x02, 0x04, 0x04, 0x01, 0x00, 0x00, 0x00, 0x80}, 1)),
+              kGenericDataHeader + "组号: 5      条目号: 1      缺省值    -2147483648    \n");
     EXPECT_EQ(Annotate(GenericData({0x05, 0x02, 0x05, 0x03, 0x01, 0x02, 0x08, 0x03}, 1)),
               kGenericDataHeader + "组号: 5      条目号: 2      精度    8.3\n");
     // 1.5f, then double-point and single-point values.
