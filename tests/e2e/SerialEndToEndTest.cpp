@@ -1,6 +1,8 @@
 // The window against relvane-relay on a pseudo-terminal, driven through its menus.
 #include "RelayFixture.h"
 
+#include <ostream>
+
 namespace relvane::test
 {
 namespace
@@ -117,6 +119,12 @@ struct CFaultCase
     int nCommand;
     std::function<bool(const std::string&)> fnSeen; // what the log must come to show
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const CFaultCase& c, std::ostream* pStream)
+{
+    *pStream << c.pszFault << " on " << c.pszProtocol;
+}
 
 class FaultEndToEnd : public RelayFixture, public ::testing::WithParamInterface<CFaultCase>
 {
