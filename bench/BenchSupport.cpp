@@ -1,7 +1,6 @@
 #include "BenchSupport.h"
 
 #include "FakeNetworkChannel.h"
-
 #include "proto94/Crc16.h"
 #include "session/SessionCommands.h"
 
@@ -17,6 +16,7 @@
 #include <malloc.h>
 #include <sys/resource.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace relvane::bench
@@ -48,6 +48,13 @@ double CpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double ThreadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 long ContextSwitches()
@@ -171,7 +178,8 @@ CWorkbench::CWorkbench(bool bShow)
 {
     auto pSerial = std::make_unique<CBenchSerialChannel>();
     m_pSerial = pSerial.get();
-    m_pView = std::make_unique<CRelvaneView>(std::move(pSerial), std::make_unique<CFakeNetworkChannel>(), m_ui);
+    m_pView =
+        std::make_unique<CRelvaneView>(std::move(pSerial), std::make_unique<CFakeNetworkChannel>(), m_ui);
     m_ui.LineLimitForm().Push(Confirm(CLineLimitFields{false, 2000}));
     m_pView->OnCommand(ID_LINE_LIMIT);
     m_pView->OnCommand(ID_SERIAL_CONNECT);
@@ -235,7 +243,11 @@ bool HasFlag(int argc, char** argv, const char* pszFlag)
 
 void PrintMachine(const char* pszBench)
 {
-    std::printf("%s: %u cores, %s\n", pszBench, std::thread::hardware_concurrency(), CpuModel().c_str());
+    std::ifstream loadavg("/proc/loadavg");
+    double dLoad = 0;
+    loadavg >> dLoad;
+    std::printf("%s: %u cores, %s, load average %.2f at the start\n", pszBench,
+                std::thread::hardware_concurrency(), CpuModel().c_str(), dLoad);
 }
 
 } // namespace relvane::bench

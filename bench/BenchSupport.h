@@ -27,8 +27,9 @@ double Seconds(Clock::time_point from, Clock::time_point to);
 long ResidentBytes();
 // Returns what malloc keeps of freed memory to the system, then the resident size.
 long TrimmedResidentBytes();
-// User and system CPU time of the whole process.
+// User and system CPU time of the whole process, and of the calling thread.
 double CpuSeconds();
+double ThreadCpuSeconds();
 // Context switches of every thread of the process: each is a wake-up or a preemption.
 long ContextSwitches();
 std::string CpuModel();

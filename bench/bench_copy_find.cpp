@@ -58,9 +58,10 @@ int main(int argc, char** argv)
     Drain();
     const double dCopy = Seconds(start, Clock::now());
     const QMimeData* pData = QApplication::clipboard()->mimeData();
-    std::printf("  select all + copy of %d entries: %.3f s (target: at most 0.5 s); clipboard: %s, %.1f MB text\n",
-                nEntries, dCopy, pData != nullptr ? qPrintable(pData->formats().join(u' ')) : "empty",
-                pData != nullptr ? pData->text().size() * 2 / 1048576.0 : 0.0);
+    std::printf(
+        "  select all + copy of %d entries: %.3f s (target: at most 0.5 s); clipboard: %s, %.1f MB text\n",
+        nEntries, dCopy, pData != nullptr ? qPrintable(pData->formats().join(u' ')) : "empty",
+        pData != nullptr ? pData->text().size() * 2 / 1048576.0 : 0.0);
 
     pEdit->moveCursor(QTextCursor::End);
     Drain();
@@ -69,8 +70,8 @@ int main(int argc, char** argv)
     pEdit->viewport()->repaint();
     Drain();
     const double dFind = Seconds(start, Clock::now());
-    std::printf("  find near the start from the end (forward, wrapping): %.3f s%s (target: at most 0.2 s)\n", dFind,
-                bFound ? "" : " NOT FOUND");
+    std::printf("  find near the start from the end (forward, wrapping): %.3f s%s (target: at most 0.2 s)\n",
+                dFind, bFound ? "" : " NOT FOUND");
 
     pEdit->moveCursor(QTextCursor::End);
     Drain();

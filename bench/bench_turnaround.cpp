@@ -63,8 +63,8 @@ int main(int argc, char** argv)
                 const double dAt = (nRequest + 1) * dRequestEvery;
                 while (nEvents < static_cast<long long>(dAt * dRate))
                     bench.Serial().Inject(frames[static_cast<std::size_t>(nEvents++ % 40)]);
-                std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
-                                                          std::chrono::duration<double>(dAt)));
+                std::this_thread::sleep_until(
+                    start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(dAt)));
                 const long long nWrites = bench.Serial().Writes();
                 const auto sent = Clock::now();
                 bench.Serial().Inject(abReport);
@@ -82,9 +82,12 @@ int main(int argc, char** argv)
 
     std::sort(turnarounds.begin(), turnarounds.end());
     auto at = [&](double dShare)
-    { return turnarounds[std::min(turnarounds.size() - 1, static_cast<std::size_t>(dShare * turnarounds.size()))]; };
-    std::printf("  log: %d entries before, %d paragraphs after; events at %.0f/s, a request every 10 ms\n", nEntries,
-                bench.View().LogDocument()->blockCount(), dRate);
+    {
+        return turnarounds[std::min(turnarounds.size() - 1,
+                                    static_cast<std::size_t>(dShare * turnarounds.size()))];
+    };
+    std::printf("  log: %d entries before, %d paragraphs after; events at %.0f/s, a request every 10 ms\n",
+                nEntries, bench.View().LogDocument()->blockCount(), dRate);
     std::printf("  turnaround over %zu requests: median %.0f us, 99th percentile %.0f us, max %.0f us "
                 "(target: 99th percentile under 2 ms)\n",
                 turnarounds.size(), at(0.5) * 1e6, at(0.99) * 1e6, turnarounds.back() * 1e6);

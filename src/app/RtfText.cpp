@@ -133,8 +133,16 @@ bool ReadRtf(const QByteArray& abRtf, QTextDocument& document)
     {
         if (abBytes.isEmpty())
             return;
-        QStringDecoder decoder(abCodePage.constData());
-        strPending += decoder.isValid() ? decoder.decode(abBytes) : QString::fromLatin1(abBytes);
+        // ASCII reads the same in every code page: only other bytes need a decoder, whose set-up
+        // costs more than a whole line of log text.
+        if (std::all_of(abBytes.cbegin(), abBytes.cend(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+            strPending += QString::fromLatin1(abBytes);
+        else
+        {
+            QStringDecoder decoder(abCodePage.constData());
+            strPending += decoder.isValid() ? decoder.decode(abBytes) : QString::fromLatin1(abBytes);
+        }
         abBytes.clear();
     };
     auto emitText = [&](const QString& strText)
@@ -336,13 +344,8 @@ bool ReadRtf(const QByteArray& abRtf, QTextDocument& document)
         const QColor colour = run.nColour >= 1 && run.nColour < colourTable.size() ? colourTable[run.nColour]
                                                                                    : QColor(Qt::black);
         format.setForeground(colour);
-        const QStringList paragraphs = run.strText.split(u'\n');
-        for (qsizetype n = 0; n < paragraphs.size(); ++n)
-        {
-            if (n > 0)
-                cursor.insertBlock();
-            cursor.insertText(paragraphs[n], format);
-        }
+        // One insertion per run: the cursor starts a paragraph at every paragraph separator.
+        cursor.insertText(QString(run.strText).replace(u'\n', QChar::ParagraphSeparator), format);
     }
     cursor.endEditBlock();
     return true;

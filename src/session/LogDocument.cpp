@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QTextCursor>
+#include <algorithm>
 
 namespace relvane
 {
@@ -36,7 +37,6 @@ CLogDocument::CLogDocument(QObject* pParent) : QObject(pParent)
     m_textFormat.setForeground(TextColour());
     m_annotationFormat.setForeground(AnnotationColour());
     m_flushTimer.setSingleShot(true);
-    m_flushTimer.setInterval(0);
     connect(&m_flushTimer, &QTimer::timeout, this, &CLogDocument::Flush);
     Prepare();
 }
@@ -48,8 +48,16 @@ QString& CLogDocument::PendingRun(bool bAnnotation)
     if (m_runs.empty() || m_runs.back().bAnnotation != bAnnotation)
         m_runs.push_back(CRun{QString(), bAnnotation});
     if (!m_flushTimer.isActive())
-        m_flushTimer.start();
+        ScheduleFlush();
     return m_runs.back().strText;
+}
+
+void CLogDocument::ScheduleFlush()
+{
+    // The first append after a quiet spell goes in on the next turn of the event loop; while
+    // entries keep coming, the next insertion waits for the rest of the frame interval.
+    const qint64 nSince = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kFlushIntervalMs;
+    m_flushTimer.start(static_cast<int>(std::clamp<qint64>(kFlushIntervalMs - nSince, 0, kFlushIntervalMs)));
 }
 
 void CLogDocument::AppendText(std::string_view strUtf8, bool bAnnotation)
@@ -102,6 +110,9 @@ void CLogDocument::Flush()
     m_flushTimer.stop();
     if (m_runs.empty())
         return;
+    // Counted from the start: when inserting takes most of a frame, the next insertion is due
+    // at once and a flood of entries still gets a repaint between every two insertions.
+    m_sinceFlush.start();
     EditOutsideUndo(
         [this]
         {
@@ -133,6 +144,18 @@ void CLogDocument::Clear()
             cursor.setBlockCharFormat(m_textFormat);
             cursor.setCharFormat(m_textFormat);
         });
+}
+
+bool CLogDocument::Replace(const std::function<bool(QTextDocument&)>& fnRead)
+{
+    bool bRead = false;
+    EditOutsideUndo([&] { bRead = fnRead(m_document); });
+    if (bRead)
+    {
+        m_runs.clear();
+        m_flushTimer.stop();
+    }
+    return bRead;
 }
 
 QString CLogDocument::LogText(const QString& strRaw)
@@ -167,7 +190,9 @@ void CLogDocument::Prepare()
     font.setItalic(false);
     font.setUnderline(false);
     font.setStyleHint(QFont::Serif, QFont::PreferDefault);
-    m_document.setDefaultFont(font);
+    // Setting it again would have a layout look at every paragraph of a big log once more.
+    if (m_document.defaultFont() != font)
+        m_document.setDefaultFont(font);
 }
 
 } // namespace relvane

@@ -25,7 +25,7 @@ TEST_F(FrameFixture, LogEditShowsTheSessionDocumentEditable)
 {
     CLogEdit* pEdit = Frame().LogEdit();
     EXPECT_EQ(pEdit->document(), View().LogDocument());
-    EXPECT_EQ(pEdit->lineWrapMode(), QTextEdit::WidgetWidth);
+    EXPECT_EQ(pEdit->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     EXPECT_FALSE(pEdit->isReadOnly());
     Choose(ID_SERIAL_CONNECT);
     Choose(32792);
