@@ -223,6 +223,7 @@ CRunFigures RunWindow(const char* pszName, int nEntries, double dRate, double dL
         std::_Exit(0);
     }
     bench.View().Log().Flush();
+    QCoreApplication::processEvents(); // the scroll to the end
     bench.Frame().LogEdit()->viewport()->repaint();
     const auto end = Clock::now();
     watch.Stop();

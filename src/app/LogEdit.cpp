@@ -55,7 +55,6 @@ void CLogEdit::ShowAppended()
 {
     moveCursor(QTextCursor::End);
     ensureCursorVisible();
-    viewport()->repaint();
 }
 
 QMenu* CLogEdit::CreatePopupMenu(QWidget* pParent)

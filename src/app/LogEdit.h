@@ -27,9 +27,8 @@ public:
     // needs; the one it had before loses its layout, so that it can be filled without any.
     void SetLogDocument(QTextDocument* pDocument);
 
-    // After new entries went in at the end: moves the caret there (dropping any selection),
-    // scrolls it into view and repaints at once, so that the entries still waiting in the event
-    // queue do not hold back the picture of those already in.
+    // After new entries went in at the end: moves the caret there (dropping any selection) and
+    // scrolls it into view.
     void ShowAppended();
 
     // The popup's items: cut, copy, paste, -, select all, -, clear (ids in the action data).

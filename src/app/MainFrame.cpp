@@ -101,8 +101,9 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
     connect(m_pEdit, &CLogEdit::selectionChanged, this, &CMainFrame::ScheduleUpdate);
     connect(m_pEdit, &CLogEdit::undoAvailable, this, &CMainFrame::ScheduleUpdate);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::ScheduleUpdate);
-    // New entries arrive at the end; keep them in view.
-    connect(&m_view.Log(), &CLogDocument::Appended, m_pEdit, &CLogEdit::ShowAppended);
+    // New entries arrive at the end; keep them in view. Scrolling waits for the next turn of the
+    // event loop, so that a chunk that arrived meanwhile (and may want an answer) goes first.
+    connect(&m_view.Log(), &CLogDocument::Appended, m_pEdit, &CLogEdit::ShowAppended, Qt::QueuedConnection);
 
     UpdateTitle();
     resize(900, 600);
