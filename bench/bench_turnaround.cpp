@@ -105,7 +105,8 @@ int main(int argc, char** argv)
                 turnarounds.back() * 1e6);
     // A turnaround longer than the window thread's CPU time in it waited for a core (the
     // machine is shared), not for the window's own work.
-    std::printf("  window thread CPU time within a turnaround: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
+    std::printf("  window thread CPU time within a turnaround: median %.0f us, 99th percentile %.0f us, max "
+                "%.0f us\n",
                 at(busy, 0.5) * 1e6, at(busy, 0.99) * 1e6, busy.back() * 1e6);
     return 0;
 }

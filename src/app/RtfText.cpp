@@ -10,6 +10,7 @@
 #include <QTextDocument>
 #include <QTextFragment>
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <vector>
 
@@ -42,8 +43,12 @@ void AppendEscaped(QByteArray& abOut, const QString& strText)
         else
         {
             // \uN takes a signed 16-bit number; one '?' stands in for readers without Unicode.
+            // Written in place: a log holds millions of these.
+            char szNumber[8];
+            const auto result = std::to_chars(szNumber, szNumber + sizeof szNumber,
+                                              static_cast<int>(static_cast<std::int16_t>(c)));
             abOut += "\\u";
-            abOut += QByteArray::number(static_cast<int>(static_cast<std::int16_t>(c)));
+            abOut.append(szNumber, result.ptr - szNumber);
             abOut += '?';
         }
     }
