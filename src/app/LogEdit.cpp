@@ -92,11 +92,13 @@ QMimeData* CLogEdit::createMimeDataFromSelection() const
     // Only what the log needs: its text and RTF. Qt's own offer would convert the whole
     // selection to HTML, ODF and Markdown as soon as anything asks the clipboard.
     const QTextCursor cursor = textCursor();
+    const bool bAll =
+        cursor.selectionStart() == 0 && cursor.selectionEnd() >= document()->characterCount() - 1;
     auto* pData = new QMimeData;
-    pData->setText(CLogDocument::LogText(cursor.selectedText()));
+    pData->setText(CLogDocument::LogText(bAll ? document()->toRawText() : cursor.selectedText()));
     QByteArray abRtf;
-    if (cursor.selectionStart() == 0 && cursor.selectionEnd() >= document()->characterCount() - 1)
-        abRtf = BuildRtf(*document()); // all of it: no copy needed
+    if (bAll)
+        abRtf = BuildRtf(*document()); // no copy of the text needed
     else
     {
         QTextDocument selection;

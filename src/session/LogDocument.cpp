@@ -160,16 +160,19 @@ bool CLogDocument::Replace(const std::function<bool(QTextDocument&)>& fnRead)
 
 QString CLogDocument::LogText(const QString& strRaw)
 {
-    QString strText;
-    strText.reserve(strRaw.size() + strRaw.size() / 16);
+    // Sized first and written in place: a selection of a big log holds millions of characters.
+    const qsizetype nParagraphs = strRaw.count(QChar::ParagraphSeparator);
+    QString strText(strRaw.size() + nParagraphs, Qt::Uninitialized);
+    QChar* pOut = strText.data();
     for (const QChar ch : strRaw)
     {
         if (ch == QChar::ParagraphSeparator)
-            strText.append(QLatin1String("\r\n"));
-        else if (ch == QChar::LineSeparator)
-            strText.append(QLatin1Char('\n'));
+        {
+            *pOut++ = u'\r';
+            *pOut++ = u'\n';
+        }
         else
-            strText.append(ch);
+            *pOut++ = ch == QChar::LineSeparator ? QChar(u'\n') : ch;
     }
     return strText;
 }
