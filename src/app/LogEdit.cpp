@@ -1,20 +1,60 @@
 #include "app/LogEdit.h"
 
 #include "app/CommandTable.h"
+#include "app/RtfText.h"
+#include "session/LogDocument.h"
 #include "session/SessionCommands.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMimeData>
+#include <QPlainTextDocumentLayout>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 
 namespace relvane
 {
 
-CLogEdit::CLogEdit(QWidget* pParent) : QTextEdit(pParent)
+namespace
 {
-    setLineWrapMode(QTextEdit::WidgetWidth);
-    setAcceptRichText(true);
+
+const QString kRtfMimeType = QStringLiteral("text/rtf");
+const QString kRtfMimeTypeAlias = QStringLiteral("application/rtf");
+
+} // namespace
+
+CLogEdit::CLogEdit(QWidget* pParent) : QPlainTextEdit(pParent)
+{
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setUndoRedoEnabled(true);
+}
+
+CLogEdit::~CLogEdit()
+{
+    SetLogDocument(nullptr);
+}
+
+void CLogEdit::SetLogDocument(QTextDocument* pDocument)
+{
+    if (pDocument == m_pLogDocument)
+        return;
+    if (pDocument != nullptr &&
+        pDocument->findChild<QPlainTextDocumentLayout*>(QString(), Qt::FindDirectChildrenOnly) == nullptr)
+        pDocument->setDocumentLayout(new QPlainTextDocumentLayout(pDocument));
+    setDocument(pDocument); // nullptr: an empty document of the edit's own
+    if (m_pLogDocument != nullptr)
+    {
+        // Without a layout, the document keeps no line breaks and no layout per paragraph
+        // while no window shows it, and takes a whole file in one go.
+        m_pLogDocument->setDocumentLayout(nullptr);
+    }
+    m_pLogDocument = pDocument;
+}
+
+void CLogEdit::ShowAppended()
+{
+    moveCursor(QTextCursor::End);
+    ensureCursorVisible();
 }
 
 QMenu* CLogEdit::CreatePopupMenu(QWidget* pParent)
@@ -45,6 +85,53 @@ void CLogEdit::contextMenuEvent(QContextMenuEvent* pEvent)
     pMenu->setAttribute(Qt::WA_DeleteOnClose);
     pMenu->popup(pEvent->globalPos());
     pEvent->accept();
+}
+
+QMimeData* CLogEdit::createMimeDataFromSelection() const
+{
+    // Only what the log needs: its text and RTF. Qt's own offer would convert the whole
+    // selection to HTML, ODF and Markdown as soon as anything asks the clipboard.
+    const QTextCursor cursor = textCursor();
+    const bool bAll =
+        cursor.selectionStart() == 0 && cursor.selectionEnd() >= document()->characterCount() - 1;
+    auto* pData = new QMimeData;
+    pData->setText(CLogDocument::LogText(bAll ? document()->toRawText() : cursor.selectedText()));
+    QByteArray abRtf;
+    if (bAll)
+        abRtf = BuildRtf(*document()); // no copy of the text needed
+    else
+    {
+        QTextDocument selection;
+        selection.setUndoRedoEnabled(false);
+        QTextCursor(&selection).insertFragment(cursor.selection());
+        abRtf = BuildRtf(selection);
+    }
+    pData->setData(kRtfMimeType, abRtf);
+    return pData;
+}
+
+bool CLogEdit::canInsertFromMimeData(const QMimeData* pSource) const
+{
+    return pSource->hasFormat(kRtfMimeType) || pSource->hasFormat(kRtfMimeTypeAlias) ||
+           QPlainTextEdit::canInsertFromMimeData(pSource);
+}
+
+void CLogEdit::insertFromMimeData(const QMimeData* pSource)
+{
+    const QString strRtfType = pSource->hasFormat(kRtfMimeType)        ? kRtfMimeType
+                               : pSource->hasFormat(kRtfMimeTypeAlias) ? kRtfMimeTypeAlias
+                                                                       : QString();
+    QTextDocument pasted;
+    pasted.setUndoRedoEnabled(false);
+    if (strRtfType.isEmpty() || !ReadRtf(pSource->data(strRtfType), pasted))
+    {
+        QPlainTextEdit::insertFromMimeData(pSource);
+        return;
+    }
+    QTextCursor cursor = textCursor();
+    cursor.insertFragment(QTextDocumentFragment(&pasted));
+    setTextCursor(cursor);
+    ensureCursorVisible();
 }
 
 bool CLogEdit::FindText(const QString& strText, QTextDocument::FindFlags flags)

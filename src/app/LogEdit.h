@@ -1,22 +1,35 @@
 #pragma once
 
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QTextDocument>
-#include <QTextEdit>
 
 class QMenu;
 
 namespace relvane
 {
 
-// The log on screen: a rich-text edit over the session's document, wrapped at the window width,
-// editable by the user. The right button opens the log's popup; the chosen item is reported as
-// its command id and routed like the menu command of the same id.
-class CLogEdit : public QTextEdit
+// The log on screen: an edit over the session's document, wrapped at the window width, editable
+// by the user. It lays out only the paragraphs it shows, so a log of a million entries scrolls
+// and grows as lightly as a short one; the characters keep their colours. The clipboard gets the
+// selection as the log's text and as RTF; pasted RTF keeps its colours. The right button opens
+// the log's popup; the chosen item is reported as its command id and routed like the menu
+// command of the same id.
+class CLogEdit : public QPlainTextEdit
 {
     Q_OBJECT
 
 public:
     explicit CLogEdit(QWidget* pParent = nullptr);
+    ~CLogEdit() override;
+
+    // Shows the document (nullptr: none). The document gets the line-by-line layout the edit
+    // needs; the one it had before loses its layout, so that it can be filled without any.
+    void SetLogDocument(QTextDocument* pDocument);
+
+    // After new entries went in at the end: moves the caret there (dropping any selection) and
+    // scrolls it into view.
+    void ShowAppended();
 
     // The popup's items: cut, copy, paste, -, select all, -, clear (ids in the action data).
     QMenu* CreatePopupMenu(QWidget* pParent);
@@ -34,6 +47,12 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData* pSource) const override;
+    void insertFromMimeData(const QMimeData* pSource) override;
+
+private:
+    QPointer<QTextDocument> m_pLogDocument;
 };
 
 } // namespace relvane

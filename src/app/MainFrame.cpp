@@ -87,7 +87,7 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
     setWindowIcon(ApplicationIcon());
     m_pEdit = new CLogEdit(this);
     m_pEdit->setObjectName(QStringLiteral("logEdit"));
-    m_pEdit->setDocument(m_view.LogDocument());
+    m_pEdit->SetLogDocument(m_view.LogDocument());
     m_view.PrepareLog();
     setCentralWidget(m_pEdit);
     m_pFind = new CFindReplaceDialog(*m_pEdit, this);
@@ -109,16 +109,12 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
 
     connect(&m_view, &CRelvaneView::StateChanged, this, &CMainFrame::ScheduleUpdate);
     connect(m_pEdit, &CLogEdit::CommandChosen, this, &CMainFrame::OnCommand);
-    connect(m_pEdit, &QTextEdit::selectionChanged, this, &CMainFrame::ScheduleUpdate);
-    connect(m_pEdit, &QTextEdit::undoAvailable, this, &CMainFrame::ScheduleUpdate);
+    connect(m_pEdit, &CLogEdit::selectionChanged, this, &CMainFrame::ScheduleUpdate);
+    connect(m_pEdit, &CLogEdit::undoAvailable, this, &CMainFrame::ScheduleUpdate);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::ScheduleUpdate);
-    connect(&m_view.Log(), &CLogDocument::Appended, this,
-            [this]
-            {
-                // New entries arrive at the end; keep them in view.
-                m_pEdit->moveCursor(QTextCursor::End);
-                m_pEdit->ensureCursorVisible();
-            });
+    // New entries arrive at the end; keep them in view. Scrolling waits for the next turn of the
+    // event loop, so that a chunk that arrived meanwhile (and may want an answer) goes first.
+    connect(&m_view.Log(), &CLogDocument::Appended, m_pEdit, &CLogEdit::ShowAppended, Qt::QueuedConnection);
 
     UpdateTitle();
     resize(900, 600);
@@ -127,7 +123,7 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
 CMainFrame::~CMainFrame()
 {
     // The document belongs to the session, which outlives the window.
-    m_pEdit->setDocument(nullptr);
+    m_pEdit->SetLogDocument(nullptr);
 }
 
 void CMainFrame::CreateActions()
@@ -478,7 +474,11 @@ void CMainFrame::OnFileOpen()
 bool CMainFrame::OpenLogFile(const QString& strPath)
 {
     QString strError;
-    if (!m_doc.OnOpenDocument(strPath, strError))
+    // The file goes into the log while no layout is attached: a layout would follow every insert.
+    m_pEdit->SetLogDocument(nullptr);
+    const bool bOpened = m_doc.OnOpenDocument(strPath, strError);
+    m_pEdit->SetLogDocument(m_view.LogDocument());
+    if (!bOpened)
     {
         ShowRelvaneMessage(this, strError);
         return false;

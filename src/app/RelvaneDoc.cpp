@@ -6,9 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTextCursor>
 #include <QTextDocument>
-#include <QTextDocumentFragment>
 
 namespace relvane
 {
@@ -48,19 +46,13 @@ bool CRelvaneDoc::OnOpenDocument(const QString& strPath, QString& strError)
         return false;
     }
     const QByteArray abData = file.readAll();
-    QTextDocument parsed;
-    if (!ReadRtf(abData, parsed))
+    // Read straight into the log: a copy of a big log costs as much again.
+    if (!m_log.Replace([&abData](QTextDocument& document) { return ReadRtf(abData, document); }))
     {
         strError = QStringLiteral("打开文档失败。");
         return false;
     }
-    m_log.Clear();
     m_log.Prepare();
-    QTextDocument* pDocument = m_log.Document();
-    pDocument->setUndoRedoEnabled(false);
-    QTextCursor cursor(pDocument);
-    cursor.insertFragment(QTextDocumentFragment(&parsed));
-    pDocument->setUndoRedoEnabled(true);
     m_strPathName = QFileInfo(strPath).absoluteFilePath();
     AddRecentFile(m_strPathName);
     return true;

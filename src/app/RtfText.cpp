@@ -11,6 +11,7 @@
 #include <QTextDocument>
 #include <QTextFragment>
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -88,25 +89,34 @@ void AppendEscaped(QByteArray& abOut, const QString& strText, CGbkFallback& fall
             continue; // other control characters have no place in the log text
         else
         {
-            // \uN takes a signed 16-bit number.
-            const QByteArray abNumber = QByteArray::number(static_cast<int>(static_cast<std::int16_t>(c)));
+            // \uN takes a signed 16-bit number, formatted in place: a log holds millions of these.
+            char szNumber[8];
+            const auto result = std::to_chars(szNumber, szNumber + sizeof szNumber,
+                                              static_cast<int>(static_cast<std::int16_t>(c)));
+            const QByteArrayView abNumber(szNumber, result.ptr - szNumber);
             char abBytes[2] = {};
             const int nBytes = fallback.Bytes(c, abBytes);
             if (nBytes == 2)
             {
-                abOut += "\\u" + abNumber;
+                abOut += "\\u";
+                abOut += abNumber;
                 AppendHexByte(abOut, abBytes[0]);
                 AppendHexByte(abOut, abBytes[1]);
             }
             else if (nBytes == 1)
             {
                 // A one-byte fallback (the euro sign) needs its own skip count.
-                abOut += "{\\uc1\\u" + abNumber;
+                abOut += "{\\uc1\\u";
+                abOut += abNumber;
                 AppendHexByte(abOut, abBytes[0]);
                 abOut += '}';
             }
             else
-                abOut += "\\u" + abNumber + "??";
+            {
+                abOut += "\\u";
+                abOut += abNumber;
+                abOut += "??";
+            }
         }
     }
 }
@@ -249,6 +259,14 @@ void CRtfReader::FlushBytes()
 {
     if (m_abBytes.isEmpty())
         return;
+    // ASCII reads the same in every code page the reader knows: only other bytes need a decoder.
+    if (std::all_of(m_abBytes.cbegin(), m_abBytes.cend(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    {
+        m_strPending += QString::fromLatin1(m_abBytes);
+        m_abBytes.clear();
+        return;
+    }
     auto it = m_decoders.find(m_nBytesCodePage);
     if (it == m_decoders.end())
         it = m_decoders
@@ -591,13 +609,8 @@ bool ReadRtf(const QByteArray& abRtf, QTextDocument& document)
     {
         QTextCharFormat format;
         format.setForeground(reader.Colour(run.nColour));
-        const QStringList paragraphs = run.strText.split(u'\n');
-        for (qsizetype n = 0; n < paragraphs.size(); ++n)
-        {
-            if (n > 0)
-                cursor.insertBlock();
-            cursor.insertText(paragraphs[n], format);
-        }
+        // One insertion per run: the cursor starts a paragraph at every paragraph separator.
+        cursor.insertText(QString(run.strText).replace(u'\n', QChar::ParagraphSeparator), format);
     }
     cursor.endEditBlock();
     return true;

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QTextCursor>
+#include <algorithm>
 
 namespace relvane
 {
@@ -36,7 +37,6 @@ CLogDocument::CLogDocument(QObject* pParent) : QObject(pParent)
     m_textFormat.setForeground(TextColour());
     m_annotationFormat.setForeground(AnnotationColour());
     m_flushTimer.setSingleShot(true);
-    m_flushTimer.setInterval(0);
     connect(&m_flushTimer, &QTimer::timeout, this, &CLogDocument::Flush);
     Prepare();
 }
@@ -48,8 +48,16 @@ QString& CLogDocument::PendingRun(bool bAnnotation)
     if (m_runs.empty() || m_runs.back().bAnnotation != bAnnotation)
         m_runs.push_back(CRun{QString(), bAnnotation});
     if (!m_flushTimer.isActive())
-        m_flushTimer.start();
+        ScheduleFlush();
     return m_runs.back().strText;
+}
+
+void CLogDocument::ScheduleFlush()
+{
+    // The first append after a quiet spell goes in on the next turn of the event loop; while
+    // entries keep coming, the next insertion waits for the rest of the frame interval.
+    const qint64 nSince = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kFlushIntervalMs;
+    m_flushTimer.start(static_cast<int>(std::clamp<qint64>(kFlushIntervalMs - nSince, 0, kFlushIntervalMs)));
 }
 
 void CLogDocument::AppendText(std::string_view strUtf8, bool bAnnotation)
@@ -113,6 +121,9 @@ void CLogDocument::Flush()
     m_flushTimer.stop();
     if (m_runs.empty())
         return;
+    // Counted from the start: when inserting takes most of a frame, the next insertion is due
+    // at once and a flood of entries still gets a repaint between every two insertions.
+    m_sinceFlush.start();
     EditOutsideUndo(
         [this]
         {
@@ -146,18 +157,33 @@ void CLogDocument::Clear()
         });
 }
 
+bool CLogDocument::Replace(const std::function<bool(QTextDocument&)>& fnRead)
+{
+    bool bRead = false;
+    EditOutsideUndo([&] { bRead = fnRead(m_document); });
+    if (bRead)
+    {
+        m_runs.clear();
+        m_flushTimer.stop();
+    }
+    return bRead;
+}
+
 QString CLogDocument::LogText(const QString& strRaw)
 {
-    QString strText;
-    strText.reserve(strRaw.size() + strRaw.size() / 16);
+    // Sized first and written in place: a selection of a big log holds millions of characters.
+    const qsizetype nParagraphs = strRaw.count(QChar::ParagraphSeparator);
+    QString strText(strRaw.size() + nParagraphs, Qt::Uninitialized);
+    QChar* pOut = strText.data();
     for (const QChar ch : strRaw)
     {
         if (ch == QChar::ParagraphSeparator)
-            strText.append(QLatin1String("\r\n"));
-        else if (ch == QChar::LineSeparator)
-            strText.append(QLatin1Char('\n'));
+        {
+            *pOut++ = u'\r';
+            *pOut++ = u'\n';
+        }
         else
-            strText.append(ch);
+            *pOut++ = ch == QChar::LineSeparator ? QChar(u'\n') : ch;
     }
     return strText;
 }
@@ -178,7 +204,9 @@ void CLogDocument::Prepare()
     font.setItalic(false);
     font.setUnderline(false);
     font.setStyleHint(QFont::Serif, QFont::PreferDefault);
-    m_document.setDefaultFont(font);
+    // Setting it again would have a layout look at every paragraph of a big log once more.
+    if (m_document.defaultFont() != font)
+        m_document.setDefaultFont(font);
 }
 
 } // namespace relvane

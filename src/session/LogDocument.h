@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTextCharFormat>
 #include <QTextDocument>
@@ -14,10 +15,11 @@ namespace relvane
 {
 
 // The rich-text log the session writes and the window shows. Appends are queued and inserted
-// together when control returns to the event loop (or on Flush), in one edit block, so a burst of
-// entries costs one layout pass; they are kept out of the undo history, which serves the user's
-// own edits. A "\r\n" in appended text is one paragraph end; a lone "\n" (inside an annotation)
-// is a line break within the paragraph.
+// together when control returns to the event loop (or on Flush), in one edit block, at most once
+// per frame interval: entries arriving faster than the screen refreshes share one insertion, one
+// scroll and one repaint. They are kept out of the undo history, which serves the user's own
+// edits. A "\r\n" in appended text is one paragraph end; a lone "\n" (inside an annotation) is a
+// line break within the paragraph.
 class CLogDocument : public QObject
 {
     Q_OBJECT
@@ -25,6 +27,8 @@ class CLogDocument : public QObject
 public:
     static constexpr int kPrintMarginTwips = 720; // half an inch on every side
     static constexpr double kFontPoints = 10.5;
+    // Shortest time between two insertions of queued appends (about one frame at 60 Hz).
+    static constexpr int kFlushIntervalMs = 16;
 
     explicit CLogDocument(QObject* pParent = nullptr);
     ~CLogDocument() override;
@@ -40,6 +44,10 @@ public:
     void AppendBytes(const std::uint8_t* pBytes, int nLength, int nFormat);
     // Removes the whole text, queued appends included.
     void Clear();
+    // Replaces the whole text with what fnRead writes into the document, outside the undo
+    // history; queued appends go with the old text. fnRead returns false when it has left the
+    // document alone, and then nothing changes.
+    bool Replace(const std::function<bool(QTextDocument&)>& fnRead);
     // Inserts what is queued.
     void Flush();
     // The text with every paragraph end as "\r\n" and every line break as "\n" (UTF-8).
@@ -73,6 +81,7 @@ private:
 
     QString& PendingRun(bool bAnnotation);
     void Tap(const QString& strRun, qsizetype nFrom, bool bAnnotation) const;
+    void ScheduleFlush();
     template <typename Edit> void EditOutsideUndo(Edit edit);
 
     QTextDocument m_document;
@@ -81,6 +90,7 @@ private:
     std::vector<CRun> m_runs;
     QTimer m_flushTimer;
     AppendTap m_fnAppendTap;
+    QElapsedTimer m_sinceFlush; // invalid until the first insertion
 };
 
 } // namespace relvane

@@ -4,9 +4,12 @@
 #include "app/FindReplaceDialog.h"
 #include "session/SessionCommands.h"
 
+#include <QClipboard>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QTextBlock>
 #include <QTextCursor>
 
 using namespace relvane;
@@ -19,13 +22,27 @@ void Type(CLogEdit* pEdit, const QString& strText)
     pEdit->moveCursor(QTextCursor::End);
     pEdit->insertPlainText(strText);
 }
+
+int GreenCharacters(const QTextDocument& document)
+{
+    int nGreen = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+    {
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+        {
+            if (it.fragment().charFormat().foreground().color() == QColor(0, 128, 0))
+                nGreen += it.fragment().length();
+        }
+    }
+    return nGreen;
+}
 } // namespace
 
 TEST_F(FrameFixture, LogEditShowsTheSessionDocumentEditable)
 {
     CLogEdit* pEdit = Frame().LogEdit();
     EXPECT_EQ(pEdit->document(), View().LogDocument());
-    EXPECT_EQ(pEdit->lineWrapMode(), QTextEdit::WidgetWidth);
+    EXPECT_EQ(pEdit->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     EXPECT_FALSE(pEdit->isReadOnly());
     Choose(ID_SERIAL_CONNECT);
     Choose(32792);
@@ -89,4 +106,26 @@ TEST_F(FrameFixture, FindReplaceAndFindNext)
         pEdit->ReplaceAll(QStringLiteral("abc"), QStringLiteral("x"), QTextDocument::FindCaseSensitively), 2);
     EXPECT_EQ(pEdit->toPlainText(), QStringLiteral("接收 x 发送 ABC 接收 x"));
     EXPECT_FALSE(pEdit->FindText(QStringLiteral("abc"), QTextDocument::FindCaseSensitively));
+}
+
+TEST_F(FrameFixture, CopyOffersTheLogTextAndRtfAndPastedRtfKeepsItsColours)
+{
+    View().WriteEvent(LOG_RECEIVE);
+    View().Log().AppendText("01 B0 \r\n (\n事件\n报告) \r\n", true);
+    Settle();
+    const std::string strLog = View().LogText();
+    const int nGreen = GreenCharacters(*View().LogDocument());
+    ASSERT_GT(nGreen, 0);
+
+    Choose(ID_EDIT_SELECT_ALL);
+    Choose(ID_EDIT_COPY);
+    const QMimeData* pData = QApplication::clipboard()->mimeData();
+    ASSERT_NE(pData, nullptr);
+    EXPECT_EQ(pData->formats(), QStringList({QStringLiteral("text/plain"), QStringLiteral("text/rtf")}));
+    EXPECT_EQ(pData->text().toStdString(), strLog) << "the log's own line ends";
+
+    Frame().LogEdit()->moveCursor(QTextCursor::End);
+    Choose(ID_EDIT_PASTE);
+    EXPECT_EQ(View().LogText(), strLog + strLog);
+    EXPECT_EQ(GreenCharacters(*View().LogDocument()), 2 * nGreen);
 }
