@@ -1,44 +1,29 @@
 #pragma once
 
-// Pieces shared by the window benchmarks: a serial line whose relay is played from another
-// thread, the workbench window over a session, and process figures read from /proc.
+// Pieces shared by the window benchmarks: the application, a serial line whose relay is played
+// from another thread, and the workbench window over a session.
 
+#include "BenchFigures.h"
 #include "ScriptedUserInterface.h"
+#include "SerialChunkQueue.h"
 #include "app/MainFrame.h"
 #include "session/RelvaneView.h"
 #include "transport/ISerialChannel.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <string>
 #include <vector>
+
+class QApplication;
 
 namespace relvane::bench
 {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point from, Clock::time_point to);
-long ResidentBytes();
-// Returns what malloc keeps of freed memory to the system, then the resident size.
-long TrimmedResidentBytes();
-// User and system CPU time of the whole process, and of the calling thread.
-double CpuSeconds();
-double ThreadCpuSeconds();
-// Context switches of every thread of the process: each is a wake-up or a preemption.
-long ContextSwitches();
-std::string CpuModel();
-
-// A '94 event report of the relay (code B0H), annotated by the '94 interpreter; nIndex picks
-// one of 40 event codes.
-std::vector<std::uint8_t> EventFrame(int nIndex);
-// A '94 report request (code BAH) asking for the events (answered with 86H).
-std::vector<std::uint8_t> ReportFrame();
+// The application of a window benchmark: offscreen unless QT_QPA_PLATFORM names a platform,
+// figures printed with a decimal point, the log's font fallbacks installed.
+std::unique_ptr<QApplication> StartApplication(int& argc, char** argv);
 
 // The serial line with the relay on a producer thread: every injected chunk is one completed
 // read and one WM_SERIAL_DATA, as the reader thread delivers them. Write remembers when the
@@ -52,12 +37,15 @@ public:
     int Close() override { return CHANNEL_OK; }
     int Write(const std::uint8_t* pBytes, int nCount) override;
     void AdvanceChunk() override;
-    int BytesAvailable() const override;
-    int CopyReceived(std::uint8_t* pDestination, int nCapacity) const override;
+    int BytesAvailable() const override { return m_chunks.BytesAvailable(); }
+    int CopyReceived(std::uint8_t* pDestination, int nCapacity) const override
+    {
+        return m_chunks.CopyReceived(pDestination, nCapacity);
+    }
 
     // Any thread.
-    void Inject(std::vector<std::uint8_t> abChunk);
-    std::size_t Queued() const;
+    void Inject(std::vector<std::uint8_t> abChunk) { m_chunks.Push(std::move(abChunk)); }
+    std::size_t Queued() const { return m_chunks.Queued(); }
     long long Advanced() const { return m_nAdvanced.load(); }
     long long Writes() const { return m_nWrites.load(); }
     Clock::time_point LastWrite() const { return Clock::time_point(Clock::duration(m_nLastWrite.load())); }
@@ -65,10 +53,7 @@ public:
     void SetAdvanceHook(std::function<void(long long)> fnHook) { m_fnAdvanceHook = std::move(fnHook); }
 
 private:
-    mutable std::mutex m_mutex;
-    IMessageSink* m_pSink = nullptr;
-    std::deque<std::vector<std::uint8_t>> m_queued;
-    std::vector<std::uint8_t> m_current;
+    CSerialChunkQueue m_chunks;
     std::atomic<long long> m_nAdvanced{0};
     std::atomic<long long> m_nWrites{0};
     std::atomic<Clock::duration::rep> m_nLastWrite{0};
@@ -99,10 +84,5 @@ private:
 void FillLog(CRelvaneView& view, int nEntries);
 // Lets queued events and timers run for about nMs milliseconds.
 void Pump(int nMs);
-
-// Arguments: the first positional number, and flags.
-int PositionalNumber(int argc, char** argv, int nDefault);
-bool HasFlag(int argc, char** argv, const char* pszFlag);
-void PrintMachine(const char* pszBench);
 
 } // namespace relvane::bench

@@ -15,7 +15,6 @@
 
 #include "BenchSupport.h"
 #include "app/LogEdit.h"
-#include "app/LogFonts.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -25,7 +24,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -269,28 +267,14 @@ CRunFigures RunWindow(const char* pszName, int nEntries, double dRate, double dL
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    InstallLogFontFallbacks();
+    const auto pApp = StartApplication(argc, argv);
 
     const int nEntries = std::max(10, PositionalNumber(argc, argv, 100000));
-    double dNaiveBudget = 10.0;
-    double dRate = 40000;
-    int nPacedEntries = std::min(nEntries, 200000);
-    double dLimit = 600;
-    for (int i = 1; i + 1 < argc; ++i)
-    {
-        if (std::strcmp(argv[i], "--naive-seconds") == 0)
-            dNaiveBudget = std::atof(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--rate") == 0)
-            dRate = std::max(1.0, std::atof(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--paced-entries") == 0)
-            nPacedEntries = std::max(10, std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--limit-seconds") == 0)
-            dLimit = std::atof(argv[i + 1]);
-    }
+    const double dNaiveBudget = OptionNumber(argc, argv, "--naive-seconds", 10.0);
+    const double dRate = std::max(1.0, OptionNumber(argc, argv, "--rate", 40000));
+    const int nPacedEntries =
+        std::max(10, OptionInteger(argc, argv, "--paced-entries", std::min(nEntries, 200000)));
+    const double dLimit = OptionNumber(argc, argv, "--limit-seconds", 600);
     PrintMachine("bench_append");
     std::printf("  annotated '94 entries, each its own posted chunk, into the window; line limit off\n");
 

@@ -9,13 +9,11 @@
 #include "BenchSupport.h"
 #include "app/CommandTable.h"
 #include "app/LogEdit.h"
-#include "app/LogFonts.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
 #include <QTextCursor>
-#include <clocale>
 #include <cstdio>
 
 using namespace relvane;
@@ -35,11 +33,7 @@ void Drain()
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    InstallLogFontFallbacks();
+    const auto pApp = StartApplication(argc, argv);
 
     const int nEntries = PositionalNumber(argc, argv, 100000);
     PrintMachine("bench_copy_find");

@@ -7,11 +7,9 @@
 
 #include "BenchSupport.h"
 #include "app/LogEdit.h"
-#include "app/LogFonts.h"
 
 #include <QApplication>
 #include <QTextCursor>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,19 +38,10 @@ void MeasureIdle(const char* pszWhat, double dSeconds)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    InstallLogFontFallbacks();
+    const auto pApp = StartApplication(argc, argv);
 
     const int nEntries = PositionalNumber(argc, argv, 100000);
-    double dSeconds = 5;
-    for (int i = 1; i + 1 < argc; ++i)
-    {
-        if (std::strcmp(argv[i], "--seconds") == 0)
-            dSeconds = std::max(1.0, std::atof(argv[i + 1]));
-    }
+    const double dSeconds = std::max(1.0, OptionNumber(argc, argv, "--seconds", 5));
     PrintMachine("bench_idle");
     CWorkbench bench;
     bench.Frame().activateWindow();

@@ -6,52 +6,21 @@
 // --layout gives the document a layout, as the window's text edit does; --no-undo switches the
 // document's undo off for good instead of around each batch of appends.
 
+#include "BenchFigures.h"
 #include "FakeNetworkChannel.h"
 #include "FakeSerialChannel.h"
 #include "ScriptedUserInterface.h"
-#include "proto94/Crc16.h"
 #include "session/RelvaneView.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <malloc.h>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
-
-namespace
-{
-
-long ResidentBytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    long nPages = 0;
-    long nResident = 0;
-    statm >> nPages >> nResident;
-    return nResident * sysconf(_SC_PAGESIZE);
-}
-
-// An event report of the relay: CPU, a long time stamp and an event code.
-std::vector<std::uint8_t> EventFrame(int nIndex)
-{
-    std::vector<std::uint8_t> abFrame = {
-        0x01, 0xB0, 0x0C, 0x01, 0x04, 0x20, 0x03,
-        0x15, 0x08, 0x30, 0x45, 0x00, 0x00, static_cast<std::uint8_t>(nIndex % 40),
-        0x01};
-    const std::uint16_t nCrc = relvane::Crc16Arc(abFrame.data(), abFrame.size());
-    abFrame.push_back(static_cast<std::uint8_t>(nCrc & 0xFF));
-    abFrame.push_back(static_cast<std::uint8_t>(nCrc >> 8));
-    return abFrame;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -77,6 +46,7 @@ int main(int argc, char** argv)
     }
 
     using namespace relvane;
+    using namespace relvane::bench;
     CScriptedUserInterface ui;
     CRelvaneView view(std::make_unique<CFakeSerialChannel>(), std::make_unique<CFakeNetworkChannel>(), ui);
     ui.LineLimitForm().Push(Confirm(CLineLimitFields{false, 2000}));
@@ -93,7 +63,7 @@ int main(int argc, char** argv)
     view.Proto94().Interpret(frames[1].data(), static_cast<int>(frames[1].size()), strNote);
 
     const long nBefore = ResidentBytes();
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     for (int i = 0; i < nEntries; ++i)
     {
         const auto& abFrame = frames[static_cast<std::size_t>(i % 40)];
@@ -103,12 +73,12 @@ int main(int argc, char** argv)
             QCoreApplication::processEvents();
     }
     view.Log().Flush();
-    const auto stop = std::chrono::steady_clock::now();
+    const auto stop = Clock::now();
     const long nAfterRaw = ResidentBytes();
-    malloc_trim(0); // what the allocator keeps of freed temporaries is not the log's
-    const long nAfter = ResidentBytes();
+    const long nAfter =
+        TrimmedResidentBytes(); // what the allocator keeps of freed temporaries is not the log's
 
-    const double dSeconds = std::chrono::duration<double>(stop - start).count();
+    const double dSeconds = Seconds(start, stop);
     const std::size_t nChars = static_cast<std::size_t>(view.LogDocument()->characterCount());
     std::printf("bench_log: %d annotated entries, %d per event-loop turn%s%s\n", nEntries, nPerTurn,
                 bLayout ? ", with layout" : "", bNoUndo ? ", undo off" : "");

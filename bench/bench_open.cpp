@@ -12,7 +12,6 @@
 
 #include "BenchSupport.h"
 #include "app/LogEdit.h"
-#include "app/LogFonts.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -22,7 +21,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <atomic>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -118,27 +116,15 @@ void TimeLibreOffice(const QString& strFile, double dOpen)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    InstallLogFontFallbacks();
+    const auto pApp = StartApplication(argc, argv);
 
     const int nEntries = PositionalNumber(argc, argv, 100000);
-    double dLimit = 600;
-    for (int i = 1; i + 1 < argc; ++i)
-    {
-        if (std::strcmp(argv[i], "--limit-seconds") == 0)
-            dLimit = std::atof(argv[i + 1]);
-    }
+    const double dLimit = OptionNumber(argc, argv, "--limit-seconds", 600);
     PrintMachine("bench_open");
     QTemporaryDir dir;
     QString strPath = dir.filePath(QStringLiteral("log.rtf"));
-    for (int i = 1; i + 1 < argc; ++i)
-    {
-        if (std::strcmp(argv[i], "--file") == 0)
-            strPath = QString::fromLocal8Bit(argv[i + 1]);
-    }
+    if (const char* pszFile = OptionText(argc, argv, "--file"); pszFile != nullptr)
+        strPath = QString::fromLocal8Bit(pszFile);
     const bool bReuse = HasFlag(argc, argv, "--reuse") && QFileInfo::exists(strPath);
     CWatchdog watchdog(dLimit);
 

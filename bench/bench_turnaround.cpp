@@ -8,13 +8,11 @@
 // Defaults: 100,000 entries, 2000 events/s, 500 requests; `bench_turnaround 1000000` is the full run.
 
 #include "BenchSupport.h"
-#include "app/LogFonts.h"
 
 #include <QApplication>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,22 +25,11 @@ using namespace relvane::bench;
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    InstallLogFontFallbacks();
+    const auto pApp = StartApplication(argc, argv);
 
     const int nEntries = PositionalNumber(argc, argv, 100000);
-    double dRate = 2000;
-    int nSamples = 500;
-    for (int i = 1; i + 1 < argc; ++i)
-    {
-        if (std::strcmp(argv[i], "--rate") == 0)
-            dRate = std::max(1.0, std::atof(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--samples") == 0)
-            nSamples = std::max(10, std::atoi(argv[i + 1]));
-    }
+    const double dRate = std::max(1.0, OptionNumber(argc, argv, "--rate", 2000));
+    const int nSamples = std::max(10, OptionInteger(argc, argv, "--samples", 500));
     PrintMachine("bench_turnaround");
     CWorkbench bench(!HasFlag(argc, argv, "--hidden"));
     FillLog(bench.View(), nEntries);

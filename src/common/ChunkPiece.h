@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 namespace relvane
 {
 
@@ -14,5 +17,14 @@ struct CChunkPiece
 
     friend bool operator==(const CChunkPiece&, const CChunkPiece&) = default;
 };
+
+// Length of the complete frame at the start of the bytes, or 0 when none starts there.
+using FrameLengthAtFunction = int (*)(const std::uint8_t* pBytes, int nCount);
+
+// Cuts a chunk into the frames fnFrameLengthAt finds one after another from its first byte; from
+// the first byte that starts no frame, the rest is one remainder piece. An empty or null chunk
+// gives no pieces.
+std::vector<CChunkPiece> SplitChunk(const std::uint8_t* pBytes, int nCount,
+                                    FrameLengthAtFunction fnFrameLengthAt);
 
 } // namespace relvane

@@ -38,23 +38,7 @@ int Iec103FrameLengthAt(const std::uint8_t* pBytes, int nCount)
 
 std::vector<CChunkPiece> SplitIec103Chunk(const std::uint8_t* pBytes, int nCount)
 {
-    std::vector<CChunkPiece> pieces;
-    if (pBytes == nullptr)
-        return pieces;
-    int nOffset = 0;
-    while (nOffset < nCount)
-    {
-        const int nRest = nCount - nOffset;
-        const int nLength = Iec103FrameLengthAt(pBytes + nOffset, nRest);
-        if (nLength == 0)
-        {
-            pieces.push_back(CChunkPiece{nOffset, nRest, true});
-            break;
-        }
-        pieces.push_back(CChunkPiece{nOffset, nLength, false});
-        nOffset += nLength;
-    }
-    return pieces;
+    return SplitChunk(pBytes, nCount, Iec103FrameLengthAt);
 }
 
 } // namespace relvane

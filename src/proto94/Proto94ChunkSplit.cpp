@@ -26,23 +26,7 @@ int Proto94FrameLengthAt(const std::uint8_t* pBytes, int nCount)
 
 std::vector<CChunkPiece> SplitProto94Chunk(const std::uint8_t* pBytes, int nCount)
 {
-    std::vector<CChunkPiece> pieces;
-    if (pBytes == nullptr)
-        return pieces;
-    int nOffset = 0;
-    while (nOffset < nCount)
-    {
-        const int nRest = nCount - nOffset;
-        const int nLength = Proto94FrameLengthAt(pBytes + nOffset, nRest);
-        if (nLength == 0)
-        {
-            pieces.push_back(CChunkPiece{nOffset, nRest, true});
-            break;
-        }
-        pieces.push_back(CChunkPiece{nOffset, nLength, false});
-        nOffset += nLength;
-    }
-    return pieces;
+    return SplitChunk(pBytes, nCount, Proto94FrameLengthAt);
 }
 
 } // namespace relvane

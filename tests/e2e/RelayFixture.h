@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChildProcess.h"
 #include "ScriptedUserInterface.h"
 #include "app/MainFrame.h"
 #include "session/RelvaneView.h"
@@ -69,19 +70,7 @@ protected:
     void StartRelay(std::vector<std::string> args, bool bSerial = true)
     {
         m_relayOutput = m_dir / ("relay" + std::to_string(++m_nRelays) + ".out");
-        m_nRelayPid = fork();
-        if (m_nRelayPid == 0)
-        {
-            const int nFd = open(m_relayOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(nFd, 1);
-            dup2(nFd, 2);
-            std::vector<char*> argv{const_cast<char*>(RELVANE_RELAY_PATH)};
-            for (std::string& arg : args)
-                argv.push_back(arg.data());
-            argv.push_back(nullptr);
-            execv(RELVANE_RELAY_PATH, argv.data());
-            _exit(127);
-        }
+        m_nRelayPid = StartChildProcess(RELVANE_RELAY_PATH, std::move(args), m_relayOutput);
         if (!bSerial)
             return;
         const auto link = m_dir / "relvane" / "ports" / ("COM" + std::to_string(kCom));

@@ -1,23 +1,4 @@
-#include <QApplication>
-#include <gtest/gtest.h>
+#include "QtTestMain.h"
 
-namespace
-{
-// The offscreen platform reports window features it lacks; those notes are noise here.
-void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& strMessage)
-{
-    if (strMessage.startsWith(QStringLiteral("This plugin does not support")))
-        return;
-    qt_message_output(type, context, strMessage);
-}
-} // namespace
-
-int main(int argc, char** argv)
-{
-    // The forms are driven without a screen.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(FilterMessages);
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+// The forms need nothing beyond the offscreen application.
+void relvane::test::PrepareTestApplication() {}

@@ -75,6 +75,8 @@ TEST(RelayOptions, ValuesAndRefusals)
 
 #ifdef RELVANE_RELAY_PATH
 
+#include "ChildProcess.h"
+
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
@@ -101,20 +103,7 @@ class CRelayProcess
 public:
     CRelayProcess(const std::filesystem::path& dir, std::vector<std::string> args) : m_out(dir / "relay.out")
     {
-        m_nPid = fork();
-        if (m_nPid == 0)
-        {
-            setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-            const int nFd = open(m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(nFd, 1);
-            dup2(nFd, 2);
-            std::vector<char*> argv{const_cast<char*>(RELVANE_RELAY_PATH)};
-            for (std::string& arg : args)
-                argv.push_back(arg.data());
-            argv.push_back(nullptr);
-            execv(RELVANE_RELAY_PATH, argv.data());
-            _exit(127);
-        }
+        m_nPid = test::StartChildProcess(RELVANE_RELAY_PATH, std::move(args), m_out, dir.c_str());
     }
     ~CRelayProcess()
     {

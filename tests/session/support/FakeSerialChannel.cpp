@@ -11,7 +11,7 @@ int CFakeSerialChannel::Configure(IMessageSink* pOwner, int nPort, int nBaud, ch
     std::lock_guard lock(m_mutex);
     m_configuration =
         CConfiguration{pOwner, nPort, nBaud, cParity, nDataBits, nStopBits, nEventMask, nBufferSize};
-    m_pSink = pOwner;
+    m_chunks.SetSink(pOwner);
     return CHANNEL_OK;
 }
 
@@ -48,54 +48,35 @@ int CFakeSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
 
 void CFakeSerialChannel::AdvanceChunk()
 {
-    std::lock_guard lock(m_mutex);
-    ++m_nAdvanceCount;
-    if (m_queued.empty())
     {
-        m_current.clear();
-        return;
+        std::lock_guard lock(m_mutex);
+        ++m_nAdvanceCount;
     }
-    m_current = std::move(m_queued.front());
-    m_queued.pop_front();
+    m_chunks.Advance();
 }
 
 int CFakeSerialChannel::BytesAvailable() const
 {
-    std::lock_guard lock(m_mutex);
-    return static_cast<int>(m_current.size());
+    return m_chunks.BytesAvailable();
 }
 
 int CFakeSerialChannel::CopyReceived(std::uint8_t* pDestination, int nCapacity) const
 {
-    std::lock_guard lock(m_mutex);
-    if (m_current.empty())
-        return -1;
-    const int nCount = std::min(static_cast<int>(m_current.size()), nCapacity);
-    std::copy_n(m_current.begin(), nCount, pDestination);
-    return nCount;
+    return m_chunks.CopyReceived(pDestination, nCapacity);
 }
 
 void CFakeSerialChannel::InjectChunk(std::vector<std::uint8_t> abChunk)
 {
-    IMessageSink* pSink = nullptr;
-    {
-        std::lock_guard lock(m_mutex);
-        m_queued.push_back(std::move(abChunk));
-        pSink = m_pSink;
-    }
-    if (pSink != nullptr)
-        pSink->PostChannelMessage(CChannelMessage{WM_SERIAL_DATA, 0, 0, {}});
+    m_chunks.Push(std::move(abChunk));
 }
 
 void CFakeSerialChannel::HangUp()
 {
-    IMessageSink* pSink = nullptr;
     {
         std::lock_guard lock(m_mutex);
         m_bHungUp = true;
-        pSink = m_pSink;
     }
-    if (pSink != nullptr)
+    if (IMessageSink* pSink = m_chunks.Sink(); pSink != nullptr)
         pSink->PostChannelMessage(CChannelMessage{WM_SERIAL_HANGUP, 0, 0, {}});
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "SerialChunkQueue.h"
 #include "transport/ChannelMessage.h"
 #include "transport/ISerialChannel.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -41,7 +41,7 @@ public:
     // What the relay sends: queued as one chunk and announced to the sink (the owner given to
     // Configure, or the one set here when the port was never configured).
     void InjectChunk(std::vector<std::uint8_t> abChunk);
-    void SetSink(IMessageSink* pSink) { m_pSink = pSink; }
+    void SetSink(IMessageSink* pSink) { m_chunks.SetSink(pSink); }
     // The device goes away: marks the channel hung up and posts WM_SERIAL_HANGUP, as the reader does.
     void HangUp();
     bool IsHungUp() const override;
@@ -67,10 +67,8 @@ public:
 private:
     mutable std::mutex m_mutex;
     CConfiguration m_configuration;
-    IMessageSink* m_pSink = nullptr;
+    CSerialChunkQueue m_chunks;
     std::function<void(const std::vector<std::uint8_t>&)> m_fnWriteHook;
-    std::deque<std::vector<std::uint8_t>> m_queued;
-    std::vector<std::uint8_t> m_current;
     std::vector<std::vector<std::uint8_t>> m_written;
     int m_nOpenResult = CHANNEL_OK;
     int m_nWriteResult = 1;
