@@ -40,7 +40,7 @@ struct CChannelMessage
     long lParam = 0;
     std::vector<std::uint8_t> abData;
     // When the channel's thread sent or received the bytes, or noticed the change of state.
-    CChannelTime time;
+    CChannelTime time = {};
 };
 
 // Where channels post their notifications. PostChannelMessage may be called from any thread;
