@@ -37,7 +37,8 @@ void PadTo32(std::vector<std::uint8_t>& ab)
         ab.push_back(0);
 }
 
-void PutOption(std::vector<std::uint8_t>& ab, std::uint16_t nCode, const std::uint8_t* pValue, std::size_t nLength)
+void PutOption(std::vector<std::uint8_t>& ab, std::uint16_t nCode, const std::uint8_t* pValue,
+               std::size_t nLength)
 {
     Put16(ab, nCode);
     Put16(ab, static_cast<std::uint16_t>(nLength));

@@ -129,8 +129,8 @@ bool CCaptureFile::WriteText(std::string_view strText)
                     m_nTextBytes);
 }
 
-bool CCaptureFile::WritePacket(CaptureLine eLine, bool bInbound, std::int64_t nTimeUs, const std::uint8_t* pBytes,
-                               int nLength)
+bool CCaptureFile::WritePacket(CaptureLine eLine, bool bInbound, std::int64_t nTimeUs,
+                               const std::uint8_t* pBytes, int nLength)
 {
     if (!IsOpen())
         return false;
@@ -139,7 +139,8 @@ bool CCaptureFile::WritePacket(CaptureLine eLine, bool bInbound, std::int64_t nT
     {
         // Interfaces are described as their lines first carry a frame.
         const CLineDescription line = Describe(eLine);
-        const std::vector<std::uint8_t> abBlock = pcapng::BuildInterfaceDescription(line.eLinkType, line.pszName);
+        const std::vector<std::uint8_t> abBlock =
+            pcapng::BuildInterfaceDescription(line.eLinkType, line.pszName);
         if (!WriteAll(m_nPacketFd, abBlock.data(), abBlock.size(), m_nPacketBytes))
             return false;
         it = m_interfaces.emplace(eLine, static_cast<std::uint32_t>(m_interfaces.size())).first;

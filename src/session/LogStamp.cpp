@@ -31,8 +31,8 @@ std::string CLogStamp::TimeOfDay(std::int64_t nWallUs, bool bDate)
         std::snprintf(szText, sizeof szText, "[%04d-%02d-%02d %02d:%02d:%02d.%03d] ", local.tm_year + 1900,
                       local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, nMs);
     else
-        std::snprintf(szText, sizeof szText, "[%02d:%02d:%02d.%03d] ", local.tm_hour, local.tm_min, local.tm_sec,
-                      nMs);
+        std::snprintf(szText, sizeof szText, "[%02d:%02d:%02d.%03d] ", local.tm_hour, local.tm_min,
+                      local.tm_sec, nMs);
     return szText;
 }
 

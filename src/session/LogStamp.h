@@ -12,16 +12,19 @@ namespace relvane
 enum StampForm : int
 {
     STAMP_OFF = 0,
-    STAMP_TIME_OF_DAY = 1,     // "[12:34:56.789] "
-    STAMP_SINCE_CONNECT = 2,   // "[12.345s] ": seconds since the line was connected
-    STAMP_SINCE_PREVIOUS = 3,  // "[+15ms] ": milliseconds since the previous frame
+    STAMP_TIME_OF_DAY = 1,    // "[12:34:56.789] "
+    STAMP_SINCE_CONNECT = 2,  // "[12.345s] ": seconds since the line was connected
+    STAMP_SINCE_PREVIOUS = 3, // "[+15ms] ": milliseconds since the previous frame
 };
 
 // Builds the time stamps of log entries from the times the channels took.
 class CLogStamp
 {
 public:
-    void SetForm(int nForm) { m_nForm = (nForm >= STAMP_OFF && nForm <= STAMP_SINCE_PREVIOUS) ? nForm : STAMP_OFF; }
+    void SetForm(int nForm)
+    {
+        m_nForm = (nForm >= STAMP_OFF && nForm <= STAMP_SINCE_PREVIOUS) ? nForm : STAMP_OFF;
+    }
     int Form() const { return m_nForm; }
     // The moment "seconds since connecting" counts from (a port opened, a relay connected).
     void MarkConnected(const CChannelTime& time) { m_connected = time; }

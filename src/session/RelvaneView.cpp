@@ -557,8 +557,8 @@ void CRelvaneView::OnSerialData()
         std::vector<std::uint8_t> abChunk(static_cast<std::size_t>(nAvailable));
         const int nCopied = m_pSerialChannel->CopyReceived(abChunk.data(), nAvailable);
         const CChannelTime firstByte = m_pSerialChannel->ChunkFirstByteTime();
-        m_recorder.OnSerialChunk(m_nMode, abChunk.data(), nCopied, firstByte.IsSet() ? firstByte : m_entryTime,
-                                 m_entryTime);
+        m_recorder.OnSerialChunk(m_nMode, abChunk.data(), nCopied,
+                                 firstByte.IsSet() ? firstByte : m_entryTime, m_entryTime);
     }
     if (m_nMode == MODE_94)
         OnProto94Received();
@@ -1033,7 +1033,8 @@ void CRelvaneView::OnTcpSend()
             break;
         }
         m_entryTime = m_pNetworkChannel->LastTcpSendTime().OrNow();
-        m_recorder.OnNetworkFrame(CAPTURE_TCP, false, m_txBuffer.data(), std::min(nSent, nLength), m_entryTime);
+        m_recorder.OnNetworkFrame(CAPTURE_TCP, false, m_txBuffer.data(), std::min(nSent, nLength),
+                                  m_entryTime);
         WriteEvent(LOG_TCP_SEND);
         WriteFrame(m_txBuffer.data(), std::min(nSent, nLength), m_bHex);
         break;

@@ -121,14 +121,15 @@ void CSessionRecorder::OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLe
     }
 }
 
-void CSessionRecorder::OnSerialWritten(int nMode, const std::uint8_t* pBytes, int nLength, const CChannelTime& time)
+void CSessionRecorder::OnSerialWritten(int nMode, const std::uint8_t* pBytes, int nLength,
+                                       const CChannelTime& time)
 {
     m_statistics.OnBytes(false, nLength);
     m_request = time;
     m_bAwaitingAnswer = true;
     if (m_pCapture)
-        CheckCapture(m_pCapture->WritePacket(nMode == MODE_103 ? CAPTURE_SERIAL_103 : CAPTURE_SERIAL_OTHER, false,
-                                             time.nWallUs, pBytes, nLength));
+        CheckCapture(m_pCapture->WritePacket(nMode == MODE_103 ? CAPTURE_SERIAL_103 : CAPTURE_SERIAL_OTHER,
+                                             false, time.nWallUs, pBytes, nLength));
 }
 
 void CSessionRecorder::OnSerialChunk(int nMode, const std::uint8_t* pBytes, int nLength,
@@ -159,12 +160,13 @@ void CSessionRecorder::OnSerialChunk(int nMode, const std::uint8_t* pBytes, int 
     {
         if (!m_pCapture)
             return;
-        CheckCapture(m_pCapture->WritePacket(eLine, true, complete.nWallUs, pBytes + piece.nOffset, piece.nLength));
+        CheckCapture(
+            m_pCapture->WritePacket(eLine, true, complete.nWallUs, pBytes + piece.nOffset, piece.nLength));
     }
 }
 
-void CSessionRecorder::OnNetworkFrame(CaptureLine eLine, bool bInbound, const std::uint8_t* pBytes, int nLength,
-                                      const CChannelTime& time)
+void CSessionRecorder::OnNetworkFrame(CaptureLine eLine, bool bInbound, const std::uint8_t* pBytes,
+                                      int nLength, const CChannelTime& time)
 {
     m_statistics.OnBytes(bInbound, nLength);
     if (m_pCapture)

@@ -35,7 +35,8 @@ public:
     // on); OnLogFrame gets the frame an entry's prefix announced and the text that ends its line
     // (the annotation block or "\r\n").
     std::string OnLogEvent(int nMode, int nKind, const char* pszText, const CChannelTime& time);
-    void OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLength, int nFormat, std::string_view strLineEnd);
+    void OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLength, int nFormat,
+                    std::string_view strLineEnd);
 
     // The lines, with the times the channels took.
     void OnSerialWritten(int nMode, const std::uint8_t* pBytes, int nLength, const CChannelTime& time);

@@ -100,14 +100,17 @@ std::string CSessionStatistics::Table() const
     for (const auto& [strKey, count] : m_frames)
     {
         std::snprintf(szLine, sizeof szLine, "%-20s %8llu  %8llu\n", strKey.c_str(),
-                      static_cast<unsigned long long>(count.nSent), static_cast<unsigned long long>(count.nReceived));
+                      static_cast<unsigned long long>(count.nSent),
+                      static_cast<unsigned long long>(count.nReceived));
         strTable += szLine;
     }
     std::snprintf(szLine, sizeof szLine, "字节                 %8llu  %8llu\n",
-                  static_cast<unsigned long long>(m_nBytesSent), static_cast<unsigned long long>(m_nBytesReceived));
+                  static_cast<unsigned long long>(m_nBytesSent),
+                  static_cast<unsigned long long>(m_nBytesReceived));
     strTable += szLine;
     std::snprintf(szLine, sizeof szLine, "超时 %llu, 校验错 %llu, 拆分帧 %llu\n",
-                  static_cast<unsigned long long>(m_nTimeouts), static_cast<unsigned long long>(m_nCheckErrors),
+                  static_cast<unsigned long long>(m_nTimeouts),
+                  static_cast<unsigned long long>(m_nCheckErrors),
                   static_cast<unsigned long long>(m_nSplitFrames));
     strTable += szLine;
     const CResponseSummary responses = Responses();
@@ -115,8 +118,9 @@ std::string CSessionStatistics::Table() const
         strTable += "响应时间(ms): 无\n";
     else
         strTable += "响应时间(ms): " + std::to_string(responses.nCount) + " 次, 最小 " +
-                    Milliseconds(responses.nMinUs) + ", 中位 " + Milliseconds(responses.nMedianUs) + ", 95% " +
-                    Milliseconds(responses.nP95Us) + ", 最大 " + Milliseconds(responses.nMaxUs) + "\n";
+                    Milliseconds(responses.nMinUs) + ", 中位 " + Milliseconds(responses.nMedianUs) +
+                    ", 95% " + Milliseconds(responses.nP95Us) + ", 最大 " + Milliseconds(responses.nMaxUs) +
+                    "\n";
     return strTable;
 }
 

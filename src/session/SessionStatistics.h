@@ -40,7 +40,10 @@ public:
     void OnFrame(const std::string& strKey, bool bInbound);
     void OnCheckFailed() { ++m_nCheckErrors; }
     void OnTimeout() { ++m_nTimeouts; }
-    void OnSplitFrames(int nFrames) { m_nSplitFrames += static_cast<std::uint64_t>(nFrames > 0 ? nFrames : 0); }
+    void OnSplitFrames(int nFrames)
+    {
+        m_nSplitFrames += static_cast<std::uint64_t>(nFrames > 0 ? nFrames : 0);
+    }
     void OnBytes(bool bInbound, int nCount);
     void OnResponse(std::int64_t nMicroseconds);
     void Reset() { *this = CSessionStatistics(); }

@@ -83,8 +83,8 @@ private:
 
     mutable std::mutex m_mutexQueue;
     std::deque<CChunk> m_queue;
-    CChunk m_current;          // window thread only
-    CChannelTime m_lastWrite;  // window thread only
+    CChunk m_current;         // window thread only
+    CChannelTime m_lastWrite; // window thread only
 };
 
 } // namespace relvane

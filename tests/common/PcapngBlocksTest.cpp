@@ -50,15 +50,16 @@ TEST(PcapngBlocks, BlocksAreFramedAndPadded)
     for (const CCase& test : cases)
     {
         const std::int64_t nTime = 0x123456789ALL;
-        const Bytes epb = BuildEnhancedPacket(3, nTime, test.abFrame.data(), static_cast<int>(test.abFrame.size()),
-                                              test.bInbound);
+        const Bytes epb = BuildEnhancedPacket(3, nTime, test.abFrame.data(),
+                                              static_cast<int>(test.abFrame.size()), test.bInbound);
         ExpectWellFormed(epb, 6);
         EXPECT_EQ(Read32(epb, 8), 3u);
         EXPECT_EQ(Read32(epb, 12), 0x12u);
         EXPECT_EQ(Read32(epb, 16), 0x3456789Au);
         EXPECT_EQ(Read32(epb, 20), test.abFrame.size());
         EXPECT_EQ(Read32(epb, 24), test.abFrame.size());
-        EXPECT_EQ(Bytes(epb.begin() + 28, epb.begin() + 28 + static_cast<long>(test.abFrame.size())), test.abFrame);
+        EXPECT_EQ(Bytes(epb.begin() + 28, epb.begin() + 28 + static_cast<long>(test.abFrame.size())),
+                  test.abFrame);
         // The flags option (code 2, length 4) and the end of options close the block.
         const std::size_t nOption = epb.size() - 4 - 4 - 8;
         EXPECT_EQ(Read32(epb, nOption), 0x00040002u);

@@ -59,8 +59,8 @@ protected:
     void RunScriptedSession()
     {
         Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
-        Exchange(ID_103_CLASS2, 100, {0x68, 0x07, 0x07, 0x68, 0x08, 0x01, 0x05, 0x81, 0x00, 0x02, 0x03, 0x94, 0x16},
-                 150);
+        Exchange(ID_103_CLASS2, 100,
+                 {0x68, 0x07, 0x07, 0x68, 0x08, 0x01, 0x05, 0x81, 0x00, 0x02, 0x03, 0x94, 0x16}, 150);
         Exchange(ID_103_CLASS2, 200, {0x10, 0x09, 0x01, 0x0B, 0x16}, 280);
         m_pSerial->SetClock(At(300));
         View().OnCommand(ID_103_CLASS1);
@@ -91,8 +91,8 @@ TEST_F(RecorderTest, StampsShowWhenTheBytesMovedInEachForm)
         Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
         Exchange(ID_103_CLASS2, 100, {0x10, 0x09, 0x01, 0x0A, 0x16}, 150);
         const std::string strLog = Log();
-        EXPECT_NE(strLog.find(std::string("\r\n") + test.pszSend + "发送: 10 7B 01 7C 16 \r\n" + test.pszReceive +
-                              "接收: 10 09 01 0A 16 \r\n"),
+        EXPECT_NE(strLog.find(std::string("\r\n") + test.pszSend + "发送: 10 7B 01 7C 16 \r\n" +
+                              test.pszReceive + "接收: 10 09 01 0A 16 \r\n"),
                   std::string::npos)
             << strLog;
         // Choosing the form in use again turns the stamps off.
@@ -143,8 +143,8 @@ TEST_F(RecorderTest, CaptureKeepsEveryEntryWithItsTimeWhateverTheLogDoes)
     Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
     View().ClearLog(); // neither clearing nor the line limit reach the capture
     View().OnCommand(ID_SHOW_ANNOTATIONS);
-    Exchange(ID_103_CLASS2, 100, {0x68, 0x07, 0x07, 0x68, 0x08, 0x01, 0x05, 0x81, 0x00, 0x02, 0x03, 0x94, 0x16},
-             150);
+    Exchange(ID_103_CLASS2, 100,
+             {0x68, 0x07, 0x07, 0x68, 0x08, 0x01, 0x05, 0x81, 0x00, 0x02, 0x03, 0x94, 0x16}, 150);
     View().Recorder().StopCapture();
     EXPECT_EQ(View().Recorder().CaptureStatus(), "");
 
@@ -154,8 +154,9 @@ TEST_F(RecorderTest, CaptureKeepsEveryEntryWithItsTimeWhateverTheLogDoes)
                                          "[2026-12-07 08:05:30.100] 发送: 10 7B 01 7C 16 \r\n";
     EXPECT_EQ(strText.substr(0, strExpectedStart.size()), strExpectedStart) << strText;
     // The annotation's line breaks are "\r\n" too.
-    EXPECT_NE(strText.find("[2026-12-07 08:05:30.150] 接收: 68 07 07 68 08 01 05 81 00 02 03 94 16 \r\n (\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        strText.find("[2026-12-07 08:05:30.150] 接收: 68 07 07 68 08 01 05 81 00 02 03 94 16 \r\n (\r\n"),
+        std::string::npos)
         << strText;
     EXPECT_EQ(strText.find("\n\n"), std::string::npos);
     // Section header, one interface, four packets.
@@ -178,7 +179,8 @@ TEST_F(RecorderTest, AWritingErrorStopsTheCaptureAndNotTheSession)
     ASSERT_EQ(m_ui.Messages().size(), 1u);
     EXPECT_NE(m_ui.Messages()[0].find("捕获已停止"), std::string::npos) << m_ui.Messages()[0];
     Exchange(ID_103_CLASS2, 100, {0x10, 0x09, 0x01, 0x0A, 0x16}, 120);
-    EXPECT_EQ(Log(), "发送: 10 5B 01 5C 16 \r\n接收: 10 09 01 0A 16 \r\n发送: 10 7B 01 7C 16 \r\n接收: 10 09 01 0A 16 \r\n");
+    EXPECT_EQ(Log(), "发送: 10 5B 01 5C 16 \r\n接收: 10 09 01 0A 16 \r\n发送: 10 7B 01 7C 16 \r\n接收: 10 09 "
+                     "01 0A 16 \r\n");
 }
 
 } // namespace

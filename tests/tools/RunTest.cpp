@@ -370,15 +370,16 @@ TEST_F(RelvaneRun, KilledRunKeepsItsCaptureAndStatisticsAreSaidAtTheEnd)
 
     const std::string strFields = (m_dir / "fields.txt").string();
     ASSERT_EQ(std::system(("tshark -r " + (m_dir / "cap.pcapng").string() +
-                           " -T fields -e frame.packet_flags_direction -e data.data > " + strFields + " 2>/dev/null")
+                           " -T fields -e frame.packet_flags_direction -e data.data > " + strFields +
+                           " 2>/dev/null")
                               .c_str()),
               0);
     const std::string strPackets = ReadFile(strFields);
     EXPECT_GE(CountOf(strPackets, "0x00000002\t01830030f0\n"), CountOf(strOut, "发送: 01 83 00 30 F0 \r\n"));
     EXPECT_EQ(CountOf(strPackets, "\n"), CountOf(strPackets, "0x00000002\t01830030f0\n")) << strPackets;
 
-    const CRunResult result = RunScript(m_dir, "set port COM5\nset timeout 100\ncommand 32777\ncommand 32792\nwait 250\n",
-                                        "--stats");
+    const CRunResult result = RunScript(
+        m_dir, "set port COM5\nset timeout 100\ncommand 32777\ncommand 32792\nwait 250\n", "--stats");
     EXPECT_EQ(result.nExit, 0);
     EXPECT_NE(result.strErr.find("83H "), std::string::npos) << result.strErr;
     EXPECT_NE(result.strErr.find("响应时间(ms): 无"), std::string::npos) << result.strErr;
