@@ -163,6 +163,32 @@ TEST_F(RecorderTest, CaptureKeepsEveryEntryWithItsTimeWhateverTheLogDoes)
     EXPECT_GT(ReadFile(m_dir / "run.pcapng").size(), 28u + 32u + 4 * 48u);
 }
 
+// Ethernet 103: TCP payloads and UDP frames on interfaces of their own, each with its direction,
+// as Wireshark reads them back.
+TEST_F(RecorderTest, EthernetCaptureKeepsTcpAndUdpApartWithDirections)
+{
+    if (std::system("command -v tshark >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tshark not installed";
+    View().OnCommand(ID_MODE_ETH103);
+    std::string strError;
+    ASSERT_TRUE(View().Recorder().StartCapture((m_dir / "eth").string(), strError)) << strError;
+    m_pNetwork->PostTcpData({0x68, 0x04, 0x01, 0x00});
+    Bytes abUdp(41, 0);
+    abUdp[0] = 0xFF;
+    m_pNetwork->PostUdpSent(abUdp);
+    Deliver();
+    View().Recorder().StopCapture();
+
+    const std::string strFields = (m_dir / "fields.txt").string();
+    ASSERT_EQ(
+        std::system(("tshark -r " + (m_dir / "eth.pcapng").string() +
+                     " -T fields -e frame.interface_name -e frame.packet_flags_direction -e frame.len > " +
+                     strFields + " 2>/dev/null")
+                        .c_str()),
+        0);
+    EXPECT_EQ(ReadFile(strFields), "Ethernet 103 TCP\t0x00000001\t4\nEthernet 103 UDP\t0x00000002\t41\n");
+}
+
 TEST_F(RecorderTest, AWritingErrorStopsTheCaptureAndNotTheSession)
 {
     std::string strError;
