@@ -14,8 +14,6 @@ namespace relvane
 namespace
 {
 
-constexpr std::int64_t kSyncPeriodUs = 1000000;
-
 struct CLineDescription
 {
     pcapng::LinkType eLinkType;
@@ -161,13 +159,13 @@ bool CCaptureFile::WritePacket(CaptureLine eLine, bool bInbound, std::int64_t nT
     return WriteAll(m_nPacketFd, abBlock.data(), abBlock.size(), m_nPacketBytes);
 }
 
-bool CCaptureFile::SyncIfDue(std::int64_t nSteadyUs)
+bool CCaptureFile::SyncIfDue(std::int64_t nSteadyUs, std::int64_t nMinIntervalUs)
 {
     if (!IsOpen())
         return false;
     if (!m_strError.empty())
         return false;
-    if (!m_bDirty || nSteadyUs - m_nLastSyncUs < kSyncPeriodUs)
+    if (!m_bDirty || nSteadyUs - m_nLastSyncUs < nMinIntervalUs)
         return true;
     m_nLastSyncUs = nSteadyUs;
     m_bDirty = false;

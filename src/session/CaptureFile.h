@@ -38,9 +38,12 @@ public:
     bool WriteText(std::string_view strText);
     bool WritePacket(CaptureLine eLine, bool bInbound, std::int64_t nTimeUs, const std::uint8_t* pBytes,
                      int nLength);
-    // Syncs when a second has passed since the last sync and something was written since, and
+    // Syncs when something was written since the last sync and at least nMinIntervalUs have
+    // passed since it (writes ask for a second, the owner's once-a-second timer for nothing), and
     // notices a file that was removed under the capture.
-    bool SyncIfDue(std::int64_t nSteadyUs);
+    bool SyncIfDue(std::int64_t nSteadyUs, std::int64_t nMinIntervalUs = kSyncPeriodUs);
+
+    static constexpr std::int64_t kSyncPeriodUs = 1000000;
 
     const std::string& BaseName() const { return m_strBase; }
     std::uint64_t TextBytes() const { return m_nTextBytes; }

@@ -1152,7 +1152,7 @@ void CRelvaneView::WriteEvent(int nKind)
     const char* pszText = LogEventText(nKind);
     if (pszText == nullptr)
         return;
-    m_log.AppendText(m_recorder.OnLogEvent(m_nMode, nKind, pszText, m_entryTime.OrNow()), false);
+    m_log.AppendText(m_recorder.OnLogEvent(nKind, pszText, m_entryTime.OrNow()), false);
     if (LogEventCounts(nKind))
         ApplyLineLimit();
 }

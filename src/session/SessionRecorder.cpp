@@ -54,7 +54,7 @@ CSessionRecorder::CSessionRecorder(QObject* pParent) : QObject(pParent)
             [this]
             {
                 if (m_pCapture)
-                    CheckCapture(m_pCapture->SyncIfDue(CChannelTime::Now().nSteadyUs));
+                    CheckCapture(m_pCapture->SyncIfDue(CChannelTime::Now().nSteadyUs, 0));
             });
 }
 
@@ -75,9 +75,8 @@ std::string CSessionRecorder::ByteText(const std::uint8_t* pBytes, int nLength, 
     return strText;
 }
 
-std::string CSessionRecorder::OnLogEvent(int nMode, int nKind, const char* pszText, const CChannelTime& time)
+std::string CSessionRecorder::OnLogEvent(int nKind, const char* pszText, const CChannelTime& time)
 {
-    (void)nMode;
     const bool bFrame = IsFramePrefix(nKind);
     m_nPendingKind = bFrame ? nKind : -1;
     if (nKind == LOG_TIMEOUT)

@@ -34,7 +34,7 @@ public:
     // The log writer's entries. OnLogEvent returns the text the log gets (stamped when stamps are
     // on); OnLogFrame gets the frame an entry's prefix announced and the text that ends its line
     // (the annotation block or "\r\n").
-    std::string OnLogEvent(int nMode, int nKind, const char* pszText, const CChannelTime& time);
+    std::string OnLogEvent(int nKind, const char* pszText, const CChannelTime& time);
     void OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLength, int nFormat,
                     std::string_view strLineEnd);
 
