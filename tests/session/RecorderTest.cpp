@@ -1,19 +1,29 @@
 // Time stamps, capture to disk and statistics of a session on fake channels whose clock the test
 // sets: what the log and the capture show is when the channels moved the bytes, however late the
 // session handled them.
-#include "SessionFixture.h"
+#include "FakeNetworkChannel.h"
+#include "FakeSerialChannel.h"
+#include "ScriptedUserInterface.h"
+#include "session/RelvaneView.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <map>
 #include <thread>
 
 namespace relvane
 {
 namespace
 {
+
+using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::int64_t kT0 = 1796630730LL * 1000000; // 2026-12-07 08:05:30.000 UTC
 
@@ -28,9 +38,58 @@ std::string ReadFile(const std::filesystem::path& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class RecorderTest : public CSessionFixture
+// The fake line with a clock the test sets: writes and injected chunks take its time.
+class CClockedSerialChannel : public CFakeSerialChannel
+{
+public:
+    void SetClock(const CChannelTime& time) { m_clock = time; }
+    void Inject(Bytes abChunk)
+    {
+        m_times.push_back(m_clock);
+        InjectChunk(std::move(abChunk));
+    }
+    int Write(const std::uint8_t* pBytes, int nCount) override
+    {
+        m_lastWrite = m_clock;
+        return CFakeSerialChannel::Write(pBytes, nCount);
+    }
+    void AdvanceChunk() override
+    {
+        CFakeSerialChannel::AdvanceChunk();
+        m_current = CChannelTime();
+        if (BytesAvailable() > 0 && !m_times.empty())
+        {
+            m_current = m_times.front();
+            m_times.pop_front();
+        }
+    }
+    CChannelTime ChunkTime() const override { return m_current; }
+    CChannelTime LastWriteTime() const override { return m_lastWrite; }
+
+private:
+    CChannelTime m_clock;
+    CChannelTime m_lastWrite;
+    CChannelTime m_current;
+    std::deque<CChannelTime> m_times;
+};
+
+class RecorderTest : public ::testing::Test
 {
 protected:
+    RecorderTest()
+    {
+        auto pSerial = std::make_unique<CClockedSerialChannel>();
+        auto pNetwork = std::make_unique<CFakeNetworkChannel>();
+        m_pSerial = pSerial.get();
+        m_pNetwork = pNetwork.get();
+        m_pView = std::make_unique<CRelvaneView>(std::move(pSerial), std::move(pNetwork), m_ui);
+        m_pSerial->SetSink(m_pView->MessageSink());
+    }
+
+    CRelvaneView& View() { return *m_pView; }
+    static void Deliver() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+    std::string Log() { return View().LogText(); }
+
     void SetUp() override
     {
         setenv("TZ", "UTC0", 1);
@@ -50,7 +109,7 @@ protected:
         m_pSerial->SetClock(At(nSentMs));
         View().OnCommand(nCommand);
         m_pSerial->SetClock(At(nAnsweredMs));
-        m_pSerial->InjectChunk(abAnswer);
+        m_pSerial->Inject(abAnswer);
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         Deliver();
     }
@@ -69,6 +128,10 @@ protected:
     }
 
     std::filesystem::path m_dir;
+    CScriptedUserInterface m_ui;
+    CClockedSerialChannel* m_pSerial = nullptr;
+    CFakeNetworkChannel* m_pNetwork = nullptr;
+    std::unique_ptr<CRelvaneView> m_pView;
 };
 
 TEST_F(RecorderTest, StampsShowWhenTheBytesMovedInEachForm)

@@ -40,7 +40,6 @@ int CFakeSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
         std::lock_guard lock(m_mutex);
         m_written.push_back(abFrame);
         nResult = m_nWriteResult;
-        m_lastWrite = m_clock;
     }
     if (m_fnWriteHook)
         m_fnWriteHook(abFrame);
@@ -54,31 +53,10 @@ void CFakeSerialChannel::AdvanceChunk()
     if (m_queued.empty())
     {
         m_current.clear();
-        m_currentTime = CChannelTime();
         return;
     }
     m_current = std::move(m_queued.front());
     m_queued.pop_front();
-    m_currentTime = m_queuedTimes.front();
-    m_queuedTimes.pop_front();
-}
-
-CChannelTime CFakeSerialChannel::ChunkTime() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_currentTime;
-}
-
-CChannelTime CFakeSerialChannel::LastWriteTime() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_lastWrite;
-}
-
-void CFakeSerialChannel::SetClock(const CChannelTime& time)
-{
-    std::lock_guard lock(m_mutex);
-    m_clock = time;
 }
 
 int CFakeSerialChannel::BytesAvailable() const
@@ -103,7 +81,6 @@ void CFakeSerialChannel::InjectChunk(std::vector<std::uint8_t> abChunk)
     {
         std::lock_guard lock(m_mutex);
         m_queued.push_back(std::move(abChunk));
-        m_queuedTimes.push_back(m_clock);
         pSink = m_pSink;
     }
     if (pSink != nullptr)

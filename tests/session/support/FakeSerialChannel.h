@@ -45,10 +45,6 @@ public:
     // The device goes away: marks the channel hung up and posts WM_SERIAL_HANGUP, as the reader does.
     void HangUp();
     bool IsHungUp() const override;
-    CChannelTime ChunkTime() const override;
-    CChannelTime LastWriteTime() const override;
-    // A scripted clock: writes and injected chunks take its time (unset: they carry none).
-    void SetClock(const CChannelTime& time);
 
     // Result of the next Open calls (CHANNEL_OK by default).
     void SetOpenResult(int nResult) { m_nOpenResult = nResult; }
@@ -75,10 +71,6 @@ private:
     std::function<void(const std::vector<std::uint8_t>&)> m_fnWriteHook;
     std::deque<std::vector<std::uint8_t>> m_queued;
     std::vector<std::uint8_t> m_current;
-    std::deque<CChannelTime> m_queuedTimes;
-    CChannelTime m_currentTime;
-    CChannelTime m_clock;
-    CChannelTime m_lastWrite;
     std::vector<std::vector<std::uint8_t>> m_written;
     int m_nOpenResult = CHANNEL_OK;
     int m_nWriteResult = 1;
