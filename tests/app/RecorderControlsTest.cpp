@@ -5,6 +5,7 @@
 
 #include <QDockWidget>
 #include <QLabel>
+#include <QMainWindow>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -25,6 +26,8 @@ QSettings OwnSettings()
 TEST_F(FrameFixture, StampsPersistInOurOwnFileAndCaptureShowsInTheStatusBar)
 {
     OwnSettings().clear();
+    View().Recorder().Stamp().SetForm(STAMP_OFF); // whatever an earlier run left
+    Frame().UpdateCommandStates();
     EXPECT_FALSE(Checked(ID_STAMP_TIME_OF_DAY));
     Choose(ID_STAMP_SINCE_CONNECT);
     EXPECT_TRUE(Checked(ID_STAMP_SINCE_CONNECT));
@@ -33,7 +36,10 @@ TEST_F(FrameFixture, StampsPersistInOurOwnFileAndCaptureShowsInTheStatusBar)
                             QStringLiteral("Relvane"));
     EXPECT_FALSE(profile.allKeys().join(u',').contains(QStringLiteral("Stamp"), Qt::CaseInsensitive));
     {
-        CMainFrame second(View());
+        // The next start reads it back.
+        View().Recorder().Stamp().SetForm(STAMP_OFF);
+        QMainWindow window;
+        CRecorderControls controls(View(), window);
         EXPECT_EQ(View().Recorder().Stamp().Form(), STAMP_SINCE_CONNECT);
     }
     Choose(ID_STAMP_SINCE_CONNECT);
