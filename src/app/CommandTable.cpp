@@ -84,6 +84,13 @@ std::vector<CCommandText> BuildCommandTexts()
          false},
         {ID_VIEW_STATUS_BAR, Text(u"状态栏(&S)"), Text(u"显示或隐藏状态栏"), Text(u"显隐状态栏"), {}, true},
         Full(ID_APP_ABOUT, u"关于 Relvane(&A)...", u"显示程序信息，版本号和版权", u"关于"),
+        // Our own additions, after the menus' own items.
+        Same(ID_STAMP_TIME_OF_DAY, u"时间标记: 时刻(毫秒)", u"在每条记录前显示收发时刻", true),
+        Same(ID_STAMP_SINCE_CONNECT, u"时间标记: 连接后秒数", u"在每条记录前显示连接后的秒数", true),
+        Same(ID_STAMP_SINCE_PREVIOUS, u"时间标记: 与上帧间隔(毫秒)", u"在每条记录前显示与上一帧的间隔", true),
+        Same(ID_CAPTURE_START, u"捕获到文件…", u"把每条记录和每帧报文写入文件"),
+        Same(ID_CAPTURE_STOP, u"停止捕获", u"停止捕获到文件"),
+        Same(ID_VIEW_STATISTICS, u"统计信息", u"显示或隐藏链路统计", true),
         // '94 commands: prompt and tip are the caption without its code.
         Same(32792, u"巡检(83H)", u"巡检"),
         Same(32793, u"重复询问(84H)", u"重复询问"),
@@ -150,7 +157,18 @@ const std::vector<int> kFileItems{ID_FILE_NEW,
 const std::vector<int> kModeItems{ID_MODE_94, ID_MODE_103, ID_MODE_ETH103};
 const std::vector<int> kSerialItems{ID_SERIAL_CONNECT, ID_SERIAL_DISCONNECT, 0, ID_SERIAL_SETTINGS, 0,
                                     ID_AUTO_PROCESS,   ID_POLL_INTERVAL};
-const std::vector<int> kOptionItems{ID_FORMAT_HEX, ID_FORMAT_DECIMAL, 0, ID_LINE_LIMIT, ID_SHOW_ANNOTATIONS};
+const std::vector<int> kOptionItems{ID_FORMAT_HEX,
+                                    ID_FORMAT_DECIMAL,
+                                    0,
+                                    ID_LINE_LIMIT,
+                                    ID_SHOW_ANNOTATIONS,
+                                    0,
+                                    ID_STAMP_TIME_OF_DAY,
+                                    ID_STAMP_SINCE_CONNECT,
+                                    ID_STAMP_SINCE_PREVIOUS,
+                                    0,
+                                    ID_CAPTURE_START,
+                                    ID_CAPTURE_STOP};
 const std::vector<int> kEditItems{ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_CLEAR_LOG};
 
 } // namespace
@@ -180,7 +198,7 @@ const std::vector<CMenuPopup>& ModeMenu(int nMode)
         Popup(u"命令(&M)", {32792, 32793, 32794, 32795, 32796, 32797, 32798, 32799, 0,     32800,
                             32801, 0,     32802, 32803, 32804, 32805, 0,     32820, 32821, 32822}),
         Popup(u"编辑(&E)", {ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_UNDO, ID_EDIT_PASTE, 0, ID_CLEAR_LOG}),
-        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR}),
+        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS}),
         Popup(u"帮助(&H)", {ID_APP_ABOUT}),
     };
     static const std::vector<CMenuPopup> s_menu131{
@@ -192,7 +210,7 @@ const std::vector<CMenuPopup>& ModeMenu(int nMode)
         Popup(u"命令(&C)", {32841, 32842, 32843, 32844, 32845, 0, 32849, 32848, 32853, 0, 32856, 32854, 0,
                             32859, 32860, 0, 32858}),
         Popup(u"编辑(&E)", kEditItems),
-        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR}),
+        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS}),
         Popup(u"帮助(&H)", {ID_APP_ABOUT}),
     };
     static const std::vector<CMenuPopup> s_menu140{
@@ -201,9 +219,10 @@ const std::vector<CMenuPopup>& ModeMenu(int nMode)
         Popup(u"装置(&D)", {ID_ETH_IP_SETTINGS, 0, ID_ETH_CONNECT}),
         Popup(u"TCP(&T)", {ID_ETH_TCP_LISTEN, ID_ETH_TCP_NO_READ, 0, ID_ETH_TCP_SEND}),
         Popup(u"UDP(&U)", {ID_ETH_UDP_INTERVAL, ID_ETH_UDP_TIMED, ID_ETH_UDP_ONCE, ID_ETH_UDP_TIME_INFO}),
-        Popup(u"选项(&O)", {ID_FORMAT_HEX, ID_FORMAT_DECIMAL}),
+        Popup(u"选项(&O)", {ID_FORMAT_HEX, ID_FORMAT_DECIMAL, 0, ID_STAMP_TIME_OF_DAY, ID_STAMP_SINCE_CONNECT,
+                            ID_STAMP_SINCE_PREVIOUS, 0, ID_CAPTURE_START, ID_CAPTURE_STOP}),
         Popup(u"编辑(&E)", kEditItems),
-        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR}),
+        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS}),
         Popup(u"帮助(&H)", {ID_APP_ABOUT}),
     };
     switch (nMode)

@@ -5,6 +5,7 @@
 #include "app/FindReplaceDialog.h"
 #include "app/LogEdit.h"
 #include "app/LogPrinter.h"
+#include "app/RecorderControls.h"
 #include "app/ToolbarIcons.h"
 #include "forms/FormDialog.h"
 #include "session/RelvaneView.h"
@@ -105,6 +106,7 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
     CreateActions();
     CreateToolBars();
     CreateStatusBar();
+    m_pRecorderControls = new CRecorderControls(m_view, *this);
     SwitchMode(m_view.Mode());
 
     connect(&m_view, &CRelvaneView::StateChanged, this, &CMainFrame::ScheduleUpdate);
@@ -242,6 +244,7 @@ void CMainFrame::OnCommand(int nId)
 {
     if (m_view.OnCommand(nId))
     {
+        m_pRecorderControls->OnSessionCommand(nId);
         ScheduleUpdate();
         return;
     }
@@ -315,7 +318,7 @@ bool CMainFrame::OnFrameCommand(int nId)
         UpdateCommandStates();
         return true;
     default:
-        return false;
+        return m_pRecorderControls->OnCommand(nId);
     }
 }
 
@@ -366,6 +369,8 @@ CCommandState CMainFrame::QueryCommand(int nId) const
         state.bChecked = !statusBar()->isHidden();
         break;
     default:
+        if (m_pRecorderControls->QueryCommand(nId, state))
+            break;
         // No handler anywhere (the log holds no embedded objects; the recent-file placeholder
         // stands for an empty list): disabled.
         state.bHandled = false;
@@ -395,6 +400,7 @@ void CMainFrame::UpdateCommandStates()
         if (pLabel->text() != strText)
             pLabel->setText(strText);
     }
+    m_pRecorderControls->UpdateStatus();
 }
 
 void CMainFrame::ScheduleUpdate()

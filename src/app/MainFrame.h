@@ -19,6 +19,7 @@ namespace relvane
 class CRelvaneView;
 class CLogEdit;
 class CFindReplaceDialog;
+class CRecorderControls;
 struct CCommandState;
 
 // The workbench window: per-mode menu bar, four dockable toolbars, the status bar with its six
@@ -44,6 +45,7 @@ public:
     QLabel* Pane(int nPaneId) const;
     CLogEdit* LogEdit() const { return m_pEdit; }
     CFindReplaceDialog* FindDialog() const { return m_pFind; }
+    CRecorderControls* RecorderControls() const { return m_pRecorderControls; }
     CRelvaneDoc& Document() { return m_doc; }
     // Opens a log file as "打开" and the recent-file items do; failures are shown to the user.
     bool OpenLogFile(const QString& strPath);
@@ -84,6 +86,7 @@ private:
     QList<QAction*> m_recentActions;
     CLogEdit* m_pEdit = nullptr;
     CFindReplaceDialog* m_pFind = nullptr;
+    CRecorderControls* m_pRecorderControls = nullptr;
     std::map<int, QAction*> m_actions;
     std::map<int, QToolBar*> m_toolBars;
     std::map<int, QLabel*> m_panes;

@@ -90,6 +90,8 @@ CRelvaneView::CRelvaneView(std::unique_ptr<ISerialChannel> pSerialChannel,
     m_proto94Codec.SetModel(m_nDeviceModel);
     // A failure here is not reported: the network commands start the sockets layer again.
     m_pNetworkChannel->Startup(&m_messageQueue);
+    connect(&m_recorder, &CSessionRecorder::CaptureFailed, this,
+            [this](const QString& strMessage) { m_ui.ShowMessage(strMessage.toStdString()); });
 }
 
 CRelvaneView::~CRelvaneView()
@@ -155,6 +157,10 @@ CCommandState CRelvaneView::QueryCommand(int nId) const
         return State(true, m_pNetworkChannel->UdpRunFlag());
     case ID_ETH_UDP_TIME_INFO:
         return State(true, m_pNetworkChannel->UdpTimeInformation());
+    case ID_STAMP_TIME_OF_DAY:
+    case ID_STAMP_SINCE_CONNECT:
+    case ID_STAMP_SINCE_PREVIOUS:
+        return State(true, m_recorder.Stamp().Form() == nId - ID_STAMP_TIME_OF_DAY + STAMP_TIME_OF_DAY);
     default:
         break;
     }
@@ -174,6 +180,7 @@ bool CRelvaneView::OnCommand(int nId)
         return true;
 
     bool bHandled = true;
+    m_entryTime = CChannelTime();
     switch (nId)
     {
     case ID_MODE_94:
@@ -252,6 +259,15 @@ bool CRelvaneView::OnCommand(int nId)
     case ID_ETH_UDP_TIME_INFO:
         m_pNetworkChannel->SetUdpTimeInformation(!m_pNetworkChannel->UdpTimeInformation());
         break;
+    case ID_STAMP_TIME_OF_DAY:
+    case ID_STAMP_SINCE_CONNECT:
+    case ID_STAMP_SINCE_PREVIOUS:
+    {
+        // Choosing the form in use turns the stamps off.
+        const int nForm = nId - ID_STAMP_TIME_OF_DAY + STAMP_TIME_OF_DAY;
+        m_recorder.Stamp().SetForm(m_recorder.Stamp().Form() == nForm ? STAMP_OFF : nForm);
+        break;
+    }
     default:
         if (nId >= ID_94_FIRST && nId <= ID_94_LAST && !IsOwnHandlerInProto94Range(nId))
             OnProto94Command(nId);
@@ -279,6 +295,7 @@ void CRelvaneView::OnSerialConnect()
     if (m_pSerialChannel->Open() > 0)
     {
         m_bPortOpen = 1;
+        m_recorder.Stamp().MarkConnected(CChannelTime::Now());
         return;
     }
     m_bPortOpen = 0;
@@ -443,6 +460,7 @@ int CRelvaneView::TimerInterval(int nId) const
 
 void CRelvaneView::OnTimer(int nId)
 {
+    m_entryTime = CChannelTime();
     // A timer started in one mode is handled by the rules of the mode active when it fires.
     switch (m_nMode)
     {
@@ -505,6 +523,7 @@ void CRelvaneView::OnTimer(int nId)
 
 void CRelvaneView::OnChannelMessage(const CChannelMessage& message)
 {
+    m_entryTime = message.time;
     switch (message.nMessage)
     {
     case WM_SERIAL_DATA:
@@ -532,6 +551,15 @@ void CRelvaneView::OnSerialData()
 {
     // Every notification moves the channel on to its chunk, also when the chunk goes unread.
     m_pSerialChannel->AdvanceChunk();
+    m_entryTime = m_pSerialChannel->ChunkTime().OrNow();
+    if (const int nAvailable = m_pSerialChannel->BytesAvailable(); nAvailable > 0)
+    {
+        std::vector<std::uint8_t> abChunk(static_cast<std::size_t>(nAvailable));
+        const int nCopied = m_pSerialChannel->CopyReceived(abChunk.data(), nAvailable);
+        const CChannelTime firstByte = m_pSerialChannel->ChunkFirstByteTime();
+        m_recorder.OnSerialChunk(m_nMode, abChunk.data(), nCopied,
+                                 firstByte.IsSet() ? firstByte : m_entryTime, m_entryTime);
+    }
     if (m_nMode == MODE_94)
         OnProto94Received();
     else if (m_nMode == MODE_103)
@@ -553,6 +581,8 @@ void CRelvaneView::OnSerialHangUp()
 void CRelvaneView::SendSerialFrame(int nLength, bool bTimed)
 {
     m_pSerialChannel->Write(m_txBuffer.data(), nLength); // a failed write is not reported
+    m_entryTime = m_pSerialChannel->LastWriteTime().OrNow();
+    m_recorder.OnSerialWritten(m_nMode, m_txBuffer.data(), nLength, m_entryTime);
     if (bTimed)
         StartTimer(TIMER_RESPONSE, m_nTimeoutMs);
     WriteEvent(LOG_SEND);
@@ -1002,6 +1032,9 @@ void CRelvaneView::OnTcpSend()
             WriteEvent(LOG_TCP_SEND_FAILED);
             break;
         }
+        m_entryTime = m_pNetworkChannel->LastTcpSendTime().OrNow();
+        m_recorder.OnNetworkFrame(CAPTURE_TCP, false, m_txBuffer.data(), std::min(nSent, nLength),
+                                  m_entryTime);
         WriteEvent(LOG_TCP_SEND);
         WriteFrame(m_txBuffer.data(), std::min(nSent, nLength), m_bHex);
         break;
@@ -1018,6 +1051,7 @@ void CRelvaneView::OnUdpSent(const CChannelMessage& message)
     if (nCount <= 0)
         return;
     std::copy_n(message.abData.begin(), nCount, m_rxBuffer.begin());
+    m_recorder.OnNetworkFrame(CAPTURE_UDP, false, m_rxBuffer.data(), nCount, m_entryTime.OrNow());
     WriteFrame(m_rxBuffer.data(), nCount, m_bHex);
 }
 
@@ -1030,6 +1064,7 @@ void CRelvaneView::OnTcpReceived(const CChannelMessage& message)
     if (nCount <= 0)
         return;
     std::copy_n(message.abData.begin(), nCount, m_rxBuffer.begin());
+    m_recorder.OnNetworkFrame(CAPTURE_TCP, true, m_rxBuffer.data(), nCount, m_entryTime.OrNow());
     WriteFrame(m_rxBuffer.data(), nCount, m_bHex);
 }
 
@@ -1050,6 +1085,7 @@ void CRelvaneView::OnNetStatus(int nCode)
         WriteEvent(LOG_TCP_LISTEN_STOPPED);
         break;
     case NET_TCP_CONNECTED:
+        m_recorder.Stamp().MarkConnected(m_entryTime.OrNow());
         WriteEvent(LOG_TCP_CONNECTED);
         break;
     case NET_TCP_DISCONNECTED:
@@ -1095,12 +1131,19 @@ void CRelvaneView::WriteFrame(const std::uint8_t* pBytes, int nLength, int nForm
             strBlock.reserve(strNote.size() + 10);
             strBlock.append("\r\n (\n").append(strNote).append(") \r\n");
             m_log.AppendText(strBlock, true);
+            m_recorder.OnLogFrame(m_nMode, pBytes, nLength, nFormat, strBlock);
         }
         else
+        {
             m_log.AppendText("\r\n", true);
+            m_recorder.OnLogFrame(m_nMode, pBytes, nLength, nFormat, "\r\n");
+        }
     }
     else
+    {
         m_log.AppendText("\r\n", false);
+        m_recorder.OnLogFrame(m_nMode, pBytes, nLength, nFormat, "\r\n");
+    }
     ApplyLineLimit();
 }
 
@@ -1109,7 +1152,7 @@ void CRelvaneView::WriteEvent(int nKind)
     const char* pszText = LogEventText(nKind);
     if (pszText == nullptr)
         return;
-    m_log.AppendText(pszText, false);
+    m_log.AppendText(m_recorder.OnLogEvent(nKind, pszText, m_entryTime.OrNow()), false);
     if (LogEventCounts(nKind))
         ApplyLineLimit();
 }

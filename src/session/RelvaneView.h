@@ -10,6 +10,7 @@
 #include "session/LogDocument.h"
 #include "session/LogEvent.h"
 #include "session/SessionCommands.h"
+#include "session/SessionRecorder.h"
 #include "session/UiMessageQueue.h"
 #include "transport/INetworkChannel.h"
 #include "transport/ISerialChannel.h"
@@ -105,6 +106,8 @@ public:
     Proto94Codec& Proto94() { return m_proto94Codec; }
     Iec103Codec& Iec103() { return m_iec103Codec; }
     CCustomFrame& CustomFrame() { return m_customFrame; }
+    // Time stamps, capture to disk and statistics (all off or hidden until the user asks).
+    CSessionRecorder& Recorder() { return m_recorder; }
 
     // Settings (read access for the window, the headless runner and tests).
     int Mode() const { return m_nMode; }
@@ -220,6 +223,10 @@ private:
     std::array<std::uint8_t, kRxBufferSize> m_rxBuffer{};
     CProto94StepCounter m_stepCounter;
     std::int32_t m_bNetworkActive = 0;
+
+    CSessionRecorder m_recorder;
+    // When the bytes of the entry being logged moved (unset: the moment it is written).
+    CChannelTime m_entryTime;
 
     QTimer m_responseTimer;
     QTimer m_pollTimer;

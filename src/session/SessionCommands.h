@@ -57,6 +57,15 @@ enum SessionCommandId : int
     ID_ETH_TCP_NO_READ = 32872,
     ID_ETH_TCP_SEND = 32873,
 
+    // Our own additions, after the menus' own items: time stamps in the log, capture to disk and
+    // the statistics panel.
+    ID_STAMP_TIME_OF_DAY = 32901,
+    ID_STAMP_SINCE_CONNECT = 32902,
+    ID_STAMP_SINCE_PREVIOUS = 32903,
+    ID_CAPTURE_START = 32904,
+    ID_CAPTURE_STOP = 32905,
+    ID_VIEW_STATISTICS = 32906,
+
     ID_INDICATOR_PORT = 59143,
     ID_INDICATOR_PARITY = 59144,
     ID_INDICATOR_BAUD = 59145,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transport/ChannelTime.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -37,6 +39,8 @@ struct CChannelMessage
     long wParam = 0;
     long lParam = 0;
     std::vector<std::uint8_t> abData;
+    // When the channel's thread sent or received the bytes, or noticed the change of state.
+    CChannelTime time = {};
 };
 
 // Where channels post their notifications. PostChannelMessage may be called from any thread;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transport/ChannelTime.h"
+
 #include <cstdint>
 
 namespace relvane
@@ -52,6 +54,8 @@ public:
     virtual int SendTcp(const std::uint8_t* pBytes, int nCount) = 0;
     // True while a relay connection is accepted.
     virtual bool IsConnected() const = 0;
+    // When the last SendTcp handed its bytes to the connection (unset: the session takes now).
+    virtual CChannelTime LastTcpSendTime() const { return {}; }
 };
 
 } // namespace relvane

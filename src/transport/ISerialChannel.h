@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transport/ChannelTime.h"
+
 #include <cstdint>
 
 namespace relvane
@@ -38,6 +40,13 @@ public:
 
     // True once the open port's device went away (WM_SERIAL_HANGUP was posted); cleared by Open.
     virtual bool IsHungUp() const { return false; }
+
+    // When the reader completed the current chunk and when its first byte arrived (unset for a
+    // channel without a clock: the session then takes the time it handles the chunk).
+    virtual CChannelTime ChunkTime() const { return {}; }
+    virtual CChannelTime ChunkFirstByteTime() const { return ChunkTime(); }
+    // When the last Write finished.
+    virtual CChannelTime LastWriteTime() const { return {}; }
 };
 
 } // namespace relvane

@@ -192,6 +192,7 @@ int CNetworkChannel::SendUdpFrame(int nSocket, std::uint32_t nAddress, int nPort
         return -1;
     CChannelMessage message;
     message.nMessage = WM_UDP_SENT;
+    message.time = CChannelTime::Now();
     message.lParam = static_cast<long>(nSent);
     message.abData.assign(abFrame, abFrame + nSent);
     Post(std::move(message));
@@ -217,6 +218,7 @@ int CNetworkChannel::SendTcp(const std::uint8_t* pBytes, int nCount)
         send(nSocket, pBytes, static_cast<std::size_t>(nCount), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (nSent < 0)
         return -3;
+    m_lastTcpSend = CChannelTime::Now();
     return static_cast<int>(nSent);
 }
 
@@ -232,6 +234,7 @@ void CNetworkChannel::PostStatus(int nStatus)
     CChannelMessage message;
     message.nMessage = WM_NET_STATUS;
     message.wParam = nStatus;
+    message.time = CChannelTime::Now();
     Post(std::move(message));
 }
 
@@ -327,6 +330,7 @@ void CNetworkChannel::TcpListenerThread()
             break;
         CChannelMessage message;
         message.nMessage = WM_TCP_RECEIVED;
+        message.time = CChannelTime::Now();
         message.lParam = static_cast<long>(nReceived);
         message.abData.assign(abBuffer.begin(), abBuffer.begin() + nReceived);
         Post(std::move(message));

@@ -53,6 +53,7 @@ public:
     int SendUdpOnce() override;
     int SendTcp(const std::uint8_t* pBytes, int nCount) override;
     bool IsConnected() const override { return m_nConnectedSocket.load() >= 0; }
+    CChannelTime LastTcpSendTime() const override { return m_lastTcpSend; }
 
 private:
     void TcpListenerThread();
@@ -83,6 +84,7 @@ private:
     // SendTcp and the listener's close of the connection exclude each other, so a send never
     // reaches a descriptor number the system has already handed to something else.
     std::mutex m_mutexConnection;
+    CChannelTime m_lastTcpSend; // window thread only, as SendTcp
 
     int m_nTcpWakeFd = -1;
     int m_nUdpWakeFd = -1;

@@ -177,6 +177,8 @@ int CSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
         if (nWritten > 0)
         {
             nDone += static_cast<int>(nWritten);
+            if (nDone == nCount)
+                m_lastWrite = CChannelTime::Now();
             continue;
         }
         if (nWritten < 0 && errno == EINTR)
@@ -202,46 +204,46 @@ void CSerialChannel::AdvanceChunk()
     std::lock_guard<std::mutex> lock(m_mutexQueue);
     if (m_queue.empty())
     {
-        m_abCurrent.clear();
+        m_current = CChunk{};
         return;
     }
-    m_abCurrent = std::move(m_queue.front());
+    m_current = std::move(m_queue.front());
     m_queue.pop_front();
 }
 
 int CSerialChannel::BytesAvailable() const
 {
-    return static_cast<int>(m_abCurrent.size());
+    return static_cast<int>(m_current.abBytes.size());
 }
 
 int CSerialChannel::CopyReceived(std::uint8_t* pDestination, int nCapacity) const
 {
-    if (m_abCurrent.empty() || pDestination == nullptr || nCapacity <= 0)
+    const std::vector<std::uint8_t>& abCurrent = m_current.abBytes;
+    if (abCurrent.empty() || pDestination == nullptr || nCapacity <= 0)
         return -1;
-    const int nCount = std::min(static_cast<int>(m_abCurrent.size()), nCapacity);
-    std::memcpy(pDestination, m_abCurrent.data(), static_cast<std::size_t>(nCount));
+    const int nCount = std::min(static_cast<int>(abCurrent.size()), nCapacity);
+    std::memcpy(pDestination, abCurrent.data(), static_cast<std::size_t>(nCount));
     return nCount;
 }
 
 void CSerialChannel::SerialReaderThread()
 {
     pthread_setname_np(pthread_self(), "relvane-serial");
-    std::vector<std::uint8_t> abChunk;
     for (;;)
     {
-        abChunk.clear();
-        abChunk.reserve(static_cast<std::size_t>(m_nReadLimit));
-        const bool bContinue = ReadChunk(abChunk);
-        if (!abChunk.empty())
-            QueueChunk(std::move(abChunk));
-        abChunk = {};
+        CChunk chunk;
+        chunk.abBytes.reserve(static_cast<std::size_t>(m_nReadLimit));
+        const bool bContinue = ReadChunk(chunk);
+        if (!chunk.abBytes.empty())
+            QueueChunk(std::move(chunk));
         if (!bContinue)
             break;
     }
 }
 
-bool CSerialChannel::ReadChunk(std::vector<std::uint8_t>& abChunk)
+bool CSerialChannel::ReadChunk(CChunk& chunk)
 {
+    std::vector<std::uint8_t>& abChunk = chunk.abBytes;
     std::uint8_t abBuffer[kReadLimit];
     int nEmptyReads = 0;
     ChunkEnd end = CHUNK_DONE;
@@ -274,6 +276,8 @@ bool CSerialChannel::ReadChunk(std::vector<std::uint8_t>& abChunk)
             if (nRead > 0)
             {
                 nEmptyReads = 0;
+                if (abChunk.empty())
+                    chunk.firstByte = CChannelTime::Now();
                 abChunk.insert(abChunk.end(), abBuffer, abBuffer + nRead);
                 if (abChunk.size() >= static_cast<std::size_t>(m_nReadLimit))
                 {
@@ -305,8 +309,8 @@ bool CSerialChannel::ReadChunk(std::vector<std::uint8_t>& abChunk)
         // The descriptor will stay readable-with-error for good: stop watching it and wait for
         // Close. A new Open (after the device is back) starts afresh.
         if (!abChunk.empty())
-            QueueChunk(std::move(abChunk));
-        abChunk.clear();
+            QueueChunk(std::move(chunk));
+        chunk = CChunk{};
         // Said once: the reader leaves the device alone from here on.
         m_bHungUp = true;
         if (m_pOwner != nullptr)
@@ -321,13 +325,15 @@ bool CSerialChannel::ReadChunk(std::vector<std::uint8_t>& abChunk)
     return true;
 }
 
-void CSerialChannel::QueueChunk(std::vector<std::uint8_t> abChunk)
+void CSerialChannel::QueueChunk(CChunk chunk)
 {
+    chunk.complete = CChannelTime::Now();
     CChannelMessage message;
     message.nMessage = WM_SERIAL_DATA;
+    message.time = chunk.complete;
     {
         std::lock_guard<std::mutex> lock(m_mutexQueue);
-        m_queue.push_back(std::move(abChunk));
+        m_queue.push_back(std::move(chunk));
     }
     if (m_pOwner != nullptr)
         m_pOwner->PostChannelMessage(std::move(message));

@@ -46,12 +46,23 @@ public:
     const std::string& DevicePath() const { return m_strDevicePath; }
     // True once the reader saw the device go away (hang-up, unplugged adapter); cleared by Open.
     bool IsHungUp() const override { return m_bHungUp.load(); }
+    CChannelTime ChunkTime() const override { return m_current.complete; }
+    CChannelTime ChunkFirstByteTime() const override { return m_current.firstByte; }
+    CChannelTime LastWriteTime() const override { return m_lastWrite; }
 
 private:
+    // A completed read with the reader's clock readings.
+    struct CChunk
+    {
+        std::vector<std::uint8_t> abBytes;
+        CChannelTime firstByte;
+        CChannelTime complete;
+    };
+
     void SerialReaderThread();
     // Waits for the device or the wake-up descriptor; false when the reader must end.
-    bool ReadChunk(std::vector<std::uint8_t>& abChunk);
-    void QueueChunk(std::vector<std::uint8_t> abChunk);
+    bool ReadChunk(CChunk& chunk);
+    void QueueChunk(CChunk chunk);
 
     IMessageSink* m_pOwner = nullptr;
     int m_nPort = 0;
@@ -71,8 +82,9 @@ private:
     std::thread m_reader;
 
     mutable std::mutex m_mutexQueue;
-    std::deque<std::vector<std::uint8_t>> m_queue;
-    std::vector<std::uint8_t> m_abCurrent; // window thread only
+    std::deque<CChunk> m_queue;
+    CChunk m_current;         // window thread only
+    CChannelTime m_lastWrite; // window thread only
 };
 
 } // namespace relvane

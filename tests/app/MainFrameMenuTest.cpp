@@ -43,7 +43,10 @@ const QString kFile = QStringLiteral("文件(&F):57600,57601,57603,57604,-,57607
 const QString kMode = QStringLiteral("规约(&P):32771,32772,32773");
 const QString kSerial = QStringLiteral("串口设置(&C):32777,32779,-,32778,-,32816,32818");
 const QString kEdit = QStringLiteral("编辑(&E):57643,-,57635,57634,57637,-,32809");
-const QString kView = QStringLiteral("查看(&V):59393");
+// The menus' own items, then ours after them: time stamps and capture under 选项, the statistics
+// panel under 查看.
+const QString kOwnOptions = QStringLiteral(",-,32901,32902,32903,-,32904,32905");
+const QString kView = QStringLiteral("查看(&V):59393,32906");
 const QString kHelp = QStringLiteral("帮助(&H):57664");
 
 } // namespace
@@ -55,7 +58,7 @@ TEST_F(FrameFixture, StartsWithTheMenuOfThe94Mode)
         kMode,
         kSerial,
         QStringLiteral("装置设置(&D):32776,-,32826,32827"),
-        QStringLiteral("选项(&O):32806,32807,-,32817,32819"),
+        QStringLiteral("选项(&O):32806,32807,-,32817,32819") + kOwnOptions,
         QStringLiteral("命令(&M):32792,32793,32794,32795,32796,32797,32798,32799,-,32800,32801,-,32802,32803,"
                        "32804,32805,-,32820,32821,32822"),
         QStringLiteral("编辑(&E):57634,57635,57643,57637,-,32809"),
@@ -73,7 +76,7 @@ TEST_F(FrameFixture, EachModeShowsItsOwnMenu)
         kMode,
         kSerial,
         QStringLiteral("装置地址(&A)=32776"),
-        QStringLiteral("选项(&O):32806,32807,-,32817,32819"),
+        QStringLiteral("选项(&O):32806,32807,-,32817,32819") + kOwnOptions,
         QStringLiteral(
             "命令(&C):32841,32842,32843,32844,32845,-,32849,32848,32853,-,32856,32854,-,32859,32860,-,"
             "32858"),
@@ -90,7 +93,7 @@ TEST_F(FrameFixture, EachModeShowsItsOwnMenu)
         QStringLiteral("装置(&D):32829,-,32838"),
         QStringLiteral("TCP(&T):32870,32872,-,32873"),
         QStringLiteral("UDP(&U):32836,32866,32867,32868"),
-        QStringLiteral("选项(&O):32806,32807"),
+        QStringLiteral("选项(&O):32806,32807") + kOwnOptions,
         kEdit,
         kView,
         kHelp,

@@ -337,6 +337,54 @@ TEST_F(RelvaneRun, StoppedOrKilledRunKeepsEveryLoggedEntry)
     }
 }
 
+// A run killed outright keeps in its capture every frame and entry it had logged: the text
+// capture holds the streamed log (with time stamps) and the pcapng file reads back with every
+// frame's bytes and direction. --stats prints the link's counts at the end.
+TEST_F(RelvaneRun, KilledRunKeepsItsCaptureAndStatisticsAreSaidAtTheEnd)
+{
+    if (std::system("command -v tshark >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tshark not installed";
+    OpenRelayPort();
+    int nOut = -1;
+    const pid_t pid = Start("set port COM5\nset timeout 100\ncommand 32777\ncommand 32792\nwait 60000\n",
+                            {"--capture", (m_dir / "cap").string()}, nOut);
+    std::string strOut;
+    ASSERT_TRUE(ReadUntil(nOut, strOut, [](const std::string& text) { return CountOf(text, "超时") >= 3; }));
+    kill(pid, SIGKILL);
+    close(nOut);
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(nStatus));
+
+    // The text capture without its stamps begins with what was streamed.
+    std::string strText = ReadFile(m_dir / "cap.txt");
+    std::string strPlain;
+    for (std::size_t n = 0; n < strText.size();)
+    {
+        if (strText[n] == '[' && (n == 0 || strText[n - 1] == '\n'))
+            n = strText.find("] ", n) + 2;
+        else
+            strPlain += strText[n++];
+    }
+    EXPECT_EQ(strPlain.substr(0, strOut.size()), strOut);
+
+    const std::string strFields = (m_dir / "fields.txt").string();
+    ASSERT_EQ(std::system(("tshark -r " + (m_dir / "cap.pcapng").string() +
+                           " -T fields -e frame.packet_flags_direction -e data.data > " + strFields +
+                           " 2>/dev/null")
+                              .c_str()),
+              0);
+    const std::string strPackets = ReadFile(strFields);
+    EXPECT_GE(CountOf(strPackets, "0x00000002\t01830030f0\n"), CountOf(strOut, "发送: 01 83 00 30 F0 \r\n"));
+    EXPECT_EQ(CountOf(strPackets, "\n"), CountOf(strPackets, "0x00000002\t01830030f0\n")) << strPackets;
+
+    const CRunResult result = RunScript(
+        m_dir, "set port COM5\nset timeout 100\ncommand 32777\ncommand 32792\nwait 250\n", "--stats");
+    EXPECT_EQ(result.nExit, 0);
+    EXPECT_NE(result.strErr.find("83H "), std::string::npos) << result.strErr;
+    EXPECT_NE(result.strErr.find("响应时间(ms): 无"), std::string::npos) << result.strErr;
+}
+
 // Whatever can be checked is checked before the script runs (its wait would hold the test).
 TEST_F(RelvaneRun, BadArgumentsAndBadScriptsEndTheRunAtOnce)
 {

@@ -195,13 +195,22 @@ TEST_F(NetworkChannelTest, OneConnectionFromListeningToDisconnectAndAnImmediateR
     EXPECT_LT(second.Get(), 0);
 
     const Bytes abFromRelay = {0x68, 0x09, 0x09, 0x68, 0x08, 0x01, 0x05, 0x81, 0x00, 0x02, 0x03, 0x94, 0x16};
+    const CChannelTime beforeSend = CChannelTime::Now();
     ASSERT_EQ(send(relay.Get(), abFromRelay.data(), abFromRelay.size(), 0),
               static_cast<ssize_t>(abFromRelay.size()));
     ASSERT_TRUE(WaitForTcpBytes(abFromRelay.size()));
+    const CChannelTime received = CChannelTime::Now();
     EXPECT_EQ(ReceivedTcpBytes(m_sink.Messages()), abFromRelay);
+    // Every notice carries the listener thread's time of it.
+    for (const CChannelMessage& message : m_sink.Messages())
+        EXPECT_TRUE(message.time.IsSet());
+    const CChannelTime arrived = m_sink.Messages().back().time;
+    EXPECT_GE(arrived.nSteadyUs, beforeSend.nSteadyUs);
+    EXPECT_LE(arrived.nSteadyUs, received.nSteadyUs);
 
     const Bytes abToRelay = {0x10, 0x5B, 0x01, 0x5C, 0x16};
     EXPECT_EQ(m_pChannel->SendTcp(abToRelay.data(), static_cast<int>(abToRelay.size())), 5);
+    EXPECT_GE(m_pChannel->LastTcpSendTime().nSteadyUs, received.nSteadyUs);
     EXPECT_EQ(ReceiveSome(relay.Get(), abToRelay.size()), abToRelay);
 
     relay.Reset();
@@ -353,6 +362,7 @@ TEST_F(NetworkChannelTest, OneUdpFrameWithAndWithoutTimeReachesTheTarget)
     EXPECT_EQ(sent.nMessage, WM_UDP_SENT);
     EXPECT_EQ(sent.lParam, 41);
     EXPECT_EQ(sent.abData, abExpected);
+    EXPECT_TRUE(sent.time.IsSet());
 
     m_pChannel->SetUdpTimeInformation(true);
     const std::time_t nBefore = std::time(nullptr);

@@ -73,6 +73,39 @@ TEST_F(SerialChannelTest, SilenceEndsAReadSoAGapInsideAnAnswerGivesTwoChunks)
     EXPECT_EQ(channel.Close(), CHANNEL_OK);
 }
 
+// The times of a chunk and of a write are the reader's and the writer's: a window thread that
+// takes the chunk late still sees when it arrived.
+TEST_F(SerialChannelTest, ChunkAndWriteTimesAreTakenWhereTheBytesMove)
+{
+    const int nMaster = OpenPty(5);
+    CSerialChannel channel;
+    ASSERT_EQ(Configure(channel, 5), CHANNEL_OK);
+    ASSERT_EQ(channel.Open(), CHANNEL_OK);
+
+    const CChannelTime beforeWrite = CChannelTime::Now();
+    ASSERT_EQ(channel.Write(Bytes{0x10, 0x5B, 0x01, 0x5C, 0x16}.data(), 5), 1);
+    const CChannelTime written = channel.LastWriteTime();
+    EXPECT_GE(written.nSteadyUs, beforeWrite.nSteadyUs);
+
+    WriteAll(nMaster, {0x10, 0x09, 0x01, 0x0A, 0x16});
+    ASSERT_TRUE(m_sink.WaitForCount(1));
+    const CChannelTime notified = CChannelTime::Now();
+    // A busy window thread.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    channel.AdvanceChunk();
+    const CChannelTime first = channel.ChunkFirstByteTime();
+    const CChannelTime complete = channel.ChunkTime();
+    EXPECT_GE(first.nSteadyUs, written.nSteadyUs);
+    EXPECT_GE(complete.nSteadyUs, first.nSteadyUs);
+    EXPECT_LE(complete.nSteadyUs, notified.nSteadyUs);
+    EXPECT_LE(complete.nWallUs, notified.nWallUs);
+    EXPECT_EQ(m_sink.Messages()[0].time.nSteadyUs, complete.nSteadyUs);
+    // With nothing queued the channel has no chunk and no time.
+    channel.AdvanceChunk();
+    EXPECT_FALSE(channel.ChunkTime().IsSet());
+    EXPECT_EQ(channel.Close(), CHANNEL_OK);
+}
+
 TEST_F(SerialChannelTest, SixHundredBytesWithoutAGapGiveFiveHundredTwelveAndEightyEight)
 {
     const int nMaster = OpenPty(6);

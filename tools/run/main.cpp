@@ -26,7 +26,10 @@
 namespace
 {
 
-const char* const kUsage = "usage: relvane-run [--log FILE] SCRIPT   (SCRIPT - reads standard input)\n";
+const char* const kUsage =
+    "usage: relvane-run [--log FILE] [--capture NAME] [--stats] SCRIPT   (SCRIPT - reads standard input)\n"
+    "  --capture NAME  writes every entry to NAME.txt and every frame to NAME.pcapng as it happens\n"
+    "  --stats         prints the link statistics on standard error at the end\n";
 
 // Exit status of a run a signal stopped, as a shell reports a process the signal ended.
 constexpr int kSignalStatusBase = 128;
@@ -77,6 +80,8 @@ bool ReadScript(const std::string& strScript, std::vector<relvane::CScriptStep>&
 int main(int argc, char** argv)
 {
     std::string strLogFile;
+    std::string strCaptureName;
+    bool bStatistics = false;
     std::string strScript;
     for (int i = 1; i < argc; ++i)
     {
@@ -88,6 +93,10 @@ int main(int argc, char** argv)
         }
         if (arg == "--log" && i + 1 < argc)
             strLogFile = argv[++i];
+        else if (arg == "--capture" && i + 1 < argc)
+            strCaptureName = argv[++i];
+        else if (arg == "--stats")
+            bStatistics = true;
         else if (strScript.empty() && (arg == "-" || arg.rfind("--", 0) != 0))
             strScript = arg;
         else
@@ -125,6 +134,8 @@ int main(int argc, char** argv)
     relvane::CRunnerUserInterface ui(std::cerr);
     auto pView = std::make_unique<relvane::CRelvaneView>(std::make_unique<relvane::CSerialChannel>(),
                                                          std::make_unique<relvane::CNetworkChannel>(), ui);
+    if (!strCaptureName.empty() && !pView->Recorder().StartCapture(strCaptureName, strError))
+        return Fail(strError);
     relvane::CScriptRunner runner(*pView, ui, std::cerr);
     auto pStopSignals = std::make_unique<relvane::CStopSignals>();
     int nStopStatus = 0;
@@ -161,6 +172,9 @@ int main(int argc, char** argv)
                       strOutputError);
     pStopSignals.reset();
     pView->Log().SetAppendTap(nullptr);
+    pView->Recorder().StopCapture();
+    if (bStatistics)
+        std::cerr << pView->Recorder().Statistics().Table();
     pView.reset();
 
     if (!bWritten)

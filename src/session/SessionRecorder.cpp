@@ -1,0 +1,220 @@
+#include "session/SessionRecorder.h"
+
+#include "iec103/Iec103ChunkSplit.h"
+#include "proto94/Proto94ChunkSplit.h"
+#include "session/LogEvent.h"
+#include "session/SessionCommands.h"
+
+#include <cstdio>
+
+namespace relvane
+{
+namespace
+{
+
+constexpr int kSyncPeriodMs = 1000;
+
+// The capture's text has "\r\n" for every line end, also for the bare "\n" inside annotations.
+std::string WithCrLf(std::string_view strText)
+{
+    std::string strOut;
+    strOut.reserve(strText.size() + 8);
+    for (std::size_t i = 0; i < strText.size(); ++i)
+    {
+        if (strText[i] == '\n' && (i == 0 || strText[i - 1] != '\r'))
+            strOut += '\r';
+        strOut += strText[i];
+    }
+    return strOut;
+}
+
+bool IsFramePrefix(int nKind)
+{
+    switch (nKind)
+    {
+    case LOG_SEND:
+    case LOG_RECEIVE:
+    case LOG_CRC_ERROR:
+    case LOG_CHECKSUM_ERROR:
+    case LOG_UDP_SEND:
+    case LOG_TCP_SEND:
+    case LOG_TCP_RECEIVE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+CSessionRecorder::CSessionRecorder(QObject* pParent) : QObject(pParent)
+{
+    m_syncTimer.setInterval(kSyncPeriodMs);
+    connect(&m_syncTimer, &QTimer::timeout, this,
+            [this]
+            {
+                if (m_pCapture)
+                    CheckCapture(m_pCapture->SyncIfDue(CChannelTime::Now().nSteadyUs, 0));
+            });
+}
+
+CSessionRecorder::~CSessionRecorder() = default;
+
+std::string CSessionRecorder::ByteText(const std::uint8_t* pBytes, int nLength, int nFormat)
+{
+    std::string strText;
+    if (pBytes == nullptr || nLength <= 0 || (nFormat != 0 && nFormat != 1))
+        return strText;
+    strText.reserve(static_cast<std::size_t>(nLength) * 4);
+    char szByte[8];
+    for (int i = 0; i < nLength; ++i)
+    {
+        std::snprintf(szByte, sizeof szByte, nFormat == 1 ? "%.2X " : "%.2d ", pBytes[i]);
+        strText += szByte;
+    }
+    return strText;
+}
+
+std::string CSessionRecorder::OnLogEvent(int nKind, const char* pszText, const CChannelTime& time)
+{
+    const bool bFrame = IsFramePrefix(nKind);
+    m_nPendingKind = bFrame ? nKind : -1;
+    if (nKind == LOG_TIMEOUT)
+    {
+        m_statistics.OnTimeout();
+        m_bAwaitingAnswer = false;
+    }
+    if (m_pCapture)
+        WriteCaptureText(CLogStamp::StampWithDate(pszText, time));
+    return m_stamp.Stamp(pszText, time, bFrame);
+}
+
+void CSessionRecorder::OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLength, int nFormat,
+                                  std::string_view strLineEnd)
+{
+    if (m_pCapture)
+        WriteCaptureText(ByteText(pBytes, nLength, nFormat) + WithCrLf(strLineEnd));
+    const int nKind = m_nPendingKind;
+    m_nPendingKind = -1;
+    switch (nKind)
+    {
+    case LOG_SEND:
+        m_statistics.OnFrame(CSessionStatistics::FrameKey(nMode, pBytes, nLength), false);
+        break;
+    case LOG_CRC_ERROR:
+    case LOG_CHECKSUM_ERROR:
+        m_statistics.OnCheckFailed();
+        [[fallthrough]];
+    case LOG_RECEIVE:
+        m_statistics.OnFrame(CSessionStatistics::FrameKey(nMode, pBytes, nLength), true);
+        break;
+    case LOG_TCP_SEND:
+    case LOG_TCP_RECEIVE:
+        m_statistics.OnFrame("TCP", nKind == LOG_TCP_RECEIVE);
+        break;
+    case LOG_UDP_SEND:
+        m_statistics.OnFrame("UDP", false);
+        break;
+    default:
+        break;
+    }
+}
+
+void CSessionRecorder::OnSerialWritten(int nMode, const std::uint8_t* pBytes, int nLength,
+                                       const CChannelTime& time)
+{
+    m_statistics.OnBytes(false, nLength);
+    m_request = time;
+    m_bAwaitingAnswer = true;
+    if (m_pCapture)
+        CheckCapture(m_pCapture->WritePacket(nMode == MODE_103 ? CAPTURE_SERIAL_103 : CAPTURE_SERIAL_OTHER,
+                                             false, time.nWallUs, pBytes, nLength));
+}
+
+void CSessionRecorder::OnSerialChunk(int nMode, const std::uint8_t* pBytes, int nLength,
+                                     const CChannelTime& firstByte, const CChannelTime& complete)
+{
+    if (pBytes == nullptr || nLength <= 0)
+        return;
+    m_statistics.OnBytes(true, nLength);
+    if (m_bAwaitingAnswer)
+    {
+        m_statistics.OnResponse(firstByte.nSteadyUs - m_request.nSteadyUs);
+        m_bAwaitingAnswer = false;
+    }
+    std::vector<CChunkPiece> pieces;
+    if (nMode == MODE_94)
+        pieces = SplitProto94Chunk(pBytes, nLength);
+    else if (nMode == MODE_103)
+        pieces = SplitIec103Chunk(pBytes, nLength);
+    else
+        pieces.push_back(CChunkPiece{0, nLength, false});
+    if (pieces.size() > 1)
+        m_statistics.OnSplitFrames(static_cast<int>(pieces.size()));
+    if (!m_pCapture)
+        return;
+    // One packet per frame, so that a decoder sees each answer of a merged read on its own.
+    const CaptureLine eLine = nMode == MODE_103 ? CAPTURE_SERIAL_103 : CAPTURE_SERIAL_OTHER;
+    for (const CChunkPiece& piece : pieces)
+    {
+        if (!m_pCapture)
+            return;
+        CheckCapture(
+            m_pCapture->WritePacket(eLine, true, complete.nWallUs, pBytes + piece.nOffset, piece.nLength));
+    }
+}
+
+void CSessionRecorder::OnNetworkFrame(CaptureLine eLine, bool bInbound, const std::uint8_t* pBytes,
+                                      int nLength, const CChannelTime& time)
+{
+    m_statistics.OnBytes(bInbound, nLength);
+    if (m_pCapture)
+        CheckCapture(m_pCapture->WritePacket(eLine, bInbound, time.nWallUs, pBytes, nLength));
+}
+
+bool CSessionRecorder::StartCapture(const std::string& strBase, std::string& strError)
+{
+    StopCapture();
+    auto pCapture = std::make_unique<CCaptureFile>();
+    if (!pCapture->Open(strBase, strError))
+        return false;
+    m_pCapture = std::move(pCapture);
+    m_syncTimer.start();
+    return true;
+}
+
+void CSessionRecorder::StopCapture()
+{
+    m_syncTimer.stop();
+    m_pCapture.reset();
+}
+
+std::string CSessionRecorder::CaptureStatus() const
+{
+    if (!m_pCapture)
+        return std::string();
+    const double nKb = static_cast<double>(m_pCapture->TextBytes() + m_pCapture->PacketBytes()) / 1024.0;
+    char szSize[32];
+    std::snprintf(szSize, sizeof szSize, "%.1f KB", nKb);
+    return "捕获: " + m_pCapture->BaseName() + ".txt/.pcapng " + szSize;
+}
+
+void CSessionRecorder::WriteCaptureText(std::string_view strText)
+{
+    CheckCapture(m_pCapture->WriteText(strText));
+}
+
+void CSessionRecorder::CheckCapture(bool bWritten)
+{
+    if (!m_pCapture)
+        return;
+    if (bWritten)
+        bWritten = m_pCapture->SyncIfDue(CChannelTime::Now().nSteadyUs);
+    if (bWritten)
+        return;
+    const std::string strMessage = "捕获已停止: " + m_pCapture->BaseName() + ": " + m_pCapture->Error();
+    StopCapture();
+    emit CaptureFailed(QString::fromStdString(strMessage));
+}
+
+} // namespace relvane

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "session/CaptureFile.h"
+#include "session/LogStamp.h"
+#include "session/SessionStatistics.h"
+#include "transport/ChannelTime.h"
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace relvane
+{
+
+// What the session keeps beyond the log: the time stamps of its entries, a capture to disk and the
+// link statistics. The session tells it every log entry (as the log writer writes it) and every
+// frame on the lines (as the channels moved it, with their times); all of it stays out of the log
+// unless the user turns it on.
+class CSessionRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CSessionRecorder(QObject* pParent = nullptr);
+    ~CSessionRecorder() override;
+
+    CLogStamp& Stamp() { return m_stamp; }
+    const CLogStamp& Stamp() const { return m_stamp; }
+    CSessionStatistics& Statistics() { return m_statistics; }
+
+    // The log writer's entries. OnLogEvent returns the text the log gets (stamped when stamps are
+    // on); OnLogFrame gets the frame an entry's prefix announced and the text that ends its line
+    // (the annotation block or "\r\n").
+    std::string OnLogEvent(int nKind, const char* pszText, const CChannelTime& time);
+    void OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLength, int nFormat,
+                    std::string_view strLineEnd);
+
+    // The lines, with the times the channels took.
+    void OnSerialWritten(int nMode, const std::uint8_t* pBytes, int nLength, const CChannelTime& time);
+    void OnSerialChunk(int nMode, const std::uint8_t* pBytes, int nLength, const CChannelTime& firstByte,
+                       const CChannelTime& complete);
+    void OnNetworkFrame(CaptureLine eLine, bool bInbound, const std::uint8_t* pBytes, int nLength,
+                        const CChannelTime& time);
+
+    // A capture to NAME.txt and NAME.pcapng; a running one is stopped first.
+    bool StartCapture(const std::string& strBase, std::string& strError);
+    void StopCapture();
+    bool IsCapturing() const { return m_pCapture != nullptr; }
+    // "捕获: NAME.pcapng 12.3 KB" while a capture runs, else "".
+    std::string CaptureStatus() const;
+
+    // The byte text of a frame as the log writes it: "%.2X " per byte for format 1, "%.2d " for 0.
+    static std::string ByteText(const std::uint8_t* pBytes, int nLength, int nFormat);
+
+signals:
+    // The capture stopped on a writing error; the session goes on.
+    void CaptureFailed(const QString& strMessage);
+
+private:
+    void WriteCaptureText(std::string_view strText);
+    void CheckCapture(bool bWritten);
+
+    CLogStamp m_stamp;
+    CSessionStatistics m_statistics;
+    std::unique_ptr<CCaptureFile> m_pCapture;
+    QTimer m_syncTimer;
+    int m_nPendingKind = -1; // the prefix whose frame comes next
+    bool m_bAwaitingAnswer = false;
+    CChannelTime m_request;
+};
+
+} // namespace relvane

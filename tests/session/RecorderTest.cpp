@@ -1,0 +1,276 @@
+// Time stamps, capture to disk and statistics of a session on fake channels whose clock the test
+// sets: what the log and the capture show is when the channels moved the bytes, however late the
+// session handled them.
+#include "FakeNetworkChannel.h"
+#include "FakeSerialChannel.h"
+#include "ScriptedUserInterface.h"
+#include "session/RelvaneView.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <thread>
+
+namespace relvane
+{
+namespace
+{
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::int64_t kT0 = 1796630730LL * 1000000; // 2026-12-07 08:05:30.000 UTC
+
+CChannelTime At(int nMs)
+{
+    return CChannelTime{kT0 + nMs * 1000LL, 5000000000LL + nMs * 1000LL};
+}
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The fake line with a clock the test sets: writes and injected chunks take its time.
+class CClockedSerialChannel : public CFakeSerialChannel
+{
+public:
+    void SetClock(const CChannelTime& time) { m_clock = time; }
+    void Inject(Bytes abChunk)
+    {
+        m_times.push_back(m_clock);
+        InjectChunk(std::move(abChunk));
+    }
+    int Write(const std::uint8_t* pBytes, int nCount) override
+    {
+        m_lastWrite = m_clock;
+        return CFakeSerialChannel::Write(pBytes, nCount);
+    }
+    void AdvanceChunk() override
+    {
+        CFakeSerialChannel::AdvanceChunk();
+        m_current = CChannelTime();
+        if (BytesAvailable() > 0 && !m_times.empty())
+        {
+            m_current = m_times.front();
+            m_times.pop_front();
+        }
+    }
+    CChannelTime ChunkTime() const override { return m_current; }
+    CChannelTime LastWriteTime() const override { return m_lastWrite; }
+
+private:
+    CChannelTime m_clock;
+    CChannelTime m_lastWrite;
+    CChannelTime m_current;
+    std::deque<CChannelTime> m_times;
+};
+
+class RecorderTest : public ::testing::Test
+{
+protected:
+    RecorderTest()
+    {
+        auto pSerial = std::make_unique<CClockedSerialChannel>();
+        auto pNetwork = std::make_unique<CFakeNetworkChannel>();
+        m_pSerial = pSerial.get();
+        m_pNetwork = pNetwork.get();
+        m_pView = std::make_unique<CRelvaneView>(std::move(pSerial), std::move(pNetwork), m_ui);
+        m_pSerial->SetSink(m_pView->MessageSink());
+    }
+
+    CRelvaneView& View() { return *m_pView; }
+    static void Deliver() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+    std::string Log() { return View().LogText(); }
+
+    void SetUp() override
+    {
+        setenv("TZ", "UTC0", 1);
+        tzset();
+        char szDir[] = "/tmp/relvane-capture-XXXXXX";
+        ASSERT_NE(mkdtemp(szDir), nullptr);
+        m_dir = szDir;
+        View().OnCommand(ID_MODE_103);
+        View().OnCommand(ID_SHOW_ANNOTATIONS); // one line per entry
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    // A request sent at nSentMs and its answer whose bytes arrived at nAnsweredMs; the session
+    // handles the answer only after a busy spell of its own.
+    void Exchange(int nCommand, int nSentMs, const Bytes& abAnswer, int nAnsweredMs)
+    {
+        m_pSerial->SetClock(At(nSentMs));
+        View().OnCommand(nCommand);
+        m_pSerial->SetClock(At(nAnsweredMs));
+        m_pSerial->Inject(abAnswer);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        Deliver();
+    }
+
+    // Three exchanges answered after 20, 50 and 80 ms (the last garbled), then a time-out.
+    void RunScriptedSession()
+    {
+        Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
+        Exchange(ID_103_CLASS2, 100,
+                 {0x68, 0x07, 0x07, 0x68, 0x08, 0x01, 0x05, 0x81, 0x00, 0x02, 0x03, 0x94, 0x16}, 150);
+        Exchange(ID_103_CLASS2, 200, {0x10, 0x09, 0x01, 0x0B, 0x16}, 280);
+        m_pSerial->SetClock(At(300));
+        View().OnCommand(ID_103_CLASS1);
+        View().OnTimer(TIMER_RESPONSE);
+        View().Log().Flush();
+    }
+
+    std::filesystem::path m_dir;
+    CScriptedUserInterface m_ui;
+    CClockedSerialChannel* m_pSerial = nullptr;
+    CFakeNetworkChannel* m_pNetwork = nullptr;
+    std::unique_ptr<CRelvaneView> m_pView;
+};
+
+TEST_F(RecorderTest, StampsShowWhenTheBytesMovedInEachForm)
+{
+    struct CCase
+    {
+        int nCommand;
+        const char* pszSend;    // stamp of the second request
+        const char* pszReceive; // stamp of its answer
+    };
+    const CCase cases[] = {
+        {ID_STAMP_TIME_OF_DAY, "[08:05:30.100] ", "[08:05:30.150] "},
+        {ID_STAMP_SINCE_PREVIOUS, "[+80ms] ", "[+50ms] "},
+    };
+    for (const CCase& test : cases)
+    {
+        View().OnCommand(test.nCommand);
+        EXPECT_TRUE(View().QueryCommand(test.nCommand).bChecked);
+        View().ClearLog();
+        Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
+        Exchange(ID_103_CLASS2, 100, {0x10, 0x09, 0x01, 0x0A, 0x16}, 150);
+        const std::string strLog = Log();
+        EXPECT_NE(strLog.find(std::string("\r\n") + test.pszSend + "发送: 10 7B 01 7C 16 \r\n" +
+                              test.pszReceive + "接收: 10 09 01 0A 16 \r\n"),
+                  std::string::npos)
+            << strLog;
+        // Choosing the form in use again turns the stamps off.
+        View().OnCommand(test.nCommand);
+        EXPECT_FALSE(View().QueryCommand(test.nCommand).bChecked);
+    }
+    View().ClearLog();
+    View().OnTimer(TIMER_RESPONSE);
+    EXPECT_EQ(Log(), "超时\r\n");
+}
+
+TEST_F(RecorderTest, StatisticsOfAScriptedSession)
+{
+    RunScriptedSession();
+    const CSessionStatistics& statistics = View().Recorder().Statistics();
+    using Count = std::pair<std::uint64_t, std::uint64_t>;
+    std::map<std::string, Count> frames;
+    for (const auto& [strKey, count] : statistics.Frames())
+        frames[strKey] = Count(count.nSent, count.nReceived);
+    EXPECT_EQ(frames, (std::map<std::string, Count>{{"链路功能码 11", {3, 0}},
+                                                    {"链路功能码 10", {1, 0}},
+                                                    {"链路功能码 9", {0, 2}},
+                                                    {"ASDU 5", {0, 1}}}));
+    EXPECT_EQ(statistics.Timeouts(), 1u) << Log();
+    EXPECT_EQ(statistics.CheckErrors(), 1u);
+    EXPECT_EQ(statistics.BytesSent(), 20u);
+    EXPECT_EQ(statistics.BytesReceived(), 23u);
+    const auto responses = statistics.Responses();
+    EXPECT_EQ(responses.nCount, 3u);
+    EXPECT_EQ(responses.nMinUs, 20000);
+    EXPECT_EQ(responses.nMedianUs, 50000);
+    EXPECT_EQ(responses.nP95Us, 80000);
+    EXPECT_EQ(responses.nMaxUs, 80000);
+    EXPECT_NE(statistics.Table().find("超时 1, 校验错 1, 拆分帧 0"), std::string::npos) << statistics.Table();
+
+    // Two answers in one read count as frames split from a merged read.
+    View().Recorder().Statistics().Reset();
+    Exchange(ID_103_CLASS2, 400, {0x10, 0x09, 0x01, 0x0A, 0x16, 0x10, 0x09, 0x01, 0x0A, 0x16}, 420);
+    EXPECT_EQ(View().Recorder().Statistics().SplitFrames(), 2u);
+    EXPECT_EQ(View().Recorder().Statistics().Timeouts(), 0u);
+}
+
+TEST_F(RecorderTest, CaptureKeepsEveryEntryWithItsTimeWhateverTheLogDoes)
+{
+    std::string strError;
+    ASSERT_TRUE(View().Recorder().StartCapture((m_dir / "run").string(), strError)) << strError;
+    EXPECT_NE(View().Recorder().CaptureStatus().find("run.txt/.pcapng"), std::string::npos);
+    Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
+    View().ClearLog(); // neither clearing nor the line limit reach the capture
+    View().OnCommand(ID_SHOW_ANNOTATIONS);
+    Exchange(ID_103_CLASS2, 100,
+             {0x68, 0x07, 0x07, 0x68, 0x08, 0x01, 0x05, 0x81, 0x00, 0x02, 0x03, 0x94, 0x16}, 150);
+    View().Recorder().StopCapture();
+    EXPECT_EQ(View().Recorder().CaptureStatus(), "");
+
+    const std::string strText = ReadFile(m_dir / "run.txt");
+    const std::string strExpectedStart = "[2026-12-07 08:05:30.000] 发送: 10 5B 01 5C 16 \r\n"
+                                         "[2026-12-07 08:05:30.020] 接收: 10 09 01 0A 16 \r\n"
+                                         "[2026-12-07 08:05:30.100] 发送: 10 7B 01 7C 16 \r\n";
+    EXPECT_EQ(strText.substr(0, strExpectedStart.size()), strExpectedStart) << strText;
+    // The annotation's line breaks are "\r\n" too.
+    EXPECT_NE(
+        strText.find("[2026-12-07 08:05:30.150] 接收: 68 07 07 68 08 01 05 81 00 02 03 94 16 \r\n (\r\n"),
+        std::string::npos)
+        << strText;
+    EXPECT_EQ(strText.find("\n\n"), std::string::npos);
+    // Section header, one interface, four packets.
+    EXPECT_GT(ReadFile(m_dir / "run.pcapng").size(), 28u + 32u + 4 * 48u);
+}
+
+// Ethernet 103: TCP payloads and UDP frames on interfaces of their own, each with its direction,
+// as Wireshark reads them back.
+TEST_F(RecorderTest, EthernetCaptureKeepsTcpAndUdpApartWithDirections)
+{
+    if (std::system("command -v tshark >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tshark not installed";
+    View().OnCommand(ID_MODE_ETH103);
+    std::string strError;
+    ASSERT_TRUE(View().Recorder().StartCapture((m_dir / "eth").string(), strError)) << strError;
+    m_pNetwork->PostTcpData({0x68, 0x04, 0x01, 0x00});
+    Bytes abUdp(41, 0);
+    abUdp[0] = 0xFF;
+    m_pNetwork->PostUdpSent(abUdp);
+    Deliver();
+    View().Recorder().StopCapture();
+
+    const std::string strFields = (m_dir / "fields.txt").string();
+    ASSERT_EQ(
+        std::system(("tshark -r " + (m_dir / "eth.pcapng").string() +
+                     " -T fields -e frame.interface_name -e frame.packet_flags_direction -e frame.len > " +
+                     strFields + " 2>/dev/null")
+                        .c_str()),
+        0);
+    EXPECT_EQ(ReadFile(strFields), "Ethernet 103 TCP\t0x00000001\t4\nEthernet 103 UDP\t0x00000002\t41\n");
+}
+
+TEST_F(RecorderTest, AWritingErrorStopsTheCaptureAndNotTheSession)
+{
+    std::string strError;
+    EXPECT_FALSE(View().Recorder().StartCapture((m_dir / "missing" / "run").string(), strError));
+    EXPECT_NE(strError.find("run.txt"), std::string::npos);
+
+    ASSERT_TRUE(View().Recorder().StartCapture((m_dir / "run").string(), strError)) << strError;
+    std::filesystem::remove(m_dir / "run.txt");
+    std::filesystem::remove(m_dir / "run.pcapng");
+    // The next sync, a second on, notices.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
+    EXPECT_FALSE(View().Recorder().IsCapturing());
+    ASSERT_EQ(m_ui.Messages().size(), 1u);
+    EXPECT_NE(m_ui.Messages()[0].find("捕获已停止"), std::string::npos) << m_ui.Messages()[0];
+    Exchange(ID_103_CLASS2, 100, {0x10, 0x09, 0x01, 0x0A, 0x16}, 120);
+    EXPECT_EQ(Log(), "发送: 10 5B 01 5C 16 \r\n接收: 10 09 01 0A 16 \r\n发送: 10 7B 01 7C 16 \r\n接收: 10 09 "
+                     "01 0A 16 \r\n");
+}
+
+} // namespace
+} // namespace relvane
