@@ -103,7 +103,7 @@ CRelayBytes CDemoNetworkChannel::UdpFrame() const
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    BuildUdpFrame(abFrame.data(), m_bTimeInformation, local);
+    BuildUdpFrame(abFrame.data(), m_bUdpTimeInformation, local);
     return abFrame;
 }
 

@@ -3,7 +3,7 @@
 #include "relay/Eth103Peer.h"
 #include "relay/RelaySession.h"
 #include "transport/ChannelMessage.h"
-#include "transport/INetworkChannel.h"
+#include "transport/PlainNetworkSettings.h"
 #include "transport/ISerialChannel.h"
 
 #include <cstdint>
@@ -43,29 +43,12 @@ private:
 // The Ethernet-103 transport without sockets: the simulated relay connects as soon as the
 // listener starts, announces itself and answers every TCP send; UDP frames are reported as sent
 // but never leave the process.
-class CDemoNetworkChannel final : public INetworkChannel
+class CDemoNetworkChannel final : public CPlainNetworkSettings
 {
 public:
     CDemoNetworkChannel();
 
     int Startup(IMessageSink* pOwner) override;
-
-    std::uint32_t TargetAddress() const override { return m_nTargetAddress; }
-    void SetTargetAddress(std::uint32_t nAddress) override { m_nTargetAddress = nAddress; }
-    int TargetUdpPort() const override { return m_nTargetUdpPort; }
-    void SetTargetUdpPort(int nPort) override { m_nTargetUdpPort = nPort & 0xFFFF; }
-    int LocalTcpPort() const override { return m_nLocalTcpPort; }
-    void SetLocalTcpPort(int nPort) override { m_nLocalTcpPort = nPort & 0xFFFF; }
-    std::uint32_t UdpInterval() const override { return m_nUdpInterval; }
-    void SetUdpInterval(std::uint32_t nMs) override { m_nUdpInterval = nMs; }
-    bool TcpRunFlag() const override { return m_bTcpRun; }
-    void SetTcpRunFlag(bool bRun) override { m_bTcpRun = bRun; }
-    bool UdpRunFlag() const override { return m_bUdpRun; }
-    void SetUdpRunFlag(bool bRun) override { m_bUdpRun = bRun; }
-    bool TcpDoNotRead() const override { return m_bDoNotRead; }
-    void SetTcpDoNotRead(bool bDoNotRead) override { m_bDoNotRead = bDoNotRead; }
-    bool UdpTimeInformation() const override { return m_bTimeInformation; }
-    void SetUdpTimeInformation(bool bWithTime) override { m_bTimeInformation = bWithTime; }
 
     int StartUdpSender() override;
     int StartTcpListener() override;
@@ -80,14 +63,6 @@ private:
 
     IMessageSink* m_pOwner = nullptr;
     CEth103Peer m_relay;
-    std::uint32_t m_nTargetAddress = kDefaultTargetAddress;
-    int m_nTargetUdpPort = kDefaultTargetUdpPort;
-    int m_nLocalTcpPort = kDefaultLocalTcpPort;
-    std::uint32_t m_nUdpInterval = kDefaultUdpIntervalMs;
-    bool m_bTcpRun = false;
-    bool m_bUdpRun = false;
-    bool m_bDoNotRead = false;
-    bool m_bTimeInformation = false;
     bool m_bConnected = false;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "transport/ChannelMessage.h"
-#include "transport/INetworkChannel.h"
+#include "transport/PlainNetworkSettings.h"
 
 #include <cstdint>
 #include <vector>
@@ -11,28 +11,13 @@ namespace relvane
 
 // A network channel without sockets: keeps the fields and flags, counts starts and stops,
 // answers sends with scripted results and posts the notifications a test asks for.
-class CFakeNetworkChannel : public INetworkChannel
+class CFakeNetworkChannel : public CPlainNetworkSettings
 {
 public:
+    // Loopback: nothing a test sends leaves the machine.
+    CFakeNetworkChannel() : CPlainNetworkSettings(0x7F000001) {}
+
     int Startup(IMessageSink* pOwner) override;
-
-    std::uint32_t TargetAddress() const override { return m_nTargetAddress; }
-    void SetTargetAddress(std::uint32_t nAddress) override { m_nTargetAddress = nAddress; }
-    int TargetUdpPort() const override { return m_nTargetUdpPort; }
-    void SetTargetUdpPort(int nPort) override { m_nTargetUdpPort = nPort & 0xFFFF; }
-    int LocalTcpPort() const override { return m_nLocalTcpPort; }
-    void SetLocalTcpPort(int nPort) override { m_nLocalTcpPort = nPort & 0xFFFF; }
-    std::uint32_t UdpInterval() const override { return m_nUdpInterval; }
-    void SetUdpInterval(std::uint32_t nMs) override { m_nUdpInterval = nMs; }
-
-    bool TcpRunFlag() const override { return m_bTcpRun; }
-    void SetTcpRunFlag(bool bRun) override { m_bTcpRun = bRun; }
-    bool UdpRunFlag() const override { return m_bUdpRun; }
-    void SetUdpRunFlag(bool bRun) override { m_bUdpRun = bRun; }
-    bool TcpDoNotRead() const override { return m_bTcpDoNotRead; }
-    void SetTcpDoNotRead(bool bDoNotRead) override { m_bTcpDoNotRead = bDoNotRead; }
-    bool UdpTimeInformation() const override { return m_bUdpTime; }
-    void SetUdpTimeInformation(bool bWithTime) override { m_bUdpTime = bWithTime; }
 
     int StartUdpSender() override;
     int StartTcpListener() override;
@@ -68,14 +53,6 @@ public:
 
 private:
     IMessageSink* m_pOwner = nullptr;
-    std::uint32_t m_nTargetAddress = 0x7F000001; // loopback: nothing leaves the machine
-    int m_nTargetUdpPort = kDefaultTargetUdpPort;
-    int m_nLocalTcpPort = kDefaultLocalTcpPort;
-    std::uint32_t m_nUdpInterval = kDefaultUdpIntervalMs;
-    bool m_bTcpRun = false;
-    bool m_bUdpRun = false;
-    bool m_bTcpDoNotRead = false;
-    bool m_bUdpTime = false;
     bool m_bConnected = false;
     int m_nStartupResult = 1;
     int m_nSendTcpResult = 0;
