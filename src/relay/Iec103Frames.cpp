@@ -1,5 +1,7 @@
 #include "relay/Iec103Frames.h"
 
+#include "iec103/Iec103Codec.h"
+
 #include <bit>
 
 namespace relvane
@@ -26,10 +28,7 @@ CRelayBytes BuildVariableFrame103(std::uint8_t nControl, std::uint8_t nAddress, 
         abFrame.push_back(b);
     for (const std::uint8_t b : abAsdu)
         abFrame.push_back(b);
-    std::uint8_t nSum = 0;
-    for (std::size_t i = 4; i < abFrame.size(); ++i)
-        nSum = static_cast<std::uint8_t>(nSum + abFrame[i]);
-    abFrame.push_back(nSum);
+    abFrame.push_back(Iec103Codec::Checksum(abFrame.data() + 4, static_cast<int>(abFrame.size()) - 4));
     abFrame.push_back(0x16);
     return abFrame;
 }

@@ -1,5 +1,6 @@
 #include "relay/Iec103Relay.h"
 
+#include "iec103/Iec103Codec.h"
 #include "relay/Iec103Frames.h"
 
 namespace relvane
@@ -63,10 +64,7 @@ CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::i
         if (nL < 2 || nLength != nL + 6 || pFrame[2] != pFrame[1] || pFrame[3] != 0x68 ||
             pFrame[nLength - 1] != 0x16)
             return {};
-        std::uint8_t nSum = 0;
-        for (int i = 4; i < 4 + nL; ++i)
-            nSum = static_cast<std::uint8_t>(nSum + pFrame[i]);
-        if (nSum != pFrame[nLength - 2])
+        if (Iec103Codec::Checksum(pFrame + 4, nL) != pFrame[nLength - 2])
             return {};
         nControl = pFrame[4];
         nAddress = pFrame[5];

@@ -1,5 +1,6 @@
 #include "relay/RelayFrameReader.h"
 
+#include "iec103/Iec103Codec.h"
 #include "proto94/Crc16.h"
 
 namespace relvane
@@ -24,9 +25,7 @@ CRelayFrameReader::Match CRelayFrameReader::Match103(std::size_t& nLength) const
     nLength = static_cast<std::size_t>(ab[1]) + 6;
     if (ab.size() < nLength)
         return MATCH_MORE;
-    std::uint8_t nSum = 0;
-    for (std::size_t i = 4; i < nLength - 2; ++i)
-        nSum = static_cast<std::uint8_t>(nSum + ab[i]);
+    const std::uint8_t nSum = Iec103Codec::Checksum(ab.data() + 4, static_cast<int>(nLength) - 6);
     return nSum == ab[nLength - 2] && ab[nLength - 1] == 0x16 ? MATCH_FRAME : MATCH_NONE;
 }
 
