@@ -52,22 +52,66 @@ double ThreadCpuSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-long ContextSwitches()
+ThreadSwitchMap ThreadSwitches()
 {
-    long nTotal = 0;
+    ThreadSwitchMap threads;
     std::error_code error;
     for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error))
     {
+        CThreadSwitches thread;
         std::ifstream status(task.path() / "status");
         std::string strLine;
+        bool bRead = false;
         while (std::getline(status, strLine))
         {
-            if (strLine.rfind("voluntary_ctxt_switches:", 0) == 0 ||
-                strLine.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
-                nTotal += std::atol(strLine.c_str() + strLine.find(':') + 1);
+            if (strLine.rfind("Name:", 0) == 0)
+                thread.strName = strLine.substr(strLine.find_first_not_of(" \t", 5));
+            else if (strLine.rfind("voluntary_ctxt_switches:", 0) == 0 ||
+                     strLine.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+            {
+                thread.nSwitches += std::atol(strLine.c_str() + strLine.find(':') + 1);
+                bRead = true;
+            }
         }
+        if (bRead) // a thread that ended while being read has no status left
+            threads[std::atol(task.path().filename().c_str())] = thread;
+    }
+    return threads;
+}
+
+long SwitchesBetween(const ThreadSwitchMap& before, const ThreadSwitchMap& after)
+{
+    long nTotal = 0;
+    for (const auto& [nId, thread] : after)
+    {
+        const auto it = before.find(nId);
+        if (it != before.end())
+            nTotal += thread.nSwitches - it->second.nSwitches;
     }
     return nTotal;
+}
+
+std::string SwitchingThreads(const ThreadSwitchMap& before, const ThreadSwitchMap& after)
+{
+    std::string strList;
+    for (const auto& [nId, thread] : after)
+    {
+        const auto it = before.find(nId);
+        if (it == before.end() || thread.nSwitches == it->second.nSwitches)
+            continue;
+        if (!strList.empty())
+            strList += ", ";
+        strList += thread.strName + " " + std::to_string(thread.nSwitches - it->second.nSwitches);
+    }
+    return strList.empty() ? "none" : strList;
+}
+
+double LoadAverage()
+{
+    std::ifstream loadavg("/proc/loadavg");
+    double dLoad = 0;
+    loadavg >> dLoad;
+    return dLoad;
 }
 
 std::string CpuModel()
@@ -149,11 +193,12 @@ int OptionInteger(int argc, char** argv, const char* pszName, int nDefault)
 
 void PrintMachine(const char* pszBench)
 {
-    std::ifstream loadavg("/proc/loadavg");
-    double dLoad = 0;
-    loadavg >> dLoad;
-    std::printf("%s: %u cores, %s, load average %.2f at the start\n", pszBench,
-                std::thread::hardware_concurrency(), CpuModel().c_str(), dLoad);
+    // The window benchmarks name their platform (offscreen, or xcb on a display).
+    const char* pszPlatform = std::getenv("QT_QPA_PLATFORM");
+    const std::string strPlatform =
+        pszPlatform != nullptr && *pszPlatform != 0 ? std::string(", platform ") + pszPlatform : "";
+    std::printf("%s: %u cores, %s, load average %.2f at the start%s\n", pszBench,
+                std::thread::hardware_concurrency(), CpuModel().c_str(), LoadAverage(), strPlatform.c_str());
 }
 
 } // namespace relvane::bench

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,21 @@ long TrimmedResidentBytes();
 // User and system CPU time of the whole process, and of the calling thread.
 double CpuSeconds();
 double ThreadCpuSeconds();
-// Context switches of every thread of the process: each is a wake-up or a preemption.
-long ContextSwitches();
+// Context switches (each a wake-up or a preemption) of every thread of the process, by thread id.
+struct CThreadSwitches
+{
+    std::string strName;
+    long nSwitches = 0;
+};
+using ThreadSwitchMap = std::map<long, CThreadSwitches>;
+ThreadSwitchMap ThreadSwitches();
+// Switches between two readings, counting only the threads present at both: a thread that ended
+// meanwhile took its count with it, and one that started has nothing to compare with.
+long SwitchesBetween(const ThreadSwitchMap& before, const ThreadSwitchMap& after);
+// The threads that switched between the readings, as "name N, name N".
+std::string SwitchingThreads(const ThreadSwitchMap& before, const ThreadSwitchMap& after);
+// The load average over the last minute.
+double LoadAverage();
 std::string CpuModel();
 
 // A '94 event report of the relay (code B0H), annotated by the '94 interpreter; nIndex picks

@@ -2,6 +2,7 @@
 
 #include "FakeNetworkChannel.h"
 #include "app/LogFonts.h"
+#include "app/LogHeap.h"
 #include "session/SessionCommands.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ std::unique_ptr<QApplication> StartApplication(int& argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    KeepLargeBlocksMapped(); // as relvane does
     auto pApp = std::make_unique<QApplication>(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     InstallLogFontFallbacks();
@@ -43,12 +45,13 @@ void CBenchSerialChannel::AdvanceChunk()
         m_fnAdvanceHook(nCount);
 }
 
-CWorkbench::CWorkbench(bool bShow)
+CWorkbench::CWorkbench(bool bShow, std::unique_ptr<INetworkChannel> pNetwork)
 {
     auto pSerial = std::make_unique<CBenchSerialChannel>();
     m_pSerial = pSerial.get();
-    m_pView =
-        std::make_unique<CRelvaneView>(std::move(pSerial), std::make_unique<CFakeNetworkChannel>(), m_ui);
+    if (pNetwork == nullptr)
+        pNetwork = std::make_unique<CFakeNetworkChannel>();
+    m_pView = std::make_unique<CRelvaneView>(std::move(pSerial), std::move(pNetwork), m_ui);
     m_ui.LineLimitForm().Push(Confirm(CLineLimitFields{false, 2000}));
     m_pView->OnCommand(ID_LINE_LIMIT);
     m_pView->OnCommand(ID_SERIAL_CONNECT);

@@ -8,6 +8,7 @@
 #include "SerialChunkQueue.h"
 #include "app/MainFrame.h"
 #include "session/RelvaneView.h"
+#include "transport/INetworkChannel.h"
 #include "transport/ISerialChannel.h"
 
 #include <atomic>
@@ -22,7 +23,8 @@ namespace relvane::bench
 {
 
 // The application of a window benchmark: offscreen unless QT_QPA_PLATFORM names a platform,
-// figures printed with a decimal point, the log's font fallbacks installed.
+// figures printed with a decimal point, the log's font fallbacks installed, large blocks mapped
+// as relvane maps them.
 std::unique_ptr<QApplication> StartApplication(int& argc, char** argv);
 
 // The serial line with the relay on a producer thread: every injected chunk is one completed
@@ -61,16 +63,18 @@ private:
 };
 
 // The workbench window over a session on the bench serial line: line limit off, port open,
-// window shown (offscreen).
+// window shown (offscreen). A network channel given here replaces the fake one (which sends
+// nothing), so that frames can arrive over a real TCP connection.
 class CWorkbench
 {
 public:
-    explicit CWorkbench(bool bShow = true);
+    explicit CWorkbench(bool bShow = true, std::unique_ptr<INetworkChannel> pNetwork = nullptr);
     ~CWorkbench();
 
     CRelvaneView& View() { return *m_pView; }
     CMainFrame& Frame() { return *m_pFrame; }
     CBenchSerialChannel& Serial() { return *m_pSerial; }
+    CScriptedUserInterface& Ui() { return m_ui; }
 
 private:
     CScriptedUserInterface m_ui;

@@ -5,16 +5,19 @@
 // widget (a QTextEdit with one insert and one repaint per entry) with the ratio.
 //
 //   bench_append [entries] [--rate R] [--paced-entries N] [--limit-seconds S] [--naive-seconds S]
-//                [--no-naive]
+//                [--everyday-entries N] [--everyday-rate R] [--everyday-only] [--no-naive]
 //
 // Two runs in fresh windows: a flood (the relay keeps 2000 chunks waiting, the rate is what the
 // window can take) and a paced one (R entries per second, 40,000 by default, the first N entries;
 // the repaints are what a user sees at that rate). The default of 100,000 entries keeps
 // `make bench` short; `bench_append 1000000` is the full run. --limit-seconds ends a run that has
-// stalled (default 600) and reports how far it got.
+// stalled (default 600) and reports how far it got. Paced runs of --everyday-entries entries each
+// (default 20,000; 0 leaves them out) at 1,000, 10,000 and 40,000 entries/s, on the serial line
+// and over a real TCP connection, give the memory an entry keeps at everyday rates.
 
 #include "BenchSupport.h"
 #include "app/LogEdit.h"
+#include "transport/NetworkChannel.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -27,7 +30,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace relvane;
 using namespace relvane::bench;
@@ -142,6 +149,105 @@ double RunNaive(const std::vector<std::vector<std::uint8_t>>& frames, const Prot
     return dSeconds;
 }
 
+// A port nobody listens on right now (the kernel's choice), for the window's listener.
+int FreeTcpPort()
+{
+    const int nSocket = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nSize = sizeof address;
+    bind(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(nSocket, reinterpret_cast<sockaddr*>(&address), &nSize);
+    close(nSocket);
+    return ntohs(address.sin_port);
+}
+
+// Everyday rates over the real TCP listener, as a relay on Ethernet sends: the window in the
+// Ethernet 103 mode listens on loopback, and a thread connects and sends a 103 event (ASDU 1)
+// nEntries times at dRate frames per second, each in a send of its own. Frames that arrive
+// together are one read and one entry, as the listener delivers them; memory is counted per frame.
+void RunOverTcp(int nEntries, double dRate, double dLimit)
+{
+    static const std::uint8_t kEvent[] = {0x68, 0x0E, 0x0E, 0x68, 0x08, 0x01, 0x01, 0x81, 0x01, 0x01,
+                                          0x80, 0x5A, 0x02, 0x39, 0x30, 0x1E, 0x0A, 0x00, 0xFA, 0x16};
+    CWorkbench bench(true, std::make_unique<CNetworkChannel>());
+    CPaintWatch watch(bench.Frame().LogEdit()->viewport());
+    const int nPort = FreeTcpPort();
+    bench.View().OnCommand(ID_MODE_ETH103);
+    bench.Ui().IpForm().Push(Confirm(CIpFields{0x7F000001, nPort == 1 ? 2 : nPort - 1, nPort}));
+    bench.View().OnCommand(ID_ETH_IP_SETTINGS);
+    bench.View().OnCommand(ID_ETH_TCP_LISTEN);
+    const int nSocket = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(nPort));
+    bool bConnected = false;
+    for (int nTry = 0; nTry < 100 && !bConnected; ++nTry)
+    {
+        bConnected = ::connect(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (!bConnected)
+            Pump(50);
+    }
+    if (!bConnected)
+    {
+        std::printf("  over TCP at %.0f/s: the listener did not take the connection\n", dRate);
+        close(nSocket);
+        return;
+    }
+    const int nNoDelay = 1;
+    setsockopt(nSocket, IPPROTO_TCP, TCP_NODELAY, &nNoDelay, sizeof nNoDelay);
+    Pump(200); // the connection is logged
+    bench.View().Log().Flush();
+    const int nParagraphsBefore = bench.View().LogDocument()->blockCount();
+    const std::uint64_t nBytesBefore = bench.View().Recorder().Statistics().BytesReceived();
+    const std::uint64_t nBytesAll = nBytesBefore + static_cast<std::uint64_t>(nEntries) * sizeof kEvent;
+
+    const long nBefore = TrimmedResidentBytes();
+    const double dCpuBefore = ThreadCpuSeconds();
+    const auto start = Clock::now();
+    watch.Start();
+    std::thread producer(
+        [&]
+        {
+            for (int i = 0; i < nEntries; ++i)
+            {
+                const auto due = start + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(i / dRate));
+                if (Clock::now() + std::chrono::milliseconds(1) < due)
+                    std::this_thread::sleep_until(due);
+                if (send(nSocket, kEvent, sizeof kEvent, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof kEvent))
+                    return;
+            }
+        });
+    QTimer wake; // lets the loop below look at the clock when nothing arrives
+    wake.start(200);
+    while (bench.View().Recorder().Statistics().BytesReceived() < nBytesAll && Seconds(start, Clock::now()) < dLimit)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    wake.stop();
+    producer.join();
+    bench.View().Log().Flush();
+    QCoreApplication::processEvents(); // the scroll to the end
+    bench.Frame().LogEdit()->viewport()->repaint();
+    watch.Stop();
+    const double dSeconds = Seconds(start, Clock::now());
+    const double dCpu = ThreadCpuSeconds() - dCpuBefore;
+    const long nGrowth = ResidentBytes() - nBefore;
+    const long nTrimmed = TrimmedResidentBytes() - nBefore;
+    const std::uint64_t nArrived = bench.View().Recorder().Statistics().BytesReceived() - nBytesBefore;
+    close(nSocket);
+    std::printf("  over TCP at %.0f frames/s: %llu of %d frames in %.2f s as %d paragraphs (window thread CPU "
+                "%.2f s)\n",
+                dRate, static_cast<unsigned long long>(nArrived / sizeof kEvent), nEntries, dSeconds,
+                bench.View().LogDocument()->blockCount() - nParagraphsBefore, dCpu);
+    std::printf("    memory at %.0f entries/s over TCP: %.0f bytes/entry (%.0f after trimming the heap) (target: at "
+                "most 600); longest time without a repaint %.0f ms; load %.2f\n",
+                dRate, static_cast<double>(nGrowth) / nEntries, static_cast<double>(nTrimmed) / nEntries,
+                watch.Longest() * 1000, LoadAverage());
+    std::fflush(stdout);
+}
+
 } // namespace
 
 struct CRunFigures
@@ -251,7 +357,7 @@ CRunFigures RunWindow(const char* pszName, int nEntries, double dRate, double dL
     std::printf("\n    lowest tenth: %.0f %% of the first (target: at least 80 %%)\n",
                 100.0 * figures.dLowestTenth / figures.dFirstTenth);
     std::printf("    resident growth: %.0f bytes/entry (%.1f MB; %.0f bytes/entry after trimming the heap)"
-                " (target at 1M: at most 1024)\n",
+                " (target: at most 600)\n",
                 static_cast<double>(figures.nResidentGrowth) / nTotal, figures.nResidentGrowth / 1048576.0,
                 static_cast<double>(figures.nTrimmedGrowth) / nTotal);
     std::printf(
@@ -282,12 +388,37 @@ int main(int argc, char** argv)
     for (int i = 0; i < 40; ++i)
         frames.push_back(EventFrame(i));
 
-    const CRunFigures flood = RunWindow("flood", nEntries, 0, dLimit, frames);
+    // --everyday-only: the everyday runs alone.
+    const bool bEverydayOnly = HasFlag(argc, argv, "--everyday-only");
+    const CRunFigures flood = bEverydayOnly ? CRunFigures() : RunWindow("flood", nEntries, 0, dLimit, frames);
     char szPaced[64];
     std::snprintf(szPaced, sizeof szPaced, "paced at %.0f/s", dRate);
-    RunWindow(szPaced, nPacedEntries, dRate, dLimit, frames);
+    if (!bEverydayOnly)
+        RunWindow(szPaced, nPacedEntries, dRate, dLimit, frames);
+    // Everyday rates, where every entry is painted as it arrives: the memory each one keeps, on
+    // the bench serial line and over the real TCP listener.
+    const int nEverydayEntries = OptionInteger(argc, argv, "--everyday-entries", 20000);
+    if (nEverydayEntries > 0)
+    {
+        // --everyday-rate R: that rate alone.
+        const int nOnlyRate = OptionInteger(argc, argv, "--everyday-rate", 0);
+        std::vector<int> rates{1000, 10000, 40000};
+        if (nOnlyRate > 0)
+            rates = {nOnlyRate};
+        for (const int nRate : rates)
+        {
+            std::snprintf(szPaced, sizeof szPaced, "paced at %d/s", nRate);
+            const CRunFigures everyday = RunWindow(szPaced, nEverydayEntries, nRate, dLimit, frames);
+            std::printf("    memory at %d entries/s: %.0f bytes/entry (%.0f after trimming the heap) (target: at "
+                        "most 600); load %.2f\n",
+                        nRate, static_cast<double>(everyday.nResidentGrowth) / everyday.nDone,
+                        static_cast<double>(everyday.nTrimmedGrowth) / everyday.nDone, LoadAverage());
+        }
+        for (const int nRate : rates)
+            RunOverTcp(nEverydayEntries, nRate, dLimit);
+    }
 
-    if (!HasFlag(argc, argv, "--no-naive"))
+    if (!HasFlag(argc, argv, "--no-naive") && !bEverydayOnly)
     {
         Proto94Codec codec;
         int nNaive = 0;

@@ -43,7 +43,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < nEntries; ++i)
         {
             const relvane::CChannelTime time = relvane::CChannelTime::Now();
-            recorder.OnSerialChunk(relvane::MODE_94, abFrame.data(), nLength, time, time);
+            recorder.OnSerialChunk(relvane::MODE_94, abFrame.data(), nLength, time);
             recorder.OnLogEvent(relvane::LOG_RECEIVE, "接收: ", time);
             recorder.OnLogFrame(relvane::MODE_94, abFrame.data(), nLength, 1, "\r\n (\n事件报告) \r\n");
         }

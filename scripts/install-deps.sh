@@ -8,6 +8,7 @@ packages=(
   fonts-wqy-zenhei
   xvfb xauth
   poppler-utils
+  python3  # the independent COMTRADE reader of the disturbance upload test (standard library only)
   tshark
   dpkg-dev file librsvg2-bin desktop-file-utils appstream lintian
 )

@@ -27,4 +27,4 @@ for _ in $(seq 50); do
   fi
   sleep 0.1
 done
-"$app" --port "COM$com"
+"$app" --relay "COM$com"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the workbench under a virtual X server once per protocol mode, on the demonstration
-# relay (no device, no network traffic), and saves each window as a PNG in screenshots/.
+# relay (no device, no network traffic), and saves each window as a PNG in screenshots/; then the
+# statistics panel, the first window beside a simulated relay and its port list.
 set -euo pipefail
 build="${1:-build}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -13,15 +14,37 @@ if [ ! -x "$app" ]; then
 fi
 command -v xvfb-run >/dev/null || { echo "screenshots: xvfb-run is missing (apt-get install xvfb xauth)" >&2; exit 1; }
 mkdir -p "$out"
-for mode in 94 103 eth; do
-  file="$out/relvane-$mode.png"
+
+# One image: the program under a fresh virtual X server with the given arguments.
+shot() {
+  local file="$out/$1"
+  shift
   rm -f "$file"
-  QT_QPA_PLATFORM=xcb timeout 60 xvfb-run -a -s "-screen 0 1280x800x24" \
-    "$app" --demo-mode "$mode" --screenshot "$file"
+  QT_QPA_PLATFORM=xcb timeout 60 xvfb-run -a -s "-screen 0 1280x800x24" "$app" "$@" --screenshot "$file"
   if [ -s "$file" ]; then
     echo "screenshots: $file"
   else
-    echo "screenshots: no image for mode $mode" >&2
+    echo "screenshots: no image $file" >&2
     exit 1
   fi
+}
+
+for mode in 94 103 eth; do
+  shot "relvane-$mode.png" --demo-mode "$mode"
 done
+shot relvane-statistics.png --demo-mode 103 --screenshot-scene statistics
+
+# The first window beside a simulated relay, as `make run` opens it, and the port list with the
+# relay's port in it; the relay registers in a scratch configuration, not the user's.
+relay="$build/tools/relay/relvane-relay"
+config="$(mktemp -d)"
+XDG_CONFIG_HOME="$config" "$relay" --com 200 --quiet &
+relay_pid=$!
+trap 'kill "$relay_pid" 2>/dev/null || true; wait "$relay_pid" 2>/dev/null || true; rm -rf "$config"' EXIT
+for _ in $(seq 50); do
+  [ -L "$config/relvane/ports/COM200" ] && break
+  sleep 0.1
+done
+export XDG_CONFIG_HOME="$config"
+shot relvane-first.png --relay COM200
+shot relvane-ports.png --relay COM200 --screenshot-scene ports

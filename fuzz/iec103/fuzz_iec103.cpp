@@ -70,7 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
 
     relvane::CAnnotationText text;
     const int nResult = relvane::Iec103Codec::Annotate(pChunk, nCount, text);
-    if ((nResult > 0) != (nSize > 8) || (nResult <= 0 && !text.IsEmpty()))
+    // Frames of more than 8 bytes are annotated, and the lone E5H single-character answer.
+    const bool bAnnotated = nSize > 8 || relvane::Iec103Codec::CheckSingleAck(pChunk, nCount);
+    if ((nResult > 0) != bAnnotated || (nResult <= 0 && !text.IsEmpty()))
         std::abort();
     if (relvane::GbkLength(text.Text()) > relvane::CAnnotationText::kMaxGbkBytes)
         std::abort();
@@ -80,6 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     const bool bValid = relvane::Iec103Codec::CheckFrame(pChunk, nCount);
     if (bValid && nSize < 5)
         std::abort();
+    // The splitter and the check agree on framing: a valid chunk is one whole frame piece.
+    if (bValid)
+    {
+        const auto pieces = relvane::SplitIec103Chunk(pChunk, nCount);
+        if (pieces.size() != 1 || pieces[0].bRemainder || pieces[0].nLength != nCount)
+            std::abort();
+    }
 
     relvane::Iec103Codec codec;
     std::uint8_t abOut[relvane::Iec103Codec::kMaxFrameLength] = {};

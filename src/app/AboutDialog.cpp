@@ -1,6 +1,7 @@
 #include "app/AboutDialog.h"
 
 #include "app/ToolbarIcons.h"
+#include "app/VersionData.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -13,17 +14,17 @@ namespace relvane
 
 QString CAboutDialog::VersionText()
 {
-    return QStringLiteral("Relvane %1 版").arg(QStringLiteral("1.50"));
+    return ProgramVersionData().strVersion;
 }
 
 QString CAboutDialog::BuildText()
 {
-    return QStringLiteral("Build %1").arg(QStringLiteral("20040928"));
+    return ProgramVersionData().strBuild;
 }
 
 QString CAboutDialog::LegalNotice()
 {
-    return QStringLiteral("Copyright (C) Relvane contributors");
+    return ProgramVersionData().strLegalNotice;
 }
 
 CAboutDialog::CAboutDialog(QWidget* pParent) : QDialog(pParent)

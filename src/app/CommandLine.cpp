@@ -42,18 +42,21 @@ CCommandLine ParseCommandLine(const QStringList& args)
             line.ePrint = CCommandLine::EPrint::PdfFile;
             takeValue(line.strPdfFile);
         }
-        else if (strArg == QStringLiteral("--port"))
+        else if (strArg == QStringLiteral("--port") || strArg == QStringLiteral("--relay"))
         {
             takeValue(line.strPort);
             line.strPort = line.strPort.toUpper();
+            line.bBesideRelay = strArg == QStringLiteral("--relay");
             static const QRegularExpression s_port(QStringLiteral("^COM[1-9][0-9]{0,2}$"));
             if (!line.strPort.isEmpty() && !s_port.match(line.strPort).hasMatch())
-                fail(QStringLiteral("--port takes COMn"));
+                fail(QStringLiteral("%1 takes COMn").arg(strArg));
         }
         else if (strArg == QStringLiteral("--demo-mode"))
             takeValue(line.strDemoMode);
         else if (strArg == QStringLiteral("--screenshot"))
             takeValue(line.strScreenshot);
+        else if (strArg == QStringLiteral("--screenshot-scene"))
+            takeValue(line.strScene);
         else if (strArg == QStringLiteral("-h") || strArg == QStringLiteral("--help"))
             line.bHelp = true;
         else if (strArg.startsWith(u'-') && strArg != QStringLiteral("-"))
@@ -80,7 +83,7 @@ CCommandLine ParseCommandLine(const QStringList& args)
 
 QString CommandLineUsage()
 {
-    return QStringLiteral("usage: relvane [--port COMn] [FILE.rtf]\n"
+    return QStringLiteral("usage: relvane [--port COMn | --relay COMn] [FILE.rtf]\n"
                           "       relvane /p FILE.rtf              (also -p, --print)\n"
                           "       relvane /pt FILE.rtf PRINTER DRIVER PORT\n"
                           "       relvane --print-to-pdf OUT.pdf FILE.rtf\n");

@@ -14,6 +14,9 @@ namespace relvane
 //                                            the driver and the port are accepted and unused)
 //   --print-to-pdf OUT.pdf FILE              print into a PDF file, needing no screen
 //   --port COMn                              start with that serial port chosen
+//   --relay COMn                             the same, beside a simulated relay on that port:
+//                                            the status bar says so, hints and asking to save
+//                                            are on for the run (`make run`)
 // Only the exact words /p and /pt are switches; any other argument beginning with '/' is a path.
 struct CCommandLine
 {
@@ -31,9 +34,11 @@ struct CCommandLine
     QString strDriver;
     QString strPrinterPort;
     QString strPdfFile;
-    QString strPort;       // the serial port the session starts with, as COMn (instead of COM1)
-    QString strDemoMode;   // hidden: run on the demonstration relay
-    QString strScreenshot; // hidden: save the window as a PNG after the demonstration
+    QString strPort;           // the serial port the session starts with, as COMn (instead of COM1)
+    bool bBesideRelay = false; // a simulated relay is on strPort
+    QString strDemoMode;       // hidden: run on the demonstration relay
+    QString strScreenshot;     // hidden: save the window as a PNG after the demonstration
+    QString strScene;          // hidden: what the screenshot shows besides the window ("ports", "statistics")
     bool bHelp = false;
     QString strError; // the first fault found, for the user; empty when the line is sound
 };

@@ -91,6 +91,12 @@ std::vector<CCommandText> BuildCommandTexts()
         Same(ID_CAPTURE_START, u"捕获到文件…", u"把每条记录和每帧报文写入文件"),
         Same(ID_CAPTURE_STOP, u"停止捕获", u"停止捕获到文件"),
         Same(ID_VIEW_STATISTICS, u"统计信息", u"显示或隐藏链路统计", true),
+        Same(ID_TEST_PLAN, u"测试计划…", u"按测试计划逐项测试装置并给出结论"),
+        Same(ID_OPTION_HINTS, u"操作提示",
+             u"在状态栏提示连接情况，串口列表显示设备详情，翻看记录时不跳到末尾", true),
+        Same(ID_OPTION_ASK_SAVE, u"询问保存记录", u"新建、打开或关闭前询问是否保存未保存的记录", true),
+        Same(ID_LINE_MONITOR, u"线路监视…", u"只听主站与装置之间的线路,不参与通信"),
+        Same(ID_DISTURBANCE_UPLOAD, u"读取录波…", u"从装置读取录波, 存为COMTRADE文件"),
         // '94 commands: prompt and tip are the caption without its code.
         Same(32792, u"巡检(83H)", u"巡检"),
         Same(32793, u"重复询问(84H)", u"重复询问"),
@@ -168,7 +174,12 @@ const std::vector<int> kOptionItems{ID_FORMAT_HEX,
                                     ID_STAMP_SINCE_PREVIOUS,
                                     0,
                                     ID_CAPTURE_START,
-                                    ID_CAPTURE_STOP};
+                                    ID_CAPTURE_STOP,
+                                    0,
+                                    ID_OPTION_HINTS,
+                                    ID_OPTION_ASK_SAVE,
+                                    0,
+                                    ID_LINE_MONITOR};
 const std::vector<int> kEditItems{ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_CLEAR_LOG};
 
 } // namespace
@@ -200,6 +211,7 @@ const std::vector<CMenuPopup>& ModeMenu(int nMode)
         Popup(u"编辑(&E)", {ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_UNDO, ID_EDIT_PASTE, 0, ID_CLEAR_LOG}),
         Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS}),
         Popup(u"帮助(&H)", {ID_APP_ABOUT}),
+        Popup(u"测试(&T)", {ID_TEST_PLAN}),
     };
     static const std::vector<CMenuPopup> s_menu131{
         Popup(u"文件(&F)", kFileItems),
@@ -208,10 +220,11 @@ const std::vector<CMenuPopup>& ModeMenu(int nMode)
         {Text(u"装置地址(&A)"), {}, ID_DEVICE_ADDRESS},
         Popup(u"选项(&O)", kOptionItems),
         Popup(u"命令(&C)", {32841, 32842, 32843, 32844, 32845, 0, 32849, 32848, 32853, 0, 32856, 32854, 0,
-                            32859, 32860, 0, 32858}),
+                            32859, 32860, 0, 32858, 0, ID_DISTURBANCE_UPLOAD}),
         Popup(u"编辑(&E)", kEditItems),
         Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS}),
         Popup(u"帮助(&H)", {ID_APP_ABOUT}),
+        Popup(u"测试(&T)", {ID_TEST_PLAN}),
     };
     static const std::vector<CMenuPopup> s_menu140{
         Popup(u"文件(&F)", kFileItems),
@@ -220,7 +233,8 @@ const std::vector<CMenuPopup>& ModeMenu(int nMode)
         Popup(u"TCP(&T)", {ID_ETH_TCP_LISTEN, ID_ETH_TCP_NO_READ, 0, ID_ETH_TCP_SEND}),
         Popup(u"UDP(&U)", {ID_ETH_UDP_INTERVAL, ID_ETH_UDP_TIMED, ID_ETH_UDP_ONCE, ID_ETH_UDP_TIME_INFO}),
         Popup(u"选项(&O)", {ID_FORMAT_HEX, ID_FORMAT_DECIMAL, 0, ID_STAMP_TIME_OF_DAY, ID_STAMP_SINCE_CONNECT,
-                            ID_STAMP_SINCE_PREVIOUS, 0, ID_CAPTURE_START, ID_CAPTURE_STOP}),
+                            ID_STAMP_SINCE_PREVIOUS, 0, ID_CAPTURE_START, ID_CAPTURE_STOP, 0, ID_OPTION_HINTS,
+                            ID_OPTION_ASK_SAVE, 0, ID_LINE_MONITOR}),
         Popup(u"编辑(&E)", kEditItems),
         Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS}),
         Popup(u"帮助(&H)", {ID_APP_ABOUT}),

@@ -33,6 +33,8 @@ enum FrameCommandId : int
     ID_APP_EXIT = 57665,
     ID_OLE_EDIT_PROPERTIES = 57860,
     ID_VIEW_STATUS_BAR = 59393,
+    // Our own: the test plans, in a menu after the specified ones.
+    ID_TEST_PLAN = 32907,
     ID_INDICATOR_MESSAGE = 0,
 };
 

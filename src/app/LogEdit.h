@@ -3,6 +3,9 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextDocument>
+#include <QTimer>
+#include <utility>
+#include <vector>
 
 class QMenu;
 
@@ -14,18 +17,34 @@ namespace relvane
 // and grows as lightly as a short one; the characters keep their colours. The clipboard gets the
 // selection as the log's text and as RTF; pasted RTF keeps its colours. The right button opens
 // the log's popup; the chosen item is reported as its command id and routed like the menu
-// command of the same id.
+// command of the same id. A selection made with the mouse or the keys goes to the primary
+// selection (X11) as plain text only, read from the log when another program asks for it: a
+// select-all of a big log costs nothing until someone pastes it. The caret stops blinking after
+// a few seconds without input, as Windows and GTK desktops stop theirs: a blinking caret
+// repaints twice a second for as long as the window sits idle. Paragraphs that were painted keep
+// a layout (about 0.6 KB each) that Qt frees only with the paragraph: once a stretch of painted
+// paragraphs has scrolled well above the view while the view follows the end, those paragraphs
+// are written again as they are, outside the undo history, which frees what they kept.
 class CLogEdit : public QPlainTextEdit
 {
     Q_OBJECT
 
 public:
+    static constexpr int kBlinkPauseMs = 5000;
+    // Painted paragraphs gathered before they are renewed, and how far above the view they must be.
+    static constexpr int kRenewParagraphs = 2000;
+    static constexpr int kRenewDistance = 200;
+
     explicit CLogEdit(QWidget* pParent = nullptr);
     ~CLogEdit() override;
 
     // Shows the document (nullptr: none). The document gets the line-by-line layout the edit
     // needs; the one it had before loses its layout, so that it can be filled without any.
     void SetLogDocument(QTextDocument* pDocument);
+
+    // Copy and cut to the clipboard, with the text and RTF.
+    void Copy();
+    void Cut();
 
     // After new entries went in at the end: moves the caret there (dropping any selection) and
     // scrolls it into view.
@@ -47,12 +66,36 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void inputMethodEvent(QInputMethodEvent* pEvent) override;
+    void focusInEvent(QFocusEvent* pEvent) override;
+    void focusOutEvent(QFocusEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
     QMimeData* createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData* pSource) const override;
     void insertFromMimeData(const QMimeData* pSource) override;
 
 private:
+    // Input or focus: the caret blinks again, until the next pause.
+    void ResumeBlinking();
+    void PauseBlinking();
+
+    // Writes the painted paragraphs well above the view again, so that their layouts go.
+    void RenewPainted();
+
     QPointer<QTextDocument> m_pLogDocument;
+    // Paragraph numbers painted since the last renewal: first and last of each stretch.
+    std::vector<std::pair<int, int>> m_painted;
+    int m_nPaintedParagraphs = 0;
+    bool m_bRenewDue = false;
+    bool m_bPaintedAtEnd = false;
+    QTimer m_blinkPause;
+    bool m_bBlinkPaused = false;
+    // Set while the selection's data is made for the clipboard or a drag; otherwise it is for
+    // the primary selection.
+    bool m_bFullMimeData = false;
 };
 
 } // namespace relvane

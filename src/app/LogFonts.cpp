@@ -1,6 +1,9 @@
 #include "app/LogFonts.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFont>
+#include <QFontDatabase>
 #include <QStringList>
 
 namespace relvane
@@ -8,6 +11,12 @@ namespace relvane
 
 void InstallLogFontFallbacks()
 {
+    // Fonts shipped in a folder beside the program (the Windows zip and installer carry a Chinese
+    // one for systems without any); the Linux programs have no such folder.
+    const QDir fonts(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
+    for (const QString& strFile :
+         fonts.entryList({QStringLiteral("*.ttf"), QStringLiteral("*.ttc"), QStringLiteral("*.otf")}, QDir::Files))
+        QFontDatabase::addApplicationFont(fonts.filePath(strFile));
     const QStringList substitutes{QStringLiteral("SimSun"),
                                   QStringLiteral("NSimSun"),
                                   QStringLiteral("Noto Serif CJK SC"),

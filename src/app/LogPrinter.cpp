@@ -1,9 +1,13 @@
 #include "app/LogPrinter.h"
 
-#include <QAbstractTextDocumentLayout>
+#include "app/RelvaneDoc.h"
+#include "common/WholeFile.h"
+
 #include <QAction>
 #include <QCoreApplication>
+#include <QFile>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -12,8 +16,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
-#include <memory>
-#include <vector>
+#include <climits>
 
 namespace relvane
 {
@@ -34,63 +37,222 @@ const QString& PreviewPagesKey()
 }
 } // namespace
 
-bool PrintLogDocument(const QTextDocument& document, QPrinter& printer)
+namespace
+{
+
+// The longest piece of a paragraph laid out at once. The cost of a text layout grows faster than
+// its length, so a paragraph of a million characters is laid out piece by piece; a piece ends
+// after a space or line break near its end where there is one.
+constexpr int kPieceChars = 4096;
+
+int PieceEnd(const QString& strText, int nFrom)
+{
+    const int nLength = static_cast<int>(strText.size());
+    if (nLength - nFrom <= kPieceChars)
+        return nLength;
+    int nEnd = nFrom + kPieceChars;
+    for (int n = nEnd; n > nFrom + kPieceChars * 3 / 4; --n)
+    {
+        const QChar ch = strText.at(n - 1);
+        if (ch == u' ' || ch == QChar::LineSeparator || ch == u'\t')
+            return n;
+    }
+    if (strText.at(nEnd - 1).isHighSurrogate())
+        --nEnd;
+    return nEnd;
+}
+
+// The character formats of the block that fall within [nFrom, nEnd), counted from nFrom.
+QList<QTextLayout::FormatRange> PieceFormats(const QList<QTextLayout::FormatRange>& formats, int nFrom, int nEnd)
+{
+    QList<QTextLayout::FormatRange> piece;
+    for (const QTextLayout::FormatRange& range : formats)
+    {
+        const int nStart = std::max(range.start, nFrom);
+        const int nStop = std::min(range.start + range.length, nEnd);
+        if (nStart < nStop)
+            piece.append({nStart - nFrom, nStop - nStart, range.format});
+    }
+    return piece;
+}
+
+// Puts lines on pages one after another, breaking between lines, and paints those of the pages
+// to print. Nothing of a page is kept once the next one begins.
+class CPagePainter
+{
+public:
+    CPagePainter(QPainter& painter, QPagedPaintDevice& device, qreal dPageHeight, int nFirst, int nLast)
+        : m_painter(painter), m_device(device), m_dPageHeight(dPageHeight), m_nFirst(nFirst), m_nLast(nLast)
+    {
+    }
+
+    // False once a page could not be started.
+    bool Place(const QTextLine& line)
+    {
+        const qreal dHeight = line.height();
+        if (m_dTop > 0 && m_dTop + dHeight > m_dPageHeight)
+        {
+            ++m_nPage;
+            m_dTop = 0;
+        }
+        if (m_nPage >= m_nFirst && m_nPage <= m_nLast)
+        {
+            if (m_nPainted >= 0 && m_nPainted != m_nPage && !m_device.newPage())
+                return false;
+            m_nPainted = m_nPage;
+            line.draw(&m_painter, QPointF(0, m_dTop - line.y()));
+        }
+        m_dTop += dHeight;
+        return true;
+    }
+    bool Done() const { return m_nPage > m_nLast; }
+
+private:
+    QPainter& m_painter;
+    QPagedPaintDevice& m_device;
+    const qreal m_dPageHeight;
+    const int m_nFirst;
+    const int m_nLast;
+    int m_nPage = 0;
+    int m_nPainted = -1;
+    qreal m_dTop = 0;
+};
+
+// Lays the document out paragraph by paragraph, as wide as the page, and paints it: time and
+// memory grow with the length of the log, whatever its length.
+bool PaintPages(const QTextDocument& document, QPagedPaintDevice& device, int nFirst, int nLast)
+{
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    painter.setPen(Qt::black); // the automatic colour
+    const qreal dWidth = device.width();
+    CPagePainter pages(painter, device, device.height(), nFirst, nLast);
+    const QFont font = document.defaultFont();
+    const QTextOption option = document.defaultTextOption();
+    for (QTextBlock block = document.begin(); block.isValid() && !pages.Done(); block = block.next())
+    {
+        const QString strText = block.text();
+        const QList<QTextLayout::FormatRange> formats = block.textFormats();
+        int nFrom = 0;
+        do
+        {
+            const int nEnd = PieceEnd(strText, nFrom);
+            QTextLayout layout(strText.mid(nFrom, nEnd - nFrom), font, &device);
+            layout.setTextOption(option);
+            layout.setFormats(PieceFormats(formats, nFrom, nEnd));
+            layout.beginLayout();
+            qreal dY = 0;
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+            {
+                line.setLeadingIncluded(true);
+                line.setLineWidth(dWidth);
+                line.setPosition(QPointF(0, dY));
+                dY += line.height();
+            }
+            layout.endLayout();
+            for (int n = 0; n < layout.lineCount() && !pages.Done(); ++n)
+            {
+                if (!pages.Place(layout.lineAt(n)))
+                {
+                    painter.end();
+                    return false;
+                }
+            }
+            nFrom = nEnd;
+        } while (nFrom < strText.size() && !pages.Done());
+    }
+    return painter.end();
+}
+
+// A file that takes the place of the old one only when the whole PDF was written.
+class CWholeFileDevice : public QIODevice
+{
+public:
+    bool Open(const QString& strPath)
+    {
+        return m_file.Open(strPath.toStdString()) && open(QIODevice::WriteOnly);
+    }
+    bool Commit()
+    {
+        close();
+        return m_file.Commit();
+    }
+    bool DiskFull() const { return m_file.DiskFull(); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* pData, qint64 nCount) override
+    {
+        return m_file.Write(pData, static_cast<std::size_t>(nCount)) ? nCount : -1;
+    }
+
+private:
+    CWholeFile m_file;
+};
+
+// Prints into the printer's PDF file through a checked file: the printer's own file output does
+// not notice a full disk.
+bool PrintToPdfFile(const QTextDocument& document, QPrinter& printer, int nFirst, int nLast, QString* pError)
+{
+    CWholeFileDevice file;
+    if (!file.Open(printer.outputFileName()))
+    {
+        if (pError != nullptr)
+            *pError = CRelvaneDoc::SaveFailedText(file.DiskFull());
+        return false;
+    }
+    QPdfWriter writer(&file);
+    writer.setResolution(printer.resolution());
+    writer.setPageLayout(printer.pageLayout());
+    writer.setTitle(printer.docName());
+    writer.setCreator(printer.creator());
+    const bool bPainted = PaintPages(document, writer, nFirst, nLast);
+    if (!bPainted || !file.Commit())
+    {
+        if (pError != nullptr)
+            *pError = bPainted ? CRelvaneDoc::SaveFailedText(file.DiskFull()) : QStringLiteral("无法启动打印作业。");
+        return false;
+    }
+    return true;
+}
+
+// Margins and colour of the printout, and the page range chosen in the print dialog (counted
+// from 0 here).
+void PreparePrinter(QPrinter& printer, int& nFirst, int& nLast)
 {
     printer.setPageMargins(QMarginsF(kMarginInches, kMarginInches, kMarginInches, kMarginInches),
                            QPageLayout::Inch);
     printer.setColorMode(QPrinter::Color);
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-
-    // QTextDocument::print would add two centimetres of its own and number the pages: lay out a
-    // copy for the printer instead, as wide as the area within the margins.
-    std::unique_ptr<QTextDocument> pCopy(document.clone());
-    pCopy->setDocumentMargin(0);
-    QAbstractTextDocumentLayout* pLayout = pCopy->documentLayout();
-    pLayout->setPaintDevice(&printer);
-    const QSizeF page(printer.width(), printer.height());
-    pCopy->setTextWidth(page.width());
-    pLayout->documentSize(); // lays out the whole text now, not as painting proceeds
-
-    // Pages break between lines, so that no line is cut at a page's edge (or printed twice).
-    std::vector<qreal> pageTops{0};
-    for (QTextBlock block = pCopy->begin(); block.isValid(); block = block.next())
-    {
-        const QTextLayout* pBlockLayout = block.layout();
-        for (int n = 0; n < pBlockLayout->lineCount(); ++n)
-        {
-            const QTextLine line = pBlockLayout->lineAt(n);
-            const qreal dTop = pBlockLayout->position().y() + line.y();
-            if (dTop + line.height() - pageTops.back() > page.height() && dTop > pageTops.back())
-                pageTops.push_back(dTop);
-        }
-    }
-
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.palette.setColor(QPalette::Text, Qt::black); // the automatic colour
-    // The page range chosen in the print dialog, counted from 1.
     const bool bRange = printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0;
-    const std::size_t nFirst = bRange ? static_cast<std::size_t>(printer.fromPage() - 1) : 0;
-    const std::size_t nEnd =
-        bRange ? std::min<std::size_t>(std::max(printer.toPage(), printer.fromPage()), pageTops.size())
-               : pageTops.size();
-    for (std::size_t n = nFirst; n < nEnd; ++n)
-    {
-        if (n > nFirst && !printer.newPage())
-            return false;
-        const qreal dTop = pageTops[n];
-        const qreal dBottom = n + 1 < pageTops.size() ? pageTops[n + 1] : dTop + page.height();
-        painter.save();
-        painter.translate(0, -dTop);
-        // The layout draws every line that touches the clip: the lines before and after the page
-        // end on its upper edge and begin on its lower edge.
-        context.clip = QRectF(0, dTop + 0.5, page.width(), std::min(dBottom - dTop, page.height()) - 1);
-        painter.setClipRect(QRectF(0, dTop, page.width(), page.height()));
-        pLayout->draw(&painter, context);
-        painter.restore();
-    }
-    return painter.end();
+    nFirst = bRange ? printer.fromPage() - 1 : 0;
+    nLast = bRange ? std::max(printer.toPage(), printer.fromPage()) - 1 : INT_MAX;
+}
+
+} // namespace
+
+bool PrintLogDocument(const QTextDocument& document, QPrinter& printer, QString* pError)
+{
+    int nFirst = 0;
+    int nLast = 0;
+    PreparePrinter(printer, nFirst, nLast);
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        return PrintToPdfFile(document, printer, nFirst, nLast, pError);
+    // QTextDocument::print would add two centimetres of its own and number the pages.
+    if (PaintPages(document, printer, nFirst, nLast))
+        return true;
+    if (pError != nullptr)
+        *pError = QStringLiteral("无法启动打印作业。");
+    return false;
+}
+
+void PreviewLogDocument(const QTextDocument& document, QPrinter& printer)
+{
+    int nFirst = 0;
+    int nLast = 0;
+    PreparePrinter(printer, nFirst, nLast);
+    PaintPages(document, printer, nFirst, nLast);
 }
 
 int StoredPreviewPages()

@@ -1,11 +1,16 @@
 #include "app/MainFrame.h"
 
 #include "app/AboutDialog.h"
+#include "app/BenchAssist.h"
 #include "app/CommandTable.h"
+#include "app/DisturbanceControls.h"
 #include "app/FindReplaceDialog.h"
 #include "app/LogEdit.h"
 #include "app/LogPrinter.h"
+#include "app/MonitorWindow.h"
+#include "app/OwnSettings.h"
 #include "app/RecorderControls.h"
+#include "app/TestPlanDialog.h"
 #include "app/ToolbarIcons.h"
 #include "forms/FormDialog.h"
 #include "session/RelvaneView.h"
@@ -14,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -24,6 +30,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QDir>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
@@ -89,6 +96,7 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
     m_pEdit = new CLogEdit(this);
     m_pEdit->setObjectName(QStringLiteral("logEdit"));
     m_pEdit->SetLogDocument(m_view.LogDocument());
+    m_bCanPaste = m_pEdit->canPaste();
     m_view.PrepareLog();
     setCentralWidget(m_pEdit);
     m_pFind = new CFindReplaceDialog(*m_pEdit, this);
@@ -107,16 +115,22 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
     CreateToolBars();
     CreateStatusBar();
     m_pRecorderControls = new CRecorderControls(m_view, *this);
+    m_pAssist = new CBenchAssist(m_view, *this, *m_pEdit);
+    m_pDisturbanceControls = new CDisturbanceControls(m_view, *this);
     SwitchMode(m_view.Mode());
 
     connect(&m_view, &CRelvaneView::StateChanged, this, &CMainFrame::ScheduleUpdate);
     connect(m_pEdit, &CLogEdit::CommandChosen, this, &CMainFrame::OnCommand);
     connect(m_pEdit, &CLogEdit::selectionChanged, this, &CMainFrame::ScheduleUpdate);
     connect(m_pEdit, &CLogEdit::undoAvailable, this, &CMainFrame::ScheduleUpdate);
-    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::ScheduleUpdate);
+    // The paste state follows the clipboard's change notices: asking the clipboard on every
+    // refresh would be a round trip to the display server four times a second.
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::OnClipboardChanged);
     // New entries arrive at the end; keep them in view. Scrolling waits for the next turn of the
     // event loop, so that a chunk that arrived meanwhile (and may want an answer) goes first.
-    connect(&m_view.Log(), &CLogDocument::Appended, m_pEdit, &CLogEdit::ShowAppended, Qt::QueuedConnection);
+    // (With hints on, only while the view is at the end: a user reading back keeps the place.)
+    connect(&m_view.Log(), &CLogDocument::Appended, m_pAssist, &CBenchAssist::OnAppended,
+            Qt::QueuedConnection);
 
     UpdateTitle();
     resize(900, 600);
@@ -225,7 +239,12 @@ void CMainFrame::SwitchMode(int nMode)
             else
                 pMenu->addAction(Action(nId));
         }
-        connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+        connect(pMenu, &QMenu::aboutToShow, this,
+                [this]
+                {
+                    m_bCanPaste = m_pEdit->canPaste(); // a menu is worth one question
+                    UpdateCommandStates();
+                });
         if (popup.items.front() == ID_FILE_NEW)
             connect(pMenu, &QMenu::aboutToShow, this, [this, pMenu] { FillRecentFiles(pMenu); });
     }
@@ -238,13 +257,42 @@ void CMainFrame::SwitchMode(int nMode)
     }
     m_nShownMode = nMode;
     UpdateCommandStates();
+    UpdateMinimumSize();
+}
+
+void CMainFrame::UpdateMinimumSize()
+{
+    // The status panes at their widest texts side by side with a readable message pane, the
+    // menu bar in one line, and the widest toolbar of the mode.
+    const QFontMetrics metrics(statusBar()->font());
+    const char16_t* const widest[] = {u"装置地址:255", u"CPU号:255", u"COM256", u"115200 bps", u"SPACE"};
+    int nWidth = metrics.horizontalAdvance(QStringLiteral("就绪就绪就绪就绪就绪就绪"));
+    for (const char16_t* pszText : widest)
+        nWidth += metrics.horizontalAdvance(QString::fromUtf16(pszText)) + 16;
+    nWidth = std::max(nWidth, menuBar()->sizeHint().width());
+    int nToolBars = 0;
+    for (const auto& [nToolbar, pToolBar] : m_toolBars)
+    {
+        if (ToolbarVisibleInMode(nToolbar, m_nShownMode))
+        {
+            nWidth = std::max(nWidth, pToolBar->sizeHint().width());
+            nToolBars = std::max(nToolBars, pToolBar->sizeHint().height());
+        }
+    }
+    // Height: menu bar, the toolbars on two rows, a few lines of log, the status bar.
+    const int nHeight = menuBar()->sizeHint().height() + 2 * nToolBars +
+                        6 * QFontMetrics(m_pEdit->font()).lineSpacing() + statusBar()->sizeHint().height() +
+                        24;
+    setMinimumSize(nWidth, nHeight);
 }
 
 void CMainFrame::OnCommand(int nId)
 {
+    const bool bPortWasOpen = m_view.PortOpen();
     if (m_view.OnCommand(nId))
     {
         m_pRecorderControls->OnSessionCommand(nId);
+        m_pAssist->OnSessionCommand(nId, bPortWasOpen);
         ScheduleUpdate();
         return;
     }
@@ -289,14 +337,17 @@ bool CMainFrame::OnFrameCommand(int nId)
     case ID_APP_ABOUT:
         OnAbout();
         return true;
+    case ID_TEST_PLAN:
+        OnTestPlan();
+        return true;
     case ID_EDIT_UNDO:
         m_pEdit->undo();
         return true;
     case ID_EDIT_CUT:
-        m_pEdit->cut();
+        m_pEdit->Cut();
         return true;
     case ID_EDIT_COPY:
-        m_pEdit->copy();
+        m_pEdit->Copy();
         return true;
     case ID_EDIT_PASTE:
         m_pEdit->paste();
@@ -317,8 +368,17 @@ bool CMainFrame::OnFrameCommand(int nId)
         statusBar()->setVisible(!statusBar()->isVisible());
         UpdateCommandStates();
         return true;
+    case ID_LINE_MONITOR:
+        // One window for the life of the frame; closing it stops listening but keeps its log.
+        if (m_pMonitorWindow == nullptr)
+            m_pMonitorWindow = new CMonitorWindow(this);
+        m_pMonitorWindow->show();
+        m_pMonitorWindow->raise();
+        m_pMonitorWindow->activateWindow();
+        return true;
     default:
-        return m_pRecorderControls->OnCommand(nId);
+        return m_pRecorderControls->OnCommand(nId) || m_pAssist->OnCommand(nId) ||
+               m_pDisturbanceControls->OnCommand(nId);
     }
 }
 
@@ -352,6 +412,9 @@ CCommandState CMainFrame::QueryCommand(int nId) const
     case ID_EDIT_REPEAT:
         state.bEnabled = true;
         break;
+    case ID_TEST_PLAN:
+        state.bEnabled = m_pPlanUi != nullptr;
+        break;
     case ID_EDIT_UNDO:
         state.bEnabled = m_pEdit->document()->isUndoAvailable() && !m_pEdit->isReadOnly();
         break;
@@ -362,14 +425,18 @@ CCommandState CMainFrame::QueryCommand(int nId) const
         state.bEnabled = m_pEdit->textCursor().hasSelection();
         break;
     case ID_EDIT_PASTE:
-        state.bEnabled = m_pEdit->canPaste();
+        state.bEnabled = m_bCanPaste && !m_pEdit->isReadOnly();
         break;
     case ID_VIEW_STATUS_BAR:
         state.bEnabled = true;
         state.bChecked = !statusBar()->isHidden();
         break;
+    case ID_LINE_MONITOR:
+        state.bEnabled = true;
+        break;
     default:
-        if (m_pRecorderControls->QueryCommand(nId, state))
+        if (m_pRecorderControls->QueryCommand(nId, state) || m_pAssist->QueryCommand(nId, state) ||
+            m_pDisturbanceControls->QueryCommand(nId, state))
             break;
         // No handler anywhere (the log holds no embedded objects; the recent-file placeholder
         // stands for an empty list): disabled.
@@ -396,11 +463,17 @@ void CMainFrame::UpdateCommandStates()
     {
         if (nId == ID_INDICATOR_MESSAGE)
             continue;
-        const QString strText = QString::fromStdString(m_view.PaneText(nId));
+        const QString strText = m_pAssist->PaneText(nId, QString::fromStdString(m_view.PaneText(nId)));
         if (pLabel->text() != strText)
             pLabel->setText(strText);
     }
     m_pRecorderControls->UpdateStatus();
+}
+
+void CMainFrame::OnClipboardChanged()
+{
+    m_bCanPaste = m_pEdit->canPaste();
+    ScheduleUpdate();
 }
 
 void CMainFrame::ScheduleUpdate()
@@ -455,10 +528,24 @@ bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
 
 void CMainFrame::OnFileNew()
 {
-    // A new log never asks to save the old one: the text goes, the session stays.
+    // A new log asks to save the old one only when the user asked for that: the text goes, the
+    // session stays.
+    if (!m_pAssist->MayDiscardLog(m_doc.Title(), [this] { return OnFileSave(); }))
+        return;
     m_doc.OnNewDocument();
     m_view.PrepareLog();
+    m_pAssist->MarkSaved();
     UpdateTitle();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* pEvent)
+{
+    if (!m_pAssist->MayDiscardLog(m_doc.Title(), [this] { return OnFileSave(); }))
+    {
+        pEvent->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(pEvent);
 }
 
 namespace
@@ -471,8 +558,10 @@ QString RtfFilter()
 
 void CMainFrame::OnFileOpen()
 {
+    if (!m_pAssist->MayDiscardLog(m_doc.Title(), [this] { return OnFileSave(); }))
+        return;
     const QString strPath =
-        QFileDialog::getOpenFileName(this, QStringLiteral("打开"), QString(), RtfFilter());
+        QFileDialog::getOpenFileName(this, QStringLiteral("打开"), LastFolder(), RtfFilter());
     if (!strPath.isEmpty())
         OpenLogFile(strPath);
 }
@@ -480,16 +569,19 @@ void CMainFrame::OnFileOpen()
 bool CMainFrame::OpenLogFile(const QString& strPath)
 {
     QString strError;
-    // The file goes into the log while no layout is attached: a layout would follow every insert.
-    m_pEdit->SetLogDocument(nullptr);
+    // The file goes into the log while the edit shows it: the reader inserts it in one edit
+    // block, which the edit's layout takes as one change and lays out only what it shows.
+    // Attaching a filled log to the edit instead would give every paragraph a layout object of
+    // its own (some 300 bytes each) that stays until the log is replaced.
     const bool bOpened = m_doc.OnOpenDocument(strPath, strError);
-    m_pEdit->SetLogDocument(m_view.LogDocument());
     if (!bOpened)
     {
         ShowRelvaneMessage(this, strError);
         return false;
     }
     m_view.PrepareLog();
+    m_pAssist->MarkSaved();
+    RememberFolder(strPath);
     StoreRecentFiles();
     UpdateTitle();
     return true;
@@ -498,31 +590,35 @@ bool CMainFrame::OpenLogFile(const QString& strPath)
 bool CMainFrame::SaveLogFile(const QString& strPath)
 {
     QString strError;
-    if (!m_doc.OnSaveDocument(strPath, strError))
+    if (!m_doc.OnSaveDocument(strPath, strError,
+                              [this](const QString& strWarning) { ShowRelvaneMessage(this, strWarning); }))
     {
         ShowRelvaneMessage(this, strError);
         return false;
     }
+    m_pAssist->MarkSaved();
+    RememberFolder(strPath);
     StoreRecentFiles();
     UpdateTitle();
     return true;
 }
 
-void CMainFrame::OnFileSave()
+bool CMainFrame::OnFileSave()
 {
     if (m_doc.PathName().isEmpty())
-        OnFileSaveAs();
-    else
-        SaveLogFile(m_doc.PathName());
+        return OnFileSaveAs();
+    return SaveLogFile(m_doc.PathName());
 }
 
-void CMainFrame::OnFileSaveAs()
+bool CMainFrame::OnFileSaveAs()
 {
-    QFileDialog dialog(this, QStringLiteral("保存为"), m_doc.PathName(), RtfFilter());
+    QFileDialog dialog(this, QStringLiteral("保存为"),
+                       m_doc.PathName().isEmpty() ? LastFolder() : m_doc.PathName(), RtfFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("rtf"));
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        SaveLogFile(dialog.selectedFiles().constFirst());
+        return SaveLogFile(dialog.selectedFiles().constFirst());
+    return false;
 }
 
 void CMainFrame::OnRecentFile(int nIndex)
@@ -531,6 +627,8 @@ void CMainFrame::OnRecentFile(int nIndex)
         return;
     // An entry that does not open (its file is gone) leaves the list once the user was told.
     const QString strPath = m_doc.RecentFiles().at(nIndex);
+    if (!m_pAssist->MayDiscardLog(m_doc.Title(), [this] { return OnFileSave(); }))
+        return;
     if (!OpenLogFile(strPath))
     {
         m_doc.RemoveRecentFile(strPath);
@@ -552,7 +650,9 @@ void CMainFrame::FillRecentFiles(QMenu* pFileMenu)
     pPlaceholder->setVisible(files.isEmpty());
     for (qsizetype n = 0; n < files.size(); ++n)
     {
-        auto* pAction = new QAction(QStringLiteral("&%1 %2").arg(n + 1).arg(files[n]), pFileMenu);
+        // Shown as the system writes paths (backslashes on Windows).
+        auto* pAction =
+            new QAction(QStringLiteral("&%1 %2").arg(n + 1).arg(QDir::toNativeSeparators(files[n])), pFileMenu);
         pAction->setData(static_cast<int>(ID_FILE_MRU_FILE1 + n));
         pAction->setStatusTip(QStringLiteral("打开该文档"));
         const int nIndex = static_cast<int>(n);
@@ -588,9 +688,10 @@ bool CMainFrame::PrintLog(QPrinter& printer)
 {
     m_view.Log().Flush();
     printer.setDocName(m_doc.Title());
-    if (PrintLogDocument(*m_pEdit->document(), printer))
+    QString strError;
+    if (PrintLogDocument(*m_pEdit->document(), printer, &strError))
         return true;
-    ShowRelvaneMessage(this, QStringLiteral("无法启动打印作业。"));
+    ShowRelvaneMessage(this, strError);
     return false;
 }
 
@@ -609,7 +710,7 @@ void CMainFrame::OnFilePrintPreview()
     m_view.Log().Flush();
     QPrintPreviewDialog dialog(&Printer(), this);
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* pPrinter) { PrintLogDocument(*m_pEdit->document(), *pPrinter); });
+            [this](QPrinter* pPrinter) { PreviewLogDocument(*m_pEdit->document(), *pPrinter); });
     const int nPages = StoredPreviewPages();
     ShowPreviewPages(dialog, nPages);
     dialog.exec();
@@ -622,6 +723,32 @@ void CMainFrame::OnFilePrintSetup()
 {
     QPageSetupDialog dialog(&Printer(), this);
     dialog.exec();
+}
+
+void CMainFrame::OnTestPlan()
+{
+    if (m_pPlanUi == nullptr)
+        return;
+    if (m_pTestPlan == nullptr)
+    {
+        m_pTestPlan = new CTestPlanDialog(
+            m_view, *m_pPlanUi, [this](int nModeCommand) { OnCommand(nModeCommand); },
+            [this](long long nPosition)
+            {
+                // The case's first proving frame at the top of the log's view, selected.
+                QTextCursor cursor(m_pEdit->document());
+                cursor.setPosition(static_cast<int>(
+                    std::min<long long>(nPosition, m_pEdit->document()->characterCount() - 1)));
+                cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+                m_pEdit->setTextCursor(cursor);
+                m_pEdit->ensureCursorVisible();
+                activateWindow();
+            },
+            this);
+    }
+    m_pTestPlan->show();
+    m_pTestPlan->raise();
+    m_pTestPlan->activateWindow();
 }
 
 void CMainFrame::OnAbout()

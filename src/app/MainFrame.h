@@ -19,7 +19,12 @@ namespace relvane
 class CRelvaneView;
 class CLogEdit;
 class CFindReplaceDialog;
+class CDisturbanceControls;
 class CRecorderControls;
+class CPlanUserInterface;
+class CTestPlanDialog;
+class CBenchAssist;
+class CMonitorWindow;
 struct CCommandState;
 
 // The workbench window: per-mode menu bar, four dockable toolbars, the status bar with its six
@@ -46,6 +51,14 @@ public:
     CLogEdit* LogEdit() const { return m_pEdit; }
     CFindReplaceDialog* FindDialog() const { return m_pFind; }
     CRecorderControls* RecorderControls() const { return m_pRecorderControls; }
+    // The test plans need the session built with this interface; without it "测试计划" is off.
+    void SetPlanUserInterface(CPlanUserInterface* pUi) { m_pPlanUi = pUi; }
+    // The "测试计划" dialog once opened (nullptr before).
+    CTestPlanDialog* TestPlanDialog() const { return m_pTestPlan; }
+    CBenchAssist* BenchAssist() const { return m_pAssist; }
+    // The line monitor's window, once "线路监视…" opened it (else null).
+    CMonitorWindow* MonitorWindow() const { return m_pMonitorWindow; }
+    CDisturbanceControls* DisturbanceControls() const { return m_pDisturbanceControls; }
     CRelvaneDoc& Document() { return m_doc; }
     // Opens a log file as "打开" and the recent-file items do; failures are shown to the user.
     bool OpenLogFile(const QString& strPath);
@@ -58,6 +71,8 @@ public:
 
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    // With asking to save on, a log with unsaved entries is not lost without a question.
+    void closeEvent(QCloseEvent* pEvent) override;
 
 private:
     void CreateActions();
@@ -67,10 +82,14 @@ private:
     void SwitchMode(int nMode);
     bool OnFrameCommand(int nId);
     void ScheduleUpdate();
+    void OnClipboardChanged();
     void OnFileNew();
     void OnFileOpen();
-    void OnFileSave();
-    void OnFileSaveAs();
+    // False when the log was not saved (the name was not given, or saving failed).
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    // The smallest window whose menu bar, toolbars and status panes stay readable.
+    void UpdateMinimumSize();
     void OnRecentFile(int nIndex);
     void FillRecentFiles(QMenu* pFileMenu);
     void StoreRecentFiles();
@@ -79,6 +98,7 @@ private:
     void OnFilePrintSetup();
     QPrinter& Printer();
     void OnAbout();
+    void OnTestPlan();
     void UpdateTitle();
 
     CRelvaneView& m_view;
@@ -87,12 +107,18 @@ private:
     CLogEdit* m_pEdit = nullptr;
     CFindReplaceDialog* m_pFind = nullptr;
     CRecorderControls* m_pRecorderControls = nullptr;
+    CPlanUserInterface* m_pPlanUi = nullptr;
+    CTestPlanDialog* m_pTestPlan = nullptr;
+    CBenchAssist* m_pAssist = nullptr;
+    CMonitorWindow* m_pMonitorWindow = nullptr;
+    CDisturbanceControls* m_pDisturbanceControls = nullptr;
     std::map<int, QAction*> m_actions;
     std::map<int, QToolBar*> m_toolBars;
     std::map<int, QLabel*> m_panes;
     QTimer* m_pUpdateTimer = nullptr;
     QTimer* m_pIdleTimer = nullptr;
     int m_nShownMode = -1;
+    bool m_bCanPaste = false; // as of the clipboard's last change notice
     std::unique_ptr<QPrinter> m_pPrinter;
 };
 

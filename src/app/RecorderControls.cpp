@@ -1,20 +1,23 @@
 #include "app/RecorderControls.h"
 
+#include "app/OwnSettings.h"
 #include "forms/FormDialog.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
+#include "session/SessionStatistics.h"
 
 #include <QDockWidget>
 #include <QFileDialog>
-#include <QFontDatabase>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMainWindow>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace relvane
 {
@@ -28,13 +31,6 @@ CRecorderControls::FileNameHook& FileNameHookSlot()
 {
     static CRecorderControls::FileNameHook s_fnHook;
     return s_fnHook;
-}
-
-// Our own settings file (~/.config/relvane/relvane.ini).
-QSettings OwnSettings()
-{
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("relvane"),
-                     QStringLiteral("relvane"));
 }
 
 // NAME from NAME, NAME.txt or NAME.pcapng: both files are written beside each other.
@@ -64,12 +60,29 @@ CRecorderControls::CRecorderControls(CRelvaneView& view, QMainWindow& frame)
     m_pDock->setObjectName(QStringLiteral("statisticsPanel"));
     auto* pBody = new QWidget(m_pDock);
     auto* pLayout = new QVBoxLayout(pBody);
-    m_pTable = new QPlainTextEdit(pBody);
-    m_pTable->setReadOnly(true);
-    m_pTable->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // A table rather than text: columns line up whatever the characters, and counts are
+    // right-aligned beside the names of what they count.
+    m_pTable = new QTableWidget(0, 4, pBody);
+    m_pTable->setObjectName(QStringLiteral("statisticsTable"));
+    m_pTable->setHorizontalHeaderLabels(
+        {QStringLiteral("报文"), QStringLiteral("发送"), QStringLiteral("接收"), QStringLiteral("名称")});
+    m_pTable->verticalHeader()->hide();
+    m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pTable->setWordWrap(false);
+    m_pTable->setTextElideMode(Qt::ElideRight);
+    m_pTable->horizontalHeader()->setStretchLastSection(true);
+    m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_pTable->horizontalHeader()->setSectionResizeMode(3, QHeaderView::Stretch);
+    m_pTable->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_pSummary = new QLabel(pBody);
+    m_pSummary->setObjectName(QStringLiteral("statisticsSummary"));
+    m_pSummary->setWordWrap(true);
+    m_pSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* pReset = new QPushButton(QStringLiteral("重置"), pBody);
     pReset->setObjectName(QStringLiteral("statisticsReset"));
     pLayout->addWidget(m_pTable);
+    pLayout->addWidget(m_pSummary);
     pLayout->addWidget(pReset);
     m_pDock->setWidget(pBody);
     frame.addDockWidget(Qt::RightDockWidgetArea, m_pDock);
@@ -89,6 +102,7 @@ CRecorderControls::CRecorderControls(CRelvaneView& view, QMainWindow& frame)
                 if (bVisible)
                 {
                     RefreshStatistics();
+                    FitPanel();
                     m_pRefreshTimer->start();
                 }
                 else
@@ -151,13 +165,15 @@ void CRecorderControls::StartCapture()
     if (FileNameHookSlot())
         strPath = FileNameHookSlot()(&m_frame);
     else
-        strPath = QFileDialog::getSaveFileName(&m_frame, QStringLiteral("捕获到文件"), QString(),
+        strPath = QFileDialog::getSaveFileName(&m_frame, QStringLiteral("捕获到文件"), LastFolder(),
                                                QStringLiteral("捕获文件 (*.pcapng *.txt)"));
     if (strPath.isEmpty())
         return;
     std::string strError;
     if (!m_view.Recorder().StartCapture(CaptureBase(strPath).toStdString(), strError))
         ShowRelvaneMessage(&m_frame, QStringLiteral("无法捕获到文件: ") + QString::fromStdString(strError));
+    else
+        RememberFolder(strPath);
     UpdateStatus();
 }
 
@@ -171,9 +187,58 @@ void CRecorderControls::UpdateStatus()
 
 void CRecorderControls::RefreshStatistics()
 {
-    const QString strTable = QString::fromStdString(m_view.Recorder().Statistics().Table());
-    if (m_pTable->toPlainText() != strTable)
-        m_pTable->setPlainText(strTable);
+    const CSessionStatistics& statistics = m_view.Recorder().Statistics();
+    std::vector<CSessionStatistics::CFrameRow> rows = statistics.FrameRows();
+    CSessionStatistics::CFrameRow bytes;
+    bytes.strKey = "字节";
+    bytes.count.nSent = statistics.BytesSent();
+    bytes.count.nReceived = statistics.BytesReceived();
+    rows.push_back(bytes);
+
+    m_pTable->setRowCount(static_cast<int>(rows.size()));
+    auto setCell = [this](int nRow, int nColumn, const QString& strText, Qt::Alignment alignment)
+    {
+        QTableWidgetItem* pItem = m_pTable->item(nRow, nColumn);
+        if (pItem == nullptr)
+        {
+            pItem = new QTableWidgetItem;
+            pItem->setTextAlignment(alignment | Qt::AlignVCenter);
+            m_pTable->setItem(nRow, nColumn, pItem);
+        }
+        if (pItem->text() != strText)
+        {
+            pItem->setText(strText);
+            pItem->setToolTip(nColumn == 3 ? strText : QString());
+        }
+    };
+    for (int nRow = 0; nRow < static_cast<int>(rows.size()); ++nRow)
+    {
+        const CSessionStatistics::CFrameRow& row = rows[static_cast<std::size_t>(nRow)];
+        setCell(nRow, 0, QString::fromStdString(row.strKey), Qt::AlignLeft);
+        setCell(nRow, 1, QString::number(row.count.nSent), Qt::AlignRight);
+        setCell(nRow, 2, QString::number(row.count.nReceived), Qt::AlignRight);
+        setCell(nRow, 3, QString::fromStdString(row.strName), Qt::AlignLeft);
+    }
+
+    // The lines under the table, as the runner prints them.
+    const QString strTable = QString::fromStdString(statistics.Table());
+    QStringList lines = strTable.split(u'\n', Qt::SkipEmptyParts);
+    const QString strSummary = lines.mid(lines.size() - 2).join(u'\n');
+    if (m_pSummary->text() != strSummary)
+        m_pSummary->setText(strSummary);
+}
+
+void CRecorderControls::FitPanel()
+{
+    // Key, both counts with room for large numbers, and a start of the names.
+    const QFontMetrics metrics(m_pTable->font());
+    int nWidth = metrics.horizontalAdvance(QStringLiteral("链路功能码 15")) +
+                 2 * metrics.horizontalAdvance(QStringLiteral("00000000")) +
+                 metrics.horizontalAdvance(QStringLiteral("召唤二级用户数据")) + 60;
+    nWidth = std::max(nWidth, m_pDock->minimumSizeHint().width());
+    m_pTable->setMinimumWidth(std::min(nWidth, 480));
+    if (m_pDock->width() < nWidth && !m_pDock->isFloating())
+        m_frame.resizeDocks({m_pDock}, {nWidth}, Qt::Horizontal);
 }
 
 } // namespace relvane

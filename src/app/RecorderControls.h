@@ -7,7 +7,7 @@
 class QDockWidget;
 class QLabel;
 class QMainWindow;
-class QPlainTextEdit;
+class QTableWidget;
 class QTimer;
 
 namespace relvane
@@ -40,16 +40,21 @@ public:
     void UpdateStatus();
 
     QDockWidget* StatisticsPanel() const { return m_pDock; }
+    QTableWidget* StatisticsTable() const { return m_pTable; }
+    QLabel* StatisticsSummary() const { return m_pSummary; }
     QLabel* CapturePane() const { return m_pCapturePane; }
 
 private:
     void StartCapture();
     void RefreshStatistics();
+    // Gives the panel the width its counting columns need (names are elided beyond it).
+    void FitPanel();
 
     CRelvaneView& m_view;
     QMainWindow& m_frame;
     QDockWidget* m_pDock = nullptr;
-    QPlainTextEdit* m_pTable = nullptr;
+    QTableWidget* m_pTable = nullptr;
+    QLabel* m_pSummary = nullptr;
     QLabel* m_pCapturePane = nullptr;
     QTimer* m_pRefreshTimer = nullptr;
 };

@@ -1,23 +1,35 @@
 #include "app/RelvaneDoc.h"
 
+#include "app/RegularFile.h"
 #include "app/RtfText.h"
+#include "common/WholeFile.h"
 #include "session/LogDocument.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextDocument>
+#include <algorithm>
+#include <new>
 
 namespace relvane
 {
 
-namespace
-{
-// A log file larger than this is not a log this program wrote; refuse rather than stall.
-constexpr qint64 kMaxLogFileBytes = 256LL * 1024 * 1024;
-} // namespace
+CRelvaneDoc::CRelvaneDoc(CLogDocument& log, qint64 nMaxFileBytes) : m_log(log), m_nMaxFileBytes(nMaxFileBytes) {}
 
-CRelvaneDoc::CRelvaneDoc(CLogDocument& log) : m_log(log) {}
+QString CRelvaneDoc::OpenFailedText()
+{
+    return QStringLiteral("打开文档失败。");
+}
+
+QString CRelvaneDoc::SaveFailedText(bool bDiskFull)
+{
+    return bDiskFull ? QStringLiteral("目的磁盘驱动器已满。") : QStringLiteral("保存文档失败。");
+}
+
+QString CRelvaneDoc::TooBigText(qint64 nBytes, qint64 nLimit)
+{
+    return QStringLiteral("日志文件有 %1 字节, 超过可以打开的 %2 字节。").arg(nBytes).arg(nLimit);
+}
 
 QString CRelvaneDoc::Title() const
 {
@@ -34,22 +46,40 @@ void CRelvaneDoc::OnNewDocument()
 
 bool CRelvaneDoc::OnOpenDocument(const QString& strPath, QString& strError)
 {
-    QFile file(strPath);
-    if (!file.exists())
+    QFile file;
+    qint64 nSize = 0;
+    switch (OpenRegularFile(strPath, file, nSize))
     {
+    case ERegularFile::Missing:
         strError = QStringLiteral("无法找到该文件。\n请验证给出的路径和文件名是否正确。");
         return false;
+    case ERegularFile::NotRegular:
+        strError = OpenFailedText();
+        return false;
+    case ERegularFile::Opened:
+        break;
     }
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxLogFileBytes)
+    if (nSize > m_nMaxFileBytes)
     {
-        strError = QStringLiteral("打开文档失败。");
+        strError = OpenFailedText() + u'\n' + TooBigText(nSize, m_nMaxFileBytes);
         return false;
     }
-    const QByteArray abData = file.readAll();
-    // Read straight into the log: a copy of a big log costs as much again.
-    if (!m_log.Replace([&abData](QTextDocument& document) { return ReadRtf(abData, document); }))
+    bool bRead = false;
+    try
     {
-        strError = QStringLiteral("打开文档失败。");
+        // A file that grows while it is read is read only up to the limit.
+        const QByteArray abData = file.read(std::min<qint64>(nSize, m_nMaxFileBytes) + 1);
+        // Read straight into the log: a copy of a big log costs as much again.
+        bRead = file.error() == QFileDevice::NoError && abData.size() <= m_nMaxFileBytes &&
+                m_log.Replace([&abData](QTextDocument& document) { return ReadRtf(abData, document); });
+    }
+    catch (const std::bad_alloc&)
+    {
+        bRead = false; // more than this machine's memory holds
+    }
+    if (!bRead)
+    {
+        strError = OpenFailedText();
         return false;
     }
     m_log.Prepare();
@@ -58,13 +88,18 @@ bool CRelvaneDoc::OnOpenDocument(const QString& strPath, QString& strError)
     return true;
 }
 
-bool CRelvaneDoc::OnSaveDocument(const QString& strPath, QString& strError)
+bool CRelvaneDoc::OnSaveDocument(const QString& strPath, QString& strError,
+                                 const std::function<void(const QString&)>& fnWarn)
 {
     m_log.Flush();
-    QSaveFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(BuildRtf(*m_log.Document())) < 0 || !file.commit())
+    const QByteArray abRtf = BuildRtf(*m_log.Document());
+    if (abRtf.size() > m_nMaxFileBytes && fnWarn)
+        fnWarn(TooBigText(abRtf.size(), m_nMaxFileBytes));
+    CWholeFile file;
+    if (!file.Open(strPath.toStdString()) ||
+        !file.Write(abRtf.constData(), static_cast<std::size_t>(abRtf.size())) || !file.Commit())
     {
-        strError = QStringLiteral("保存文档失败。");
+        strError = SaveFailedText(file.DiskFull());
         return false;
     }
     m_strPathName = QFileInfo(strPath).absoluteFilePath();

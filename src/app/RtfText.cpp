@@ -1,9 +1,9 @@
 #include "app/RtfText.h"
 
+#include "app/RtfCodePage.h"
+
 #include <QColor>
 #include <QList>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <map>
 #include <vector>
+
 
 namespace relvane
 {
@@ -35,10 +36,10 @@ public:
         std::uint32_t& nEntry = m_table[c];
         if (nEntry == kUnknown)
         {
-            QStringEncoder encoder("GBK");
-            const QByteArray abEncoded = encoder.encode(QStringView(&c, 1));
+            QByteArray abEncoded;
+            const bool bEncoded = EncodeGbk(c, abEncoded);
             nEntry = 0;
-            if (encoder.isValid() && !encoder.hasError() && (abEncoded.size() == 1 || abEncoded.size() == 2))
+            if (bEncoded && (abEncoded.size() == 1 || abEncoded.size() == 2))
             {
                 nEntry = static_cast<std::uint32_t>(abEncoded.size()) << 24;
                 for (const char b : abEncoded)
@@ -56,66 +57,105 @@ private:
     std::vector<std::uint32_t> m_table;
 };
 
-void AppendHexByte(QByteArray& abOut, char b)
+// The escaped text is gathered in a small buffer and appended a piece at a time: a log holds
+// tens of millions of characters, most of them a byte or a few in the file.
+class CEscapedText
 {
-    static const char kDigits[] = "0123456789abcdef";
-    const auto n = static_cast<std::uint8_t>(b);
-    abOut += "\\'";
-    abOut += kDigits[n >> 4];
-    abOut += kDigits[n & 0x0F];
-}
+public:
+    explicit CEscapedText(QByteArray& abOut) : m_abOut(abOut) {}
+    ~CEscapedText() { Flush(); }
+    CEscapedText(const CEscapedText&) = delete;
+    CEscapedText& operator=(const CEscapedText&) = delete;
+
+    void Add(char c) { m_abBuffer[m_nUsed++] = c; }
+    void Add(const char* psz)
+    {
+        while (*psz != 0)
+            m_abBuffer[m_nUsed++] = *psz++;
+    }
+    void Add(const char* pFirst, const char* pLast)
+    {
+        while (pFirst != pLast)
+            m_abBuffer[m_nUsed++] = *pFirst++;
+    }
+    void AddHexByte(char b)
+    {
+        static const char kDigits[] = "0123456789abcdef";
+        const auto n = static_cast<std::uint8_t>(b);
+        Add("\\'");
+        Add(kDigits[n >> 4]);
+        Add(kDigits[n & 0x0F]);
+    }
+    // Room for the longest escape of one character.
+    void MakeRoom()
+    {
+        if (m_nUsed > sizeof m_abBuffer - 32)
+            Flush();
+    }
+    void Flush()
+    {
+        m_abOut.append(m_abBuffer, static_cast<qsizetype>(m_nUsed));
+        m_nUsed = 0;
+    }
+
+private:
+    QByteArray& m_abOut;
+    char m_abBuffer[1024];
+    std::size_t m_nUsed = 0;
+};
 
 // The document declares \uc2: each \uN is followed by two fallback characters, the character's
 // two GBK bytes where it has them.
-void AppendEscaped(QByteArray& abOut, const QString& strText, CGbkFallback& fallback)
+void AppendEscaped(QByteArray& abOut, QStringView strText, CGbkFallback& fallback)
 {
+    CEscapedText out(abOut);
     for (const QChar ch : strText)
     {
+        out.MakeRoom();
         const char16_t c = ch.unicode();
         if (c == u'\\' || c == u'{' || c == u'}')
         {
-            abOut += '\\';
-            abOut += static_cast<char>(c);
+            out.Add('\\');
+            out.Add(static_cast<char>(c));
         }
         else if (c == QChar::LineSeparator || c == u'\n')
-            abOut += "\\line ";
+            out.Add("\\line ");
         else if (c == u'\t')
-            abOut += "\\tab ";
+            out.Add("\\tab ");
         else if (c == QChar::Nbsp)
-            abOut += "\\~";
+            out.Add("\\~");
         else if (c >= 0x20 && c < 0x80)
-            abOut += static_cast<char>(c);
+            out.Add(static_cast<char>(c));
         else if (c < 0x20)
             continue; // other control characters have no place in the log text
         else
         {
-            // \uN takes a signed 16-bit number, formatted in place: a log holds millions of these.
+            // \uN takes a signed 16-bit number.
             char szNumber[8];
             const auto result = std::to_chars(szNumber, szNumber + sizeof szNumber,
                                               static_cast<int>(static_cast<std::int16_t>(c)));
-            const QByteArrayView abNumber(szNumber, result.ptr - szNumber);
             char abBytes[2] = {};
             const int nBytes = fallback.Bytes(c, abBytes);
             if (nBytes == 2)
             {
-                abOut += "\\u";
-                abOut += abNumber;
-                AppendHexByte(abOut, abBytes[0]);
-                AppendHexByte(abOut, abBytes[1]);
+                out.Add("\\u");
+                out.Add(szNumber, result.ptr);
+                out.AddHexByte(abBytes[0]);
+                out.AddHexByte(abBytes[1]);
             }
             else if (nBytes == 1)
             {
                 // A one-byte fallback (the euro sign) needs its own skip count.
-                abOut += "{\\uc1\\u";
-                abOut += abNumber;
-                AppendHexByte(abOut, abBytes[0]);
-                abOut += '}';
+                out.Add("{\\uc1\\u");
+                out.Add(szNumber, result.ptr);
+                out.AddHexByte(abBytes[0]);
+                out.Add('}');
             }
             else
             {
-                abOut += "\\u";
-                abOut += abNumber;
-                abOut += "??";
+                out.Add("\\u");
+                out.Add(szNumber, result.ptr);
+                out.Add("??");
             }
         }
     }
@@ -133,45 +173,32 @@ int CodePageOfCharset(long long nCharset)
     return it != kCodePages.end() ? it->second : 0;
 }
 
-QByteArray CodecName(int nCodePage)
-{
-    switch (nCodePage)
-    {
-    case 936:
-        return "GBK";
-    case 950:
-        return "Big5";
-    case 932:
-        return "Shift_JIS";
-    case 949:
-        return "windows-949";
-    case 10000:
-        return "macintosh";
-    case 437:
-        return "IBM437";
-    case 65001:
-        return "UTF-8";
-    default:
-        return "windows-" + QByteArray::number(nCodePage);
-    }
-}
 
 // Characters of the control words that stand for one character.
-char16_t SymbolOfWord(const QByteArray& abWord)
+char16_t SymbolOfWord(QByteArrayView abWord)
 {
-    static const std::map<QByteArray, char16_t> kSymbols = {
+    struct CSymbol
+    {
+        QByteArrayView abWord;
+        char16_t cSymbol;
+    };
+    static constexpr CSymbol kSymbols[] = {
         {"ldblquote", u'\u201C'}, {"rdblquote", u'\u201D'}, {"lquote", u'\u2018'}, {"rquote", u'\u2019'},
         {"emdash", u'\u2014'},    {"endash", u'\u2013'},    {"bullet", u'\u2022'}, {"emspace", u'\u2003'},
         {"enspace", u'\u2002'},   {"qmspace", u'\u2005'},   {"tab", u'\t'},        {"cell", u'\t'},
     };
-    const auto it = kSymbols.find(abWord);
-    return it != kSymbols.end() ? it->second : 0;
+    for (const CSymbol& symbol : kSymbols)
+    {
+        if (symbol.abWord == abWord)
+            return symbol.cSymbol;
+    }
+    return 0;
 }
 
 // Destinations whose text is not part of the log.
-bool IsSkippedDestination(const QByteArray& abWord)
+bool IsSkippedDestination(QByteArrayView abWord)
 {
-    static const QByteArray kWords[] = {
+    static constexpr QByteArrayView kWords[] = {
         "stylesheet", "info",    "pict",    "header",   "headerl", "headerr",   "headerf",
         "footer",     "footerl", "footerr", "footerf",  "object",  "listtable", "listoverridetable",
         "revtbl",     "rsidtbl", "fldinst", "footnote", "filetbl", "themedata", "xmlnstbl",
@@ -212,10 +239,12 @@ public:
 
 private:
     void OnControl();
-    void OnControlWord(const QByteArray& abWord, bool bHasParam, long long nParam);
-    void OnFontTableWord(const QByteArray& abWord, bool bHasParam, long long nParam);
+    void OnControlWord(QByteArrayView abWord, bool bHasParam, long long nParam);
+    void OnFontTableWord(QByteArrayView abWord, bool bHasParam, long long nParam);
     void AddByte(char c);
+    void AddBytes(QByteArrayView abBytes);
     void EmitText(const QString& strText);
+    void EmitChar(QChar ch);
     void FlushBytes();
     void CloseRun();
     int CodePage() const;
@@ -234,7 +263,7 @@ private:
     int m_nAnsiCodePage = 936;
     int m_nDefaultFont = -1;
     std::map<int, int> m_fontCodePages;
-    std::map<int, QStringDecoder> m_decoders;
+    std::map<int, CCodePageDecoder> m_decoders;
     std::size_t m_nFontTableDepth = 0; // depth of the font table's group, 0 outside it
     int m_nFontDefined = -1;
     std::size_t m_nColourTableDepth = 0;
@@ -263,18 +292,33 @@ void CRtfReader::FlushBytes()
     if (std::all_of(m_abBytes.cbegin(), m_abBytes.cend(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
     {
-        m_strPending += QString::fromLatin1(m_abBytes);
+        m_strPending += QLatin1StringView(m_abBytes);
         m_abBytes.clear();
         return;
     }
     auto it = m_decoders.find(m_nBytesCodePage);
     if (it == m_decoders.end())
-        it = m_decoders
-                 .emplace(m_nBytesCodePage, QStringDecoder(CodecName(m_nBytesCodePage).constData(),
-                                                           QStringConverter::Flag::Stateless))
-                 .first;
-    m_strPending += it->second.isValid() ? it->second.decode(m_abBytes) : QString::fromLatin1(m_abBytes);
+        it = m_decoders.emplace(m_nBytesCodePage, CCodePageDecoder(m_nBytesCodePage)).first;
+    m_strPending += it->second.IsValid() ? it->second.Decode(m_abBytes) : QString::fromLatin1(m_abBytes);
     m_abBytes.clear();
+}
+
+void CRtfReader::AddBytes(QByteArrayView abBytes)
+{
+    if (m_stack.back().bSkip || m_nFontTableDepth != 0 || m_nColourTableDepth != 0)
+        return;
+    const qsizetype nSkipped = std::min<qsizetype>(m_nPendingSkip, abBytes.size());
+    m_nPendingSkip -= static_cast<int>(nSkipped);
+    abBytes = abBytes.sliced(nSkipped);
+    if (abBytes.isEmpty())
+        return;
+    const int nCodePage = CodePage();
+    if (nCodePage != m_nBytesCodePage)
+    {
+        FlushBytes();
+        m_nBytesCodePage = nCodePage;
+    }
+    m_abBytes += abBytes;
 }
 
 void CRtfReader::AddByte(char c)
@@ -299,6 +343,12 @@ void CRtfReader::EmitText(const QString& strText)
 {
     FlushBytes();
     m_strPending += strText;
+}
+
+void CRtfReader::EmitChar(QChar ch)
+{
+    FlushBytes();
+    m_strPending += ch;
 }
 
 void CRtfReader::CloseRun()
@@ -359,7 +409,18 @@ void CRtfReader::Read()
                 m_colourEntry = CColourEntry{};
             }
             else if (c != '\r' && c != '\n')
-                AddByte(c);
+            {
+                // A run of plain bytes goes in at once, as it would byte by byte.
+                qsizetype nEnd = m_i + 1;
+                if (m_nColourTableDepth == 0)
+                {
+                    while (nEnd < nSize && m_abRtf[nEnd] != '{' && m_abRtf[nEnd] != '}' &&
+                           m_abRtf[nEnd] != '\\' && m_abRtf[nEnd] != '\r' && m_abRtf[nEnd] != '\n')
+                        ++nEnd;
+                }
+                AddBytes(QByteArrayView(m_abRtf.constData() + m_i, nEnd - m_i));
+                m_i = nEnd - 1;
+            }
             ++m_i;
         }
     }
@@ -382,6 +443,28 @@ void CRtfReader::OnControl()
     }
     if (s == '\'')
     {
+        // Two hex digits, as every writer puts them, are read in place: a log holds millions.
+        const auto hexValue = [](char h) -> int
+        {
+            if (h >= '0' && h <= '9')
+                return h - '0';
+            if (h >= 'a' && h <= 'f')
+                return h - 'a' + 10;
+            if (h >= 'A' && h <= 'F')
+                return h - 'A' + 10;
+            return -1;
+        };
+        if (m_i + 2 < nSize)
+        {
+            const int nHigh = hexValue(m_abRtf[m_i + 1]);
+            const int nLow = hexValue(m_abRtf[m_i + 2]);
+            if (nHigh >= 0 && nLow >= 0)
+            {
+                m_i += 3;
+                AddByte(static_cast<char>(nHigh * 16 + nLow));
+                return;
+            }
+        }
         const QByteArray abHex = m_abRtf.mid(m_i + 1, 2);
         m_i += 3;
         bool bOk = false;
@@ -415,7 +498,8 @@ void CRtfReader::OnControl()
     while (m_i < nSize &&
            ((m_abRtf[m_i] >= 'a' && m_abRtf[m_i] <= 'z') || (m_abRtf[m_i] >= 'A' && m_abRtf[m_i] <= 'Z')))
         ++m_i;
-    const QByteArray abWord = m_abRtf.mid(nStart, m_i - nStart);
+    // Views into the file, not copies: the word and its number are looked at once.
+    const QByteArrayView abWord(m_abRtf.constData() + nStart, m_i - nStart);
     bool bHasParam = false;
     long long nParam = 0;
     const qsizetype nParamStart = m_i;
@@ -424,14 +508,19 @@ void CRtfReader::OnControl()
         ++m_i;
         while (m_i < nSize && m_abRtf[m_i] >= '0' && m_abRtf[m_i] <= '9' && m_i - nParamStart < 11)
             ++m_i;
-        nParam = m_abRtf.mid(nParamStart, m_i - nParamStart).toLongLong(&bHasParam);
+        const char* pFirst = m_abRtf.constData() + nParamStart;
+        const char* pLast = m_abRtf.constData() + m_i;
+        const auto result = std::from_chars(pFirst, pLast, nParam);
+        bHasParam = result.ec == std::errc() && result.ptr == pLast;
+        if (!bHasParam)
+            nParam = 0;
     }
     if (m_i < nSize && m_abRtf[m_i] == ' ')
         ++m_i;
     OnControlWord(abWord, bHasParam, nParam);
 }
 
-void CRtfReader::OnFontTableWord(const QByteArray& abWord, bool bHasParam, long long nParam)
+void CRtfReader::OnFontTableWord(QByteArrayView abWord, bool bHasParam, long long nParam)
 {
     if (!bHasParam)
         return;
@@ -443,7 +532,7 @@ void CRtfReader::OnFontTableWord(const QByteArray& abWord, bool bHasParam, long 
         m_fontCodePages[m_nFontDefined] = static_cast<int>(nParam); // an explicit code page wins
 }
 
-void CRtfReader::OnControlWord(const QByteArray& abWord, bool bHasParam, long long nParam)
+void CRtfReader::OnControlWord(QByteArrayView abWord, bool bHasParam, long long nParam)
 {
     if (abWord == "bin")
     {
@@ -496,12 +585,12 @@ void CRtfReader::OnControlWord(const QByteArray& abWord, bool bHasParam, long lo
         if (m_nPendingSkip > 0)
             --m_nPendingSkip;
         else
-            EmitText(QString(QChar(cSymbol)));
+            EmitChar(QChar(cSymbol));
         return;
     }
     if (abWord == "u" && bHasParam)
     {
-        EmitText(QString(QChar(static_cast<char16_t>(static_cast<std::uint16_t>(nParam)))));
+        EmitChar(QChar(static_cast<char16_t>(static_cast<std::uint16_t>(nParam))));
         m_nPendingSkip = state.nSkipAfterUnicode;
         return;
     }
@@ -530,9 +619,9 @@ void CRtfReader::OnControlWord(const QByteArray& abWord, bool bHasParam, long lo
         state.nFont = m_nDefaultFont;
     }
     else if (abWord == "par" || abWord == "page" || abWord == "sect" || abWord == "row")
-        EmitText(QStringLiteral("\n"));
+        EmitChar(u'\n');
     else if (abWord == "line")
-        EmitText(QString(QChar::LineSeparator));
+        EmitChar(QChar::LineSeparator);
 }
 
 } // namespace
@@ -555,20 +644,35 @@ QByteArray BuildRtf(const QTextDocument& document)
 
     CGbkFallback fallback;
     QByteArray abBody;
+    // The text is read once, each fragment's part of it in place; a format's colour number is
+    // looked up once (a log has a handful of formats and millions of fragments).
+    const QString strText = document.toRawText();
+    std::map<int, int> colourOfFormat;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
     {
+        // A block's fragments follow each other: their positions are counted, not looked up.
+        int nPosition = block.position();
         for (auto it = block.begin(); !it.atEnd(); ++it)
         {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
                 continue;
-            const QTextCharFormat format = fragment.charFormat();
-            const QColor colour =
-                format.foreground().style() != Qt::NoBrush ? format.foreground().color() : QColor(Qt::black);
+            const int nLength = fragment.length();
+            auto colourIt = colourOfFormat.find(fragment.charFormatIndex());
+            if (colourIt == colourOfFormat.end())
+            {
+                const QTextCharFormat format = fragment.charFormat();
+                const QColor colour = format.foreground().style() != Qt::NoBrush ? format.foreground().color()
+                                                                                 : QColor(Qt::black);
+                colourIt = colourOfFormat.emplace(fragment.charFormatIndex(), colourIndex(colour)).first;
+            }
+            char szNumber[16];
+            const auto result = std::to_chars(szNumber, szNumber + sizeof szNumber, colourIt->second);
             abBody += "\\cf";
-            abBody += QByteArray::number(colourIndex(colour));
+            abBody += QByteArrayView(szNumber, result.ptr - szNumber);
             abBody += ' ';
-            AppendEscaped(abBody, fragment.text(), fallback);
+            AppendEscaped(abBody, QStringView(strText).mid(nPosition, nLength), fallback);
+            nPosition += nLength;
         }
         if (block.next().isValid())
             abBody += "\\par\r\n";
@@ -584,6 +688,53 @@ QByteArray BuildRtf(const QTextDocument& document)
     abOut += "\\par\r\n}\r\n";
     return abOut;
 }
+
+namespace
+{
+
+// Where a line may end: white space, a line or paragraph end, or a CJK character.
+bool IsBreakOpportunity(QChar ch)
+{
+    return ch.isSpace() || ch == u'\n' || ch.unicode() >= 0x2E80;
+}
+
+// Breaks every word longer than kLongestWord characters with a line break after each
+// kLongestWord of them. Laying out a word costs time that grows with the square of its length
+// (each line looks for the word's end first); a file of one endless word would freeze the window.
+// Every character is kept; the words the log itself writes are far shorter.
+void BreakLongWords(std::vector<CRun>& runs)
+{
+    qsizetype nWord = 0;
+    for (CRun& run : runs)
+    {
+        QString strBroken;
+        qsizetype nCopied = 0;
+        for (qsizetype i = 0; i < run.strText.size(); ++i)
+        {
+            const QChar ch = run.strText.at(i);
+            if (IsBreakOpportunity(ch))
+            {
+                nWord = 0;
+                continue;
+            }
+            if (nWord >= kLongestWord && !ch.isLowSurrogate())
+            {
+                strBroken += QStringView(run.strText).mid(nCopied, i - nCopied);
+                strBroken += QChar(QChar::LineSeparator);
+                nCopied = i;
+                nWord = 0;
+            }
+            ++nWord;
+        }
+        if (nCopied > 0)
+        {
+            strBroken += QStringView(run.strText).mid(nCopied);
+            run.strText = std::move(strBroken);
+        }
+    }
+}
+
+} // namespace
 
 bool ReadRtf(const QByteArray& abRtf, QTextDocument& document)
 {
@@ -602,15 +753,27 @@ bool ReadRtf(const QByteArray& abRtf, QTextDocument& document)
             runs.pop_back();
     }
 
+    BreakLongWords(runs);
+
     document.clear();
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
-    for (const CRun& run : runs)
+    std::map<int, QTextCharFormat> formats; // one per colour index, made once
+    for (CRun& run : runs)
     {
-        QTextCharFormat format;
-        format.setForeground(reader.Colour(run.nColour));
-        // One insertion per run: the cursor starts a paragraph at every paragraph separator.
-        cursor.insertText(QString(run.strText).replace(u'\n', QChar::ParagraphSeparator), format);
+        auto it = formats.find(run.nColour);
+        if (it == formats.end())
+        {
+            QTextCharFormat format;
+            format.setForeground(reader.Colour(run.nColour));
+            it = formats.emplace(run.nColour, format).first;
+        }
+        // One insertion per run: the cursor starts a paragraph at every paragraph end ("\n" as
+        // well as the paragraph separator). A "\r" right before one would make the pair a
+        // single paragraph end, so such a run has its ends replaced first.
+        if (run.strText.contains(u'\r'))
+            run.strText.replace(u'\n', QChar::ParagraphSeparator);
+        cursor.insertText(run.strText, it->second);
     }
     cursor.endEditBlock();
     return true;

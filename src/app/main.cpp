@@ -1,23 +1,32 @@
+#include "app/BenchAssist.h"
 #include "app/CommandLine.h"
 #include "app/DemoChannels.h"
 #include "app/DemoSession.h"
 #include "app/DialogUserInterface.h"
 #include "app/LogFonts.h"
+#include "app/LogHeap.h"
 #include "app/MainFrame.h"
 #include "app/QtTranslations.h"
 #include "forms/FormDialog.h"
 #include "session/RelvaneView.h"
+#include "testplan/PlanUserInterface.h"
+#include "session/SessionCommands.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
+#include "transport/SerialPortInfo.h"
 #include "transport/SerialPortMap.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QPrinter>
+#include <QScreen>
 #include <QStringList>
 #include <QTimer>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -33,6 +42,56 @@ QStringList ListPorts()
     for (const std::string& strPort : ListAvailablePorts())
         ports << QString::fromStdString(strPort);
     return ports;
+}
+
+QString StateText(CPortDescription::EState eState)
+{
+    switch (eState)
+    {
+    case CPortDescription::EState::Available:
+        return {};
+    case CPortDescription::EState::Busy:
+        return QStringLiteral("被其他程序占用");
+    case CPortDescription::EState::NoPermission:
+        return QStringLiteral("无权限: 请把用户加入 dialout 组");
+    case CPortDescription::EState::Missing:
+        return QStringLiteral("设备不存在");
+    case CPortDescription::EState::NotSerial:
+        return QStringLiteral("不是串口设备");
+    default:
+        return QStringLiteral("无法打开");
+    }
+}
+
+// The port list in detail: device (where a map entry leads), adapter and serial number.
+QList<CPortEntry> DescribePortEntries()
+{
+    QList<CPortEntry> entries;
+    for (const CPortDescription& port : DescribePorts())
+    {
+        CPortEntry entry;
+        entry.strName = QStringLiteral("COM%1").arg(port.nPort);
+        entry.strDetail = QString::fromStdString(port.strTarget.empty() ? port.strDevice : port.strTarget);
+        if (!port.strAdapter.empty())
+            entry.strDetail += QStringLiteral("    ") + QString::fromStdString(port.strAdapter);
+        if (!port.strSerialNumber.empty())
+            entry.strDetail +=
+                QStringLiteral(" (序列号 %1)").arg(QString::fromStdString(port.strSerialNumber));
+        entry.strProblem = StateText(port.eState);
+        entries << entry;
+    }
+    return entries;
+}
+
+// The device COMn opens, with a map entry followed to where it leads.
+QString DeviceOfPort(const QString& strPort)
+{
+    const std::string strPath = PortDevicePath(strPort.mid(3).toInt());
+    if (strPath.empty())
+        return {};
+    const QString strDevice = QString::fromStdString(strPath);
+    const QFileInfo info(strDevice);
+    return info.isSymLink() ? info.symLinkTarget() : strDevice;
 }
 
 // Before Qt needs a screen: the usage needs none, and printing from the command line draws off
@@ -75,12 +134,57 @@ int PrintFromCommandLine(CMainFrame& frame, const CCommandLine& line)
     return frame.PrintLog(printer) ? 0 : 1;
 }
 
+// Saves the window (or, for a scene with a form, the whole screen) as a PNG once the
+// demonstration has run, and ends the program.
+void TakeScreenshot(CMainFrame& frame, const CCommandLine& line)
+{
+    auto save = [&frame, &line](bool bScreen)
+    {
+        frame.UpdateCommandStates();
+        const QPixmap image = bScreen ? QGuiApplication::primaryScreen()->grabWindow(0) : frame.grab();
+        if (!image.save(line.strScreenshot, "PNG"))
+            std::fprintf(stderr, "relvane: cannot write %s\n", qPrintable(line.strScreenshot));
+        QApplication::quit();
+    };
+    if (line.strScene == QStringLiteral("statistics"))
+        frame.OnCommand(ID_VIEW_STATISTICS);
+    if (line.strScene != QStringLiteral("ports"))
+    {
+        QTimer::singleShot(2500, &frame, [save] { save(false); });
+        return;
+    }
+    // The serial form with its port list dropped down: the form runs modally, so the list is
+    // opened and the screen taken from timers started before it.
+    QTimer::singleShot(1000, &frame,
+                       [&frame, save]
+                       {
+                           QTimer::singleShot(1000, &frame,
+                                              []
+                                              {
+                                                  if (QWidget* pForm = QApplication::activeModalWidget())
+                                                  {
+                                                      if (auto* pList = pForm->findChild<QComboBox*>(
+                                                              QStringLiteral("ctl_1000")))
+                                                          pList->showPopup();
+                                                  }
+                                              });
+                           QTimer::singleShot(2000, &frame, [save] { save(true); });
+                           frame.OnCommand(ID_SERIAL_SETTINGS);
+                       });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (!PrepareStart(argc, argv))
         return 0;
+    // A file that reaches the size limit fails its write, which is said, instead of a core dump
+    // (Windows has no size-limit signal).
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    KeepLargeBlocksMapped();
     QApplication app(argc, argv);
     // Qt adopts the user's locale; frame annotations always write numbers with a decimal point.
     std::setlocale(LC_NUMERIC, "C");
@@ -123,34 +227,32 @@ int main(int argc, char** argv)
         pSerial = std::make_unique<CSerialChannel>();
         pNetwork = std::make_unique<CNetworkChannel>();
     }
-    CRelvaneView view(std::move(pSerial), std::move(pNetwork), ui);
+    // While no plan runs this passes everything to the dialogs, so the session is as without plans.
+    CPlanUserInterface planUi(&ui);
+    CRelvaneView view(std::move(pSerial), std::move(pNetwork), planUi);
     if (!line.strPort.isEmpty())
-        view.PreselectPort(line.strPort.toStdString(),
-                           static_cast<int>(ListPorts().indexOf(line.strPort)));
+        view.PreselectPort(line.strPort.toStdString(), static_cast<int>(ListPorts().indexOf(line.strPort)));
     CMainFrame frame(view);
+    frame.SetPlanUserInterface(&planUi);
     ui.SetParentWidget(&frame);
+    if (!bDemo)
+        frame.BenchAssist()->SetSystemPorts(&DescribePortEntries, &DeviceOfPort);
     // A log named on the command line is opened instead of a new one; if it cannot be, the
-    // program ends after saying why.
+    // program ends after saying why. The print switches print the log, without showing the
+    // window, and end the program.
+    if (bPrint)
+        return line.strFile.isEmpty() || frame.OpenLogFile(line.strFile) ? PrintFromCommandLine(frame, line) : 1;
+    // The window is shown (and so sized) before the log is read into it: the log's layout then
+    // keeps its width, and a change of width would lay out every paragraph of a big log again.
+    frame.show();
     if (!line.strFile.isEmpty() && !frame.OpenLogFile(line.strFile))
         return 1;
-    // The print switches print the log, without showing the window, and end the program.
-    if (bPrint)
-        return PrintFromCommandLine(frame, line);
-    frame.show();
+    if (line.bBesideRelay)
+        frame.BenchAssist()->StartBesideRelay(line.strPort);
 
     if (bDemo)
         StartDemo(frame, nDemoMode);
     if (!line.strScreenshot.isEmpty())
-    {
-        QTimer::singleShot(2500, &frame,
-                           [&frame, &line]
-                           {
-                               frame.UpdateCommandStates();
-                               if (!frame.grab().save(line.strScreenshot, "PNG"))
-                                   std::fprintf(stderr, "relvane: cannot write %s\n",
-                                                qPrintable(line.strScreenshot));
-                               QApplication::quit();
-                           });
-    }
+        TakeScreenshot(frame, line);
     return QApplication::exec();
 }

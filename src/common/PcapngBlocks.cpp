@@ -134,4 +134,47 @@ std::vector<std::uint8_t> BuildRtacHeader(std::int64_t nTimeUs, bool bInbound)
     return ab;
 }
 
+namespace
+{
+// Tags of Wireshark's exported PDUs: type and length big-endian, the value padded to 4 bytes
+// with the padding counted in the length.
+constexpr std::uint16_t kTagEnd = 0;
+constexpr std::uint16_t kTagDissectorName = 12;
+constexpr std::uint16_t kTagProtocolColumn = 33;
+constexpr std::uint16_t kTagDirection = 35;
+constexpr std::uint32_t kDirectionSent = 0;
+constexpr std::uint32_t kDirectionReceived = 1;
+
+void PutTag(std::vector<std::uint8_t>& ab, std::uint16_t nTag, const std::uint8_t* pValue,
+            std::size_t nLength)
+{
+    const std::size_t nPadded = (nLength + 3) & ~std::size_t{3};
+    for (const std::uint16_t n : {nTag, static_cast<std::uint16_t>(nPadded)})
+    {
+        ab.push_back(static_cast<std::uint8_t>(n >> 8));
+        ab.push_back(static_cast<std::uint8_t>(n & 0xFF));
+    }
+    if (nLength > 0)
+        ab.insert(ab.end(), pValue, pValue + nLength);
+    ab.insert(ab.end(), nPadded - nLength, 0);
+}
+
+void PutTextTag(std::vector<std::uint8_t>& ab, std::uint16_t nTag, const std::string& strValue)
+{
+    PutTag(ab, nTag, reinterpret_cast<const std::uint8_t*>(strValue.data()), strValue.size());
+}
+} // namespace
+
+std::vector<std::uint8_t> BuildExportedPduHeader(const std::string& strProtocol, bool bInbound)
+{
+    std::vector<std::uint8_t> ab;
+    PutTextTag(ab, kTagDissectorName, "data");
+    PutTextTag(ab, kTagProtocolColumn, strProtocol.substr(0, 64));
+    const std::uint32_t nDirection = bInbound ? kDirectionReceived : kDirectionSent;
+    const std::uint8_t abDirection[4] = {0, 0, 0, static_cast<std::uint8_t>(nDirection)};
+    PutTag(ab, kTagDirection, abDirection, sizeof abDirection);
+    PutTag(ab, kTagEnd, nullptr, 0);
+    return ab;
+}
+
 } // namespace relvane::pcapng

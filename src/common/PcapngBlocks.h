@@ -19,8 +19,10 @@ enum LinkType : std::uint16_t
 {
     LINKTYPE_RTAC_SERIAL = 250, // 12-byte serial pseudo-header, then the bytes of the line
     LINKTYPE_USER0 = 147,       // '94 and any other serial traffic: the bytes as they were
-    LINKTYPE_USER1 = 148,       // Ethernet 103: TCP payloads
-    LINKTYPE_USER2 = 149,       // Ethernet 103: UDP datagrams
+    // Ethernet 103 payloads (TCP and UDP): a few tags naming the dissector ("data"), the protocol
+    // column and the direction, then the payload. Wireshark reads this type the same everywhere,
+    // while the user types above 147 are taken by other meanings on some builds (149 is PKTAP).
+    LINKTYPE_WIRESHARK_UPPER_PDU = 252,
 };
 
 // The pseudo-header's event types for a frame sent and a frame received.
@@ -37,6 +39,9 @@ std::vector<std::uint8_t> BuildEnhancedPacket(std::uint32_t nInterface, std::int
 // The RTAC serial pseudo-header: time (seconds, microseconds, big-endian), event type, control
 // lines (none), footer (zero).
 std::vector<std::uint8_t> BuildRtacHeader(std::int64_t nTimeUs, bool bInbound);
+// The exported-PDU tags in front of a payload: dissector "data" (the bytes as they are), the
+// protocol column (for instance "TCP") and the point-to-point direction (sent or received).
+std::vector<std::uint8_t> BuildExportedPduHeader(const std::string& strProtocol, bool bInbound);
 
 } // namespace pcapng
 } // namespace relvane

@@ -17,6 +17,12 @@ MessageHook& Hook()
     static MessageHook s_fnHook;
     return s_fnHook;
 }
+
+QuestionHook& AskHook()
+{
+    static QuestionHook s_fnHook;
+    return s_fnHook;
+}
 } // namespace
 
 void SetMessageHook(MessageHook fnHook)
@@ -35,6 +41,32 @@ void ShowRelvaneMessage(QWidget* pParent, const QString& strText)
     // The button says "确定" even where Qt's own translations are missing.
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
+}
+
+void SetQuestionHook(QuestionHook fnHook)
+{
+    AskHook() = std::move(fnHook);
+}
+
+EAnswer AskRelvaneQuestion(QWidget* pParent, const QString& strText)
+{
+    if (AskHook())
+        return AskHook()(pParent, strText);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Relvane"), strText,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, pParent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    box.setDefaultButton(QMessageBox::Yes);
+    switch (box.exec())
+    {
+    case QMessageBox::Yes:
+        return EAnswer::Yes;
+    case QMessageBox::No:
+        return EAnswer::No;
+    default:
+        return EAnswer::Cancel;
+    }
 }
 
 CFormDialog::CFormDialog(QWidget* pParent) : QDialog(pParent)

@@ -17,6 +17,18 @@ using MessageHook = std::function<void(QWidget* pParent, const QString& strText)
 void SetMessageHook(MessageHook fnHook);
 void ShowRelvaneMessage(QWidget* pParent, const QString& strText);
 
+// A question with "是", "否" and "取消" (caption "Relvane"), as Windows programs ask before an
+// unsaved document is lost. Tests install a hook that answers; with no hook a real box is shown.
+enum class EAnswer
+{
+    Yes,
+    No,
+    Cancel,
+};
+using QuestionHook = std::function<EAnswer(QWidget* pParent, const QString& strText)>;
+void SetQuestionHook(QuestionHook fnHook);
+EAnswer AskRelvaneQuestion(QWidget* pParent, const QString& strText);
+
 // Base of the modal forms: gives each control an object name "ctl_<id>" after the
 // control identifiers the forms are known by, and reports a refused field.
 class CFormDialog : public QDialog

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 namespace relvane
@@ -24,6 +26,32 @@ QString EntryAt(const QStringList& list, int nIndex)
 {
     return nIndex >= 0 && nIndex < list.size() ? list[nIndex] : QString();
 }
+
+PortDescriber& Describer()
+{
+    static PortDescriber s_fnDescriber;
+    return s_fnDescriber;
+}
+
+// The port list probes the ports again as it opens, so that an adapter plugged in meanwhile
+// shows up.
+class CPortComboBox : public QComboBox
+{
+public:
+    CPortComboBox(QWidget* pParent, std::function<void()> fnBeforePopup)
+        : QComboBox(pParent), m_fnBeforePopup(std::move(fnBeforePopup))
+    {
+    }
+    void showPopup() override
+    {
+        if (m_fnBeforePopup)
+            m_fnBeforePopup();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> m_fnBeforePopup;
+};
 
 void SelectPosition(QComboBox* pBox, int nIndex)
 {
@@ -90,9 +118,24 @@ CExchangeError ExchangeSerialForm(const CSerialFormEntries& entries, CSerialForm
     return {};
 }
 
+void SetPortDescriber(PortDescriber fnDescriber)
+{
+    Describer() = std::move(fnDescriber);
+}
+
 SerialSettingsForm::SerialSettingsForm(const QStringList& ports, QWidget* pParent)
     : CFormDialog(pParent), m_ports(ports)
 {
+    if (Describer())
+    {
+        m_details = Describer()();
+        m_ports.clear();
+        for (const CPortEntry& entry : std::as_const(m_details))
+        {
+            if (entry.strProblem.isEmpty())
+                m_ports << entry.strName;
+        }
+    }
     setWindowTitle(QStringLiteral("串口设置"));
 
     auto* pGroup = new QGroupBox(QStringLiteral("串口特征"), this);
@@ -105,8 +148,9 @@ SerialSettingsForm::SerialSettingsForm(const QStringList& ports, QWidget* pParen
         pGrid->addWidget(pLabel, nRow, 0);
         pGrid->addWidget(pField, nRow, 1);
     };
-    m_pPort = new QComboBox(pGroup);
-    m_pPort->addItems(m_ports);
+    m_pPort = new CPortComboBox(pGroup, Describer() ? std::function<void()>([this] { RefreshPorts(); })
+                                                    : std::function<void()>());
+    FillPorts();
     addRow(0, QStringLiteral("串行口∶"), m_pPort, IDC_SERIAL_PORT);
     m_pBaud = new QComboBox(pGroup);
     m_pBaud->addItems(SerialBaudEntries());
@@ -149,9 +193,57 @@ void SerialSettingsForm::SetValues(const CSerialFormValues& values)
     {
         // Nothing can be opened now: no port can be chosen.
         m_values.nPortIndex = -1;
-        m_pPort->setEnabled(false);
+        // The detailed list stays open for reading why the ports that exist cannot be used.
+        m_pPort->setEnabled(!m_details.isEmpty());
     }
     ShowValues();
+}
+
+void SerialSettingsForm::FillPorts()
+{
+    m_pPort->clear();
+    if (!Describer())
+    {
+        m_pPort->addItems(m_ports);
+        return;
+    }
+    // The ports that open keep their positions (the session stores a position in this list);
+    // those that cannot be opened follow, greyed and not selectable.
+    for (const bool bUsable : {true, false})
+    {
+        for (const CPortEntry& entry : std::as_const(m_details))
+        {
+            if (entry.strProblem.isEmpty() != bUsable)
+                continue;
+            QString strText = entry.strName;
+            if (!entry.strDetail.isEmpty())
+                strText += QStringLiteral("    ") + entry.strDetail;
+            if (!bUsable)
+                strText += QStringLiteral("    (") + entry.strProblem + u')';
+            m_pPort->addItem(strText, entry.strName);
+            if (!bUsable)
+            {
+                if (auto* pModel = qobject_cast<QStandardItemModel*>(m_pPort->model()))
+                    pModel->item(m_pPort->count() - 1)->setEnabled(false);
+                m_pPort->setItemData(m_pPort->count() - 1, entry.strProblem, Qt::ToolTipRole);
+            }
+        }
+    }
+}
+
+void SerialSettingsForm::RefreshPorts()
+{
+    const QString strChosen = EntryAt(m_ports, m_pPort->currentIndex());
+    m_details = Describer()();
+    m_ports.clear();
+    for (const CPortEntry& entry : std::as_const(m_details))
+    {
+        if (entry.strProblem.isEmpty())
+            m_ports << entry.strName;
+    }
+    const QSignalBlocker blocker(m_pPort);
+    FillPorts();
+    m_pPort->setCurrentIndex(static_cast<int>(m_ports.indexOf(strChosen)));
 }
 
 void SerialSettingsForm::ShowValues()
@@ -174,7 +266,8 @@ CSerialFormEntries SerialSettingsForm::Entries() const
 {
     CSerialFormEntries entries;
     entries.ports = m_ports;
-    entries.nPortIndex = m_pPort->currentIndex();
+    // A greyed entry is never a choice.
+    entries.nPortIndex = m_pPort->currentIndex() < m_ports.size() ? m_pPort->currentIndex() : -1;
     entries.nBaudIndex = m_pBaud->currentIndex();
     entries.nDataBitsIndex = m_pDataBits->currentIndex();
     entries.nStopBitsIndex = m_pStopBits->currentIndex();

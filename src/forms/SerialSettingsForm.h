@@ -3,7 +3,9 @@
 #include "forms/FieldExchange.h"
 #include "forms/FormDialog.h"
 
+#include <QList>
 #include <QStringList>
+#include <functional>
 
 class QComboBox;
 class QLineEdit;
@@ -64,6 +66,21 @@ void ApplySerialDefaults(CSerialFormValues& values);
 // on success the positions, time-out and the three entry texts are in `values`.
 CExchangeError ExchangeSerialForm(const CSerialFormEntries& entries, CSerialFormValues& values);
 
+// A port as the detailed list shows it: "COMn", what it leads to (device, adapter, serial number)
+// and, for a port that exists but cannot be opened now, why (empty when it can be).
+struct CPortEntry
+{
+    QString strName;
+    QString strDetail;
+    QString strProblem;
+};
+using PortDescriber = std::function<QList<CPortEntry>()>;
+
+// With a describer set, the port list shows beside each COMn its device and adapter, lists the
+// ports that exist but cannot be opened greyed after the others with the reason, and is probed
+// again each time it is opened. Without one (the default) the list is the plain one.
+void SetPortDescriber(PortDescriber fnDescriber);
+
 class SerialSettingsForm : public CFormDialog
 {
     Q_OBJECT
@@ -79,10 +96,13 @@ public:
 
 private:
     void ShowValues();
+    void FillPorts();
+    void RefreshPorts();
     void OnDefaults();
     CSerialFormEntries Entries() const;
 
     QStringList m_ports;
+    QList<CPortEntry> m_details; // with a describer: every port that exists
     CSerialFormValues m_values;
     QComboBox* m_pPort = nullptr;
     QComboBox* m_pBaud = nullptr;

@@ -42,6 +42,13 @@ public:
     bool AddIdentification(std::uint8_t nGroup, std::uint8_t nEntry, std::string_view strKod);
     // Empties the list (bytes 0 to 240 zero).
     void ClearGenericList();
+    // An empty list that still carries its count byte, NOG (or NGD) = 0, as reading the group
+    // headings (INF 240) and the generic interrogation (INF 245) send it: n = 1.
+    void SetEmptyWithCount()
+    {
+        ClearGenericList();
+        m_abData[0] = 1;
+    }
 
     // Bytes 2 to n as "%2.2X " each (empty when n < 2).
     std::string ListText() const;

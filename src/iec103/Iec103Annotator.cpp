@@ -4,7 +4,11 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 namespace relvane
 {
@@ -14,6 +18,8 @@ namespace
 constexpr int kAsduStart = 6;
 constexpr std::size_t kMaxDescriptionBytes = 255; // longest KOD 9/10 text shown
 constexpr const char* kFourBlanks = "    ";
+// What the relay means by E5H: a confirmation, or "no data" to a request for user data.
+constexpr const char* kSingleAckText = "单个控制字符E5H: 肯定确认或无所请求的数据\n";
 
 const char* CauseName(int nCot, bool bFromMaster)
 {
@@ -179,6 +185,52 @@ std::int32_t ReadSignedLittle(const std::uint8_t* p, int nSize)
     return static_cast<std::int32_t>((nValue ^ nSignBit) - nSignBit);
 }
 
+// One two-byte GBK character to UTF-8: iconv, or the system's code page 936 on Windows.
+class CGbkDecoder
+{
+public:
+#ifdef _WIN32
+    bool Decode(std::uint8_t nLead, std::uint8_t nTrail, char (&abOut)[8], std::size_t& nOut) const
+    {
+        const char abIn[2] = {static_cast<char>(nLead), static_cast<char>(nTrail)};
+        wchar_t wcText[2];
+        if (MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, abIn, 2, wcText, 2) != 1)
+            return false;
+        const int nBytes = WideCharToMultiByte(CP_UTF8, 0, wcText, 1, abOut, sizeof abOut, nullptr, nullptr);
+        nOut = nBytes > 0 ? static_cast<std::size_t>(nBytes) : 0;
+        return nBytes > 0;
+    }
+#else
+    CGbkDecoder() : m_cd(iconv_open("UTF-8", "GBK")) {}
+    ~CGbkDecoder()
+    {
+        if (m_cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(m_cd);
+    }
+    CGbkDecoder(const CGbkDecoder&) = delete;
+    CGbkDecoder& operator=(const CGbkDecoder&) = delete;
+
+    bool Decode(std::uint8_t nLead, std::uint8_t nTrail, char (&abOut)[8], std::size_t& nOut) const
+    {
+        if (m_cd == reinterpret_cast<iconv_t>(-1))
+            return false;
+        char abIn[2] = {static_cast<char>(nLead), static_cast<char>(nTrail)};
+        char* pIn = abIn;
+        char* pOut = abOut;
+        std::size_t nIn = 2;
+        std::size_t nLeft = sizeof abOut;
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(m_cd, &pIn, &nIn, &pOut, &nLeft) == static_cast<std::size_t>(-1) || nIn != 0)
+            return false;
+        nOut = sizeof abOut - nLeft;
+        return true;
+    }
+
+private:
+    iconv_t m_cd;
+#endif
+};
+
 // Relay texts (KOD 9 and 10) are GBK. They end at the first zero byte and are shown up to 255 bytes,
 // cut at a character boundary; bytes that are not GBK are shown as '?'.
 void AppendRelayText(CAnnotationText& text, const std::uint8_t* pBytes, std::size_t nCount)
@@ -187,7 +239,7 @@ void AppendRelayText(CAnnotationText& text, const std::uint8_t* pBytes, std::siz
     if (pZero != nullptr)
         nCount = static_cast<std::size_t>(static_cast<const std::uint8_t*>(pZero) - pBytes);
     CAnnotationText piece(kMaxDescriptionBytes);
-    iconv_t cd = iconv_open("UTF-8", "GBK");
+    CGbkDecoder gbk;
     std::size_t i = 0;
     while (i < nCount && !piece.IsFull())
     {
@@ -199,20 +251,12 @@ void AppendRelayText(CAnnotationText& text, const std::uint8_t* pBytes, std::siz
             continue;
         }
         bool bConverted = false;
-        if (cd != reinterpret_cast<iconv_t>(-1) && i + 1 < nCount)
+        char abOut[8];
+        std::size_t nOut = 0;
+        if (i + 1 < nCount && gbk.Decode(c, pBytes[i + 1], abOut, nOut))
         {
-            char abIn[2] = {static_cast<char>(c), static_cast<char>(pBytes[i + 1])};
-            char abOut[8];
-            char* pIn = abIn;
-            char* pOut = abOut;
-            std::size_t nIn = 2;
-            std::size_t nOut = sizeof abOut;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            if (iconv(cd, &pIn, &nIn, &pOut, &nOut) != static_cast<std::size_t>(-1) && nIn == 0)
-            {
-                piece.Append(std::string_view(abOut, sizeof abOut - nOut));
-                bConverted = true;
-            }
+            piece.Append(std::string_view(abOut, nOut));
+            bConverted = true;
         }
         if (bConverted)
             i += 2;
@@ -222,8 +266,6 @@ void AppendRelayText(CAnnotationText& text, const std::uint8_t* pBytes, std::siz
             ++i;
         }
     }
-    if (cd != reinterpret_cast<iconv_t>(-1))
-        iconv_close(cd);
     text.Append(piece.Text());
 }
 
@@ -784,6 +826,11 @@ void CAnnotator::Asdu31()
 
 int Iec103Codec::Annotate(const std::uint8_t* pFrame, int nCount, CAnnotationText& text)
 {
+    if (CheckSingleAck(pFrame, nCount))
+    {
+        text.Append(kSingleAckText);
+        return 1;
+    }
     if (pFrame == nullptr || nCount <= 8)
         return -1;
     CAnnotator(pFrame, nCount, text).Run();

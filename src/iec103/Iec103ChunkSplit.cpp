@@ -11,6 +11,7 @@ constexpr std::uint8_t kVariableStart = 0x68;
 constexpr std::uint8_t kEnd = 0x16;
 constexpr int kFixedLength = 5;
 constexpr int kVariableOverhead = 6; // 68 L L 68 before the L bytes, CS 16 after them
+constexpr int kMinVariableLength = 2; // C and A
 
 } // namespace
 
@@ -26,7 +27,9 @@ int Iec103FrameLengthAt(const std::uint8_t* pBytes, int nCount)
         return nCount >= kFixedLength && pBytes[kFixedLength - 1] == kEnd ? kFixedLength : 0;
     case kVariableStart:
     {
-        if (nCount < kVariableOverhead || pBytes[1] != pBytes[2] || pBytes[3] != kVariableStart)
+        // L covers at least the control field and the link address.
+        if (nCount < kVariableOverhead || pBytes[1] != pBytes[2] || pBytes[3] != kVariableStart ||
+            pBytes[1] < kMinVariableLength)
             return 0;
         const int nLength = pBytes[1] + kVariableOverhead;
         return nCount >= nLength && pBytes[nLength - 1] == kEnd ? nLength : 0;

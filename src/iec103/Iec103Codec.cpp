@@ -79,6 +79,7 @@ std::uint8_t Iec103Codec::NextFcbControl(std::uint8_t nFunction)
     const auto nControl = static_cast<std::uint8_t>(kPrm | kFcv | (m_bFcb ? kFcbBit : 0) | nFunction);
     m_bFcbSent = m_bFcb;
     m_bFcbAwaitingAnswer = 1;
+    m_bFcbRepeatSent = m_bFcbRepeatDue;
     m_bFcbRepeatDue = 0;
     m_bFcb = m_bFcb ? 0 : 1;
     return nControl;
@@ -252,13 +253,21 @@ bool Iec103Codec::CheckFrame(const std::uint8_t* pBytes, int nCount)
 {
     if (pBytes == nullptr || nCount < 5)
         return false;
+    // FT1.2 (IEC 60870-5-1) rejects a frame whose framing is damaged even when the sum happens to
+    // fit: start characters, both lengths, the length against the bytes, and the end character.
     if (nCount == 5)
-        return pBytes[3] == static_cast<std::uint8_t>(pBytes[1] + pBytes[2]);
+        return pBytes[0] == kFixedStart && pBytes[4] == kEnd &&
+               pBytes[3] == static_cast<std::uint8_t>(pBytes[1] + pBytes[2]);
     const int nL = pBytes[1];
-    // A chunk cut short of its own length cannot hold the checksummed bytes.
-    if (nCount < nL + 6)
+    if (pBytes[0] != kVariableStart || pBytes[2] != nL || pBytes[3] != kVariableStart ||
+        nL < kMinVariableLength || nCount != nL + 6 || pBytes[nCount - 1] != kEnd)
         return false;
     return pBytes[nCount - 2] == Checksum(pBytes + 4, nL);
+}
+
+bool Iec103Codec::CheckSingleAck(const std::uint8_t* pBytes, int nCount)
+{
+    return pBytes != nullptr && nCount == 1 && pBytes[0] == kSingleAck;
 }
 
 bool Iec103Codec::CheckAutoAnswer(const std::uint8_t* pReceived, int nCount)

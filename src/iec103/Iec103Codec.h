@@ -35,6 +35,9 @@ public:
     // True after RestoreFcb until the next FCV frame is built: that frame asks for the lost
     // answer again, whatever it is meant to carry.
     bool FcbRepeatDue() const { return m_bFcbRepeatDue != 0; }
+    // True from the build of an FCV frame that carried the FCB of a lost answer (RestoreFcb) until
+    // the next FCV frame is built: the relay may answer it with a copy of its previous answer.
+    bool FcbRepeatSent() const { return m_bFcbRepeatSent != 0; }
     std::uint8_t RiiCounter() const { return m_nRii; }
 
     // The generic-services user data the two generic forms edit; hand UserData().Data() to
@@ -61,9 +64,15 @@ public:
     int BuildDisturbanceOrder(std::uint8_t* pOut, const CommandParams& params);     // 19 or 0
     int BuildDisturbanceAck(std::uint8_t* pOut, const CommandParams& params);       // 19 or 0
 
-    // Checksum test of one received chunk taken as one frame from offset 0. A chunk of fewer than
-    // 5 bytes, or a variable frame shorter than its own L + 6, is invalid.
+    // Test of one received chunk taken as one FT1.2 frame from offset 0: its checksum and its
+    // framing. A fixed frame is 10H C A CS 16H; a variable frame 68H L L 68H, L bytes (L >= 2), CS,
+    // 16H with exactly L + 6 bytes. Anything else, and a chunk of fewer than 5 bytes, is invalid.
     static bool CheckFrame(const std::uint8_t* pBytes, int nCount);
+    // Whether the bytes are the single control character E5H, the relay's short confirmation
+    // (or "no data" to a request for user data).
+    static bool CheckSingleAck(const std::uint8_t* pBytes, int nCount);
+    // Shortest L of a variable frame: the control field and the link address.
+    static constexpr int kMinVariableLength = 2;
 
     // The automatic follow-up a received chunk calls for (class-1 request on ACD, reset on link
     // service not functioning): 5, or -1 when no answer is due.
@@ -83,7 +92,7 @@ public:
     static bool CheckAnswersFcb(const std::uint8_t* pReceived, int nCount);
 
     // Appends the plain-language description of a frame to text (pass an empty one). Returns 1, or
-    // -1 for chunks of 8 bytes or fewer (text untouched). Reads no codec state and nothing past
+    // -1 for chunks of 8 bytes or fewer (text untouched) other than the single character E5H. Reads no codec state and nothing past
     // nCount: the description ends before the first field the chunk does not reach.
     static int Annotate(const std::uint8_t* pFrame, int nCount, CAnnotationText& text);
 
@@ -98,6 +107,7 @@ private:
     std::int32_t m_bFcb = 0;
     std::int32_t m_bFcbAwaitingAnswer = 0;
     std::int32_t m_bFcbRepeatDue = 0;
+    std::int32_t m_bFcbRepeatSent = 0;
     std::int32_t m_bFcbSent = 0; // the FCB of the frame awaiting its answer
     std::uint8_t m_nLinkAddress = 1;
     std::uint8_t m_nCommonAddress = 1;

@@ -2,19 +2,37 @@
 
 #include "relay/Iec103Frames.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <sstream>
 
 namespace relvane
 {
 namespace
 {
 
-constexpr std::uint8_t kAccs[CDisturbanceRecorder::kChannels] = {1, 2, 3, 5};
 constexpr std::uint8_t kTovInstantaneous = 1;
 constexpr std::uint8_t kSofTrip = 0x01;
 constexpr std::uint8_t kSofTransmitted = 0x02;
 constexpr std::size_t kMaxFaults = 8;
+
+// Where the transfer faults strike: channel index and block index within the channel.
+constexpr int kGarbledChannel = 1;
+constexpr int kGarbledBlock = 4;
+constexpr int kLostChannel = 2;
+constexpr int kLostBlock = 2;
+constexpr int kAbortChannel = 3;
+constexpr int kAbortAfterBlocks = 2;
+
+// Tag positions (sample numbers) after the start of the recording.
+constexpr int kTripSample = CDisturbanceRecorder::kPrefaultSamples + 30;
+constexpr int kResetSample = CDisturbanceRecorder::kPrefaultSamples + 100;
+constexpr std::uint8_t kInfStartL1 = 64;
+constexpr std::uint8_t kInfGeneralTrip = 68;
+constexpr std::uint8_t kInfGeneralStart = 84;
+constexpr std::uint8_t kDpiOff = 1;
+constexpr std::uint8_t kDpiOn = 2;
 
 // End-of-transmission TOO values.
 enum EndToo : std::uint8_t
@@ -30,7 +48,81 @@ enum EndToo : std::uint8_t
     END_TAGS_ABORTED_BY_RELAY = 40,
 };
 
+bool IsVoltage(int nChannel)
+{
+    return nChannel >= 4;
+}
+
+// The secondary value of a phase channel (0 to 2 within its group) at a sample.
+double PhaseValue(std::uint16_t nFan, bool bVoltage, int nPhase, int nSample)
+{
+    const int nFaulted = (nFan + 2) % 3; // FAN 1 faults L1, FAN 2 L2, ...
+    const bool bAfter = nSample >= CDisturbanceRecorder::kPrefaultSamples;
+    double dRms = bVoltage ? 57.7 : 1.0;
+    if (bAfter && nPhase == nFaulted)
+        dRms = bVoltage ? 57.7 * 0.3 : 10.0;
+    // Each record starts at its own angle, so two records never hold the same numbers.
+    const double dStart = nFan * 0.37;
+    const double dSeconds = nSample * (CDisturbanceRecorder::kIntervalUs / 1e6);
+    const double dAngle = 2.0 * std::numbers::pi * (50.0 * dSeconds - nPhase / 3.0) + dStart;
+    return dRms * std::numbers::sqrt2 * std::sin(dAngle);
+}
+
 } // namespace
+
+bool ParseDisturbanceFaultList(const std::string& strList, unsigned& nMask)
+{
+    unsigned nResult = 0;
+    std::stringstream stream(strList);
+    std::string strName;
+    while (std::getline(stream, strName, ','))
+    {
+        if (strName == "abort")
+            nResult |= DISTURBANCE_FAULT_ABORT;
+        else if (strName == "lost")
+            nResult |= DISTURBANCE_FAULT_LOST;
+        else if (strName == "garbled")
+            nResult |= DISTURBANCE_FAULT_GARBLED;
+        else
+            return false;
+    }
+    if (nResult == 0)
+        return false;
+    nMask = nResult;
+    return true;
+}
+
+std::int16_t CDisturbanceRecorder::Sample(std::uint16_t nFan, int nChannel, int nSample)
+{
+    const bool bVoltage = IsVoltage(nChannel);
+    const int nInGroup = nChannel % 4;
+    double dValue = 0.0;
+    if (nInGroup < 3)
+        dValue = PhaseValue(nFan, bVoltage, nInGroup, nSample);
+    else
+    {
+        // The residual channel: the sum of the three phases.
+        for (int nPhase = 0; nPhase < 3; ++nPhase)
+            dValue += PhaseValue(nFan, bVoltage, nPhase, nSample);
+    }
+    const long nCount = std::lround(dValue / ReferenceFactor(nChannel));
+    return static_cast<std::int16_t>(std::clamp(nCount, -32767L, 32767L));
+}
+
+float CDisturbanceRecorder::RatedPrimary(int nChannel)
+{
+    return IsVoltage(nChannel) ? 63500.0f : 600.0f;
+}
+
+float CDisturbanceRecorder::RatedSecondary(int nChannel)
+{
+    return IsVoltage(nChannel) ? 57.7f : 1.0f;
+}
+
+float CDisturbanceRecorder::ReferenceFactor(int nChannel)
+{
+    return IsVoltage(nChannel) ? 0.005f : 0.001f;
+}
 
 CDisturbanceRecorder::CDisturbanceRecorder(std::uint8_t nFun, const CRelayTime& now) : m_nFun(nFun)
 {
@@ -57,6 +149,14 @@ bool CDisturbanceRecorder::Transmitted(std::uint16_t nFan) const
             return (fault.nSof & kSofTransmitted) != 0;
     }
     return false;
+}
+
+bool CDisturbanceRecorder::TakeGarbled(const CRelayBytes& abAsdu)
+{
+    if (m_abGarble.empty() || abAsdu != m_abGarble)
+        return false;
+    m_abGarble.clear();
+    return true;
 }
 
 CDisturbanceRecorder::CFault* CDisturbanceRecorder::Find(std::uint16_t nFan)
@@ -95,63 +195,98 @@ CRelayBytes CDisturbanceRecorder::BuildReady(std::uint8_t nAddress, const CFault
     abAsdu.push_back(kChannels);
     AppendWord(abAsdu, kElements);
     AppendWord(abAsdu, kIntervalUs);
+    // The time of the first sample: the recording starts before the fault.
+    const CRelayTime start =
+        LocalTime(LocalTimeToMs(fault.time) - static_cast<std::int64_t>(kPrefaultSamples) * kIntervalUs / 1000);
     std::uint8_t abTime[4];
-    BuildCp32(fault.time, abTime);
+    BuildCp32(start, abTime);
     abAsdu.insert(abAsdu.end(), abTime, abTime + 4);
     return abAsdu;
 }
 
 CRelayBytes CDisturbanceRecorder::BuildChannelReady(std::uint8_t nAddress, int nChannel) const
 {
-    const bool bVoltage = kAccs[nChannel] >= 5;
     CRelayBytes abAsdu = Header(27, nAddress);
     abAsdu.push_back(0);
     abAsdu.push_back(kTovInstantaneous);
     AppendWord(abAsdu, m_nSelected);
-    abAsdu.push_back(kAccs[nChannel]);
-    AppendFloat(abAsdu, bVoltage ? 63500.0f : 600.0f); // rated primary value
-    AppendFloat(abAsdu, bVoltage ? 57.7f : 1.0f);      // rated secondary value
-    AppendFloat(abAsdu, 0.01f);                        // reference factor
+    abAsdu.push_back(Acc(nChannel));
+    AppendFloat(abAsdu, RatedPrimary(nChannel));
+    AppendFloat(abAsdu, RatedSecondary(nChannel));
+    AppendFloat(abAsdu, ReferenceFactor(nChannel));
     return abAsdu;
 }
 
 void CDisturbanceRecorder::AppendTags(std::uint8_t nAddress, std::vector<CRelayBytes>& out) const
 {
-    // Start L1, general start, general trip and the trip's fall, as the recorder saw them.
-    static constexpr std::uint8_t kTags[][2] = {{64, 2}, {84, 2}, {68, 2}, {68, 1}};
-    CRelayBytes abAsdu = BuildAsduHeader(29, 0x81, kCotDisturbance, nAddress, m_nFun, 0);
-    AppendWord(abAsdu, m_nSelected);
-    abAsdu.push_back(static_cast<std::uint8_t>(std::size(kTags)));
-    AppendWord(abAsdu, 0); // position of the first tag
-    for (const auto& tag : kTags)
-        abAsdu.insert(abAsdu.end(), {m_nFun, tag[0], tag[1]});
-    out.push_back(abAsdu);
+    // One ASDU 29 per position: the states at the start of the recording, then each change at
+    // the sample where the recorder saw it.
+    const auto nStart = static_cast<std::uint8_t>(kInfStartL1 + (m_nSelected + 2) % 3);
+    struct CTagSet
+    {
+        int nPosition;
+        std::vector<std::pair<std::uint8_t, std::uint8_t>> tags; // INF, DPI
+    };
+    const CTagSet sets[] = {
+        {0, {{nStart, kDpiOff}, {kInfGeneralStart, kDpiOff}, {kInfGeneralTrip, kDpiOff}}},
+        {kPrefaultSamples, {{nStart, kDpiOn}, {kInfGeneralStart, kDpiOn}}},
+        {kTripSample, {{kInfGeneralTrip, kDpiOn}}},
+        {kResetSample, {{kInfGeneralTrip, kDpiOff}, {nStart, kDpiOff}, {kInfGeneralStart, kDpiOff}}},
+    };
+    for (const CTagSet& set : sets)
+    {
+        CRelayBytes abAsdu = BuildAsduHeader(29, 0x81, kCotDisturbance, nAddress, m_nFun, 0);
+        AppendWord(abAsdu, m_nSelected);
+        abAsdu.push_back(static_cast<std::uint8_t>(set.tags.size()));
+        AppendWord(abAsdu, static_cast<unsigned>(set.nPosition));
+        for (const auto& [nInf, nDpi] : set.tags)
+            abAsdu.insert(abAsdu.end(), {m_nFun, nInf, nDpi});
+        out.push_back(abAsdu);
+    }
     out.push_back(BuildEnd(nAddress, END_TAGS, m_nSelected, 0));
 }
 
-void CDisturbanceRecorder::AppendChannel(std::uint8_t nAddress, int nChannel,
-                                         std::vector<CRelayBytes>& out) const
+void CDisturbanceRecorder::AppendChannel(std::uint8_t nAddress, int nChannel, std::vector<CRelayBytes>& out)
 {
-    const bool bVoltage = kAccs[nChannel] >= 5;
-    for (int nFirst = 0; nFirst < kElements; nFirst += kPerAsdu)
+    // A fault strikes once per selection; its bit in m_nFaultsDone remembers it.
+    auto Strikes = [this, nChannel](DisturbanceFault eFault, int nFaultChannel)
+    { return (m_nFaults & eFault) != 0 && (m_nFaultsDone & eFault) == 0 && nChannel == nFaultChannel; };
+    const bool bAbort = Strikes(DISTURBANCE_FAULT_ABORT, kAbortChannel);
+    const bool bLose = Strikes(DISTURBANCE_FAULT_LOST, kLostChannel);
+    const bool bGarble = Strikes(DISTURBANCE_FAULT_GARBLED, kGarbledChannel);
+    for (int nBlock = 0; nBlock * kPerAsdu < kElements; ++nBlock)
     {
+        if (bAbort && nBlock == kAbortAfterBlocks)
+        {
+            m_nFaultsDone |= DISTURBANCE_FAULT_ABORT;
+            out.push_back(BuildEnd(nAddress, END_DATA_ABORTED_BY_RELAY, m_nSelected, Acc(nChannel)));
+            m_nSelected = 0;
+            return;
+        }
+        const int nFirst = nBlock * kPerAsdu;
+        const int nCount = std::min(kPerAsdu, kElements - nFirst);
         CRelayBytes abAsdu = Header(30, nAddress);
         abAsdu.push_back(0);
         abAsdu.push_back(kTovInstantaneous);
         AppendWord(abAsdu, m_nSelected);
-        abAsdu.push_back(kAccs[nChannel]);
-        abAsdu.push_back(kPerAsdu);
+        abAsdu.push_back(Acc(nChannel));
+        abAsdu.push_back(static_cast<std::uint8_t>(nCount));
         AppendWord(abAsdu, static_cast<unsigned>(nFirst));
-        for (int i = nFirst; i < nFirst + kPerAsdu; ++i)
+        for (int i = nFirst; i < nFirst + nCount; ++i)
+            AppendWord(abAsdu, static_cast<std::uint16_t>(Sample(m_nSelected, nChannel, i)));
+        if (bLose && nBlock == kLostBlock)
         {
-            // 50 Hz at 1 kHz; the current rises fourfold and the voltage sags after the fault at 20.
-            const double dPhase = 2.0 * std::numbers::pi * (i / 20.0 + nChannel / 3.0);
-            const double dAmplitude = bVoltage ? (i < 20 ? 5700.0 : 3000.0) : (i < 20 ? 1000.0 : 4000.0);
-            AppendWord(abAsdu, static_cast<unsigned>(std::lround(dAmplitude * std::sin(dPhase))) & 0xFFFF);
+            m_nFaultsDone |= DISTURBANCE_FAULT_LOST;
+            continue;
         }
-        out.push_back(abAsdu);
+        if (bGarble && nBlock == kGarbledBlock)
+        {
+            m_nFaultsDone |= DISTURBANCE_FAULT_GARBLED;
+            m_abGarble = abAsdu;
+        }
+        out.push_back(std::move(abAsdu));
     }
-    out.push_back(BuildEnd(nAddress, END_CHANNEL, m_nSelected, kAccs[nChannel]));
+    out.push_back(BuildEnd(nAddress, END_CHANNEL, m_nSelected, Acc(nChannel)));
 }
 
 void CDisturbanceRecorder::OnOrder(const std::uint8_t* pAsdu, int nLength, std::uint8_t nAddress,
@@ -184,6 +319,8 @@ void CDisturbanceRecorder::OnOrder(const std::uint8_t* pAsdu, int nLength, std::
         {
             m_nSelected = nFan;
             m_nChannel = 0;
+            m_nFaultsDone = DISTURBANCE_FAULT_NONE;
+            m_abGarble.clear();
             out.push_back(BuildReady(nAddress, *pFault));
         }
         else
@@ -212,7 +349,7 @@ void CDisturbanceRecorder::OnOrder(const std::uint8_t* pAsdu, int nLength, std::
     case 8:
         for (int i = 0; i < kChannels; ++i)
         {
-            if (m_nSelected != 0 && kAccs[i] == nAcc)
+            if (m_nSelected != 0 && Acc(i) == nAcc)
             {
                 m_nChannel = i;
                 AppendChannel(nAddress, i, out);

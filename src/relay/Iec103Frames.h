@@ -32,6 +32,9 @@ constexpr std::uint8_t kSecondaryLinkStatus = 0x0B;
 constexpr std::uint8_t kSecondaryNotFunctioning = 0x0E;
 constexpr std::uint8_t kSecondaryNotImplemented = 0x0F;
 constexpr std::uint8_t kAcd = 0x20;
+constexpr std::uint8_t kDfc = 0x10;
+// The single control character that may stand for a confirmation or "no data" without ACD.
+constexpr std::uint8_t kSingleCharAck = 0xE5;
 
 // TYP, VSQ, COT, common address, FUN, INF.
 CRelayBytes BuildAsduHeader(std::uint8_t nTyp, std::uint8_t nVsq, std::uint8_t nCot, std::uint8_t nAddress,

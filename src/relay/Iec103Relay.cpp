@@ -18,6 +18,11 @@ constexpr std::uint8_t kInfTripCircuit = 36;
 constexpr std::uint8_t kInfStartL1 = 64;
 constexpr std::uint8_t kInfGeneralTrip = 68;
 constexpr std::uint8_t kInfSettingGroup1 = 23;
+// Generic reads whose answers a defect spoils, and the disturbance steps a defect drops.
+constexpr std::uint8_t kInfGenericReadGroup = 241;
+constexpr std::uint8_t kInfGenericInterrogation = 245;
+constexpr std::uint8_t kTooListRequest = 24;
+constexpr std::uint8_t kTooChannelReceived = 66;
 // Spontaneous events take these in turn: auxiliary inputs 1 to 4, group warning, group alarm.
 constexpr std::uint8_t kEventInfs[] = {27, 28, 29, 30, 46, 47};
 
@@ -38,6 +43,12 @@ CIec103Relay::CIec103Relay(std::uint8_t nAddress, std::int64_t nNowMs)
 
 CRelayBytes CIec103Relay::Fixed(std::uint8_t nFunction) const
 {
+    // E5H cannot carry ACD or DFC: with class 1 data waiting (or a defect that sets either bit)
+    // the fixed frame says so.
+    const bool bPlain = m_class1.empty() && !m_defects.Has(DEFECT_ACD_STUCK) && !m_defects.Has(DEFECT_DFC_STUCK);
+    if (m_bSingleCharAck && bPlain && !m_defects.Has(DEFECT_NO_E5) &&
+        (nFunction == kSecondaryAck || nFunction == kSecondaryNoData))
+        return {kSingleCharAck};
     return BuildFixedFrame103(static_cast<std::uint8_t>(nFunction | (m_class1.empty() ? 0 : kAcd)),
                               m_nAddress);
 }
@@ -52,8 +63,10 @@ CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::i
     int nAsdu = 0;
     if (pFrame[0] == 0x10)
     {
-        if (nLength != 5 || pFrame[4] != 0x16 ||
-            pFrame[3] != static_cast<std::uint8_t>(pFrame[1] + pFrame[2]))
+        if (nLength != 5 || pFrame[4] != 0x16)
+            return {};
+        if (pFrame[3] != static_cast<std::uint8_t>(pFrame[1] + pFrame[2]) &&
+            !m_defects.Has(DEFECT_BAD_CHECKSUM_ANSWERED))
             return {};
         nControl = pFrame[1];
         nAddress = pFrame[2];
@@ -61,10 +74,12 @@ CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::i
     else if (pFrame[0] == 0x68)
     {
         const int nL = pFrame[1];
-        if (nL < 2 || nLength != nL + 6 || pFrame[2] != pFrame[1] || pFrame[3] != 0x68 ||
-            pFrame[nLength - 1] != 0x16)
+        if (nL < 2 || nLength != nL + 6 || pFrame[3] != 0x68 || pFrame[nLength - 1] != 0x16)
             return {};
-        if (Iec103Codec::Checksum(pFrame + 4, nL) != pFrame[nLength - 2])
+        if (pFrame[2] != pFrame[1] && !m_defects.Has(DEFECT_BAD_LENGTH_ANSWERED))
+            return {};
+        if (Iec103Codec::Checksum(pFrame + 4, nL) != pFrame[nLength - 2] &&
+            !m_defects.Has(DEFECT_BAD_CHECKSUM_ANSWERED))
             return {};
         nControl = pFrame[4];
         nAddress = pFrame[5];
@@ -82,9 +97,32 @@ CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::i
             OnUserData(pAsdu, nAsdu, false, nNowMs);
         return {};
     }
-    if (nAddress != m_nAddress)
+    if (nAddress != m_nAddress && !m_defects.Has(DEFECT_WRONG_ADDRESS_ANSWERED))
         return {};
-    return Respond(nControl, pAsdu, nAsdu, nNowMs);
+    CRelayBytes abAnswer = SpoilLink(Respond(nControl, pAsdu, nAsdu, nNowMs));
+    if (m_bGarbleAnswer && abAnswer.size() > 2)
+        abAnswer[abAnswer.size() - 2] ^= 0x5A; // only this sending: the repetition is sound
+    m_bGarbleAnswer = false;
+    return abAnswer;
+}
+
+CRelayBytes CIec103Relay::SpoilLink(CRelayBytes abAnswer) const
+{
+    const bool bFixed = abAnswer.size() == 5 && abAnswer[0] == 0x10;
+    const bool bVariable = abAnswer.size() > 8 && abAnswer[0] == 0x68;
+    if (!bFixed && !bVariable)
+        return abAnswer;
+    std::uint8_t& nControl = abAnswer[bFixed ? 1 : 4];
+    if (m_defects.Has(DEFECT_ACD_STUCK))
+        nControl |= kAcd;
+    if (m_defects.Has(DEFECT_ACD_MISSING))
+        nControl &= static_cast<std::uint8_t>(~kAcd);
+    if (m_defects.Has(DEFECT_DFC_STUCK))
+        nControl |= kDfc;
+    const std::size_t nSumAt = abAnswer.size() - 2;
+    abAnswer[nSumAt] = bFixed ? static_cast<std::uint8_t>(abAnswer[1] + abAnswer[2])
+                              : Iec103Codec::Checksum(abAnswer.data() + 4, abAnswer[1]);
+    return abAnswer;
 }
 
 CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAsdu, int nAsdu,
@@ -99,15 +137,23 @@ CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAs
         m_nLastFcb = 0;
         m_abLastAnswer.clear();
         m_bMeasurandsSent = false;
-        QueueClass1(BuildIdentification(kCotResetCu));
+        QueueClass1(
+            BuildIdentification(m_defects.Has(DEFECT_IDENT_COT_SWAPPED) ? kCotResetFcb : kCotResetCu));
         return Fixed(kSecondaryAck);
     case 7: // reset of the frame count bit; like any new frame it confirms the last answer
         ConfirmClass1();
         m_nLastFcb = 0;
         m_abLastAnswer.clear();
-        QueueClass1(BuildIdentification(kCotResetFcb));
+        QueueClass1(
+            BuildIdentification(m_defects.Has(DEFECT_IDENT_COT_SWAPPED) ? kCotResetCu : kCotResetFcb));
+        if (m_defects.Has(DEFECT_RESET_NO_ANSWER))
+            return {};
         return Fixed(kSecondaryAck);
     case 9:
+        if (m_defects.Has(DEFECT_STATUS_NO_ANSWER))
+            return {};
+        if (m_defects.Has(DEFECT_E5_FOR_FRAME))
+            return {kSingleCharAck}; // the single character is no answer to a status request
         return Fixed(kSecondaryLinkStatus);
     case 4:
         if (pAsdu != nullptr)
@@ -123,7 +169,7 @@ CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAs
 
     const bool bFcv = (nControl & 0x10) != 0;
     const int nFcb = (nControl >> 5) & 1;
-    if (bFcv && nFcb == m_nLastFcb && !m_abLastAnswer.empty())
+    if (bFcv && nFcb == m_nLastFcb && !m_abLastAnswer.empty() && !m_defects.Has(DEFECT_FCB_REPEAT_NEW))
         return m_abLastAnswer; // the master did not get it: the same answer again
 
     // A new frame confirms the previous answer.
@@ -148,7 +194,15 @@ CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAs
             const auto nControlOut =
                 static_cast<std::uint8_t>(kSecondaryUserData | (m_class1.size() > 1 ? kAcd : 0));
             abAnswer = BuildVariableFrame103(nControlOut, m_nAddress, m_class1.front());
+            m_bGarbleAnswer = m_recorder.TakeGarbled(m_class1.front());
         }
+    }
+    else if (MeasurandsDue(nNowMs) && m_defects.Has(DEFECT_MEASURAND_CLASS1))
+    {
+        QueueClass1(BuildMeasurands());
+        m_bMeasurandsSent = true;
+        m_nLastMeasurandMs = nNowMs;
+        abAnswer = Fixed(kSecondaryNoData);
     }
     else if (MeasurandsDue(nNowMs))
     {
@@ -195,8 +249,9 @@ void CIec103Relay::OnUserData(const std::uint8_t* pAsdu, int nAsdu, bool bConfir
     case 6:
         if (nAsdu >= 13)
         {
-            m_clock.SetTime(DecodeCp56(pAsdu + 6), nNowMs);
-            if (bConfirmed)
+            if (!m_defects.Has(DEFECT_CLOCK_IGNORED))
+                m_clock.SetTime(DecodeCp56(pAsdu + 6), nNowMs);
+            if (bConfirmed && !m_defects.Has(DEFECT_CLOCK_NO_ANSWER))
             {
                 CRelayBytes abAsdu = BuildAsduHeader(6, 0x81, kCotTimeSync, m_nAddress, kGlobalFun, 0);
                 std::uint8_t abTime[7];
@@ -215,15 +270,26 @@ void CIec103Relay::OnUserData(const std::uint8_t* pAsdu, int nAsdu, bool bConfir
         break;
     case 21:
         m_generic.OnGenericCommand(pAsdu, nAsdu, m_nAddress, answers);
+        SpoilGenericRead(pAsdu[5], answers);
         break;
     case 10:
+    {
+        // A relay that loses writes still says it took them.
+        const CGenericDirectory before = m_generic;
         m_generic.OnGenericData(pAsdu, nAsdu, m_nAddress, answers);
+        if (m_defects.Has(DEFECT_GENERIC_WRITE_LOST))
+            m_generic = before;
         break;
+    }
     case 24:
+        if (nAsdu > 6 && pAsdu[6] == kTooListRequest && m_defects.Has(DEFECT_DIST_LIST_MISSING))
+            break;
         m_recorder.OnOrder(pAsdu, nAsdu, m_nAddress, answers);
         break;
     case 25:
         m_recorder.OnAcknowledgement(pAsdu, nAsdu, m_nAddress, answers);
+        if (nAsdu > 6 && pAsdu[6] == kTooChannelReceived && m_defects.Has(DEFECT_DIST_TRANSFER_STOPS))
+            answers.clear();
         break;
     default:
         break;
@@ -244,22 +310,43 @@ CRelayBytes CIec103Relay::BuildPoint(std::uint8_t nCot, std::uint8_t nInf, std::
     return abAsdu;
 }
 
+void CIec103Relay::SpoilGenericRead(std::uint8_t nInf, std::vector<CRelayBytes>& answers) const
+{
+    if (m_defects.Has(DEFECT_GENERIC_WRONG_COT))
+    {
+        for (CRelayBytes& abAsdu : answers)
+        {
+            if (abAsdu.size() > 2 && abAsdu[2] == kCotReadValid)
+                abAsdu[2] = kCotReadInvalid;
+        }
+    }
+    if (m_defects.Has(DEFECT_GENERIC_TRUNCATED))
+    {
+        // The interrogation stops after its first ASDU; a group's answer promises more that never
+        // comes (NGD bit 7, continuation).
+        if (nInf == kInfGenericInterrogation && answers.size() > 1)
+            answers.resize(1);
+        if (nInf == kInfGenericReadGroup && !answers.empty() && answers.front().size() > 7)
+            answers.front()[7] |= 0x80;
+    }
+}
+
 void CIec103Relay::OnInterrogation(std::uint8_t nScn, std::int64_t nNowMs)
 {
+    const std::uint8_t nCot = m_defects.Has(DEFECT_GI_WRONG_COT) ? kCotSpontaneous : kCotInterrogation;
     for (int i = 0; i < 3; ++i)
-        QueueClass1(BuildPoint(kCotInterrogation, static_cast<std::uint8_t>(16 + i), m_abPointState[i], nScn,
-                               nNowMs));
+        QueueClass1(BuildPoint(nCot, static_cast<std::uint8_t>(16 + i), m_abPointState[i], nScn, nNowMs));
     for (int i = 0; i < 4; ++i)
     {
-        QueueClass1(BuildPoint(kCotInterrogation, static_cast<std::uint8_t>(kInfSettingGroup1 + i),
+        QueueClass1(BuildPoint(nCot, static_cast<std::uint8_t>(kInfSettingGroup1 + i),
                                m_nActiveGroup == i ? 2 : 1, nScn, nNowMs));
     }
-    QueueClass1(BuildPoint(kCotInterrogation, kInfAuxiliaryInput1, 1, nScn, nNowMs));
-    QueueClass1(BuildPoint(kCotInterrogation, kInfTripCircuit, 1, nScn, nNowMs));
+    QueueClass1(BuildPoint(nCot, kInfAuxiliaryInput1, 1, nScn, nNowMs));
+    QueueClass1(BuildPoint(nCot, kInfTripCircuit, 1, nScn, nNowMs));
     // Fault indications come with their relative time and fault number (ASDU 2).
     for (const std::uint8_t nInf : {kInfStartL1, kInfGeneralTrip})
     {
-        CRelayBytes abAsdu = BuildAsduHeader(2, 0x81, kCotInterrogation, m_nAddress, kFun, nInf);
+        CRelayBytes abAsdu = BuildAsduHeader(2, 0x81, nCot, m_nAddress, kFun, nInf);
         abAsdu.push_back(1);
         AppendWord(abAsdu, 0);
         AppendWord(abAsdu, m_nLastFan);
@@ -269,8 +356,10 @@ void CIec103Relay::OnInterrogation(std::uint8_t nScn, std::int64_t nNowMs)
         abAsdu.push_back(nScn);
         QueueClass1(abAsdu);
     }
+    if (m_defects.Has(DEFECT_GI_NO_TERMINATION))
+        return;
     CRelayBytes abEnd = BuildAsduHeader(8, 0x81, kCotInterrogationEnd, m_nAddress, kGlobalFun, 0);
-    abEnd.push_back(nScn);
+    abEnd.push_back(m_defects.Has(DEFECT_GI_WRONG_SCN) ? static_cast<std::uint8_t>(nScn + 1) : nScn);
     QueueClass1(abEnd);
 }
 
@@ -285,6 +374,9 @@ void CIec103Relay::OnGeneralCommand(const std::uint8_t* pAsdu, int nAsdu, std::i
     const bool bKnownInf =
         (nInf >= 16 && nInf <= 19) || (nInf >= kInfSettingGroup1 && nInf <= kInfSettingGroup1 + 3);
     const bool bAccepted = (nFun == kFun || nFun == kGlobalFun) && (nDco == 1 || nDco == 2) && bKnownInf;
+    if (bAccepted && m_defects.Has(DEFECT_GC_NO_ACK))
+        return;
+    const bool bPositive = bAccepted || m_defects.Has(DEFECT_GC_NO_NEGATIVE);
     if (bAccepted)
     {
         if (nInf >= 16 && nInf <= 18)
@@ -294,7 +386,7 @@ void CIec103Relay::OnGeneralCommand(const std::uint8_t* pAsdu, int nAsdu, std::i
     }
     // The answer names the command it answers: its FUN, INF and DCO, and its RII as SIN.
     CRelayBytes abAsdu =
-        BuildPoint(bAccepted ? kCotCommandPositive : kCotCommandNegative, nInf, nDco, nRii, nNowMs);
+        BuildPoint(bPositive ? kCotCommandPositive : kCotCommandNegative, nInf, nDco, nRii, nNowMs);
     abAsdu[4] = nFun;
     QueueClass1(abAsdu);
 }
@@ -327,7 +419,9 @@ CRelayBytes CIec103Relay::BuildMeasurands()
     else
     {
         // Measurands I: IN and UEN.
-        abAsdu = BuildAsduHeader(3, 0x01, kCotCyclic, m_nAddress, kFun, 147);
+        // COT 1 is not allowed for ASDU 3; a relay with the defect sends it anyway.
+        const bool bIllegal = m_defects.Has(DEFECT_COT_ILLEGAL);
+        abAsdu = BuildAsduHeader(3, 0x01, bIllegal ? kCotSpontaneous : kCotCyclic, m_nAddress, kFun, 147);
         AppendMeasurand(abAsdu, 12 + nWobble);
         AppendMeasurand(abAsdu, 20 + nWobble);
     }

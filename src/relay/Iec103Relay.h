@@ -3,6 +3,7 @@
 #include "relay/DisturbanceRecorder.h"
 #include "relay/GenericDirectory.h"
 #include "relay/RelayClock.h"
+#include "relay/RelayDefects.h"
 #include "relay/RelayTypes.h"
 
 #include <cstdint>
@@ -40,9 +41,16 @@ public:
 
     CIec103Relay(std::uint8_t nAddress, std::int64_t nNowMs);
 
+    // As many relays do (IEC 60870-5-2 allows it), confirm and say "no data" with the single
+    // character E5H instead of a fixed frame, whenever the fixed frame would carry no ACD.
+    void SetSingleCharAck(bool bOn) { m_bSingleCharAck = bOn; }
+    bool SingleCharAck() const { return m_bSingleCharAck; }
+
     // The answer to one complete FT1.2 frame from the master; empty for no answer. Frames with a
     // wrong checksum or end character, from a secondary, or for another address are ignored.
     CRelayBytes Answer(const std::uint8_t* pFrame, int nLength, std::int64_t nNowMs);
+    // Plants protocol defects (none at start).
+    void SetDefects(const CRelayDefects& defects) { m_defects = defects; }
     // Queues the next numbered spontaneous event; every fourth one also records a fault.
     void RaiseEvent(std::int64_t nNowMs);
     // The waiting class-1 ASDUs as user-data frames, taken out of the queue (for a link without
@@ -50,6 +58,9 @@ public:
     std::vector<CRelayBytes> TakeClass1Frames();
     // ASDU 5 (identification) with the given cause.
     CRelayBytes BuildIdentification(std::uint8_t nCot) const;
+
+    // Faults the disturbance recorder puts on a transfer (DisturbanceFault mask).
+    void SetDisturbanceFaults(unsigned nMask) { m_recorder.SetTransferFaults(nMask); }
 
     std::uint8_t Address() const { return m_nAddress; }
     std::size_t Class1Count() const { return m_class1.size(); }
@@ -68,11 +79,14 @@ private:
     CRelayBytes BuildPoint(std::uint8_t nCot, std::uint8_t nInf, std::uint8_t nDpi, std::uint8_t nSin,
                            std::int64_t nNowMs) const;
     CRelayBytes BuildMeasurands();
+    CRelayBytes SpoilLink(CRelayBytes abAnswer) const;
+    void SpoilGenericRead(std::uint8_t nInf, std::vector<CRelayBytes>& answers) const;
     void ConfirmClass1();
     void QueueClass1(CRelayBytes abAsdu);
     bool MeasurandsDue(std::int64_t nNowMs) const;
 
     std::uint8_t m_nAddress;
+    bool m_bSingleCharAck = false;
     CRelayClock m_clock;
     std::deque<CRelayBytes> m_class1;
     bool m_bClass1Sent = false; // the front ASDU went out and awaits confirmation
@@ -85,8 +99,10 @@ private:
     int m_nActiveGroup = 0;
     std::uint8_t m_abPointState[3] = {2, 2, 2}; // INF 16, 17, 18: auto-reclose, teleprotection, protection
     std::uint16_t m_nLastFan = 0;
+    bool m_bGarbleAnswer = false; // the answer being built leaves with a wrong checksum
     CGenericDirectory m_generic;
     CDisturbanceRecorder m_recorder;
+    CRelayDefects m_defects;
 };
 
 } // namespace relvane

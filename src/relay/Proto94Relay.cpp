@@ -114,11 +114,18 @@ CProto94Relay::CProto94Relay(std::uint8_t nAddress, DeviceModel eModel, std::int
 
 CRelayBytes CProto94Relay::Answer(const std::uint8_t* pFrame, int nLength, std::int64_t nNowMs)
 {
-    if (pFrame == nullptr || nLength < 5 || pFrame[0] != m_nAddress)
+    if (pFrame == nullptr || nLength < 5)
+        return {};
+    if (pFrame[0] != m_nAddress && !m_defects.Has(DEFECT_OTHER_ADDRESS_ANSWERED))
         return {};
     CRelayBytes abAnswer = Respond(pFrame, nLength, nNowMs);
     if (!abAnswer.empty())
         m_abLastAnswer = abAnswer;
+    // The defects spoil the CRC on the line only; a repetition is built from the right answer.
+    const bool bBadCrc = (pFrame[1] == 0x83 && m_defects.Has(DEFECT_CRC_BAD)) ||
+                         (pFrame[1] == 0x84 && m_defects.Has(DEFECT_REPEAT_CRC_BAD));
+    if (bBadCrc && abAnswer.size() >= 2)
+        abAnswer[abAnswer.size() - 2] ^= 0x5A;
     return abAnswer;
 }
 
@@ -126,7 +133,9 @@ CRelayBytes CProto94Relay::Respond(const std::uint8_t* pFrame, int nLength, std:
 {
     const std::uint8_t nCode = pFrame[1];
     // Every command but 81H that carries data starts it with the CPU number; it is echoed.
-    const std::uint8_t nCpu = (nLength > 5 && nCode != 0x81) ? pFrame[3] : kRelayCpu;
+    std::uint8_t nCpu = (nLength > 5 && nCode != 0x81) ? pFrame[3] : kRelayCpu;
+    if (m_defects.Has(DEFECT_CPU_IGNORED))
+        nCpu = 0;
     const std::uint8_t nGroup = nLength > 6 ? pFrame[4] : 0xFF;
     switch (nCode)
     {
@@ -136,13 +145,16 @@ CRelayBytes CProto94Relay::Respond(const std::uint8_t* pFrame, int nLength, std:
     case 0x81:
         if (nLength < 12)
             return {};
-        m_clock.SetTime(DecodeBcdShortStamp(pFrame + 3), nNowMs);
+        if (!m_defects.Has(DEFECT_CLOCK_NOT_SET))
+            m_clock.SetTime(DecodeBcdShortStamp(pFrame + 3), nNowMs);
         return BuildClock(nNowMs);
     case 0x82:
         return BuildClock(nNowMs);
     case 0x83:
         return BuildRequest(kRelayCpu);
     case 0x84:
+        if (m_defects.Has(DEFECT_REPEAT_DIFFERENT))
+            return BuildRequest(kRelayCpu);
         return m_abLastAnswer.empty() ? BuildRequest(kRelayCpu) : m_abLastAnswer;
     case 0x85:
     case 0x8F:
@@ -155,10 +167,18 @@ CRelayBytes CProto94Relay::Respond(const std::uint8_t* pFrame, int nLength, std:
     case 0x88:
         return BuildSamples(0xB8, {nCpu}, 8, 0);
     case 0x8A:
+        if (!m_reports.empty() && m_defects.Has(DEFECT_EVENTS_LOST))
+        {
+            // No report, though the flags still say one waits; and then it is gone.
+            const CRelayBytes abAnswer = BuildRequest(kRelayCpu);
+            m_reports.pop_front();
+            return abAnswer;
+        }
         if (!m_reports.empty())
         {
             const CEvent event = m_reports.front();
             m_reports.pop_front();
+            ++m_nReportsSent;
             return BuildEvent(event, kRelayCpu);
         }
         if (!m_extendedReports.empty())
@@ -175,7 +195,8 @@ CRelayBytes CProto94Relay::Respond(const std::uint8_t* pFrame, int nLength, std:
     case 0x90:
         if (nGroup != 0xFF)
             m_nActiveGroup = nGroup;
-        m_bSettingsChanged = true;
+        if (!m_defects.Has(DEFECT_GROUP_NO_FLAG))
+            m_bSettingsChanged = true;
         return BuildRequest(nCpu);
     case 0x98:
         return BuildExtended(m_lastFault, nCpu);
@@ -241,7 +262,8 @@ std::uint8_t CProto94Relay::RequestFlags() const
         nFlags |= 0x01;
     if (m_bSettingsChanged)
         nFlags |= 0x02;
-    if (!m_reports.empty())
+    // A relay with the stuck flag says reports wait once it has sent the last.
+    if (!m_reports.empty() || (m_defects.Has(DEFECT_EVENTS_FLAG_STUCK) && m_nReportsSent > 0))
         nFlags |= 0x04;
     if (!m_extendedReports.empty())
         nFlags |= 0x08;

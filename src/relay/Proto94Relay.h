@@ -2,6 +2,7 @@
 
 #include "proto94/DeviceModel.h"
 #include "relay/RelayClock.h"
+#include "relay/RelayDefects.h"
 #include "relay/RelayTypes.h"
 
 #include <cstdint>
@@ -43,6 +44,8 @@ public:
 
     // The answer to one complete master frame with a right checksum; empty for no answer.
     CRelayBytes Answer(const std::uint8_t* pFrame, int nLength, std::int64_t nNowMs);
+    // Plants protocol defects (none at start).
+    void SetDefects(const CRelayDefects& defects) { m_defects = defects; }
     // A numbered spontaneous event: every event is a report that waits; every third also records
     // a fault (an extended report) and every fifth changes a switch input.
     void RaiseEvent(std::int64_t nNowMs);
@@ -86,7 +89,9 @@ private:
     bool m_bSwitchesChanged = false;
     bool m_bSettingsChanged = false;
     int m_nActiveGroup = 0;
+    std::uint32_t m_nReportsSent = 0;
     CRelayBytes m_abLastAnswer;
+    CRelayDefects m_defects;
 };
 
 } // namespace relvane

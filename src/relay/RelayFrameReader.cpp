@@ -3,6 +3,8 @@
 #include "iec103/Iec103Codec.h"
 #include "proto94/Crc16.h"
 
+#include <algorithm>
+
 namespace relvane
 {
 
@@ -14,19 +16,20 @@ CRelayFrameReader::Match CRelayFrameReader::Match103(std::size_t& nLength) const
         if (ab.size() < 5)
             return MATCH_MORE;
         nLength = 5;
-        return ab[4] == 0x16 && ab[3] == static_cast<std::uint8_t>(ab[1] + ab[2]) ? MATCH_FRAME : MATCH_NONE;
+        const bool bSum = m_bBadChecksum || ab[3] == static_cast<std::uint8_t>(ab[1] + ab[2]);
+        return ab[4] == 0x16 && bSum ? MATCH_FRAME : MATCH_NONE;
     }
     if (ab[0] != 0x68)
         return MATCH_NONE;
     if (ab.size() < 4)
         return MATCH_MORE;
-    if (ab[1] != ab[2] || ab[3] != 0x68 || ab[1] < 2)
+    if ((ab[1] != ab[2] && !m_bBadLength) || ab[3] != 0x68 || ab[1] < 2)
         return MATCH_NONE;
     nLength = static_cast<std::size_t>(ab[1]) + 6;
     if (ab.size() < nLength)
         return MATCH_MORE;
     const std::uint8_t nSum = Iec103Codec::Checksum(ab.data() + 4, static_cast<int>(nLength) - 6);
-    return nSum == ab[nLength - 2] && ab[nLength - 1] == 0x16 ? MATCH_FRAME : MATCH_NONE;
+    return (m_bBadChecksum || nSum == ab[nLength - 2]) && ab[nLength - 1] == 0x16 ? MATCH_FRAME : MATCH_NONE;
 }
 
 CRelayFrameReader::Match CRelayFrameReader::Match94(std::size_t& nLength) const
@@ -76,6 +79,7 @@ void CRelayFrameReader::Feed(const std::uint8_t* pBytes, std::size_t nCount, std
         }
         if (match == MATCH_NONE)
         {
+            Ignore(m_abBuffer.data(), 1);
             m_abBuffer.erase(m_abBuffer.begin());
             continue;
         }
@@ -83,6 +87,28 @@ void CRelayFrameReader::Feed(const std::uint8_t* pBytes, std::size_t nCount, std
             {eProtocol, CRelayBytes(m_abBuffer.begin(), m_abBuffer.begin() + static_cast<long>(nLength))});
         m_abBuffer.erase(m_abBuffer.begin(), m_abBuffer.begin() + static_cast<long>(nLength));
     }
+}
+
+void CRelayFrameReader::Flush()
+{
+    Ignore(m_abBuffer.data(), m_abBuffer.size());
+    m_abBuffer.clear();
+}
+
+void CRelayFrameReader::Ignore(const std::uint8_t* pBytes, std::size_t nCount)
+{
+    m_nIgnored += nCount;
+    const std::size_t nKeep = std::min(nCount, kIgnoredKept - std::min(kIgnoredKept, m_abIgnored.size()));
+    m_abIgnored.insert(m_abIgnored.end(), pBytes, pBytes + nKeep);
+}
+
+std::size_t CRelayFrameReader::TakeIgnored(CRelayBytes& abFirst)
+{
+    const std::size_t nIgnored = m_nIgnored;
+    abFirst.insert(abFirst.end(), m_abIgnored.begin(), m_abIgnored.end());
+    m_nIgnored = 0;
+    m_abIgnored.clear();
+    return nIgnored;
 }
 
 } // namespace relvane

@@ -25,10 +25,24 @@ public:
 
     explicit CRelayFrameReader(RelayProtocol eAccept) : m_eAccept(eAccept) {}
 
+    // A relay with the defects takes FT1.2 frames with a wrong checksum, or a variable frame
+    // whose two length bytes differ (the first counts), as frames.
+    void Tolerate(bool bBadChecksum, bool bBadLength)
+    {
+        m_bBadChecksum = bBadChecksum;
+        m_bBadLength = bBadLength;
+    }
+
+    // Bytes that formed no frame are kept as ignored: their count, and the first of them.
+    static constexpr std::size_t kIgnoredKept = 16;
+
     void Feed(const std::uint8_t* pBytes, std::size_t nCount, std::vector<CRelayFrame>& frames);
-    // Drops an incomplete frame (the line fell quiet in the middle of it).
-    void Flush() { m_abBuffer.clear(); }
+    // Drops an incomplete frame (the line fell quiet in the middle of it); its bytes are ignored.
+    void Flush();
     bool HasPartial() const { return !m_abBuffer.empty(); }
+    // The bytes ignored since the last call: their number, and the first kIgnoredKept of them
+    // appended to abFirst. Both start again from nothing.
+    std::size_t TakeIgnored(CRelayBytes& abFirst);
 
 private:
     enum Match
@@ -40,8 +54,14 @@ private:
     Match Match103(std::size_t& nLength) const;
     Match Match94(std::size_t& nLength) const;
 
+    void Ignore(const std::uint8_t* pBytes, std::size_t nCount);
+
     RelayProtocol m_eAccept;
+    bool m_bBadChecksum = false;
+    bool m_bBadLength = false;
     CRelayBytes m_abBuffer;
+    std::size_t m_nIgnored = 0;
+    CRelayBytes m_abIgnored; // the first kIgnoredKept ignored bytes
 };
 
 } // namespace relvane

@@ -13,6 +13,12 @@ CRelaySession::CRelaySession(const CRelaySettings& settings, std::int64_t nNowMs
       m_proto94(settings.nAddress, settings.eModel, nNowMs), m_iec103(settings.nAddress, nNowMs),
       m_nNextEventMs(nNowMs + settings.nEventIntervalMs)
 {
+    const CRelayDefects& defects = settings.defects;
+    m_reader.Tolerate(defects.Has(DEFECT_BAD_CHECKSUM_ANSWERED), defects.Has(DEFECT_BAD_LENGTH_ANSWERED));
+    m_proto94.SetDefects(defects);
+    m_iec103.SetDefects(defects);
+    m_iec103.SetDisturbanceFaults(settings.nDisturbanceFaults);
+    m_iec103.SetSingleCharAck(settings.bSingleCharAck);
 }
 
 void CRelaySession::Receive(const std::uint8_t* pBytes, std::size_t nCount, std::int64_t nNowMs,
@@ -21,6 +27,7 @@ void CRelaySession::Receive(const std::uint8_t* pBytes, std::size_t nCount, std:
     m_nLastByteMs = nNowMs;
     std::vector<CRelayFrame> frames;
     m_reader.Feed(pBytes, nCount, frames);
+    CollectIgnored();
     for (CRelayFrame& frame : frames)
         exchanges.push_back(Exchange(std::move(frame), nNowMs));
 }
@@ -57,8 +64,22 @@ CRelayExchange CRelaySession::Exchange(CRelayFrame frame, std::int64_t nNowMs)
         return exchange;
     exchange.eFault = eFault;
     exchange.writes = CFaultInjector::Apply(eFault, bFt12, exchange.abAnswer, abPrevious);
+    if (!exchange.writes.empty() && SlowDefect(ab, bFt12))
+        exchange.writes.front().nDelayMs += kDefectSlowMs;
     abPrevious = exchange.abAnswer;
     return exchange;
+}
+
+bool CRelaySession::SlowDefect(const CRelayBytes& abReceived, bool bFt12) const
+{
+    // Only one kind of request is answered late, so that only the case timing it fails: the
+    // request of link status in 103, the poll in '94.
+    if (bFt12)
+    {
+        const bool bFixed = abReceived[0] == 0x10;
+        return m_settings.defects.Has(DEFECT_SLOW) && bFixed && (abReceived[1] & 0x0F) == 9;
+    }
+    return m_settings.defects.Has(DEFECT_SLOW94) && abReceived.size() > 1 && abReceived[1] == 0x83;
 }
 
 int CRelaySession::Idle(std::int64_t nNowMs)
@@ -67,7 +88,10 @@ int CRelaySession::Idle(std::int64_t nNowMs)
     if (m_reader.HasPartial())
     {
         if (nNowMs - m_nLastByteMs >= kQuietMs)
+        {
             m_reader.Flush();
+            CollectIgnored();
+        }
         else
             nWait = std::min(nWait, kQuietMs - (nNowMs - m_nLastByteMs));
     }
@@ -84,7 +108,39 @@ int CRelaySession::Idle(std::int64_t nNowMs)
         }
         nWait = std::min(nWait, m_nNextEventMs - nNowMs);
     }
+    if (m_nIgnored > 0 && m_bIgnoredReported)
+        nWait = std::min(nWait, m_nIgnoredReportMs + kIgnoredReportMs - nNowMs);
     return static_cast<int>(std::max<std::int64_t>(nWait, 1));
+}
+
+void CRelaySession::CollectIgnored()
+{
+    CRelayBytes abFirst;
+    m_nIgnored += m_reader.TakeIgnored(abFirst);
+    const std::size_t nRoom = kIgnoredShown - std::min(kIgnoredShown, m_abIgnored.size());
+    m_abIgnored.insert(m_abIgnored.end(), abFirst.begin(),
+                       abFirst.begin() + static_cast<long>(std::min(nRoom, abFirst.size())));
+}
+
+bool CRelaySession::TakeIgnoredReport(std::int64_t nNowMs, std::string& strLine)
+{
+    if (m_nIgnored == 0 || (m_bIgnoredReported && nNowMs - m_nIgnoredReportMs < kIgnoredReportMs))
+        return false;
+    strLine = "ignored " + std::to_string(m_nIgnored) + (m_nIgnored == 1 ? " byte:" : " bytes:");
+    for (const std::uint8_t n : m_abIgnored)
+    {
+        static const char kHex[] = "0123456789ABCDEF";
+        strLine += ' ';
+        strLine += kHex[n >> 4];
+        strLine += kHex[n & 0x0F];
+    }
+    if (m_nIgnored > m_abIgnored.size())
+        strLine += " …";
+    m_nIgnored = 0;
+    m_abIgnored.clear();
+    m_nIgnoredReportMs = nNowMs;
+    m_bIgnoredReported = true;
+    return true;
 }
 
 } // namespace relvane

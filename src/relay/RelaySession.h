@@ -4,10 +4,12 @@
 #include "relay/FaultInjector.h"
 #include "relay/Iec103Relay.h"
 #include "relay/Proto94Relay.h"
+#include "relay/RelayDefects.h"
 #include "relay/RelayFrameReader.h"
 #include "relay/RelayTypes.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace relvane
@@ -22,6 +24,9 @@ struct CRelaySettings
     int nFaultRatePercent = 0;
     unsigned nFaultMask = FAULT_ALL;
     std::uint32_t nSeed = 1;
+    bool bSingleCharAck = false; // 103: E5H for confirmations and "no data" without ACD
+    unsigned nDisturbanceFaults = 0; // DisturbanceFault mask
+    CRelayDefects defects; // none: the relay answers as the protocols say
 };
 
 // One frame from the master and what the relay did about it.
@@ -49,6 +54,14 @@ public:
                  std::vector<CRelayExchange>& exchanges);
     // Lets time pass; returns the milliseconds until something will be due (at most 1000).
     int Idle(std::int64_t nNowMs);
+    // One line "ignored N bytes: 10 5B 01 00 5C 16" for the bytes from the master that formed no
+    // frame since the last such line (the first kIgnoredShown of them, then "…"), at most one every
+    // kIgnoredReportMs; false when none is due. A master on the wrong settings is easy to see, and
+    // a noisy line does not flood the output.
+    bool TakeIgnoredReport(std::int64_t nNowMs, std::string& strLine);
+
+    static constexpr std::int64_t kIgnoredReportMs = 1000;
+    static constexpr std::size_t kIgnoredShown = CRelayFrameReader::kIgnoredKept;
 
     CProto94Relay& Proto94() { return m_proto94; }
     CIec103Relay& Iec103() { return m_iec103; }
@@ -56,6 +69,7 @@ public:
 
 private:
     CRelayExchange Exchange(CRelayFrame frame, std::int64_t nNowMs);
+    bool SlowDefect(const CRelayBytes& abReceived, bool bFt12) const;
 
     CRelaySettings m_settings;
     CRelayFrameReader m_reader;
@@ -64,6 +78,12 @@ private:
     CIec103Relay m_iec103;
     CRelayBytes m_abPrevious94;
     CRelayBytes m_abPrevious103;
+    void CollectIgnored();
+
+    std::size_t m_nIgnored = 0;    // not reported yet
+    CRelayBytes m_abIgnored;       // the first of them
+    std::int64_t m_nIgnoredReportMs = 0;
+    bool m_bIgnoredReported = false;
     std::int64_t m_nLastByteMs = 0;
     std::int64_t m_nNextEventMs = 0;
 };

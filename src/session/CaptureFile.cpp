@@ -1,10 +1,10 @@
 #include "session/CaptureFile.h"
 
+#include "common/DescriptorFile.h"
 #include "common/PcapngBlocks.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -27,9 +27,9 @@ CLineDescription Describe(CaptureLine eLine)
     case CAPTURE_SERIAL_103:
         return {pcapng::LINKTYPE_RTAC_SERIAL, "serial IEC 60870-5-103"};
     case CAPTURE_TCP:
-        return {pcapng::LINKTYPE_USER1, "Ethernet 103 TCP"};
+        return {pcapng::LINKTYPE_WIRESHARK_UPPER_PDU, "Ethernet 103 TCP"};
     case CAPTURE_UDP:
-        return {pcapng::LINKTYPE_USER2, "Ethernet 103 UDP"};
+        return {pcapng::LINKTYPE_WIRESHARK_UPPER_PDU, "Ethernet 103 UDP"};
     default:
         return {pcapng::LINKTYPE_USER0, "serial"};
     }
@@ -37,7 +37,7 @@ CLineDescription Describe(CaptureLine eLine)
 
 int OpenForWriting(const std::string& strPath)
 {
-    return open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    return OpenDescriptorForWriting(strPath, 0644);
 }
 
 } // namespace
@@ -79,18 +79,22 @@ bool CCaptureFile::Open(const std::string& strBase, std::string& strError)
     return true;
 }
 
-void CCaptureFile::Close()
+bool CCaptureFile::Close()
 {
     for (int* pFd : {&m_nTextFd, &m_nPacketFd})
     {
         if (*pFd >= 0)
         {
-            fdatasync(*pFd);
-            close(*pFd);
+            // A write the kernel took can still fail on its way to the disk.
+            if (SyncDescriptor(*pFd) != 0 && errno != EINVAL)
+                Fail(std::string("sync failed: ") + std::strerror(errno));
+            if (close(*pFd) != 0 && errno != EINTR)
+                Fail(std::string("close failed: ") + std::strerror(errno));
             *pFd = -1;
         }
     }
     m_bDirty = false;
+    return m_strError.empty();
 }
 
 bool CCaptureFile::Fail(const std::string& strWhat)
@@ -146,9 +150,12 @@ bool CCaptureFile::WritePacket(CaptureLine eLine, bool bInbound, std::int64_t nT
     std::vector<std::uint8_t> abPacket;
     const std::uint8_t* pPacket = pBytes;
     int nPacket = nLength;
-    if (eLine == CAPTURE_SERIAL_103)
+    if (eLine == CAPTURE_SERIAL_103 || eLine == CAPTURE_TCP || eLine == CAPTURE_UDP)
     {
-        abPacket = pcapng::BuildRtacHeader(nTimeUs, bInbound);
+        if (eLine == CAPTURE_SERIAL_103)
+            abPacket = pcapng::BuildRtacHeader(nTimeUs, bInbound);
+        else
+            abPacket = pcapng::BuildExportedPduHeader(eLine == CAPTURE_TCP ? "TCP" : "UDP", bInbound);
         if (pBytes != nullptr && nLength > 0)
             abPacket.insert(abPacket.end(), pBytes, pBytes + nLength);
         pPacket = abPacket.data();
@@ -175,7 +182,7 @@ bool CCaptureFile::SyncIfDue(std::int64_t nSteadyUs, std::int64_t nMinIntervalUs
         struct stat info = {};
         if (fstat(nFd, &info) == 0 && info.st_nlink == 0)
             return Fail("the capture file was removed");
-        if (fdatasync(nFd) != 0 && errno != EINVAL)
+        if (SyncDescriptor(nFd) != 0 && errno != EINVAL)
             return Fail(std::string("sync failed: ") + std::strerror(errno));
     }
     return true;

@@ -32,7 +32,8 @@ public:
 
     // Creates (or empties) both files; false with a reason when either cannot be written.
     bool Open(const std::string& strBase, std::string& strError);
-    void Close();
+    // Syncs and closes both files; false (with Error set) when anything written was not kept.
+    bool Close();
     bool IsOpen() const { return m_nTextFd >= 0; }
 
     bool WriteText(std::string_view strText);

@@ -169,6 +169,14 @@ bool CLogDocument::Replace(const std::function<bool(QTextDocument&)>& fnRead)
     return bRead;
 }
 
+qsizetype CLogDocument::EndPosition() const
+{
+    qsizetype nEnd = m_document.characterCount() - 1;
+    for (const CRun& run : m_runs)
+        nEnd += run.strText.size();
+    return nEnd;
+}
+
 QString CLogDocument::LogText(const QString& strRaw)
 {
     // Sized first and written in place: a selection of a big log holds millions of characters.

@@ -57,6 +57,9 @@ public:
     static QString LogText(const QString& strRaw);
     // Default character format of the log: "宋体" 10.5 pt, regular, black.
     void Prepare();
+    // Where the next appended text will start in the document (queued appends counted), so that
+    // a caller can find an entry again, e.g. the frames a test case proved its verdict with.
+    qsizetype EndPosition() const;
 
     // Sees every piece of text as it is queued, in the document's form (QChar paragraph and line
     // separators; LogText converts). The headless runner streams the log through it, so a run

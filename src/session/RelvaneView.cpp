@@ -31,6 +31,9 @@ constexpr int kReadBufferSize = 512;
 // The shortest chunk the receive paths log and answer.
 constexpr int kMinChunk = 5;
 constexpr std::uint8_t kIec103SingleAck = 0xE5;
+constexpr std::uint8_t kIec103VariableStart = 0x68;
+// Our own mark after an answer the relay repeated because the FCB was kept.
+constexpr const char* kRepetitionNote = "(重复应答)";
 
 // Value of the leading decimal digits (0 when there are none), saturating instead of overflowing.
 int LeadingDecimal(const std::string& strText)
@@ -498,10 +501,14 @@ void CRelvaneView::OnTimer(int nId)
             WriteEvent(LOG_TIMEOUT);
             // The answer is lost: the next FCV frame carries the same FCB, so the relay repeats it.
             m_iec103Codec.RestoreFcb();
+            if (m_pIec103Observer != nullptr)
+                m_pIec103Observer->OnIec103Timeout();
             if (m_b103Polling)
                 QueueSerialSend(std::move(poll));
             else
                 SendHeldSends();
+            if (m_pIec103Observer != nullptr)
+                m_pIec103Observer->OnIec103Settled();
         }
         else if (nId == TIMER_POLL)
         {
@@ -557,8 +564,7 @@ void CRelvaneView::OnSerialData()
         std::vector<std::uint8_t> abChunk(static_cast<std::size_t>(nAvailable));
         const int nCopied = m_pSerialChannel->CopyReceived(abChunk.data(), nAvailable);
         const CChannelTime firstByte = m_pSerialChannel->ChunkFirstByteTime();
-        m_recorder.OnSerialChunk(m_nMode, abChunk.data(), nCopied,
-                                 firstByte.IsSet() ? firstByte : m_entryTime, m_entryTime);
+        m_recorder.OnSerialChunk(m_nMode, abChunk.data(), nCopied, firstByte.IsSet() ? firstByte : m_entryTime);
     }
     if (m_nMode == MODE_94)
         OnProto94Received();
@@ -860,13 +866,11 @@ void CRelvaneView::OnIec103Received()
     const int nAvailable = m_pSerialChannel->BytesAvailable();
     if (nAvailable < kMinChunk)
     {
-        // Too short to be logged or to stop the time-out; a lone E5H acknowledgement still is a
-        // valid answer, and the frame-count bit moves on.
+        // Too short to be a frame and ignored, unless it is the single character E5H with which
+        // a relay confirms or says it has no data: that is an answer like any other.
         const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
-        if (nLength > 0 && std::all_of(m_rxBuffer.begin(), m_rxBuffer.begin() + nLength,
-                                       [](std::uint8_t n) { return n == kIec103SingleAck; }))
-            m_iec103Codec.ConfirmFcb();
-        return;
+        if (nLength < 1 || m_rxBuffer[0] != kIec103SingleAck)
+            return;
     }
     KillTimer(TIMER_RESPONSE);
     const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
@@ -875,24 +879,30 @@ void CRelvaneView::OnIec103Received()
     for (const CChunkPiece& piece : SplitIec103Chunk(m_rxBuffer.data(), std::max(nLength, 0)))
         step.Merge(OnIec103Frame(m_rxBuffer.data() + piece.nOffset, piece.nLength));
     TakeAutomaticStep(std::move(step), CHeldSend::FOLLOW_UP_103);
+    if (m_pIec103Observer != nullptr)
+        m_pIec103Observer->OnIec103Settled();
 }
 
 CAutomaticStep CRelvaneView::OnIec103Frame(const std::uint8_t* pFrame, int nLength)
 {
     CAutomaticStep step;
-    if (nLength == 1 && pFrame[0] == kIec103SingleAck)
+    if (Iec103Codec::CheckSingleAck(pFrame, nLength) || Iec103Codec::CheckFrame(pFrame, nLength))
     {
-        // As a lone E5H is: not logged, yet an answer for the frame-count bit.
-        m_iec103Codec.ConfirmFcb();
-        return step;
-    }
-    // Only the rest of a split chunk can be this short; it cannot hold a frame.
-    if (nLength >= kMinChunk && Iec103Codec::CheckFrame(pFrame, nLength))
-    {
+        // A copy of the last answer that answers a request repeating a lost answer's FCB is the
+        // relay's repetition: marked, so that its data are not counted twice.
+        const bool bRepetition = pFrame[0] == kIec103VariableStart && m_iec103Codec.FcbRepeatSent() &&
+                                 std::equal(pFrame, pFrame + nLength, m_abLast103Answer.begin(),
+                                            m_abLast103Answer.end());
+        m_abLast103Answer.assign(pFrame, pFrame + nLength);
         WriteEvent(LOG_RECEIVE);
-        WriteFrame(pFrame, nLength, m_bHex);
+        if (bRepetition)
+            WriteRepeatedFrame(pFrame, nLength, m_bHex);
+        else
+            WriteFrame(pFrame, nLength, m_bHex);
         if (Iec103Codec::CheckAnswersFcb(pFrame, nLength))
             m_iec103Codec.ConfirmFcb();
+        if (m_pIec103Observer != nullptr)
+            m_pIec103Observer->OnIec103Frame(pFrame, nLength);
         if ((m_bAutoProcess || m_b103Polling) && Iec103Codec::CheckAutoAnswer(pFrame, nLength))
         {
             step.eKind = CAutomaticStep::FOLLOW_UP;
@@ -902,10 +912,13 @@ CAutomaticStep CRelvaneView::OnIec103Frame(const std::uint8_t* pFrame, int nLeng
             step.eKind = CAutomaticStep::POLL_TIMER;
         return step;
     }
+    // A garbled answer, or bytes that form no frame (damaged framing included).
     WriteEvent(LOG_CHECKSUM_ERROR);
     WriteFrame(pFrame, nLength, m_bHex);
     // A garbled answer is as good as none: the relay is to repeat it.
     m_iec103Codec.RestoreFcb();
+    if (m_pIec103Observer != nullptr)
+        m_pIec103Observer->OnIec103Garbled();
     if (m_bAutoProcess)
         step.eKind = CAutomaticStep::POLL_TIMER;
     return step;
@@ -1121,29 +1134,40 @@ int CRelvaneView::Annotate(const std::uint8_t* pFrame, int nLength, std::string&
 
 void CRelvaneView::WriteFrame(const std::uint8_t* pBytes, int nLength, int nFormat)
 {
+    WriteFrameWithMark(pBytes, nLength, nFormat, nullptr);
+}
+
+void CRelvaneView::WriteRepeatedFrame(const std::uint8_t* pBytes, int nLength, int nFormat)
+{
+    WriteFrameWithMark(pBytes, nLength, nFormat, kRepetitionNote);
+}
+
+void CRelvaneView::WriteFrameWithMark(const std::uint8_t* pBytes, int nLength, int nFormat, const char* pszMark)
+{
     m_log.AppendBytes(pBytes, nLength, nFormat);
-    if (m_bShowAnnotations)
+    std::string strLineEnd;
+    std::string strNote;
+    if (m_bShowAnnotations && Annotate(pBytes, nLength, strNote) > 0)
     {
-        std::string strNote;
-        if (Annotate(pBytes, nLength, strNote) > 0)
-        {
-            std::string strBlock;
-            strBlock.reserve(strNote.size() + 10);
-            strBlock.append("\r\n (\n").append(strNote).append(") \r\n");
-            m_log.AppendText(strBlock, true);
-            m_recorder.OnLogFrame(m_nMode, pBytes, nLength, nFormat, strBlock);
-        }
-        else
-        {
-            m_log.AppendText("\r\n", true);
-            m_recorder.OnLogFrame(m_nMode, pBytes, nLength, nFormat, "\r\n");
-        }
+        strLineEnd.reserve(strNote.size() + 10);
+        strLineEnd.append("\r\n (\n").append(strNote).append(") ");
+        if (pszMark == nullptr)
+            strLineEnd.append("\r\n");
+        m_log.AppendText(strLineEnd, true);
     }
-    else
+    else if (pszMark == nullptr)
     {
-        m_log.AppendText("\r\n", false);
-        m_recorder.OnLogFrame(m_nMode, pBytes, nLength, nFormat, "\r\n");
+        strLineEnd = "\r\n";
+        m_log.AppendText(strLineEnd, m_bShowAnnotations != 0);
     }
+    if (pszMark != nullptr)
+    {
+        // In the log's own colour, after the annotation (or after the bytes without one).
+        const std::string strMark = std::string(pszMark) + "\r\n";
+        m_log.AppendText(strMark, false);
+        strLineEnd += strMark;
+    }
+    m_recorder.OnLogFrame(m_nMode, pBytes, nLength, nFormat, strLineEnd, pszMark != nullptr);
     ApplyLineLimit();
 }
 

@@ -7,6 +7,7 @@
 #include "proto94/Proto94StepCounter.h"
 #include "session/FormFields.h"
 #include "session/HeldSend.h"
+#include "session/IIec103Observer.h"
 #include "session/LogDocument.h"
 #include "session/LogEvent.h"
 #include "session/SessionCommands.h"
@@ -74,8 +75,18 @@ public:
     void OnIec103Command(int nId);
     void OnIec103Received();
 
+    // For layers built on the session (the disturbance upload): follow the 103 link, and queue a
+    // 103 request as a form would, without the form. Idle: no answer awaited, no poll due and
+    // nothing held.
+    void SetIec103Observer(IIec103Observer* pObserver) { m_pIec103Observer = pObserver; }
+    void QueueIec103Request(const CIec103Request& request);
+    bool SerialLinkIdle() const;
+
     // The log writer.
     void WriteFrame(const std::uint8_t* pBytes, int nLength, int nFormat);
+    // The same for an answer the relay repeated: our mark "(重复应答)" follows the frame (and its
+    // annotation), and the statistics count a repetition instead of a frame.
+    void WriteRepeatedFrame(const std::uint8_t* pBytes, int nLength, int nFormat);
     void WriteEvent(int nKind);
     void ClearLog();
     // Prepares the text area at start and after "新建" and "打开" (the counter is kept).
@@ -98,6 +109,8 @@ public:
     void KillTimer(int nId);
     bool IsTimerActive(int nId) const;
     int TimerInterval(int nId) const;
+    // The user's commands waiting for the serial line (held polls and follow-ups not counted).
+    int HeldCommandCount() const;
 
     // The sink the channels post to.
     IMessageSink* MessageSink() { return &m_messageQueue; }
@@ -177,6 +190,7 @@ private:
     CAutomaticStep OnIec103Frame(const std::uint8_t* pFrame, int nLength);
     QTimer& Timer(int nId);
     const QTimer* FindTimer(int nId) const;
+    void WriteFrameWithMark(const std::uint8_t* pBytes, int nLength, int nFormat, const char* pszMark);
 
     // The queue comes first so that it outlives the channels posting to it.
     CUiMessageQueue m_messageQueue;
@@ -230,8 +244,12 @@ private:
 
     QTimer m_responseTimer;
     QTimer m_pollTimer;
+    // The last answer the 103 receive path took as valid: a copy of it that answers a request
+    // with a kept FCB is marked as a repetition.
+    std::vector<std::uint8_t> m_abLast103Answer;
     std::deque<CHeldSend> m_heldSends;
     int m_nHeldHintCount = 0; // user commands the status hint last counted
+    IIec103Observer* m_pIec103Observer = nullptr;
 };
 
 } // namespace relvane

@@ -62,6 +62,19 @@ void CRelvaneView::QueueSerialSend(CHeldSend send)
     SendHeldSends();
 }
 
+void CRelvaneView::QueueIec103Request(const CIec103Request& request)
+{
+    CHeldSend send;
+    send.eKind = CHeldSend::COMMAND_103;
+    send.request = request;
+    QueueSerialSend(std::move(send));
+}
+
+bool CRelvaneView::SerialLinkIdle() const
+{
+    return m_heldSends.empty() && !IsTimerActive(TIMER_RESPONSE) && !IsTimerActive(TIMER_POLL);
+}
+
 void CRelvaneView::SendHeldSends()
 {
     while (!m_heldSends.empty() && !IsTimerActive(TIMER_RESPONSE))
@@ -129,10 +142,15 @@ void CRelvaneView::DispatchSend(const CHeldSend& send)
     }
 }
 
+int CRelvaneView::HeldCommandCount() const
+{
+    return static_cast<int>(std::count_if(m_heldSends.begin(), m_heldSends.end(),
+                                          [](const CHeldSend& send) { return !send.bAutomatic; }));
+}
+
 void CRelvaneView::UpdateHeldHint()
 {
-    const auto nCount = static_cast<int>(std::count_if(
-        m_heldSends.begin(), m_heldSends.end(), [](const CHeldSend& send) { return !send.bAutomatic; }));
+    const int nCount = HeldCommandCount();
     if (nCount == m_nHeldHintCount)
         return;
     m_nHeldHintCount = nCount;

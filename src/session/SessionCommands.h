@@ -65,6 +65,12 @@ enum SessionCommandId : int
     ID_CAPTURE_START = 32904,
     ID_CAPTURE_STOP = 32905,
     ID_VIEW_STATISTICS = 32906,
+    // The window's help for the first hours at the bench (hints, asking to save).
+    ID_OPTION_HINTS = 32911,
+    ID_OPTION_ASK_SAVE = 32912,
+    ID_LINE_MONITOR = 32913, // the line monitor's window
+    // Our own 103 command after the specified ones: a disturbance record to COMTRADE files.
+    ID_DISTURBANCE_UPLOAD = 32914,
 
     ID_INDICATOR_PORT = 59143,
     ID_INDICATOR_PARITY = 59144,

@@ -1,10 +1,12 @@
 #include "session/SessionRecorder.h"
 
+#include "common/LineEnds.h"
 #include "iec103/Iec103ChunkSplit.h"
 #include "proto94/Proto94ChunkSplit.h"
 #include "session/LogEvent.h"
 #include "session/SessionCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace relvane
@@ -13,20 +15,6 @@ namespace
 {
 
 constexpr int kSyncPeriodMs = 1000;
-
-// The capture's text has "\r\n" for every line end, also for the bare "\n" inside annotations.
-std::string WithCrLf(std::string_view strText)
-{
-    std::string strOut;
-    strOut.reserve(strText.size() + 8);
-    for (std::size_t i = 0; i < strText.size(); ++i)
-    {
-        if (strText[i] == '\n' && (i == 0 || strText[i - 1] != '\r'))
-            strOut += '\r';
-        strOut += strText[i];
-    }
-    return strOut;
-}
 
 bool IsFramePrefix(int nKind)
 {
@@ -90,7 +78,7 @@ std::string CSessionRecorder::OnLogEvent(int nKind, const char* pszText, const C
 }
 
 void CSessionRecorder::OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLength, int nFormat,
-                                  std::string_view strLineEnd)
+                                  std::string_view strLineEnd, bool bRepetition)
 {
     if (m_pCapture)
         WriteCaptureText(ByteText(pBytes, nLength, nFormat) + WithCrLf(strLineEnd));
@@ -106,7 +94,10 @@ void CSessionRecorder::OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLe
         m_statistics.OnCheckFailed();
         [[fallthrough]];
     case LOG_RECEIVE:
-        m_statistics.OnFrame(CSessionStatistics::FrameKey(nMode, pBytes, nLength), true);
+        if (bRepetition)
+            m_statistics.OnRepetition();
+        else
+            m_statistics.OnFrame(CSessionStatistics::FrameKey(nMode, pBytes, nLength), true);
         break;
     case LOG_TCP_SEND:
     case LOG_TCP_RECEIVE:
@@ -126,13 +117,16 @@ void CSessionRecorder::OnSerialWritten(int nMode, const std::uint8_t* pBytes, in
     m_statistics.OnBytes(false, nLength);
     m_request = time;
     m_bAwaitingAnswer = true;
+    m_nLastPacketUs = time.nWallUs;
+    if (m_fnFrameTap && pBytes != nullptr && nLength > 0)
+        m_fnFrameTap(false, pBytes, nLength, time, time);
     if (m_pCapture)
         CheckCapture(m_pCapture->WritePacket(nMode == MODE_103 ? CAPTURE_SERIAL_103 : CAPTURE_SERIAL_OTHER,
                                              false, time.nWallUs, pBytes, nLength));
 }
 
 void CSessionRecorder::OnSerialChunk(int nMode, const std::uint8_t* pBytes, int nLength,
-                                     const CChannelTime& firstByte, const CChannelTime& complete)
+                                     const CChannelTime& firstByte)
 {
     if (pBytes == nullptr || nLength <= 0)
         return;
@@ -142,6 +136,10 @@ void CSessionRecorder::OnSerialChunk(int nMode, const std::uint8_t* pBytes, int 
         m_statistics.OnResponse(firstByte.nSteadyUs - m_request.nSteadyUs);
         m_bAwaitingAnswer = false;
     }
+    // The time the relay began to answer (the end of a read comes a silence gap later), but never
+    // before our last frame: a write's time is taken when the call returns, and on a fast line
+    // (a pseudo-terminal) the answer's first byte can come before that.
+    const std::int64_t nTimeUs = std::max(firstByte.nWallUs, m_nLastPacketUs);
     std::vector<CChunkPiece> pieces;
     if (nMode == MODE_94)
         pieces = SplitProto94Chunk(pBytes, nLength);
@@ -151,6 +149,14 @@ void CSessionRecorder::OnSerialChunk(int nMode, const std::uint8_t* pBytes, int 
         pieces.push_back(CChunkPiece{0, nLength, false});
     if (pieces.size() > 1)
         m_statistics.OnSplitFrames(static_cast<int>(pieces.size()));
+    m_nLastPacketUs = nTimeUs;
+    if (m_fnFrameTap)
+    {
+        // A received frame is told by its chunk's first byte, as its capture packet is; the chunk's
+        // end is the silence gap later and says nothing of the relay.
+        for (const CChunkPiece& piece : pieces)
+            m_fnFrameTap(true, pBytes + piece.nOffset, piece.nLength, firstByte, firstByte);
+    }
     if (!m_pCapture)
         return;
     // One packet per frame, so that a decoder sees each answer of a merged read on its own.
@@ -159,8 +165,7 @@ void CSessionRecorder::OnSerialChunk(int nMode, const std::uint8_t* pBytes, int 
     {
         if (!m_pCapture)
             return;
-        CheckCapture(
-            m_pCapture->WritePacket(eLine, true, complete.nWallUs, pBytes + piece.nOffset, piece.nLength));
+        CheckCapture(m_pCapture->WritePacket(eLine, true, nTimeUs, pBytes + piece.nOffset, piece.nLength));
     }
 }
 
@@ -178,15 +183,32 @@ bool CSessionRecorder::StartCapture(const std::string& strBase, std::string& str
     auto pCapture = std::make_unique<CCaptureFile>();
     if (!pCapture->Open(strBase, strError))
         return false;
+    if (!pCapture->WriteText(kCaptureTimesNote))
+    {
+        strError = pCapture->Error();
+        return false;
+    }
     m_pCapture = std::move(pCapture);
     m_syncTimer.start();
     return true;
 }
 
-void CSessionRecorder::StopCapture()
+bool CSessionRecorder::StopCapture()
+{
+    return EndCapture(true);
+}
+
+bool CSessionRecorder::EndCapture(bool bWritten)
 {
     m_syncTimer.stop();
+    if (!m_pCapture)
+        return true;
+    bWritten = m_pCapture->Close() && bWritten;
+    const std::string strMessage = "捕获已停止: " + m_pCapture->BaseName() + ": " + m_pCapture->Error();
     m_pCapture.reset();
+    if (!bWritten)
+        emit CaptureFailed(QString::fromStdString(strMessage));
+    return bWritten;
 }
 
 std::string CSessionRecorder::CaptureStatus() const
@@ -210,11 +232,8 @@ void CSessionRecorder::CheckCapture(bool bWritten)
         return;
     if (bWritten)
         bWritten = m_pCapture->SyncIfDue(CChannelTime::Now().nSteadyUs);
-    if (bWritten)
-        return;
-    const std::string strMessage = "捕获已停止: " + m_pCapture->BaseName() + ": " + m_pCapture->Error();
-    StopCapture();
-    emit CaptureFailed(QString::fromStdString(strMessage));
+    if (!bWritten)
+        EndCapture(false);
 }
 
 } // namespace relvane

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,27 +34,42 @@ public:
 
     // The log writer's entries. OnLogEvent returns the text the log gets (stamped when stamps are
     // on); OnLogFrame gets the frame an entry's prefix announced and the text that ends its line
-    // (the annotation block or "\r\n").
+    // (the annotation block or "\r\n", and the mark of a repetition). A received frame the relay
+    // repeated (bRepetition) counts as a repetition, not as a frame received.
     std::string OnLogEvent(int nKind, const char* pszText, const CChannelTime& time);
     void OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLength, int nFormat,
-                    std::string_view strLineEnd);
+                    std::string_view strLineEnd, bool bRepetition = false);
 
-    // The lines, with the times the channels took.
+    // The lines, with the times the channels took. A serial chunk's packets in the capture carry
+    // the time of its first byte, as the response times do.
     void OnSerialWritten(int nMode, const std::uint8_t* pBytes, int nLength, const CChannelTime& time);
-    void OnSerialChunk(int nMode, const std::uint8_t* pBytes, int nLength, const CChannelTime& firstByte,
-                       const CChannelTime& complete);
+    void OnSerialChunk(int nMode, const std::uint8_t* pBytes, int nLength, const CChannelTime& firstByte);
     void OnNetworkFrame(CaptureLine eLine, bool bInbound, const std::uint8_t* pBytes, int nLength,
                         const CChannelTime& time);
 
-    // A capture to NAME.txt and NAME.pcapng; a running one is stopped first.
+    // A capture to NAME.txt and NAME.pcapng; a running one is stopped first. NAME.txt begins
+    // with kCaptureTimesNote, which says what its times and those of the packets are.
     bool StartCapture(const std::string& strBase, std::string& strError);
-    void StopCapture();
+    // False (after CaptureFailed) when the files did not keep everything written to them.
+    bool StopCapture();
     bool IsCapturing() const { return m_pCapture != nullptr; }
     // "捕获: NAME.pcapng 12.3 KB" while a capture runs, else "".
     std::string CaptureStatus() const;
 
+    // Sees every serial frame as it moved on the line, in line order: each frame written, and each
+    // frame of a received chunk (split as the capture splits it, so the n-th frame seen is the
+    // n-th packet of a capture started at the same moment), with the chunk's first-byte and
+    // completion times (a written frame has its write time in both). A test plan judges from it.
+    using FrameTap = std::function<void(bool bInbound, const std::uint8_t* pBytes, int nLength,
+                                        const CChannelTime& firstByte, const CChannelTime& complete)>;
+    void SetFrameTap(FrameTap fnTap) { m_fnFrameTap = std::move(fnTap); }
+
     // The byte text of a frame as the log writes it: "%.2X " per byte for format 1, "%.2d " for 0.
     static std::string ByteText(const std::uint8_t* pBytes, int nLength, int nFormat);
+
+    static constexpr const char* kCaptureTimesNote =
+        "# 时间: 文本中发送为写完的时刻, 接收为读完的时刻(串口: 最后一个字节后静默 30 ms); "
+        "pcapng 中串口接收的报文为该次读取第一个字节的时刻\r\n";
 
 signals:
     // The capture stopped on a writing error; the session goes on.
@@ -62,6 +78,8 @@ signals:
 private:
     void WriteCaptureText(std::string_view strText);
     void CheckCapture(bool bWritten);
+    // Closes the capture; says why when it lost anything.
+    bool EndCapture(bool bWritten);
 
     CLogStamp m_stamp;
     CSessionStatistics m_statistics;
@@ -70,6 +88,8 @@ private:
     int m_nPendingKind = -1; // the prefix whose frame comes next
     bool m_bAwaitingAnswer = false;
     CChannelTime m_request;
+    std::int64_t m_nLastPacketUs = 0; // wall time of the last frame written
+    FrameTap m_fnFrameTap;
 };
 
 } // namespace relvane

@@ -11,11 +11,12 @@
 namespace relvane
 {
 
-// The Ethernet-103 transport on POSIX sockets: TcpListenerThread accepts the relay's one
-// connection on the local TCP port and reports what arrives; UdpSenderThread sends the 41-byte
-// frame periodically. Each notification carries its own copy of the bytes. Stop requests also
-// wake the threads at once through an eventfd, so stopping and destruction do not wait for
-// the one-second steps.
+// The Ethernet-103 transport on POSIX sockets, or on Windows Sockets (NetworkChannelWin.cpp):
+// TcpListenerThread accepts the relay's one connection on the local TCP port and reports what
+// arrives; UdpSenderThread sends the 41-byte frame periodically. Each notification carries its
+// own copy of the bytes. Stop requests also wake the threads at once (through an eventfd, on
+// Windows a loopback datagram to a socket of the channel's own), so stopping and destruction do
+// not wait for the one-second steps.
 class CNetworkChannel final : public INetworkChannel
 {
 public:
@@ -56,19 +57,25 @@ public:
     CChannelTime LastTcpSendTime() const override { return m_lastTcpSend; }
 
 private:
+#ifdef _WIN32
+    using SocketValue = std::int64_t; // a SOCKET; -1 for none
+#else
+    using SocketValue = int;
+#endif
+
     void TcpListenerThread();
     // Clears the run flag, marks the thread ended and posts its final status.
     void EndTcpThread(int nStatus);
     void UdpSenderThread();
     // Builds one frame, sends it and posts WM_UDP_SENT with its bytes; bytes sent or -1.
-    int SendUdpFrame(int nSocket, std::uint32_t nAddress, int nPort);
+    int SendUdpFrame(SocketValue nSocket, std::uint32_t nAddress, int nPort);
     void PostStatus(int nStatus);
     void Post(CChannelMessage message);
     // Waits up to nTimeoutMs for nFd (when >= 0) to become readable or for a stop request;
     // returns the poll result with the stop request reported as -2.
-    int WaitReadable(int nFd, int nWakeFd, int nTimeoutMs);
+    int WaitReadable(SocketValue nFd, SocketValue nWakeFd, int nTimeoutMs);
     // Joins a finished or stopping thread; false when it is still running normally.
-    static bool ReapThread(std::thread& worker, std::atomic<bool>& bActive, int nWakeFd);
+    static bool ReapThread(std::thread& worker, std::atomic<bool>& bActive, SocketValue nWakeFd);
 
     std::atomic<bool> m_bTcpRun{false};
     std::atomic<bool> m_bUdpRun{false};
@@ -80,14 +87,17 @@ private:
     std::atomic<int> m_nTargetUdpPort{kDefaultTargetUdpPort};
     std::atomic<std::uint32_t> m_nTargetAddress{kDefaultTargetAddress};
     const bool m_bShutdownBeforeClose = true;
-    std::atomic<int> m_nConnectedSocket{-1};
+    std::atomic<SocketValue> m_nConnectedSocket{-1};
     // SendTcp and the listener's close of the connection exclude each other, so a send never
     // reaches a descriptor number the system has already handed to something else.
     std::mutex m_mutexConnection;
     CChannelTime m_lastTcpSend; // window thread only, as SendTcp
 
-    int m_nTcpWakeFd = -1;
-    int m_nUdpWakeFd = -1;
+    SocketValue m_nTcpWakeFd = -1;
+    SocketValue m_nUdpWakeFd = -1;
+#ifdef _WIN32
+    bool m_bSocketsStarted = false; // the constructor's own WSAStartup, undone by the destructor
+#endif
     std::atomic<bool> m_bTcpActive{false};
     std::atomic<bool> m_bUdpActive{false};
     std::thread m_tcpThread;

@@ -81,7 +81,7 @@ int CSerialChannel::Open()
     m_strDevicePath = PortDevicePath(m_nPort);
     if (m_strDevicePath.empty())
         return CHANNEL_NO_PORT;
-    int nFd = open(m_strDevicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int nFd = open(m_strDevicePath.c_str(), (m_bReadOnly ? O_RDONLY : O_RDWR) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (nFd < 0)
         return CHANNEL_NO_PORT;
     // Missing hardware or a line another program holds count as no port.
@@ -94,6 +94,8 @@ int CSerialChannel::Open()
 
     // Settings are applied step by step and a refused step is not fatal. Parity comes last and
     // on its own: pseudo-terminals refuse it, and the raw mode must hold regardless.
+    if (m_bReadOnly)
+        settings.tio.c_cflag &= ~static_cast<tcflag_t>(HUPCL); // closing must not drop the lines either
     const termios plain = BuildTermiosWithoutParity(settings.tio);
     if (tcsetattr(nFd, TCSANOW, &plain) == 0)
     {
@@ -108,10 +110,13 @@ int CSerialChannel::Open()
                 tcsetattr(nFd, TCSANOW, &withParity);
             }
         }
-        int nLines = TIOCM_RTS;
-        ioctl(nFd, TIOCMBIS, &nLines);
+        if (!m_bReadOnly)
+        {
+            int nLines = TIOCM_RTS;
+            ioctl(nFd, TIOCMBIS, &nLines);
+        }
     }
-    tcflush(nFd, TCIOFLUSH);
+    tcflush(nFd, m_bReadOnly ? TCIFLUSH : TCIOFLUSH);
 
     m_nWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_nWakeFd < 0)
@@ -161,7 +166,7 @@ int CSerialChannel::Close()
 
 int CSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
 {
-    if (!m_bOpen || nCount < 0 || (pBytes == nullptr && nCount > 0))
+    if (!m_bOpen || m_bReadOnly || nCount < 0 || (pBytes == nullptr && nCount > 0))
         return 0;
 
     // Bounded by the time the bytes need on the wire (12 bit times each, generously) plus a
@@ -311,18 +316,23 @@ bool CSerialChannel::ReadChunk(CChunk& chunk)
         if (!abChunk.empty())
             QueueChunk(std::move(chunk));
         chunk = CChunk{};
-        // Said once: the reader leaves the device alone from here on.
-        m_bHungUp = true;
-        if (m_pOwner != nullptr)
-        {
-            CChannelMessage message;
-            message.nMessage = WM_SERIAL_HANGUP;
-            m_pOwner->PostChannelMessage(std::move(message));
-        }
+        PostHangup();
         WaitForWake(m_nWakeFd);
         return false;
     }
     return true;
+}
+
+void CSerialChannel::PostHangup()
+{
+    // Said once: the reader leaves the device alone from here on.
+    m_bHungUp = true;
+    if (m_pOwner != nullptr)
+    {
+        CChannelMessage message;
+        message.nMessage = WM_SERIAL_HANGUP;
+        m_pOwner->PostChannelMessage(std::move(message));
+    }
 }
 
 void CSerialChannel::QueueChunk(CChunk chunk)

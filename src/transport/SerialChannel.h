@@ -14,12 +14,12 @@
 namespace relvane
 {
 
-// The serial line on a POSIX terminal. Open maps the COM number to a device (SerialPortMap),
-// sets raw 8-bit, 1-stop-bit mode with the chosen baud and parity, holds RTS on and starts the
-// reader thread. The reader ends a chunk after 30 ms of silence or at the read limit (512),
-// queues it and posts one WM_SERIAL_DATA; the window thread takes the chunks one by one with
-// AdvanceChunk. Chunks stay queued across Close and Open so that every posted notification
-// still finds its own bytes.
+// The serial line: a POSIX terminal, or on Windows a COM port through the Win32 communications
+// API (SerialChannelWin.cpp). Open maps the COM number to a device (SerialPortMap), sets raw 8-bit,
+// 1-stop-bit mode with the chosen baud and parity, holds RTS on and starts the reader thread.
+// The reader ends a chunk after 30 ms of silence or at the read limit (512), queues it and posts
+// one WM_SERIAL_DATA; the window thread takes the chunks one by one with AdvanceChunk. Chunks
+// stay queued across Close and Open so that every posted notification still finds its own bytes.
 class CSerialChannel final : public ISerialChannel
 {
 public:
@@ -41,6 +41,16 @@ public:
     int BytesAvailable() const override;
     int CopyReceived(std::uint8_t* pDestination, int nCapacity) const override;
 
+    // A receive-only port for listening on a line others drive: opened for reading, its modem
+    // lines left as they are (an RS-485 adapter may key its transmitter on RTS), and Write
+    // refused. Set while closed; kept across Open and Close.
+    void SetReadOnly(bool bReadOnly)
+    {
+        if (!m_bOpen)
+            m_bReadOnly = bReadOnly;
+    }
+    bool IsReadOnly() const { return m_bReadOnly; }
+
     bool IsOpen() const { return m_bOpen; }
     // Device the last Open used (empty before the first one).
     const std::string& DevicePath() const { return m_strDevicePath; }
@@ -60,9 +70,12 @@ private:
     };
 
     void SerialReaderThread();
+#ifndef _WIN32
     // Waits for the device or the wake-up descriptor; false when the reader must end.
     bool ReadChunk(CChunk& chunk);
+#endif
     void QueueChunk(CChunk chunk);
+    void PostHangup();
 
     IMessageSink* m_pOwner = nullptr;
     int m_nPort = 0;
@@ -74,10 +87,17 @@ private:
     int m_nReadLimit = kReadLimit;
     bool m_bConfigured = false;
     bool m_bOpen = false;
+    bool m_bReadOnly = false;
     std::string m_strDevicePath;
 
+#ifdef _WIN32
+    void* m_hPort = nullptr;      // HANDLE of the open port
+    void* m_hStopEvent = nullptr; // set by Close to end the reader
+    void* m_hClaim = nullptr;     // marks the port as held (ClaimPort)
+#else
     int m_nFd = -1;
     int m_nWakeFd = -1; // eventfd: Close wakes the reader through it
+#endif
     std::atomic<bool> m_bHungUp{false};
     std::thread m_reader;
 

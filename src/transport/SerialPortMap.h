@@ -6,18 +6,28 @@
 namespace relvane
 {
 
-// COM numbers on Linux. A user map comes first: $XDG_CONFIG_HOME/relvane/ports/COMn (default
-// ~/.config/relvane/ports/COMn), a symbolic link to any serial device. Without an entry,
-// COM1..COM32 are /dev/ttyS0..31, COM33..COM64 /dev/ttyUSB0..31 and COM65..COM96
-// /dev/ttyACM0..31. Numbers without an entry or default device give an empty path.
+// COM numbers. On Windows COMn is the device \\.\COMn (also for n of 10 and more) and there is
+// no user map (PortMapDirectory is empty). On Linux a user map comes first:
+// $XDG_CONFIG_HOME/relvane/ports/COMn (default ~/.config/relvane/ports/COMn), a symbolic link to
+// any serial device. Without an entry, COM1..COM32 are /dev/ttyS0..31, COM33..COM64
+// /dev/ttyUSB0..31 and COM65..COM96 /dev/ttyACM0..31. Numbers without an entry or default device
+// give an empty path.
 constexpr int kMaxPortNumber = 256;
 
 std::string PortMapDirectory();
 std::string PortDevicePath(int nPort);
 
+#ifdef _WIN32
+// Some COM drivers (and Wine's) let a port be opened twice; a named object per port marks it as
+// held by a channel, as flock does on Linux. ClaimPort returns the object's HANDLE (closed to
+// release it), or nullptr when the port is held already.
+void* ClaimPort(int nPort);
+bool IsPortClaimed(int nPort);
+#else
 // True when the open descriptor is a terminal with hardware behind it: a ttyS node whose
 // UART the kernel does not know is refused, like a COM port that does not exist.
 bool CheckSerialDevice(int nFd);
+#endif
 
 // True when the device of COMn can be opened right now (exists, is a serial device and is
 // not held by another program).

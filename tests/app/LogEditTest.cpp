@@ -2,11 +2,13 @@
 
 #include "FrameFixture.h"
 #include "app/FindReplaceDialog.h"
+#include "app/RtfText.h"
 #include "session/SessionCommands.h"
 
 #include <QClipboard>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTextBlock>
@@ -128,4 +130,73 @@ TEST_F(FrameFixture, CopyOffersTheLogTextAndRtfAndPastedRtfKeepsItsColours)
     Choose(ID_EDIT_PASTE);
     EXPECT_EQ(View().LogText(), strLog + strLog);
     EXPECT_EQ(GreenCharacters(*View().LogDocument()), 2 * nGreen);
+}
+
+// Where the display has a primary selection (X11; the suite also runs this on a private Xvfb
+// display): select-all puts the log's text alone there, read when asked, and entries logged
+// meanwhile stay out of it; copy puts text and RTF on the clipboard; clearing withdraws an
+// offer nobody read.
+TEST_F(FrameFixture, PrimarySelectionHoldsTextOnlyAfterSelectAll)
+{
+    QClipboard* pClipboard = QApplication::clipboard();
+    if (!pClipboard->supportsSelection())
+        GTEST_SKIP() << "no primary selection on " << QGuiApplication::platformName().toStdString();
+    View().WriteEvent(LOG_RECEIVE);
+    View().Log().AppendText("01 B0 \r\n (\n事件\n报告) \r\n", true);
+    Settle();
+    const std::string strLog = View().LogText();
+    CLogEdit* pEdit = Frame().LogEdit();
+    const auto press = [pEdit](int nKey)
+    {
+        QKeyEvent event(QEvent::KeyPress, nKey, Qt::ControlModifier);
+        QApplication::sendEvent(pEdit, &event);
+        Settle();
+    };
+
+    press(Qt::Key_A);
+    View().WriteEvent(LOG_TIMEOUT);
+    View().Log().Flush(); // appended now, not whenever the coalescing timer comes round
+    Settle();
+    const QMimeData* pPrimary = pClipboard->mimeData(QClipboard::Selection);
+    ASSERT_NE(pPrimary, nullptr);
+    EXPECT_EQ(pPrimary->formats(), QStringList{QStringLiteral("text/plain")});
+    EXPECT_EQ(pPrimary->text().toStdString(), strLog);
+
+    press(Qt::Key_A);
+    press(Qt::Key_C);
+    EXPECT_EQ(pClipboard->mimeData()->formats(),
+              QStringList({QStringLiteral("text/plain"), QStringLiteral("text/rtf")}));
+    EXPECT_EQ(pClipboard->mimeData()->text(), CLogDocument::LogText(pEdit->textCursor().selectedText()));
+
+    Choose(ID_CLEAR_LOG);
+    pPrimary = pClipboard->mimeData(QClipboard::Selection);
+    EXPECT_TRUE(pPrimary == nullptr || pPrimary->formats().isEmpty());
+}
+
+// Paragraphs painted while the log follows the end are written again once they are far above
+// the view, which frees the layouts Qt keeps for them: the log stays as logged, byte for byte in
+// its RTF, colours included.
+TEST_F(FrameFixture, PaintedParagraphsFarAboveTheViewAreRenewedUnchanged)
+{
+    // How much memory it frees is for bench_append to measure.
+    CLogEdit* pEdit = Frame().LogEdit();
+    CLogDocument reference;
+    for (int i = 0; i < 1500; ++i)
+    {
+        for (auto* pLog : {&View().Log(), &reference})
+        {
+            pLog->AppendText("接收: 01 B0 " + std::to_string(i) + " ", false);
+            pLog->AppendText("\r\n (\n事件\n报告 " + std::to_string(i) + ") \r\n", true);
+        }
+        if (i % 10 == 9)
+        {
+            Settle();
+            pEdit->viewport()->repaint();
+        }
+    }
+    Settle();
+    View().Log().Flush();
+    reference.Flush();
+    EXPECT_EQ(BuildRtf(*View().LogDocument()), BuildRtf(*reference.Document()));
+    EXPECT_EQ(View().LogText(), reference.PlainText());
 }

@@ -43,11 +43,13 @@ const QString kFile = QStringLiteral("文件(&F):57600,57601,57603,57604,-,57607
 const QString kMode = QStringLiteral("规约(&P):32771,32772,32773");
 const QString kSerial = QStringLiteral("串口设置(&C):32777,32779,-,32778,-,32816,32818");
 const QString kEdit = QStringLiteral("编辑(&E):57643,-,57635,57634,57637,-,32809");
-// The menus' own items, then ours after them: time stamps and capture under 选项, the statistics
-// panel under 查看.
-const QString kOwnOptions = QStringLiteral(",-,32901,32902,32903,-,32904,32905");
+// The menus' own items, then ours after them: time stamps, capture, the hints, asking to save and
+// the line monitor under 选项, the statistics panel under 查看.
+const QString kOwnOptions = QStringLiteral(",-,32901,32902,32903,-,32904,32905,-,32911,32912,-,32913");
 const QString kView = QStringLiteral("查看(&V):59393,32906");
 const QString kHelp = QStringLiteral("帮助(&H):57664");
+// Our own menu after the specified ones, in the serial modes: the test plans.
+const QString kTest = QStringLiteral("测试(&T):32907");
 
 } // namespace
 
@@ -64,6 +66,7 @@ TEST_F(FrameFixture, StartsWithTheMenuOfThe94Mode)
         QStringLiteral("编辑(&E):57634,57635,57643,57637,-,32809"),
         kView,
         kHelp,
+        kTest,
     };
     EXPECT_EQ(DescribeMenuBar(Frame().menuBar()), expected);
 }
@@ -79,10 +82,11 @@ TEST_F(FrameFixture, EachModeShowsItsOwnMenu)
         QStringLiteral("选项(&O):32806,32807,-,32817,32819") + kOwnOptions,
         QStringLiteral(
             "命令(&C):32841,32842,32843,32844,32845,-,32849,32848,32853,-,32856,32854,-,32859,32860,-,"
-            "32858"),
+            "32858,-,32914"),
         kEdit,
         kView,
         kHelp,
+        kTest,
     };
     EXPECT_EQ(DescribeMenuBar(Frame().menuBar()), expected103);
 

@@ -142,7 +142,7 @@ TEST_F(FrameFixture, ModeRoundTripKeepsLogPortAndChecks)
     EXPECT_EQ(m_pSerial->CloseCount(), 0);
     EXPECT_FALSE(Checked(ID_AUTO_PROCESS));
     EXPECT_TRUE(Checked(ID_MODE_94));
-    EXPECT_EQ(Frame().menuBar()->actions().size(), 9);
+    EXPECT_EQ(Frame().menuBar()->actions().size(), 10); // the specified nine and 测试
     EXPECT_FALSE(Enabled(ID_SERIAL_CONNECT));
 }
 
@@ -184,6 +184,8 @@ TEST_F(FrameFixture, AboutBoxShowsProductBuildAndOneButton)
                                      QStringLiteral("Relvane 1.50 版"));
                            EXPECT_EQ(pBox->findChild<QLabel*>(QStringLiteral("ctl_1028"))->text(),
                                      QStringLiteral("Build 20040928"));
+                           EXPECT_EQ(pBox->findChild<QLabel*>(QStringLiteral("ctl_1029"))->text(),
+                                     QStringLiteral("版权所有 (C) 2026 Relvane 贡献者"));
                            pBox->findChild<QAbstractButton*>(QStringLiteral("ctl_1"))->click();
                        });
     Choose(57664);

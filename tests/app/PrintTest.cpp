@@ -1,7 +1,9 @@
+#include "FileSizeLimit.h"
 #include "app/CommandLine.h"
 #include "app/LogPrinter.h"
 #include "app/RtfText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPrinter>
@@ -12,6 +14,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <gtest/gtest.h>
+#include <memory>
+#include <sys/stat.h>
 
 using namespace relvane;
 
@@ -189,4 +193,80 @@ TEST(LogPrinter, PrintsThePageRangeOfThePrintDialog)
     EXPECT_TRUE(strText.contains(QStringLiteral("line 100\n"))) << strText.toStdString();
     EXPECT_FALSE(strText.contains(QStringLiteral("line 199\n"))) << strText.toStdString();
     EXPECT_EQ(strText.count(u'\f'), 1) << "one page";
+}
+
+// A PDF that cannot be written whole (a file-size limit: a short write, then EFBIG; a full disk)
+// leaves the old file, says why and ends with 1; so does a log that is no regular file, at once.
+TEST(CommandLine, PrintToPdfThatCannotBeWrittenWholeOrReadFails)
+{
+    QTemporaryDir dir;
+    const QString strLog = dir.filePath(QStringLiteral("log.rtf"));
+    {
+        QTextDocument log;
+        QTextCursor(&log).insertText(QStringLiteral("发送: 10 49 01 4A 16 \n").repeated(200));
+        QFile file(strLog);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(BuildRtf(log));
+    }
+    const QString strOld = dir.filePath(QStringLiteral("old.pdf"));
+    {
+        QFile file(strOld);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("old");
+    }
+    const QString strPipe = dir.filePath(QStringLiteral("pipe.rtf"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(strPipe).constData(), 0600), 0);
+    const struct
+    {
+        QString strPdf;
+        QString strLog;
+        rlim_t nLimit; // 0: none
+        QString strMessage;
+    } kCases[] = {
+        {strOld, strLog, 4096, QStringLiteral("保存文档失败。")},
+        {QStringLiteral("/dev/full"), strLog, 0, QStringLiteral("目的磁盘驱动器已满。")},
+        {strOld, QStringLiteral("/dev/zero"), 0, QStringLiteral("打开文档失败。")},
+        {strOld, strPipe, 0, QStringLiteral("打开文档失败。")},
+    };
+    for (const auto& testCase : kCases)
+    {
+        QString strError;
+        int nStatus = -1;
+        {
+            std::unique_ptr<test::CFileSizeLimit> pLimit;
+            if (testCase.nLimit != 0)
+                pLimit = std::make_unique<test::CFileSizeLimit>(testCase.nLimit);
+            nStatus = RunWorkbench({QStringLiteral("--print-to-pdf"), testCase.strPdf, testCase.strLog}, dir.path(),
+                                   &strError);
+        }
+        EXPECT_EQ(nStatus, 1) << testCase.strLog.toStdString();
+        EXPECT_TRUE(strError.contains(testCase.strMessage)) << strError.toStdString();
+    }
+    QFile old(strOld);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old"));
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.pdf*")}, QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("old.pdf")});
+}
+
+// A paragraph is laid out a piece at a time; every character of a word that never ends (and
+// would take a text layout time growing with the square of its length) is printed.
+TEST(LogPrinter, PrintsEveryCharacterOfAnEndlessWord)
+{
+    QTemporaryDir dir;
+    QTextDocument log;
+    QTextCursor cursor(&log);
+    QTextCharFormat green;
+    green.setForeground(QColor(0, 128, 0));
+    cursor.insertText(QString(12000, u'A'));
+    cursor.insertText(QString(8000, u'B'), green);
+    cursor.insertBlock();
+    cursor.insertText(QStringLiteral("end"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("word.pdf")));
+    ASSERT_TRUE(PrintLogDocument(log, printer));
+    QString strText = RunTool(QStringLiteral("pdftotext"), {printer.outputFileName(), QStringLiteral("-")});
+    strText.remove(QRegularExpression(QStringLiteral("\\s")));
+    EXPECT_EQ(strText, QString(12000, u'A') + QString(8000, u'B') + QStringLiteral("end"));
 }

@@ -1,9 +1,15 @@
+#include "FileSizeLimit.h"
 #include "FrameFixture.h"
+#include "app/RelvaneDoc.h"
 #include "app/RtfText.h"
+#include "session/LogDocument.h"
 #include "session/SessionCommands.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -124,4 +130,98 @@ TEST_F(FrameFixture, OpenFailuresAreReportedAndChangeNothing)
     EXPECT_EQ(messages[2], QStringLiteral("保存文档失败。"));
     EXPECT_EQ(Frame().LogEdit()->toPlainText(), QStringLiteral("keep"));
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("无标题 - Relvane"));
+}
+
+// A save that comes up short (a file-size limit: a short write, then EFBIG) or meets a full disk
+// keeps the old file, says why, and the title does not say saved.
+TEST_F(FrameFixture, SaveThatCannotBeWrittenWholeKeepsTheOldFileAndSaysWhy)
+{
+    std::vector<QString> messages;
+    SetMessageHook([&](QWidget*, const QString& strText) { messages.push_back(strText); });
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("log.rtf"));
+    Frame().LogEdit()->setPlainText(QStringLiteral("first"));
+    ASSERT_TRUE(Frame().SaveLogFile(strPath));
+    QFile saved(strPath);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray abOld = saved.readAll();
+    saved.close();
+    Choose(ID_FILE_NEW);
+    Frame().LogEdit()->setPlainText(QStringLiteral("发送: 10 49 01 4A 16 \n").repeated(3000));
+    {
+        test::CFileSizeLimit limit(16384);
+        EXPECT_FALSE(Frame().SaveLogFile(strPath));
+    }
+    EXPECT_FALSE(Frame().SaveLogFile(QStringLiteral("/dev/full")));
+    SetMessageHook({});
+    EXPECT_EQ(messages, (std::vector<QString>{QStringLiteral("保存文档失败。"), QStringLiteral("目的磁盘驱动器已满。")}));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), abOld);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("log.rtf")});
+    EXPECT_EQ(Frame().windowTitle(), QStringLiteral("无标题 - Relvane"));
+}
+
+// Devices, pipes and folders are refused at once: /dev/zero never ends, a pipe without a writer
+// never answers.
+TEST_F(FrameFixture, OnlyRegularFilesOpenAsLogs)
+{
+    QTemporaryDir dir;
+    const QString strPipe = dir.filePath(QStringLiteral("pipe.rtf"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(strPipe).constData(), 0600), 0);
+    Frame().LogEdit()->setPlainText(QStringLiteral("keep"));
+    for (const QString& strPath : {QStringLiteral("/dev/zero"), strPipe, dir.path()})
+    {
+        std::vector<QString> messages;
+        SetMessageHook([&](QWidget*, const QString& strText) { messages.push_back(strText); });
+        EXPECT_FALSE(Frame().OpenLogFile(strPath)) << strPath.toStdString();
+        SetMessageHook({});
+        EXPECT_EQ(messages, std::vector<QString>{QStringLiteral("打开文档失败。")}) << strPath.toStdString();
+    }
+    EXPECT_EQ(Frame().LogEdit()->toPlainText(), QStringLiteral("keep"));
+}
+
+// Saving and opening agree on the largest file: the largest log under the limit is saved and
+// opens again whole; one entry more is saved after a warning naming both sizes, and opening that
+// file is refused with the same sizes, the log staying as it was.
+TEST(RelvaneDoc, TheLargestLogSavedOpensAgainAndALargerOneIsNamedBySize)
+{
+    constexpr qint64 kLimit = 64 * 1024;
+    CLogDocument log;
+    CRelvaneDoc doc(log, kLimit);
+    auto AddEntry = [&log](int n)
+    {
+        log.AppendText("接收: 10 20 01 21 16 \r\n", false);
+        log.AppendText(" (\n链路地址: " + std::to_string(n) + ") \r\n", true);
+        log.Flush();
+    };
+    int nEntries = 0;
+    for (; BuildRtf(*log.Document()).size() <= kLimit; ++nEntries)
+        AddEntry(nEntries);
+    // One entry too many: build the largest log under the limit again.
+    log.Clear();
+    for (int n = 0; n < nEntries - 1; ++n)
+        AddEntry(n);
+    const std::string strLargest = log.PlainText();
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("largest.rtf"));
+    QString strError;
+    std::vector<QString> warnings;
+    auto Warn = [&warnings](const QString& strText) { warnings.push_back(strText); };
+    ASSERT_TRUE(doc.OnSaveDocument(strPath, strError, Warn)) << strError.toStdString();
+    EXPECT_TRUE(warnings.empty());
+    doc.OnNewDocument();
+    ASSERT_TRUE(doc.OnOpenDocument(strPath, strError)) << strError.toStdString();
+    EXPECT_EQ(log.PlainText(), strLargest);
+
+    AddEntry(nEntries);
+    const qint64 nBytes = BuildRtf(*log.Document()).size();
+    ASSERT_TRUE(doc.OnSaveDocument(strPath, strError, Warn));
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], CRelvaneDoc::TooBigText(nBytes, kLimit));
+    EXPECT_EQ(QFileInfo(strPath).size(), nBytes);
+    EXPECT_TRUE(warnings[0].contains(QString::number(nBytes)) && warnings[0].contains(QString::number(kLimit)));
+    doc.OnNewDocument();
+    EXPECT_FALSE(doc.OnOpenDocument(strPath, strError));
+    EXPECT_EQ(strError, QStringLiteral("打开文档失败。\n") + CRelvaneDoc::TooBigText(nBytes, kLimit));
+    EXPECT_EQ(log.PlainText(), "");
 }

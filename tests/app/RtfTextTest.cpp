@@ -73,6 +73,10 @@ TEST(RtfReader, ReadsWhatOtherWritersProduce)
         {"Unicode with two GBK fallback bytes", "\\uc2\\u21457\\'b7\\'a2\\u-28671\\'cb\\'cd!}",
          QStringLiteral("发送!")},
         {"symbol word as a Unicode fallback", "\\uc1\\u8220\\ldblquote x}", QStringLiteral("“x")},
+        {"plain fallback characters, and text after them", "\\uc2\\u21457ab\\u-28671\\'cb\\'cdcd}",
+         QStringLiteral("发送cd")},
+        {"hex in capitals; a broken hex escape", "\\f1 \\'B7\\'A2\\'g1x\\'b}", QStringLiteral("发x")},
+        {"a carriage return before a paragraph end", "a\\u13 \\par b}", QStringLiteral("a\n\nb")},
         {"binary data inside a picture", "a{\\*\\blipuid 1}{\\pict\\bin6 }{\\}x}}b\\par}",
          QStringLiteral("ab")},
         {"binary data in the text", "a\\bin3 {{{b}", QStringLiteral("ab")},
@@ -212,4 +216,34 @@ TEST(RtfWriter, LibreOfficeReadsTheLogAndWeReadItsRtf)
     EXPECT_EQ(copy.toPlainText().trimmed().toStdString(), source.toPlainText().trimmed().toStdString());
     EXPECT_TRUE(ColourLetters(copy).contains(QStringLiteral("gggggggggg")))
         << ColourLetters(copy).toStdString();
+}
+
+// A word longer than kLongestWord characters gets a line break after each kLongestWord of them,
+// across colour runs, so that laying it out costs linear time; every character stays, and
+// spaces, line ends and CJK characters end a word.
+TEST(RtfText, BreaksEndlessWordsKeepingEveryCharacter)
+{
+    const QString strBreak(QChar::LineSeparator);
+    const QString strWord(kLongestWord, u'A');
+    const struct
+    {
+        QByteArray abRtf;
+        QString strText;
+    } kCases[] = {
+        {"{\\rtf1 " + QByteArray(kLongestWord, 'A') + "}", strWord},
+        {"{\\rtf1 " + QByteArray(2 * kLongestWord + 5, 'A') + "}",
+         strWord + strBreak + strWord + strBreak + QStringLiteral("AAAAA")},
+        {"{\\rtf1{\\colortbl;\\red0\\green128\\blue0;}" + QByteArray(kLongestWord - 1, 'A') + "\\cf1 BB}",
+         QString(kLongestWord - 1, u'A') + QStringLiteral("B") + strBreak + QStringLiteral("B")},
+        {"{\\rtf1 " + QByteArray(kLongestWord, 'A') + " " + QByteArray(kLongestWord, 'A') + "}",
+         strWord + QStringLiteral(" ") + strWord},
+        {"{\\rtf1 " + QByteArray(kLongestWord, 'A') + "\\u26102?" + QByteArray(kLongestWord, 'A') + "}",
+         strWord + QStringLiteral("时") + strWord},
+    };
+    for (const auto& testCase : kCases)
+    {
+        QTextDocument document;
+        ASSERT_TRUE(ReadRtf(testCase.abRtf, document));
+        EXPECT_EQ(document.toRawText(), testCase.strText) << testCase.abRtf.left(60).toStdString();
+    }
 }

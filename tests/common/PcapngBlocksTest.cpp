@@ -75,5 +75,16 @@ TEST(PcapngBlocks, RtacHeaderCarriesTimeAndDirection)
     EXPECT_EQ(BuildRtacHeader(0, true), (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0x02, 0, 0, 0}));
 }
 
+TEST(PcapngBlocks, ExportedPduTagsNameDataProtocolAndDirection)
+{
+    // Dissector "data", protocol column "UDP" padded to 4 with the padding counted, direction,
+    // end of tags.
+    EXPECT_EQ(BuildExportedPduHeader("UDP", true),
+              (Bytes{0,   12, 0, 4,  'd', 'a', 't', 'a', 0, 33, 0, 4, 'U', 'D',
+                     'P', 0,  0, 35, 0,   4,   0,   0,   0, 1,  0, 0, 0,   0}));
+    const Bytes abSent = BuildExportedPduHeader("TCP", false);
+    EXPECT_EQ(Bytes(abSent.end() - 8, abSent.end()), (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
 } // namespace
 } // namespace relvane::pcapng

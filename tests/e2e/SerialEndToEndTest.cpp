@@ -1,7 +1,17 @@
 // The window against relvane-relay on a pseudo-terminal, driven through its menus.
 #include "RelayFixture.h"
 
+#include "app/DisturbanceControls.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <ostream>
+#include <set>
 
 namespace relvane::test
 {
@@ -64,6 +74,45 @@ TEST_F(SerialEndToEnd, Iec103ResetInterrogationAccessDemandsAndCyclicPolling)
     EXPECT_EQ(Count(Log(), "校验和出错: "), 0) << Log();
 }
 
+// A relay that confirms and says "no data" with the single character E5H: the session runs
+// without a time-out, and a command held behind a request goes out as soon as E5H answers it.
+TEST_F(SerialEndToEnd, Iec103RelayAnsweringWithTheSingleCharacter)
+{
+    StartRelay({"--protocol", "103", "--com", kComText, "--single-char-ack"});
+    Choose(ID_MODE_103);
+    ConnectToRelay();
+    Choose(ID_103_RESET_CU);
+    ASSERT_TRUE(WaitForText("COT: 4  复位通信单元(CU)")) << Log();
+    ASSERT_TRUE(WaitForLinkIdle());
+    Choose(ID_103_CLASS2); // the measurands
+    ASSERT_TRUE(WaitForText("ASDU 9")) << Log();
+    ASSERT_TRUE(WaitForLinkIdle());
+
+    // Nothing waits now: the class 2 request gets E5H, which releases the status request.
+    Choose(ID_103_CLASS2);
+    Choose(ID_103_LINK_STATUS);
+    ASSERT_TRUE(WaitForText("接收: 10 0B 01 0C 16")) << Log();
+    ASSERT_NE(Log().find("接收: E5"), std::string::npos) << Log();
+    const std::string strAfter = Log().substr(Log().find("接收: E5"));
+    EXPECT_EQ(strAfter.find("发送: "), strAfter.find("发送: 10 49 01 4A 16")) << Log();
+
+    // The interrogation, then cyclic polling answered by E5H.
+    ASSERT_TRUE(WaitForLinkIdle());
+    Choose(ID_103_INTERROGATION);
+    ASSERT_TRUE(WaitForText("COT: 10  总查询(总召唤)终止")) << Log();
+    CIntervalFields interval;
+    interval.nIntervalMs = 100;
+    m_ui.IntervalForm().Push([interval](CIntervalFields& fields) { return fields = interval, true; });
+    Choose(ID_POLL_INTERVAL);
+    Choose(ID_103_POLLING);
+    Choose(ID_103_CLASS2);
+    ASSERT_TRUE(WaitForText("接收: E5", 5)) << Log();
+    Choose(ID_103_POLLING);
+    ASSERT_TRUE(WaitForLinkIdle());
+    EXPECT_EQ(Count(Log(), "超时"), 0) << Log();
+    EXPECT_EQ(Count(Log(), "校验和出错: "), 0) << Log();
+}
+
 TEST_F(SerialEndToEnd, DisturbanceTransferFromListToLastChannel)
 {
     StartRelay({"--protocol", "103", "--com", kComText});
@@ -86,11 +135,11 @@ TEST_F(SerialEndToEnd, DisturbanceTransferFromListToLastChannel)
         {ID_103_DISTURBANCE_ORDER, 16, 0, "不带中止的带标志的状态变位的传输的结束"},
         {ID_103_DISTURBANCE_ACK, 68, 0, "被记录的通道传输准备就绪"},
     };
-    for (const int nAcc : {1, 2, 3, 5})
+    for (int nAcc = 1; nAcc <= 8; ++nAcc)
     {
         steps.push_back({ID_103_DISTURBANCE_ORDER, 8, nAcc, "不带中止的通道传输的结束"});
         steps.push_back({ID_103_DISTURBANCE_ACK, 66, nAcc,
-                         nAcc == 5 ? "不带中止的扰动数据传输的结束" : "被记录的通道传输准备就绪"});
+                         nAcc == 8 ? "不带中止的扰动数据传输的结束" : "被记录的通道传输准备就绪"});
     }
     for (const CStep& step : steps)
     {
@@ -108,7 +157,52 @@ TEST_F(SerialEndToEnd, DisturbanceTransferFromListToLastChannel)
         Choose(step.nId);
         ASSERT_TRUE(WaitForText(step.pszText, nBefore + 1)) << "TOO " << step.nToo << "\n" << Log();
     }
-    EXPECT_EQ(Count(Log(), "传输扰动值"), 8) << Log();
+    EXPECT_EQ(Count(Log(), "传输扰动值"), 80) << Log();
+}
+
+TEST_F(SerialEndToEnd, DisturbanceRecordFromTheWindowWithItsProgress)
+{
+    StartRelay({"--protocol", "103", "--com", kComText});
+    Choose(ID_MODE_103);
+    ConnectToRelay();
+    Choose(ID_103_RESET_CU);
+    ASSERT_TRUE(WaitForText("COT: 4  复位通信单元(CU)")) << Log();
+    ASSERT_TRUE(WaitForLinkIdle());
+
+    // "读取录波…" opens the window of its own and asks the relay for its list at once.
+    Choose(ID_DISTURBANCE_UPLOAD);
+    QDialog* pDialog = m_pFrame->DisturbanceControls()->Dialog();
+    ASSERT_NE(pDialog, nullptr);
+    EXPECT_TRUE(pDialog->isVisible());
+    EXPECT_FALSE(pDialog->isModal());
+    auto* pList = pDialog->findChild<QTreeWidget*>(QStringLiteral("disturbanceList"));
+    auto* pProgress = pDialog->findChild<QProgressBar*>(QStringLiteral("disturbanceProgress"));
+    auto* pStatus = pDialog->findChild<QLabel*>(QStringLiteral("disturbanceStatus"));
+    ASSERT_TRUE(pList != nullptr && pProgress != nullptr && pStatus != nullptr);
+    ASSERT_TRUE(WaitFor([&](const std::string&) { return pList->topLevelItemCount() == 2; })) << Log();
+    EXPECT_TRUE(pList->topLevelItem(0)->text(0).startsWith(QStringLiteral("1    20"))) << pList->topLevelItem(0)->text(0).toStdString();
+    EXPECT_TRUE(pList->topLevelItem(0)->text(0).endsWith(QStringLiteral("未传送")));
+
+    // The user picks FAN 1, a folder and the binary format, and reads it.
+    pList->setCurrentItem(pList->topLevelItem(0));
+    pDialog->findChild<QLineEdit*>(QStringLiteral("disturbanceFolder"))->setText(QString::fromStdString((m_dir / "records").string()));
+    pDialog->findChild<QComboBox*>(QStringLiteral("disturbanceFormat"))->setCurrentIndex(1);
+    std::set<int> values;
+    QObject::connect(pProgress, &QProgressBar::valueChanged, [&values](int nValue) { values.insert(nValue); });
+    pDialog->findChild<QPushButton*>(QStringLiteral("disturbanceStart"))->click();
+    ASSERT_TRUE(WaitFor([&](const std::string&) { return pStatus->text().contains(QStringLiteral("录波已保存")); }, 30000))
+        << pStatus->text().toStdString() << "\n" << Log();
+    // The bar went through every channel's blocks to its end.
+    EXPECT_EQ(pProgress->maximum(), 8 * 1000);
+    EXPECT_EQ(pProgress->value(), pProgress->maximum());
+    EXPECT_GE(values.size(), 80u);
+    EXPECT_EQ(Count(Log(), "传输扰动值"), 80);
+    EXPECT_EQ(Count(Log(), "成功的扰动数据传输"), 1);
+    int nFiles = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir / "records"))
+        nFiles += entry.path().filename().string().rfind("RELVANE_FAN1_", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(nFiles, 2);
+    EXPECT_TRUE(m_pFrame->Action(ID_DISTURBANCE_UPLOAD)->isEnabled());
 }
 
 // One fault kind at a time, on every answer.

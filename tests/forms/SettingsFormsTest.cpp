@@ -239,3 +239,57 @@ TEST_F(SerialSettingsFormTest, TabOrderFollowsTheControls)
     EXPECT_EQ(order.join(u' '),
               QStringLiteral("ctl_1000 ctl_1002 ctl_1004 ctl_1006 ctl_1007 ctl_1011 ctl_1019 ctl_1 ctl_2"));
 }
+
+// With details on: devices and adapters beside the numbers, the ports that cannot be opened greyed
+// after the others with their reason, positions among the usable ports as before, and a new probe
+// each time the list opens.
+TEST_F(SerialSettingsFormTest, DetailedListNamesDevicesGreysUnusablePortsAndRefreshesOnOpening)
+{
+    int nProbes = 0;
+    QList<CPortEntry> ports{
+        {QStringLiteral("COM1"), QStringLiteral("/dev/ttyS0"), {}},
+        {QStringLiteral("COM33"), QStringLiteral("/dev/ttyUSB0    FTDI FT232R (序列号 A1B2C3)"),
+         QStringLiteral("无权限: 请把用户加入 dialout 组")},
+        {QStringLiteral("COM200"), QStringLiteral("/dev/pts/3"), {}},
+    };
+    SetPortDescriber(
+        [&]
+        {
+            ++nProbes;
+            return ports;
+        });
+    {
+        SerialSettingsForm form(kPorts);
+        CSerialFormValues values;
+        values.nPortIndex = 1;
+        form.SetValues(values);
+        EXPECT_EQ(Items(form, IDC_SERIAL_PORT),
+                  (QStringList{QStringLiteral("COM1    /dev/ttyS0"), QStringLiteral("COM200    /dev/pts/3"),
+                               QStringLiteral("COM33    /dev/ttyUSB0    FTDI FT232R (序列号 A1B2C3)    "
+                                              "(无权限: 请把用户加入 dialout 组)")}));
+        auto* pBox = qobject_cast<QComboBox*>(form.Control(IDC_SERIAL_PORT));
+        EXPECT_FALSE(pBox->model()->flags(pBox->model()->index(2, 0)).testFlag(Qt::ItemIsEnabled));
+        EXPECT_EQ(pBox->currentIndex(), 1);
+
+        // COM1 went away meanwhile: opening the list probes again and COM200 stays chosen.
+        ports.removeFirst();
+        pBox->showPopup();
+        pBox->hidePopup();
+        EXPECT_EQ(nProbes, 2);
+        EXPECT_EQ(pBox->currentIndex(), 0);
+        form.accept();
+        EXPECT_EQ(form.Values().strPort, QStringLiteral("COM200"));
+        EXPECT_EQ(form.Values().nPortIndex, 0);
+    }
+    // Only ports that cannot be opened: nothing to choose, but the reasons can be read.
+    ports = {{QStringLiteral("COM33"), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("被其他程序占用")}};
+    {
+        SerialSettingsForm form(kPorts);
+        form.SetValues(CSerialFormValues());
+        EXPECT_TRUE(form.Control(IDC_SERIAL_PORT)->isEnabled());
+        form.accept();
+        EXPECT_EQ(form.Values().nPortIndex, -1);
+        EXPECT_TRUE(form.Values().strPort.isEmpty());
+    }
+    SetPortDescriber({});
+}

@@ -48,6 +48,9 @@ TEST(Iec103Annotate, ShortChunksGetNothing)
     const auto fixed = Bytes("10 5A 01 5B 16");
     EXPECT_EQ(Iec103Codec::Annotate(fixed.data(), 5, text), -1);
     EXPECT_EQ(text.Text(), "kept");
+    // The single character E5H is the one short answer that is named.
+    EXPECT_EQ(Annotate(Bytes("E5")), "单个控制字符E5H: 肯定确认或无所请求的数据\n");
+    EXPECT_EQ(Annotate(Bytes("E5 E5")), "<none>");
 }
 
 TEST(Iec103Annotate, GeneralInterrogationThreeLines)

@@ -54,6 +54,7 @@ const SplitCase kCases[] = {
     {"variable frame cut short", "68 09 09 68 08 01 05", "0:7+"},
     {"fixed frame cut short", "10 09 01", "0:3+"},
     {"nothing but garbage", "01 02 03 04 05", "0:5+"},
+    {"L too small for C and A", "68 01 01 68 05 16", "0:6+"},
     {"empty", "", ""},
 };
 

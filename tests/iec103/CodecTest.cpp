@@ -222,19 +222,41 @@ TEST(Iec103CheckFrame, FixedAndVariableRules)
 {
     const auto fixed = Bytes("10 5A 01 5B 16");
     EXPECT_TRUE(Iec103Codec::CheckFrame(fixed.data(), 5));
-    const auto oddStart = Bytes("55 5A 01 5B 00");
-    EXPECT_TRUE(Iec103Codec::CheckFrame(oddStart.data(), 5));
     const auto badFixed = Bytes("10 5A 01 5C 16");
     EXPECT_FALSE(Iec103Codec::CheckFrame(badFixed.data(), 5));
-
     const auto gi = Bytes("68 09 09 68 73 01 07 81 09 01 FF 00 00 05 16");
     EXPECT_TRUE(Iec103Codec::CheckFrame(gi.data(), 15));
-    auto wrongEnd = gi;
-    wrongEnd[14] = 0x17;
-    EXPECT_TRUE(Iec103Codec::CheckFrame(wrongEnd.data(), 15));
     auto wrongSum = gi;
     wrongSum[13] = 0x06;
     EXPECT_FALSE(Iec103Codec::CheckFrame(wrongSum.data(), 15));
+    const auto ack = Bytes("E5");
+    EXPECT_TRUE(Iec103Codec::CheckSingleAck(ack.data(), 1));
+    EXPECT_FALSE(Iec103Codec::CheckSingleAck(fixed.data(), 5));
+    EXPECT_FALSE(Iec103Codec::CheckSingleAck(nullptr, 1));
+}
+
+// FT1.2 rejects damaged framing whatever the sum says; each of these has a fitting checksum.
+TEST(Iec103CheckFrame, DamagedFramingIsRejected)
+{
+    const struct
+    {
+        const char* pszWhat;
+        const char* pszFrame;
+    } cases[] = {
+        {"fixed frame, odd start", "55 5A 01 5B 16"},
+        {"fixed frame, no end character", "10 5A 01 5B 00"},
+        {"L differs from L'", "68 09 49 68 73 01 07 81 09 01 FF 00 00 05 16"},
+        {"second start character", "68 09 09 78 73 01 07 81 09 01 FF 00 00 05 16"},
+        {"first start character", "69 09 09 68 73 01 07 81 09 01 FF 00 00 05 16"},
+        {"end character", "68 09 09 68 73 01 07 81 09 01 FF 00 00 05 17"},
+        {"longer than L + 6", "68 09 09 68 73 01 07 81 09 01 FF 00 00 05 00 16"},
+        {"L too small for C and A", "68 01 01 68 05 05 16"},
+    };
+    for (const auto& c : cases)
+    {
+        const auto frame = Bytes(c.pszFrame);
+        EXPECT_FALSE(Iec103Codec::CheckFrame(frame.data(), static_cast<int>(frame.size()))) << c.pszWhat;
+    }
 }
 
 TEST(Iec103CheckFrame, ChunkShorterThanItsLengthIsInvalidAndNotReadPast)

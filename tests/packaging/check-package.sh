@@ -101,7 +101,7 @@ out=$(run_decode --protocol 94 --check 01 83 00 30 F0) || true
 out=$(run_decode --protocol 94 01 B7 09 04 20 12 31 23 59 58 99 09 9B 7C) ||
   fail "relvane-decode of a clock answer failed"
 [ "$out" = "2004年12月31日 23:59:58.999 " ] || fail "relvane-decode of a clock answer printed '$out'"
-for program in relvane-run relvane-relay; do
+for program in relvane-run relvane-relay relvane-monitor; do
   if [[ " ${programs[*]} " == *" $program "* ]]; then
     (cd / && env -i PATH=/usr/bin:/bin "$root/usr/bin/$program" --help >/dev/null) ||
       fail "$program --help from the installed path"

@@ -81,6 +81,10 @@ public:
         m_strOld = pszOld != nullptr ? pszOld : "C";
         if (Use("de_DE.UTF-8") || Use("de_DE.utf8") || Use("fr_FR.UTF-8"))
             return;
+#ifdef _WIN32
+        // Windows names its locales differently, and has no localedef.
+        Use("German_Germany.1252");
+#else
         char szDir[] = "/tmp/relvane-locale-XXXXXX";
         if (mkdtemp(szDir) == nullptr)
             return;
@@ -96,10 +100,12 @@ public:
         setenv("LOCPATH", m_strDir.c_str(), 1);
         m_bSetLocPath = true;
         Use("de_DE.UTF-8");
+#endif
     }
     ~CCommaNumericLocale()
     {
         std::setlocale(LC_NUMERIC, m_strOld.c_str());
+#ifndef _WIN32
         if (m_bSetLocPath)
         {
             if (m_bHadLocPath)
@@ -107,6 +113,7 @@ public:
             else
                 unsetenv("LOCPATH");
         }
+#endif
         if (!m_strDir.empty())
         {
             std::error_code error;

@@ -104,6 +104,31 @@ TEST_F(Iec103RelayTest, UnchangedFcbGetsTheLastAnswerAgainAndClass1WaitsForConfi
     EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass1))), "10 09 01 0A 16");
 }
 
+TEST_F(Iec103RelayTest, SingleCharacterStandsForConfirmationsAndNoDataWithoutAcd)
+{
+    m_relay.SetSingleCharAck(true);
+    // The reset's confirmation carries ACD (its identification waits): the fixed frame.
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildResetCu))), "10 20 01 21 16");
+    Drain(Send(Build(&Iec103Codec::BuildRequestClass1)));
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass1))), "E5");                          // no data
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildTimeSync, 255, 0, {7, 0, 0, 0, 0, 1, 1, 26}, false))), "");
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass2))).substr(0, 2), "68"); // measurands
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass2))), "E5");
+    // A repetition gets the character again; a link status answer stays a fixed frame.
+    EXPECT_EQ(Hex(Send(m_abLastSent)), "E5");
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestLinkStatus))), "10 0B 01 0C 16");
+    // With an event waiting, "no data" must say so with ACD.
+    m_relay.RaiseEvent(kNow);
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass2))), "10 29 01 2A 16");
+    Drain(Send(Build(&Iec103Codec::BuildRequestClass1)));
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass1))), "E5");
+    // A relay with the defect never uses the character.
+    CRelayDefects defects;
+    defects.Add(DEFECT_NO_E5);
+    m_relay.SetDefects(defects);
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass1))), "10 09 01 0A 16");
+}
+
 TEST_F(Iec103RelayTest, Class2GivesMeasurandsWhenDueAndNoDataOtherwiseWithAcd)
 {
     Reset();
@@ -224,12 +249,15 @@ TEST_F(Iec103RelayTest, DisturbanceTransferRunsToItsEnd)
     EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceOrder, 24, 0, 0)), "23 ");
     EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceOrder, 1, 2, 0)), "26 ");
     EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceOrder, 2, 2, 0)), "28 ");
-    EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceOrder, 16, 2, 0)), "29 31/38 ");
+    EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceOrder, 16, 2, 0)), "29 29 29 29 31/38 ");
     EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceAck, 68, 2, 0)), "27 ");
-    for (const std::uint8_t nAcc : {1, 2, 3, 5})
+    std::string strBlocks;
+    for (int i = 0; i < CDisturbanceRecorder::kElements / CDisturbanceRecorder::kPerAsdu; ++i)
+        strBlocks += "30 ";
+    for (std::uint8_t nAcc = 1; nAcc <= 8; ++nAcc)
     {
-        EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceOrder, 8, 2, nAcc)), "30 30 31/35 ") << int(nAcc);
-        EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceAck, 66, 2, nAcc)), nAcc == 5 ? "31/32 " : "27 ");
+        EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceOrder, 8, 2, nAcc)), strBlocks + "31/35 ") << int(nAcc);
+        EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceAck, 66, 2, nAcc)), nAcc == 8 ? "31/32 " : "27 ");
     }
     EXPECT_FALSE(m_relay.Recorder().Transmitted(2));
     EXPECT_EQ(Types(Order(&Iec103Codec::BuildDisturbanceAck, 64, 2, 0)), "");

@@ -60,6 +60,37 @@ TEST(RelayFrameReader, AnIncompleteFrameWaitsUntilFlushed)
     EXPECT_EQ(frames.size(), 1u);
 }
 
+TEST(RelaySession, BytesThatFormNoFrameAreReportedAtMostOnceASecond)
+{
+    CRelaySettings settings;
+    settings.eProtocol = RELAY_103;
+    CRelaySession session(settings, kNow);
+    std::vector<CRelayExchange> exchanges;
+    std::string strLine;
+    EXPECT_FALSE(session.TakeIgnoredReport(kNow, strLine));
+    // A master with a two-octet link address: its frames end where FT1.2 has no 16H.
+    const CRelayBytes abWide = Bytes("10 5B 01 00 5C 16");
+    session.Receive(abWide.data(), abWide.size(), kNow, exchanges);
+    EXPECT_TRUE(exchanges.empty());
+    ASSERT_TRUE(session.TakeIgnoredReport(kNow, strLine));
+    EXPECT_EQ(strLine, "ignored 6 bytes: 10 5B 01 00 5C 16");
+    // More within the second wait, counted; the line shows the first 16 bytes.
+    for (int i = 0; i < 3; ++i)
+        session.Receive(abWide.data(), abWide.size(), kNow + 100 * i, exchanges);
+    EXPECT_FALSE(session.TakeIgnoredReport(kNow + 500, strLine));
+    EXPECT_LE(session.Idle(kNow + 500), 500);
+    // A frame cut off by silence is ignored too; a good frame is not.
+    const CRelayBytes abCut = Bytes("10 49 01");
+    session.Receive(abCut.data(), abCut.size(), kNow + 600, exchanges);
+    session.Idle(kNow + 800);
+    const CRelayBytes abGood = Bytes("10 49 01 4A 16");
+    session.Receive(abGood.data(), abGood.size(), kNow + 900, exchanges);
+    EXPECT_EQ(exchanges.size(), 1u);
+    ASSERT_TRUE(session.TakeIgnoredReport(kNow + 1000, strLine));
+    EXPECT_EQ(strLine, "ignored 21 bytes: 10 5B 01 00 5C 16 10 5B 01 00 5C 16 10 5B 01 00 …");
+    EXPECT_FALSE(session.TakeIgnoredReport(kNow + 5000, strLine));
+}
+
 TEST(FaultInjector, EachFaultChangesTheWritesAsNamed)
 {
     const CRelayBytes ab94 = Bytes("01 BA 02 01 00 B8 8B");

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <deque>
@@ -43,9 +44,10 @@ class CClockedSerialChannel : public CFakeSerialChannel
 {
 public:
     void SetClock(const CChannelTime& time) { m_clock = time; }
-    void Inject(Bytes abChunk)
+    // A chunk complete now whose first byte came at firstByte (unset: the same time).
+    void Inject(Bytes abChunk, const CChannelTime& firstByte = CChannelTime())
     {
-        m_times.push_back(m_clock);
+        m_times.push_back({m_clock, firstByte.IsSet() ? firstByte : m_clock});
         InjectChunk(std::move(abChunk));
     }
     int Write(const std::uint8_t* pBytes, int nCount) override
@@ -56,21 +58,22 @@ public:
     void AdvanceChunk() override
     {
         CFakeSerialChannel::AdvanceChunk();
-        m_current = CChannelTime();
+        m_current = {};
         if (BytesAvailable() > 0 && !m_times.empty())
         {
             m_current = m_times.front();
             m_times.pop_front();
         }
     }
-    CChannelTime ChunkTime() const override { return m_current; }
+    CChannelTime ChunkTime() const override { return m_current.first; }
+    CChannelTime ChunkFirstByteTime() const override { return m_current.second; }
     CChannelTime LastWriteTime() const override { return m_lastWrite; }
 
 private:
     CChannelTime m_clock;
     CChannelTime m_lastWrite;
-    CChannelTime m_current;
-    std::deque<CChannelTime> m_times;
+    std::pair<CChannelTime, CChannelTime> m_current; // complete, first byte
+    std::deque<std::pair<CChannelTime, CChannelTime>> m_times;
 };
 
 class RecorderTest : public ::testing::Test
@@ -212,7 +215,8 @@ TEST_F(RecorderTest, CaptureKeepsEveryEntryWithItsTimeWhateverTheLogDoes)
     EXPECT_EQ(View().Recorder().CaptureStatus(), "");
 
     const std::string strText = ReadFile(m_dir / "run.txt");
-    const std::string strExpectedStart = "[2026-12-07 08:05:30.000] 发送: 10 5B 01 5C 16 \r\n"
+    const std::string strExpectedStart = std::string(CSessionRecorder::kCaptureTimesNote) +
+                                         "[2026-12-07 08:05:30.000] 发送: 10 5B 01 5C 16 \r\n"
                                          "[2026-12-07 08:05:30.020] 接收: 10 09 01 0A 16 \r\n"
                                          "[2026-12-07 08:05:30.100] 发送: 10 7B 01 7C 16 \r\n";
     EXPECT_EQ(strText.substr(0, strExpectedStart.size()), strExpectedStart) << strText;
@@ -226,8 +230,53 @@ TEST_F(RecorderTest, CaptureKeepsEveryEntryWithItsTimeWhateverTheLogDoes)
     EXPECT_GT(ReadFile(m_dir / "run.pcapng").size(), 28u + 32u + 4 * 48u);
 }
 
+// The enhanced packet blocks of a pcapng file: (inbound, time in microseconds) each.
+std::vector<std::pair<bool, std::int64_t>> PacketTimes(const std::string& strFile)
+{
+    auto U32 = [&strFile](std::size_t nAt)
+    {
+        std::uint32_t n = 0;
+        for (int i = 3; i >= 0; --i)
+            n = (n << 8) | static_cast<std::uint8_t>(strFile[nAt + static_cast<std::size_t>(i)]);
+        return n;
+    };
+    std::vector<std::pair<bool, std::int64_t>> packets;
+    for (std::size_t nAt = 0; nAt + 12 <= strFile.size() && U32(nAt + 4) >= 12; nAt += U32(nAt + 4))
+    {
+        if (U32(nAt) != 6 || nAt + 28 > strFile.size())
+            continue;
+        const std::int64_t nTime = (static_cast<std::int64_t>(U32(nAt + 12)) << 32) | U32(nAt + 16);
+        // The flags option (2) follows the padded packet data.
+        const std::size_t nOptions = nAt + 28 + ((U32(nAt + 20) + 3) & ~3u);
+        packets.emplace_back(nOptions + 8 <= strFile.size() && (U32(nOptions + 4) & 3) == 1, nTime);
+    }
+    return packets;
+}
+
+// A serial answer in the capture carries the time its first byte came, not the end of the read a
+// silence gap later; the text capture says which time is which.
+TEST_F(RecorderTest, CapturedAnswersCarryTheirFirstByteTime)
+{
+    std::string strError;
+    ASSERT_TRUE(View().Recorder().StartCapture((m_dir / "first").string(), strError)) << strError;
+    m_pSerial->SetClock(At(0));
+    View().OnCommand(ID_103_CLASS2);
+    m_pSerial->SetClock(At(45)); // the read ends 30 ms after the last byte
+    m_pSerial->Inject(Bytes{0x10, 0x09, 0x01, 0x0A, 0x16, 0xE5}, At(12));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    Deliver();
+    View().Recorder().StopCapture();
+
+    const auto packets = PacketTimes(ReadFile(m_dir / "first.pcapng"));
+    using Packet = std::pair<bool, std::int64_t>;
+    EXPECT_EQ(packets, (std::vector<Packet>{{false, At(0).nWallUs}, {true, At(12).nWallUs}, {true, At(12).nWallUs}}));
+    EXPECT_EQ(ReadFile(m_dir / "first.txt").rfind(CSessionRecorder::kCaptureTimesNote, 0), 0u);
+    // The response time is taken from the same first byte.
+    EXPECT_EQ(View().Recorder().Statistics().Responses().nMinUs, 12000);
+}
+
 // Ethernet 103: TCP payloads and UDP frames on interfaces of their own, each with its direction,
-// as Wireshark reads them back.
+// and Wireshark reads every payload back as plain bytes, whatever its first bytes look like.
 TEST_F(RecorderTest, EthernetCaptureKeepsTcpAndUdpApartWithDirections)
 {
     if (std::system("command -v tshark >/dev/null 2>&1") != 0)
@@ -235,21 +284,48 @@ TEST_F(RecorderTest, EthernetCaptureKeepsTcpAndUdpApartWithDirections)
     View().OnCommand(ID_MODE_ETH103);
     std::string strError;
     ASSERT_TRUE(View().Recorder().StartCapture((m_dir / "eth").string(), strError)) << strError;
-    m_pNetwork->PostTcpData({0x68, 0x04, 0x01, 0x00});
     Bytes abUdp(41, 0);
     abUdp[0] = 0xFF;
-    m_pNetwork->PostUdpSent(abUdp);
-    Deliver();
+    abUdp[40] = 0x16;
+    struct CPacket
+    {
+        bool bTcp;
+        Bytes abPayload;
+        const char* pszExpected; // interface, direction, protocol column; then the bytes
+    };
+    const CPacket packets[] = {
+        {true, {0x68, 0x04, 0x01, 0x00}, "Ethernet 103 TCP\t0x00000001\tTCP\t"},
+        {false, abUdp, "Ethernet 103 UDP\t0x00000002\tUDP\t"},
+        {true, {0x00}, "Ethernet 103 TCP\t0x00000001\tTCP\t"},
+        {true, {0x45, 0x00, 0x00, 0x14, 0x00, 0x00}, "Ethernet 103 TCP\t0x00000001\tTCP\t"},
+    };
+    std::string strExpected;
+    for (const CPacket& packet : packets)
+    {
+        if (packet.bTcp)
+            m_pNetwork->PostTcpData(packet.abPayload);
+        else
+            m_pNetwork->PostUdpSent(packet.abPayload);
+        Deliver();
+        strExpected += packet.pszExpected;
+        for (const std::uint8_t b : packet.abPayload)
+        {
+            char szHex[3];
+            std::snprintf(szHex, sizeof szHex, "%02x", b);
+            strExpected += szHex;
+        }
+        strExpected += "\n";
+    }
     View().Recorder().StopCapture();
 
     const std::string strFields = (m_dir / "fields.txt").string();
-    ASSERT_EQ(
-        std::system(("tshark -r " + (m_dir / "eth.pcapng").string() +
-                     " -T fields -e frame.interface_name -e frame.packet_flags_direction -e frame.len > " +
-                     strFields + " 2>/dev/null")
-                        .c_str()),
-        0);
-    EXPECT_EQ(ReadFile(strFields), "Ethernet 103 TCP\t0x00000001\t4\nEthernet 103 UDP\t0x00000002\t41\n");
+    ASSERT_EQ(std::system(("tshark -r " + (m_dir / "eth.pcapng").string() +
+                           " -T fields -e frame.interface_name -e frame.packet_flags_direction"
+                           " -e _ws.col.Protocol -e data.data > " +
+                           strFields + " 2>/dev/null")
+                              .c_str()),
+              0);
+    EXPECT_EQ(ReadFile(strFields), strExpected);
 }
 
 TEST_F(RecorderTest, AWritingErrorStopsTheCaptureAndNotTheSession)
@@ -270,6 +346,49 @@ TEST_F(RecorderTest, AWritingErrorStopsTheCaptureAndNotTheSession)
     Exchange(ID_103_CLASS2, 100, {0x10, 0x09, 0x01, 0x0A, 0x16}, 120);
     EXPECT_EQ(Log(), "发送: 10 5B 01 5C 16 \r\n接收: 10 09 01 0A 16 \r\n发送: 10 7B 01 7C 16 \r\n接收: 10 09 "
                      "01 0A 16 \r\n");
+}
+
+} // namespace
+} // namespace relvane
+
+namespace relvane
+{
+namespace
+{
+
+// Rows by number within their kind, with the names of ASDU types and link functions (each
+// direction's own); the text table in the same order.
+TEST(SessionStatistics, RowsInNumericOrderWithNames)
+{
+    CSessionStatistics statistics;
+    const struct
+    {
+        const char* pszKey;
+        bool bInbound;
+    } frames[] = {{"ASDU 10", true},        {"ASDU 2", true},        {"TCP", true},
+                  {"链路功能码 11", false}, {"链路功能码 9", false}, {"链路功能码 9", true},
+                  {"ASDU 1", true},         {"83H", false},          {"B0H", true},
+                  {"8AH", false},           {"链路功能码 0", true},  {"ASDU 99", true}};
+    for (const auto& frame : frames)
+        statistics.OnFrame(frame.pszKey, frame.bInbound);
+    std::vector<std::string> keys;
+    std::vector<std::string> names;
+    for (const CSessionStatistics::CFrameRow& row : statistics.FrameRows())
+    {
+        keys.push_back(row.strKey);
+        names.push_back(row.strName);
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"83H", "8AH", "B0H", "ASDU 1", "ASDU 2", "ASDU 10", "ASDU 99",
+                                              "链路功能码 0", "链路功能码 9", "链路功能码 11", "TCP"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"", "", "", "带时标的报文", "具有相对时间的带时标的报文",
+                                               "通用分类数据", "", "确认", "请求链路状态 / 无所召唤的数据",
+                                               "召唤二级用户数据", ""}));
+
+    // The text table (the runner's) in the same order.
+    const std::string strTable = statistics.Table();
+    EXPECT_LT(strTable.find("\n8AH "), strTable.find("\nASDU 1 "));
+    EXPECT_LT(strTable.find("\nASDU 2 "), strTable.find("\nASDU 10 "));
+    EXPECT_LT(strTable.find("\n链路功能码 9 "), strTable.find("\n链路功能码 11 "));
 }
 
 } // namespace

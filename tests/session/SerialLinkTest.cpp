@@ -195,13 +195,12 @@ TEST_F(SerialLink, OnlyAnAnswerToTheFcvRequestMovesTheFcb)
     View().OnCommand(ID_103_CLASS2);
     EXPECT_EQ(Controls(), (std::vector<int>{0x5B, 0x49, 0x5B}));
 
-    // A lone E5H is not logged and does not stop the time-out, but it is an answer.
+    // A lone E5H is an answer: logged, the time-out stopped, the FCB moved on.
     Relay({0xE5});
-    EXPECT_TRUE(View().IsTimerActive(TIMER_RESPONSE));
-    View().OnTimer(TIMER_RESPONSE);
+    EXPECT_FALSE(View().IsTimerActive(TIMER_RESPONSE));
     View().OnCommand(ID_103_CLASS2);
     EXPECT_EQ(Controls().back(), 0x7B);
-    EXPECT_EQ(Log().find("E5"), std::string::npos);
+    EXPECT_EQ(Lines(Log())[Lines(Log()).size() - 2], "接收: E5 ");
 }
 
 TEST_F(SerialLink, CommandAfterALostAnswerWaitsUntilTheAnswerIsFetchedAgain)

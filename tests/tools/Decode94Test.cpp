@@ -1,33 +1,17 @@
 // relvane-decode --protocol 94, run as a user runs it.
-#include <cstdio>
+#include "ToolRun.h"
+
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/wait.h>
 
 namespace
 {
 
-struct CRun
-{
-    int nExit;
-    std::string strOut;
-};
+using CRun = relvane::test::CToolRun;
 
 CRun Decode94(const std::string& strArgs)
 {
-    const std::string strCommand =
-        std::string(RELVANE_DECODE_PATH) + " --protocol 94 " + strArgs + " 2>/dev/null";
-    CRun run{-1, {}};
-    FILE* pPipe = popen(strCommand.c_str(), "r");
-    if (pPipe == nullptr)
-        return run;
-    char abBuffer[4096];
-    std::size_t nRead = 0;
-    while ((nRead = fread(abBuffer, 1, sizeof abBuffer, pPipe)) > 0)
-        run.strOut.append(abBuffer, nRead);
-    const int nStatus = pclose(pPipe);
-    run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-    return run;
+    return relvane::test::RunTool(RELVANE_DECODE_PATH, "--protocol 94 " + strArgs, relvane::test::ToolOutput::Stdout);
 }
 
 const std::string kRelayClock = "01 B7 09 04 20 12 31 23 59 58 99 09 9B 7C";

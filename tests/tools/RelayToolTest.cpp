@@ -42,6 +42,10 @@ TEST(RelayOptions, ValuesAndRefusals)
         {{"--tcp-port", "0"}, OptionsResult::Error, "from 1 to 65535"},
         {{"--seed"}, OptionsResult::Error, "needs a value"},
         {{"--verbose"}, OptionsResult::Error, "unknown option"},
+        {{"--defect", "slow,crc-bad", "--defect=acd-stuck"}, OptionsResult::Run, ""},
+        {{"--defect", "list"}, OptionsResult::ListDefects, ""},
+        {{"--defect", "slow,late"}, OptionsResult::Error, "\"late\""},
+        {{"--defect", "slow,"}, OptionsResult::Error, "--defect"},
     };
     for (const CCase& c : cases)
     {
@@ -68,6 +72,10 @@ TEST(RelayOptions, ValuesAndRefusals)
     Parse(cases[1].args, options, strError);
     EXPECT_EQ(options.eMode, RelayMode::Ethernet);
     EXPECT_EQ(options.nTcpPort, 2000);
+    Parse(cases[15].args, options, strError);
+    EXPECT_TRUE(options.settings.defects.Has(DEFECT_SLOW) && options.settings.defects.Has(DEFECT_CRC_BAD) &&
+                options.settings.defects.Has(DEFECT_ACD_STUCK));
+    EXPECT_TRUE(defaults.settings.defects.Empty());
 }
 
 } // namespace
@@ -77,6 +85,7 @@ TEST(RelayOptions, ValuesAndRefusals)
 
 #include "ChildProcess.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
@@ -233,10 +242,55 @@ TEST_F(RelayProgram, ReplacesOnlyALinkLeftBehindByAKilledRelay)
     EXPECT_EQ(std::filesystem::read_symlink(dir / "COM237"), "/dev/null");
 }
 
+// A relay killed outright leaves its link and its record behind; when its terminal number went
+// to another program meanwhile, the next relay on that COM number still knows the link for its
+// own and takes it over, instead of leaving COMn pointing at the other program's terminal. A
+// link the record does not name, to a terminal someone holds, is refused.
+TEST_F(RelayProgram, TakesOverItsOwnStaleLinkEvenWhenTheTerminalWasReused)
+{
+    const auto dir = m_dir / "relvane" / "ports";
+    std::filesystem::create_directories(dir);
+    // The other program's terminal, which got the number the killed relay had.
+    const int nOther = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(nOther, 0);
+    ASSERT_EQ(grantpt(nOther), 0);
+    ASSERT_EQ(unlockpt(nOther), 0);
+    const std::string strOther = ptsname(nOther);
+    std::filesystem::create_symlink(strOther, dir / "COM238");
+    std::ofstream(dir / ".COM238.relay") << strOther;
+    std::filesystem::create_symlink(strOther, dir / "COM239");
+
+    CRelayProcess relay(m_dir, {"--com", "238"});
+    auto Target = [&](const char* pszCom)
+    {
+        std::error_code error;
+        return std::filesystem::read_symlink(dir / pszCom, error).string();
+    };
+    // Until the relay's own link is in place (none at all for a moment while it is replaced).
+    for (int i = 0; i < 300 && (Target("COM238") == strOther || Target("COM238").rfind("/dev/pts/", 0) != 0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(Target("COM238").rfind("/dev/pts/", 0), 0u) << relay.Output();
+    EXPECT_NE(Target("COM238"), strOther) << relay.Output();
+
+    CRelayProcess theirs(m_dir, {"--com", "239"});
+    EXPECT_EQ(theirs.Wait(), 1);
+    EXPECT_NE(theirs.Output().find("COM239 is taken"), std::string::npos) << theirs.Output();
+    EXPECT_EQ(Target("COM239"), strOther);
+    relay.Signal(SIGTERM);
+    EXPECT_EQ(relay.Wait(), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "COM238"));
+    close(nOther);
+}
+
 TEST_F(RelayProgram, RefusesBadArgumentsAndATakenUdpPort)
 {
     CRelayProcess bad(m_dir, {"--protocol", "iec"});
     EXPECT_EQ(bad.Wait(), 2);
+    CRelayProcess list(m_dir, {"--defect", "list"});
+    EXPECT_EQ(list.Wait(), 0);
+    const std::string strNames = list.Output();
+    EXPECT_EQ(strNames.rfind("bad-checksum-answered\nwrong-address-answered\n", 0), 0u) << strNames;
+    EXPECT_EQ(std::count(strNames.begin(), strNames.end(), '\n'), DEFECT_COUNT);
     const int nSocket = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;

@@ -1,3 +1,4 @@
+#include "PrintableText.h"
 #include "RunScript.h"
 
 #include <gtest/gtest.h>
@@ -72,4 +73,33 @@ TEST(RunScript, EndlessInputIsRefused)
     std::string error;
     EXPECT_FALSE(ParseRunScript(input, steps, error));
     EXPECT_EQ(error, "line 1000001: a script is limited to 1000000 instructions");
+}
+
+// An error quotes at most the first 80 characters of a bad word (a UTF-8 character counts once),
+// and a byte-order mark before the first line is no part of it.
+TEST(RunScript, QuotesTheStartOfALongBadWordAndSkipsAByteOrderMark)
+{
+    auto Repeat = [](const std::string& strPart, int nCount)
+    {
+        std::string str;
+        for (int n = 0; n < nCount; ++n)
+            str += strPart;
+        return str;
+    };
+    const struct
+    {
+        std::string strToken;
+        std::string strShown;
+    } kCases[] = {
+        {"abc", "abc"},
+        {Repeat("z", 80), Repeat("z", 80)},
+        {Repeat("z", 81), Repeat("z", 80) + "..."},
+        {Repeat("时", 100), Repeat("时", 80) + "..."},
+    };
+    for (const auto& testCase : kCases)
+        EXPECT_EQ(relvane::TokenExcerpt(testCase.strToken), testCase.strShown);
+    std::vector<CScriptStep> steps;
+    std::string error;
+    EXPECT_TRUE(Parse("\xEF\xBB\xBFwait 10\n", steps, error)) << error;
+    EXPECT_FALSE(Parse("wait 10\n\xEF\xBB\xBFwait 10\n", steps, error)) << "only at the start";
 }

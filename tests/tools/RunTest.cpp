@@ -3,6 +3,7 @@
 
 #include "app/RtfText.h"
 #include "session/LogDocument.h"
+#include "session/SessionRecorder.h"
 
 #include <QGuiApplication>
 #include <QTextDocument>
@@ -16,6 +17,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include "FileSizeLimit.h"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
@@ -276,11 +279,12 @@ TEST_F(RelvaneRun, ReportsMessagesAndScriptErrors)
     EXPECT_EQ(result.nExit, 0);
     EXPECT_NE(result.strErr.find("message: 无法打开串口"), std::string::npos) << result.strErr;
 
-    // A 103 command chosen while a request awaits its answer is held, and said so.
+    // A 103 command chosen while a request awaits its answer is held, and said so; at the end of
+    // the script it still goes out, once the time-out has freed the line.
     result = RunScript(m_dir, "command 32772\ncommand 32842\ncommand 32841\n");
     EXPECT_EQ(result.nExit, 0);
     EXPECT_NE(result.strErr.find("status: 等待装置应答,1条命令待发送"), std::string::npos) << result.strErr;
-    EXPECT_EQ(result.strOut.find("10 5A"), std::string::npos) << result.strOut;
+    EXPECT_NE(result.strOut.find("发送: 10 5A"), std::string::npos) << result.strOut;
 
     // A bad line stops the run before anything happens, naming the line.
     result = RunScript(m_dir, "command 32792\nset parity purple\n");
@@ -356,8 +360,11 @@ TEST_F(RelvaneRun, KilledRunKeepsItsCaptureAndStatisticsAreSaidAtTheEnd)
     ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
     EXPECT_TRUE(WIFSIGNALED(nStatus));
 
-    // The text capture without its stamps begins with what was streamed.
+    // The text capture without its stamps begins, after the line that says what its times are,
+    // with what was streamed.
     std::string strText = ReadFile(m_dir / "cap.txt");
+    ASSERT_EQ(strText.rfind(relvane::CSessionRecorder::kCaptureTimesNote, 0), 0u) << strText;
+    strText.erase(0, std::string(relvane::CSessionRecorder::kCaptureTimesNote).size());
     std::string strPlain;
     for (std::size_t n = 0; n < strText.size();)
     {
@@ -408,6 +415,13 @@ TEST_F(RelvaneRun, BadArgumentsAndBadScriptsEndTheRunAtOnce)
         {strWait + "go\xFF\xFE\x01 now\n", "", "line 2: unknown instruction \"go\\xFF\\xFE\\x01\"\n"},
         {"时\x1B[31m\n", "", "line 1: unknown instruction \"时\\x1B[31m\"\n"},
         {strWait + std::string(2 * 1024 * 1024, 'w') + "\n", "", "line 2: longer than 1048576 bytes"},
+        // A byte-order mark is skipped; a long bad word is quoted by its first 80 characters.
+        {"\xEF\xBB\xBF" + strWait + "bogus\n", "", "line 2: unknown instruction \"bogus\"\n"},
+        {strWait + std::string(100000, 'z') + "\n", "", "unknown instruction \"" + std::string(80, 'z') + "...\"\n"},
+        // The log and the capture never share a file (nothing is written to either).
+        {strWait, "--log " + (m_dir / "cap.txt").string() + " --capture " + (m_dir / "cap").string(), "--capture"},
+        {strWait, "--log " + (m_dir / "x.rtf").string() + " --capture " + (m_dir / "x.rtf").string(),
+         "x.rtf.txt"},
     };
     for (const CCase& test : cases)
     {
@@ -417,11 +431,59 @@ TEST_F(RelvaneRun, BadArgumentsAndBadScriptsEndTheRunAtOnce)
         EXPECT_NE(result.strErr.find(test.strMessage), std::string::npos) << result.strErr;
         EXPECT_EQ(result.strOut, "");
     }
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "cap.txt"));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "cap.pcapng"));
     // A directory given as the script.
     const int nStatus = std::system(
         (std::string(RELVANE_RUN_PATH) + " " + m_dir.string() + " 2>" + (m_dir / "e").string()).c_str());
     EXPECT_EQ(WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, 2);
     EXPECT_NE(ReadFile(m_dir / "e").find("is a directory, not a script"), std::string::npos);
+}
+
+// A log or capture that cannot be written whole (here a file-size limit: a short write, then
+// EFBIG) is said when it happens and ends the run with 2; an RTF log keeps the old file.
+TEST_F(RelvaneRun, OutputThatComesUpShortIsSaidAndFailsTheRun)
+{
+    struct CCase
+    {
+        std::string strArgs;
+        std::string strMessage;
+    };
+    const CCase cases[] = {
+        {"--log " + (m_dir / "log.txt").string(), "cannot write \"" + (m_dir / "log.txt").string() + "\": File too large"},
+        {"--log " + (m_dir / "log.rtf").string(), "cannot write \"" + (m_dir / "log.rtf").string() + "\": File too large"},
+        {"--capture " + (m_dir / "cap").string(), "message: 捕获已停止: " + (m_dir / "cap").string()},
+    };
+    OpenRelayPort();
+    std::ofstream(m_dir / "log.rtf") << "old log";
+    std::ofstream(m_dir / "script.txt") << "set port COM5\nset timeout 50\ncommand 32777\ncommand 32792\nwait 1500\n";
+    for (const CCase& test : cases)
+    {
+        SCOPED_TRACE(test.strArgs);
+        const std::string strCommand = "XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
+                                       RELVANE_RUN_PATH + " " + test.strArgs + " " + (m_dir / "script.txt").string() +
+                                       " > /dev/null 2> " + (m_dir / "err.txt").string();
+        int nStatus = 0;
+        {
+            relvane::test::CFileSizeLimit limit(512);
+            nStatus = std::system(strCommand.c_str());
+        }
+        EXPECT_EQ(WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, 2);
+        const std::string strErr = ReadFile(m_dir / "err.txt");
+        EXPECT_NE(strErr.find(test.strMessage), std::string::npos) << strErr;
+    }
+    EXPECT_EQ(ReadFile(m_dir / "log.rtf"), "old log");
+}
+
+// A command held behind the last request of the script still goes out before the run ends.
+TEST_F(RelvaneRun, CommandHeldAtTheEndOfTheScriptGoesOut)
+{
+    OpenRelayPort();
+    const CRunResult result =
+        RunScript(m_dir, "set port COM5\nset timeout 200\ncommand 32777\ncommand 32792\ncommand 32793\n");
+    EXPECT_EQ(result.nExit, 0) << result.strErr;
+    EXPECT_NE(result.strErr.find("1条命令待发送"), std::string::npos) << result.strErr;
+    EXPECT_NE(result.strOut.find("发送: 01 84 "), std::string::npos) << result.strOut;
 }
 
 TEST_F(RelvaneRun, VanishedDeviceIsSaidOnce)

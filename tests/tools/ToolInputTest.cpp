@@ -1,6 +1,7 @@
 // Input limits and printable error texts shared by relvane-decode and relvane-run.
 #include "LineInput.h"
 #include "PrintableText.h"
+#include "ToolRun.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -8,8 +9,11 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 using relvane::PrintableText;
 
@@ -70,18 +74,10 @@ TEST(ToolInput, DecoderRefusesOversizedLinesAndEndlessInput)
     };
     for (const auto& test : cases)
     {
-        const std::string strCommand =
-            std::string(RELVANE_DECODE_PATH) + " --protocol 103 < " + test.strInput + " 2>&1";
-        FILE* pPipe = popen(strCommand.c_str(), "r");
-        ASSERT_NE(pPipe, nullptr);
-        std::string strOut;
-        char abBuffer[4096];
-        std::size_t nRead = 0;
-        while ((nRead = fread(abBuffer, 1, sizeof abBuffer, pPipe)) > 0)
-            strOut.append(abBuffer, nRead);
-        const int nStatus = pclose(pPipe);
-        EXPECT_EQ(WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, 2) << test.strInput;
-        EXPECT_EQ(strOut, test.strMessage);
+        const relvane::test::CToolRun run =
+            relvane::test::RunTool(RELVANE_DECODE_PATH, "--protocol 103", relvane::test::ToolOutput::Both, test.strInput);
+        EXPECT_EQ(run.nExit, 2) << test.strInput;
+        EXPECT_EQ(run.strOut, test.strMessage);
     }
     std::filesystem::remove(path);
 }

@@ -1,16 +1,12 @@
 #include "transport/NetworkChannel.h"
 
 #include "RecordingSink.h"
+#include "TestSockets.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <ctime>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace relvane
 {
@@ -34,7 +30,7 @@ public:
     void Reset(int nFd = -1)
     {
         if (m_nFd >= 0)
-            close(m_nFd);
+            test::CloseSocket(m_nFd);
         m_nFd = nFd;
     }
 
@@ -74,7 +70,7 @@ int ConnectLoopback(int nPort)
     const sockaddr_in target = Address(kLoopback, nPort);
     if (connect(nFd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0)
     {
-        close(nFd);
+        test::CloseSocket(nFd);
         return -1;
     }
     return nFd;
@@ -86,11 +82,11 @@ Bytes ReceiveSome(int nFd, std::size_t nCount)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (abBytes.size() < nCount && std::chrono::steady_clock::now() < deadline)
     {
-        pollfd in{nFd, POLLIN, 0};
-        if (poll(&in, 1, 100) <= 0)
+        pollfd in = test::ReadableWait(nFd);
+        if (test::PollSockets(&in, 1, 100) <= 0)
             continue;
         std::uint8_t abBuffer[2048];
-        ssize_t n = recv(nFd, abBuffer, sizeof abBuffer, 0);
+        const auto n = test::ReceiveBytes(nFd, abBuffer, sizeof abBuffer, 0);
         if (n <= 0)
             break;
         abBytes.insert(abBytes.end(), abBuffer, abBuffer + n);
@@ -101,11 +97,11 @@ Bytes ReceiveSome(int nFd, std::size_t nCount)
 // True when the peer sees the connection closed within the limit.
 bool WaitForEndOfStream(int nFd)
 {
-    pollfd in{nFd, POLLIN, 0};
-    if (poll(&in, 1, 10000) <= 0)
+    pollfd in = test::ReadableWait(nFd);
+    if (test::PollSockets(&in, 1, 10000) <= 0)
         return false;
     std::uint8_t nByte = 0;
-    return recv(nFd, &nByte, 1, 0) == 0;
+    return test::ReceiveBytes(nFd, &nByte, 1, 0) == 0;
 }
 
 Bytes ReceivedTcpBytes(const std::vector<CChannelMessage>& messages)
@@ -196,8 +192,8 @@ TEST_F(NetworkChannelTest, OneConnectionFromListeningToDisconnectAndAnImmediateR
 
     const Bytes abFromRelay = {0x68, 0x09, 0x09, 0x68, 0x08, 0x01, 0x05, 0x81, 0x00, 0x02, 0x03, 0x94, 0x16};
     const CChannelTime beforeSend = CChannelTime::Now();
-    ASSERT_EQ(send(relay.Get(), abFromRelay.data(), abFromRelay.size(), 0),
-              static_cast<ssize_t>(abFromRelay.size()));
+    ASSERT_EQ(test::SendBytes(relay.Get(), abFromRelay.data(), abFromRelay.size(), 0),
+              static_cast<long long>(abFromRelay.size()));
     ASSERT_TRUE(WaitForTcpBytes(abFromRelay.size()));
     const CChannelTime received = CChannelTime::Now();
     EXPECT_EQ(ReceivedTcpBytes(m_sink.Messages()), abFromRelay);
@@ -238,7 +234,7 @@ TEST_F(NetworkChannelTest, PortTakenByAnotherListenerGivesBindFailed)
 {
     CSocket holder(socket(AF_INET, SOCK_STREAM, 0));
     const int nOn = 1;
-    setsockopt(holder.Get(), SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof nOn);
+    test::SetSocketOption(holder.Get(), SOL_SOCKET, SO_REUSEADDR, nOn);
     const sockaddr_in any = Address(INADDR_ANY, 0);
     ASSERT_EQ(bind(holder.Get(), reinterpret_cast<const sockaddr*>(&any), sizeof any), 0);
     ASSERT_EQ(listen(holder.Get(), 1), 0);
@@ -302,7 +298,7 @@ TEST_F(NetworkChannelTest, DoNotReadLeavesDataInTheConnectionUntilCleared)
     Bytes abBlock(40000);
     for (std::size_t i = 0; i < abBlock.size(); ++i)
         abBlock[i] = static_cast<std::uint8_t>(i % 251);
-    ASSERT_EQ(send(relay.Get(), abBlock.data(), abBlock.size(), 0), static_cast<ssize_t>(abBlock.size()));
+    ASSERT_EQ(test::SendBytes(relay.Get(), abBlock.data(), abBlock.size(), 0), static_cast<long long>(abBlock.size()));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(m_sink.CountOf(WM_TCP_RECEIVED), 0u);
 
@@ -325,11 +321,11 @@ public:
     int Port() const { return BoundPort(m_socket.Get()); }
     Bytes Receive() const
     {
-        pollfd in{m_socket.Get(), POLLIN, 0};
-        if (poll(&in, 1, 10000) <= 0)
+        pollfd in = test::ReadableWait(m_socket.Get());
+        if (test::PollSockets(&in, 1, 10000) <= 0)
             return {};
         std::uint8_t abBuffer[1024];
-        ssize_t n = recv(m_socket.Get(), abBuffer, sizeof abBuffer, 0);
+        const auto n = test::ReceiveBytes(m_socket.Get(), abBuffer, sizeof abBuffer, 0);
         return n > 0 ? Bytes(abBuffer, abBuffer + n) : Bytes{};
     }
 

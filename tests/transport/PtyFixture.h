@@ -28,6 +28,8 @@ protected:
         ASSERT_NE(mkdtemp(szTemplate), nullptr);
         m_root = szTemplate;
         std::filesystem::create_directories(m_root / "relvane" / "ports");
+        const char* pszConfig = std::getenv("XDG_CONFIG_HOME");
+        m_strConfigBefore = pszConfig != nullptr ? pszConfig : "";
         ASSERT_EQ(setenv("XDG_CONFIG_HOME", m_root.c_str(), 1), 0);
     }
 
@@ -40,8 +42,14 @@ protected:
         }
         std::error_code error;
         std::filesystem::remove_all(m_root, error);
-        unsetenv("XDG_CONFIG_HOME");
+        // Back to the program's own scratch configuration, never the user's.
+        if (m_strConfigBefore.empty())
+            unsetenv("XDG_CONFIG_HOME");
+        else
+            setenv("XDG_CONFIG_HOME", m_strConfigBefore.c_str(), 1);
     }
+
+    std::string m_strConfigBefore;
 
     std::filesystem::path PortEntry(int nPort) const
     {

@@ -306,6 +306,47 @@ TEST_F(SerialChannelTest, CloseWhileIdleIsPromptAndTheDestructorCloses)
     EXPECT_EQ(again.Open(), CHANNEL_OK);
 }
 
+// A receive-only channel (the line monitor's) hears the line, holds its device open for reading
+// only and refuses every write, so nothing can reach a line that others drive.
+TEST_F(SerialChannelTest, ReadOnlyChannelHearsTheLineAndNeverWritesToIt)
+{
+    const int nMaster = OpenPty(7);
+    CSerialChannel channel;
+    channel.SetReadOnly(true);
+    ASSERT_EQ(Configure(channel, 7), CHANNEL_OK);
+    ASSERT_EQ(channel.Open(), CHANNEL_OK);
+    channel.SetReadOnly(false); // ignored while open
+    EXPECT_TRUE(channel.IsReadOnly());
+
+    // The descriptor on the device was opened for reading only.
+    const std::filesystem::path device = std::filesystem::read_symlink(PortEntry(7));
+    int nAccess = -1;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+    {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) != device)
+            continue;
+        std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+        for (std::string strKey; info >> strKey;)
+        {
+            if (strKey == "flags:")
+            {
+                std::string strFlags;
+                info >> strFlags;
+                nAccess = static_cast<int>(std::stol(strFlags, nullptr, 8) & O_ACCMODE);
+            }
+        }
+    }
+    EXPECT_EQ(nAccess, O_RDONLY);
+
+    EXPECT_EQ(channel.Write(Bytes{0x10, 0x5B, 0x01, 0x5C, 0x16}.data(), 5), 0);
+    pollfd readable{nMaster, POLLIN, 0};
+    EXPECT_EQ(poll(&readable, 1, 100), 0);
+    WriteAll(nMaster, {0x10, 0x09, 0x01, 0x0A, 0x16});
+    EXPECT_EQ(TakeChunks(channel, 1), std::vector<Bytes>{Bytes({0x10, 0x09, 0x01, 0x0A, 0x16})});
+    EXPECT_EQ(channel.Close(), CHANNEL_OK);
+}
+
 using SerialPortMapTest = test::PtyFixture;
 
 TEST_F(SerialPortMapTest, ComNumbersMapToTheUserMapFirstThenTheUsualDevices)
@@ -328,6 +369,28 @@ TEST_F(SerialPortMapTest, ComNumbersMapToTheUserMapFirstThenTheUsualDevices)
     // A relative XDG_CONFIG_HOME is ignored in favour of ~/.config.
     setenv("XDG_CONFIG_HOME", "relative/dir", 1);
     EXPECT_EQ(PortDevicePath(200), "");
+}
+
+// The home a test program is started in may hold the user's port map (a running `make run` keeps
+// its relay's COM200 there, maybe dangling). This program run again from a home with a dangling
+// COM200 and no XDG_CONFIG_HOME passes the map test, which expects no COM200 entry to exist.
+TEST_F(SerialPortMapTest, ThePortMapOfTheHomeATestStartsInIsNeverRead)
+{
+    const char* pszStarted = std::getenv("RELVANE_TEST_STARTED_HOME");
+    if (pszStarted != nullptr && pszStarted[0] != '\0')
+    {
+        EXPECT_NE(std::string(std::getenv("HOME")), pszStarted);
+        EXPECT_EQ(PortMapDirectory().rfind(std::string(pszStarted) + "/", 0), std::string::npos);
+    }
+    const std::filesystem::path home = m_root / "user";
+    std::filesystem::create_directories(home / ".config" / "relvane" / "ports");
+    std::filesystem::create_symlink("/dev/relvane-gone", home / ".config" / "relvane" / "ports" / "COM200");
+    const std::string strCommand =
+        "env -u XDG_CONFIG_HOME -u RELVANE_TEST_STARTED_HOME HOME=" + home.string() + " " +
+        std::filesystem::read_symlink("/proc/self/exe").string() +
+        " --gtest_filter=SerialPortMapTest.ComNumbersMapToTheUserMapFirstThenTheUsualDevices"
+        " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(strCommand.c_str()), 0);
 }
 
 TEST_F(SerialPortMapTest, ProbeListsOnlyPortsThatOpenNowInAscendingOrder)

@@ -1,5 +1,6 @@
 #include "PrintableText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace relvane
@@ -48,6 +49,16 @@ std::size_t Utf8SequenceLength(std::string_view strText, std::size_t nPos)
 }
 
 } // namespace
+
+std::string TokenExcerpt(std::string_view strToken)
+{
+    std::size_t nPos = 0;
+    for (std::size_t nChars = 0; nChars < kTokenExcerptChars && nPos < strToken.size(); ++nChars)
+        nPos += std::max<std::size_t>(1, Utf8SequenceLength(strToken, nPos));
+    if (nPos >= strToken.size())
+        return std::string(strToken);
+    return std::string(strToken.substr(0, nPos)) + "...";
+}
 
 std::string PrintableText(std::string_view strText)
 {

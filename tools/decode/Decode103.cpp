@@ -35,7 +35,12 @@ int Decode103(const CDecodeRequest& request, std::ostream& out, std::ostream& er
     }
     const int nCount = static_cast<int>(abFrame.size());
     if (request.bCheck)
-        out << (Iec103Codec::CheckFrame(abFrame.data(), nCount) ? "checksum ok" : "checksum bad") << '\n';
+    {
+        // The verdict of the log: framing and sum, and E5H is a good answer of its own.
+        const bool bGood =
+            Iec103Codec::CheckSingleAck(abFrame.data(), nCount) || Iec103Codec::CheckFrame(abFrame.data(), nCount);
+        out << (bGood ? "checksum ok" : "checksum bad") << '\n';
+    }
     CAnnotationText text;
     if (Iec103Codec::Annotate(abFrame.data(), nCount, text) <= 0 || text.IsEmpty())
         return DECODE_NOTHING;

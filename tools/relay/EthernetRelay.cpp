@@ -1,15 +1,10 @@
 #include "RelayLoops.h"
+#include "RelaySockets.h"
 #include "relay/Eth103Peer.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace relvane
 {
@@ -33,16 +28,17 @@ bool SendAll(int nSocket, const CRelayBytes& abBytes)
     std::size_t nDone = 0;
     while (nDone < abBytes.size())
     {
-        const ssize_t nSent = send(nSocket, abBytes.data() + nDone, abBytes.size() - nDone, MSG_NOSIGNAL);
+        const SocketResult nSent = SendSome(nSocket, abBytes.data() + nDone, abBytes.size() - nDone);
         if (nSent > 0)
         {
             nDone += static_cast<std::size_t>(nSent);
             continue;
         }
-        if (nSent < 0 && errno == EINTR)
+        const int nError = SocketError();
+        if (nSent < 0 && nError == kSocketInterrupted)
             continue;
-        pollfd out{nSocket, POLLOUT, 0};
-        if (nSent < 0 && errno == EAGAIN && poll(&out, 1, 1000) > 0)
+        pollfd out = PollEntry(nSocket, POLLOUT);
+        if (nSent < 0 && nError == kSocketWouldBlock && PollSockets(&out, 1, 1000) > 0)
             continue;
         return false;
     }
@@ -61,7 +57,7 @@ public:
     {
         Disconnect(false);
         if (m_nUdp >= 0)
-            close(m_nUdp);
+            CloseSocket(m_nUdp);
     }
 
     int Run();
@@ -86,12 +82,12 @@ private:
 
 int CEthernetLink::Run()
 {
-    m_nUdp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    m_nUdp = OpenSocket(SOCK_DGRAM);
     const sockaddr_in udpAddress = Loopback(m_options.nUdpPort);
     if (m_nUdp < 0 || bind(m_nUdp, reinterpret_cast<const sockaddr*>(&udpAddress), sizeof udpAddress) != 0)
     {
         std::fprintf(stderr, "relvane-relay: cannot receive on UDP port %d of 127.0.0.1: %s\n",
-                     m_options.nUdpPort, std::strerror(errno));
+                     m_options.nUdpPort, SocketErrorText(SocketError()).c_str());
         return 1;
     }
     m_console.Note(
@@ -110,21 +106,22 @@ int CEthernetLink::Run()
         if (m_nTcp < 0)
             nWaitMs = static_cast<int>(
                 std::max<std::int64_t>(1, std::min<std::int64_t>(nWaitMs, m_nNextAttemptMs - nNow)));
-        pollfd fds[3] = {{m_nUdp, POLLIN, 0},
-                         {m_nTcp, static_cast<short>(m_bConnecting ? POLLOUT : POLLIN), 0},
-                         {StopFd(), POLLIN, 0}};
-        if (poll(fds, 3, nWaitMs) <= 0)
+        // The stop descriptor first; the TCP socket only while there is one (Windows refuses a
+        // list with a socket that is none).
+        pollfd fds[3] = {PollEntry(StopFd(), POLLIN), PollEntry(m_nUdp, POLLIN),
+                         PollEntry(m_nTcp, static_cast<short>(m_bConnecting ? POLLOUT : POLLIN))};
+        const int nFirst = StopFd() >= 0 ? 0 : 1;
+        const std::size_t nCount = m_nTcp >= 0 ? 3 : 2;
+        if (PollSockets(fds + nFirst, nCount - static_cast<std::size_t>(nFirst), nWaitMs) <= 0)
             continue;
         nNow = NowMs();
-        if ((fds[0].revents & POLLIN) != 0)
+        if ((fds[1].revents & POLLIN) != 0)
             OnUdpReadable();
-        if (m_nTcp >= 0 && fds[1].revents != 0)
+        if (m_nTcp >= 0 && fds[2].revents != 0)
         {
             if (m_bConnecting)
             {
-                int nError = 0;
-                socklen_t nSize = sizeof nError;
-                getsockopt(m_nTcp, SOL_SOCKET, SO_ERROR, &nError, &nSize);
+                const int nError = PendingSocketError(m_nTcp);
                 if (nError == 0)
                     OnConnected(nNow);
                 else
@@ -140,13 +137,13 @@ int CEthernetLink::Run()
 void CEthernetLink::StartConnect(std::int64_t nNow)
 {
     m_nNextAttemptMs = nNow + kRetryMs;
-    m_nTcp = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    m_nTcp = OpenSocket(SOCK_STREAM);
     if (m_nTcp < 0)
         return;
     const sockaddr_in address = Loopback(m_options.nTcpPort);
     if (connect(m_nTcp, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
         OnConnected(nNow);
-    else if (errno == EINPROGRESS)
+    else if (SocketError() == kSocketInProgress)
         m_bConnecting = true;
     else
         Disconnect(false);
@@ -163,7 +160,7 @@ void CEthernetLink::OnConnected(std::int64_t nNow)
 void CEthernetLink::Disconnect(bool bReport)
 {
     if (m_nTcp >= 0)
-        close(m_nTcp);
+        CloseSocket(m_nTcp);
     if (bReport && m_bConnected)
         m_console.Note("TCP connection closed; connecting again");
     m_nTcp = -1;
@@ -189,8 +186,8 @@ void CEthernetLink::Send(const std::vector<CRelayBytes>& frames)
 void CEthernetLink::OnTcpReadable(std::int64_t nNow)
 {
     std::uint8_t abBuffer[4096];
-    const ssize_t nRead = recv(m_nTcp, abBuffer, sizeof abBuffer, 0);
-    if (nRead < 0 && (errno == EAGAIN || errno == EINTR))
+    const SocketResult nRead = ReceiveSome(m_nTcp, abBuffer, sizeof abBuffer);
+    if (nRead < 0 && (SocketError() == kSocketWouldBlock || SocketError() == kSocketInterrupted))
         return;
     if (nRead <= 0)
     {
@@ -211,7 +208,7 @@ void CEthernetLink::OnTcpReadable(std::int64_t nNow)
 void CEthernetLink::OnUdpReadable()
 {
     std::uint8_t abBuffer[2048];
-    const ssize_t nRead = recv(m_nUdp, abBuffer, sizeof abBuffer, 0);
+    const SocketResult nRead = ReceiveSome(m_nUdp, abBuffer, sizeof abBuffer);
     if (nRead <= 0)
         return;
     const auto nCount = static_cast<std::size_t>(nRead);

@@ -9,6 +9,12 @@ namespace relvane
 // workbench lists it. The relay also holds the terminal side open (raw, no echo): the line then
 // survives the workbench closing and opening it again, and nothing the relay writes while no one
 // listens comes back to it.
+//
+// Beside the link, a hidden record ".COMn.relay" names the terminal the link was made for and is
+// locked (flock) while the relay runs. A relay that was killed leaves its link behind; the next
+// relay on that number sees the record unlocked and naming the link's target, and takes the link
+// over even when that terminal number was given to another program since. A link the record
+// does not name belongs to someone else and is left alone.
 class CPtyPort
 {
 public:
@@ -33,6 +39,8 @@ private:
     std::string m_strTerminal;
     std::string m_strLink;
     bool m_bLinked = false;
+    int m_nRecordFd = -1; // the record, locked while the port is open
+    bool m_bRecordLocked = false;
 };
 
 } // namespace relvane

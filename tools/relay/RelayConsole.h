@@ -27,9 +27,11 @@ private:
 // Milliseconds since the epoch.
 std::int64_t NowMs();
 
-// Set by SIGINT, SIGTERM and SIGHUP; the loops end when it is.
+// Set by SIGINT, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and closing the console); the
+// loops end when it is.
 extern std::atomic<bool> g_bStopRequested;
-// A descriptor that becomes readable when a stop was requested (for poll).
+// A descriptor that becomes readable when a stop was requested (for poll; on Windows a socket,
+// for WSAPoll), -1 when there is none.
 int StopFd();
 void InstallStopHandlers();
 

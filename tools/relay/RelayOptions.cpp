@@ -11,13 +11,21 @@ const char* const kRelayUsage =
     "Plays one protection relay towards the Relvane workbench.\n"
     "\n"
     "  --protocol auto|94|103|eth103  protocol (default auto: answer each frame in its own)\n"
+#ifdef _WIN32
+    "  --com N               serial: the relay's port COMN, one end of a COM port pair (default 200)\n"
+#else
     "  --com N               serial: the pseudo-terminal is registered as COMN (default 200)\n"
+#endif
     "  --address N           device and link address, 0 to 254 (default 1)\n"
     "  --model KLR10|KTR20   '94 relay model (default KLR10)\n"
     "  --event-interval MS   one numbered spontaneous event every MS ms (default 0: none)\n"
     "  --fault-rate PERCENT  share of serial answers that get a fault, 0 to 100 (default 0)\n"
     "  --faults LIST         comma list of checksum,split,nack,silence,merge (default all)\n"
     "  --seed N              seed of the fault draws (default 1)\n"
+    "  --single-char-ack     103: confirm and say \"no data\" with the single character E5\n"
+    "  --defect NAME[,NAME]  serial: plant protocol defects (repeatable); --defect list names them\n"
+    "  --disturbance-faults LIST  103 disturbance transfer: comma list of abort,lost,garbled\n"
+    "                        (each once per selected record; default none)\n"
     "  --tcp-port P          eth103: the workbench's TCP listener on 127.0.0.1 (default 1048)\n"
     "  --udp-port Q          eth103: UDP port on 127.0.0.1 for the workbench's frames (default 1032)\n"
     "  --quiet               print only errors\n"
@@ -53,6 +61,11 @@ OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions
         if (strName == "--quiet")
         {
             options.bQuiet = true;
+            continue;
+        }
+        if (strName == "--single-char-ack")
+        {
+            options.settings.bSingleCharAck = true;
             continue;
         }
         std::string strValue;
@@ -156,11 +169,35 @@ OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions
                 return OptionsResult::Error;
             }
         }
+        else if (strName == "--disturbance-faults")
+        {
+            if (!Value())
+                return OptionsResult::Error;
+            if (!ParseDisturbanceFaultList(strValue, options.settings.nDisturbanceFaults))
+            {
+                strError = "--disturbance-faults takes a comma list of abort, lost and garbled, not \"" +
+                           strValue + "\"";
+                return OptionsResult::Error;
+            }
+        }
         else if (strName == "--seed")
         {
             if (!Number(0, std::numeric_limits<std::uint32_t>::max(), nValue))
                 return OptionsResult::Error;
             options.settings.nSeed = static_cast<std::uint32_t>(nValue);
+        }
+        else if (strName == "--defect")
+        {
+            if (!Value())
+                return OptionsResult::Error;
+            if (strValue == "list")
+                return OptionsResult::ListDefects;
+            std::string strBad;
+            if (!options.settings.defects.AddList(strValue, strBad))
+            {
+                strError = "--defect: no defect is called \"" + strBad + "\" (--defect list names them)";
+                return OptionsResult::Error;
+            }
         }
         else if (strName == "--tcp-port" || strName == "--udp-port")
         {

@@ -28,6 +28,7 @@ enum class OptionsResult
     Run,
     Help,
     Version,
+    ListDefects, // --defect list: print the names
     Error, // strError says why
 };
 

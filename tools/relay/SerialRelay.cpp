@@ -1,10 +1,9 @@
 #include "PtyPort.h"
 #include "RelayLoops.h"
+#include "SerialRelayCore.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <deque>
 #include <poll.h>
 #include <unistd.h>
 
@@ -12,47 +11,6 @@ namespace relvane
 {
 namespace
 {
-
-struct CPendingWrite
-{
-    std::int64_t nDueMs = 0;
-    CRelayBytes abBytes;
-    const char* pszProtocol = "";
-    std::string strNote;
-};
-
-const char* ProtocolName(RelayProtocol eProtocol)
-{
-    return eProtocol == RELAY_103 ? "103" : "94";
-}
-
-const char* ProtocolChoice(RelayProtocol eProtocol)
-{
-    switch (eProtocol)
-    {
-    case RELAY_94:
-        return "94";
-    case RELAY_103:
-        return "103";
-    default:
-        return "auto";
-    }
-}
-
-std::string WriteNote(RelayFault eFault, std::size_t nPart, std::size_t nParts)
-{
-    switch (eFault)
-    {
-    case FAULT_NONE:
-        return {};
-    case FAULT_SPLIT:
-        return "fault: split, part " + std::to_string(nPart + 1) + " of " + std::to_string(nParts);
-    case FAULT_MERGE:
-        return "fault: merge, the previous answer and this one in one burst";
-    default:
-        return std::string("fault: ") + FaultName(eFault);
-    }
-}
 
 void WriteAll(int nFd, const CRelayBytes& abBytes)
 {
@@ -89,29 +47,15 @@ int RunSerialRelay(const CRelayOptions& options, const CRelayConsole& console)
         std::fprintf(stderr, "relvane-relay: %s\n", strError.c_str());
         return 1;
     }
+    CSerialRelayCore core(options, console, NowMs());
     console.Note("relvane-relay: COM" + std::to_string(options.nCom) + " is " + port.TerminalPath() + " (" +
-                 port.LinkPath() + "), protocol " + ProtocolChoice(options.settings.eProtocol) +
-                 ", address " + std::to_string(options.settings.nAddress) + ", model " +
-                 (options.settings.eModel == KTR20 ? "KTR20" : "KLR10"));
+                 port.LinkPath() + ")" + core.Description());
     std::fflush(stdout);
 
-    CRelaySession session(options.settings, NowMs());
-    std::deque<CPendingWrite> pending;
-    std::vector<CRelayExchange> exchanges;
     std::uint8_t abBuffer[4096];
     while (!g_bStopRequested)
     {
-        std::int64_t nNow = NowMs();
-        int nWaitMs = session.Idle(nNow);
-        while (!pending.empty() && pending.front().nDueMs <= nNow)
-        {
-            const CPendingWrite& write = pending.front();
-            WriteAll(port.MasterFd(), write.abBytes);
-            console.Frame("TX", write.pszProtocol, write.abBytes, write.strNote);
-            pending.pop_front();
-        }
-        if (!pending.empty())
-            nWaitMs = static_cast<int>(std::clamp<std::int64_t>(pending.front().nDueMs - nNow, 0, nWaitMs));
+        const int nWaitMs = core.Step(NowMs(), [&port](const CRelayBytes& abBytes) { WriteAll(port.MasterFd(), abBytes); });
         std::fflush(stdout);
 
         pollfd fds[2] = {{port.MasterFd(), POLLIN, 0}, {StopFd(), POLLIN, 0}};
@@ -125,24 +69,7 @@ int RunSerialRelay(const CRelayOptions& options, const CRelayConsole& console)
         const ssize_t nRead = read(port.MasterFd(), abBuffer, sizeof abBuffer);
         if (nRead <= 0)
             continue;
-        nNow = NowMs();
-        exchanges.clear();
-        session.Receive(abBuffer, static_cast<std::size_t>(nRead), nNow, exchanges);
-        for (const CRelayExchange& exchange : exchanges)
-        {
-            const char* pszProtocol = ProtocolName(exchange.eProtocol);
-            console.Frame("RX", pszProtocol, exchange.abReceived);
-            if (exchange.writes.empty() && !exchange.abAnswer.empty())
-                console.Frame("--", pszProtocol, exchange.abAnswer, "fault: silence, not sent");
-            // Writes keep their order behind those still waiting.
-            std::int64_t nDue = pending.empty() ? nNow : pending.back().nDueMs;
-            for (std::size_t i = 0; i < exchange.writes.size(); ++i)
-            {
-                nDue += exchange.writes[i].nDelayMs;
-                pending.push_back({nDue, exchange.writes[i].abBytes, pszProtocol,
-                                   WriteNote(exchange.eFault, i, exchange.writes.size())});
-            }
-        }
+        core.Receive(abBuffer, static_cast<std::size_t>(nRead), NowMs());
     }
     port.Close();
     return 0;

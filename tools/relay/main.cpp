@@ -15,6 +15,10 @@ int main(int argc, char** argv)
     case relvane::OptionsResult::Help:
         std::fputs(relvane::kRelayUsage, stdout);
         return 0;
+    case relvane::OptionsResult::ListDefects:
+        for (int i = 0; i < relvane::DEFECT_COUNT; ++i)
+            std::puts(relvane::DefectName(static_cast<relvane::RelayDefect>(i)));
+        return 0;
     case relvane::OptionsResult::Version:
         std::printf("relvane-relay %s\n", RELVANE_VERSION);
         return 0;
@@ -24,8 +28,12 @@ int main(int argc, char** argv)
     case relvane::OptionsResult::Run:
         break;
     }
-    // Each frame's line is wanted at once, also through a pipe.
+    // Each frame's line is wanted at once, also through a pipe (Windows has no line buffering).
+#ifdef _WIN32
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+#else
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+#endif
     relvane::InstallStopHandlers();
     const relvane::CRelayConsole console(options.bQuiet);
     if (options.eMode == relvane::RelayMode::Ethernet)

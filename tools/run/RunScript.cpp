@@ -1,6 +1,7 @@
 #include "RunScript.h"
 
 #include "LineInput.h"
+#include "PrintableText.h"
 
 #include <cctype>
 #include <cerrno>
@@ -75,7 +76,7 @@ std::string CheckSet(const std::vector<std::string>& args)
         return nValues == 3 && IsNumber(args[2], 1, 65535) && IsNumber(args[3], 1, 65535)
                    ? ""
                    : "set ip takes ADDRESS UDPPORT TCPPORT";
-    return "unknown setting \"" + name + "\"";
+    return "unknown setting \"" + TokenExcerpt(name) + "\"";
 }
 
 // One byte as the custom-frame form is meant to be typed: one or two hexadecimal digits (an
@@ -104,7 +105,7 @@ std::string CheckCustomBytes(const std::vector<std::string>& args)
         return "answer custom takes at most " + std::to_string(kMaxCustomFrame) + " bytes";
     for (std::size_t i = 2; i < args.size(); ++i)
         if (!IsByteToken(args[i], bHex))
-            return "answer custom " + args[1] + ": \"" + args[i] + "\" is not a " +
+            return "answer custom " + args[1] + ": \"" + TokenExcerpt(args[i]) + "\" is not a " +
                    (bHex ? "hexadecimal byte (00-FF)" : "decimal byte (0-255)");
     return "";
 }
@@ -133,7 +134,7 @@ std::string CheckAnswerNumbers(const std::string& form, const std::vector<std::s
     {
         const CRange& range = found->second[i];
         if (!IsNumber(args[i + 1], range.nMin, range.nMax))
-            return "answer " + form + ": \"" + args[i + 1] + "\" is not a number from " +
+            return "answer " + form + ": \"" + TokenExcerpt(args[i + 1]) + "\" is not a number from " +
                    std::to_string(range.nMin) + " to " + std::to_string(range.nMax);
     }
     return "";
@@ -151,7 +152,7 @@ std::string CheckAnswer(const std::vector<std::string>& args)
     };
     const auto found = kArity.find(form);
     if (found == kArity.end())
-        return "unknown form \"" + form + "\"";
+        return "unknown form \"" + TokenExcerpt(form) + "\"";
     const std::size_t nValues = args.size() - 1;
     if (nValues == 1 && args[1] == "cancel")
         return "";
@@ -190,6 +191,16 @@ std::string CheckGeneric(const std::vector<std::string>& args)
     return "generic takes clear, add id ... or add data ...";
 }
 
+std::string CheckDisturbance(const std::vector<std::string>& args)
+{
+    if (args.size() == 1 && args[0] == "list")
+        return "";
+    if (args.size() >= 3 && args.size() <= 4 && args[0] == "upload" && IsNumber(args[1], 1, 65535) &&
+        (args.size() == 3 || args[3] == "ascii" || args[3] == "binary"))
+        return "";
+    return "disturbance takes list, or upload FAN DIR [ascii|binary] (FAN 1-65535)";
+}
+
 } // namespace
 
 bool ParseScriptNumber(const std::string& text, long nMin, long nMax, long& nValue)
@@ -220,6 +231,9 @@ bool ParseRunScript(std::istream& input, std::vector<CScriptStep>& steps, std::s
             strError = LineTooLongMessage(nLine);
             return false;
         }
+        // Editors on Windows start a UTF-8 file with a byte-order mark.
+        if (nLine == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0)
+            line.erase(0, 3);
         if (nLine > kMaxScriptLines)
         {
             strError = "line " + std::to_string(nLine) + ": a script is limited to " +
@@ -250,8 +264,10 @@ bool ParseRunScript(std::istream& input, std::vector<CScriptStep>& steps, std::s
             strProblem = CheckAnswer(step.args);
         else if (step.strVerb == "generic")
             strProblem = CheckGeneric(step.args);
+        else if (step.strVerb == "disturbance")
+            strProblem = CheckDisturbance(step.args);
         else
-            strProblem = "unknown instruction \"" + step.strVerb + "\"";
+            strProblem = "unknown instruction \"" + TokenExcerpt(step.strVerb) + "\"";
         if (!strProblem.empty())
         {
             strError = "line " + std::to_string(nLine) + ": " + strProblem;

@@ -1,9 +1,14 @@
 #include "ScriptRunner.h"
 
+#include "PrintableText.h"
 #include "RunnerUserInterface.h"
+#include "disturbance/DisturbanceUpload.h"
 #include "session/RelvaneView.h"
+#include "session/SessionCommands.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdio>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -40,6 +45,13 @@ std::string JoinFrom(const std::vector<std::string>& args, std::size_t nFirst)
 
 } // namespace
 
+CScriptRunner::CScriptRunner(CRelvaneView& view, CRunnerUserInterface& ui, std::ostream& err)
+    : m_view(view), m_ui(ui), m_err(err), m_pUpload(std::make_unique<CDisturbanceUpload>(view))
+{
+}
+
+CScriptRunner::~CScriptRunner() = default;
+
 bool CScriptRunner::Run(const std::vector<CScriptStep>& steps, std::string& strError)
 {
     for (const CScriptStep& step : steps)
@@ -53,7 +65,35 @@ bool CScriptRunner::Run(const std::vector<CScriptStep>& steps, std::string& strE
             return false;
         }
     }
+    const int nHeld = SendHeldCommands();
+    if (nHeld > 0 && !m_bStopped)
+    {
+        strError = "end of script: " + std::to_string(nHeld) +
+                   (nHeld == 1 ? " held command was" : " held commands were") +
+                   " never sent (no answer or time-out freed the line)";
+        return false;
+    }
     return true;
+}
+
+int CScriptRunner::SendHeldCommands()
+{
+    // Each held command waits at most one response time-out for the line; the margin covers a
+    // busy machine. The answer to the last one is waited for as well, so that it is logged.
+    const bool bHeld = m_view.HeldCommandCount() > 0;
+    int nHeld = m_view.HeldCommandCount();
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    while (!m_bStopped && (nHeld > 0 || (bHeld && m_view.IsTimerActive(TIMER_RESPONSE))) &&
+           sinceProgress.elapsed() < m_view.TimeoutMs() + 2000)
+    {
+        Wait(20);
+        const int nNow = m_view.HeldCommandCount();
+        if (nNow < nHeld)
+            sinceProgress.restart();
+        nHeld = nNow;
+    }
+    return m_view.HeldCommandCount();
 }
 
 bool CScriptRunner::RunStep(const CScriptStep& step, std::string& strError)
@@ -87,6 +127,8 @@ bool CScriptRunner::RunStep(const CScriptStep& step, std::string& strError)
         return RunSet(step, strError);
     if (step.strVerb == "generic")
         return RunGeneric(step, strError);
+    if (step.strVerb == "disturbance")
+        return RunDisturbance(step, strError);
     strError = "unknown instruction";
     return false;
 }
@@ -113,12 +155,12 @@ bool CScriptRunner::RunSet(const CScriptStep& step, std::string& strError)
         std::uint32_t nAddress = 0;
         if (!ParseIpv4(values[0], nAddress))
         {
-            strError = "bad IPv4 address \"" + values[0] + "\"";
+            strError = "bad IPv4 address \"" + TokenExcerpt(values[0]) + "\"";
             return false;
         }
         return ConfirmForm(kIpSettingsId, "ip", values, strError);
     }
-    strError = "unknown setting \"" + name + "\"";
+    strError = "unknown setting \"" + TokenExcerpt(name) + "\"";
     return false;
 }
 
@@ -144,6 +186,84 @@ bool CScriptRunner::RunGeneric(const CScriptStep& step, std::string& strError)
     if (!bAdded)
         m_err << "generic list full, nothing added\n";
     (void)strError;
+    return true;
+}
+
+bool CScriptRunner::RunDisturbance(const CScriptStep& step, std::string& strError)
+{
+    const bool bList = step.args[0] == "list";
+    bool bStarted = false;
+    if (bList)
+        bStarted = m_pUpload->StartList(strError);
+    else
+    {
+        const auto eFormat =
+            step.args.size() > 3 && step.args[3] == "binary" ? ComtradeFormat::Binary : ComtradeFormat::Ascii;
+        bStarted = m_pUpload->StartUpload(static_cast<std::uint16_t>(std::stoi(step.args[1])), step.args[2],
+                                          eFormat, strError);
+    }
+    if (!bStarted)
+        return false;
+
+    bool bOk = false;
+    QString strMessage;
+    QEventLoop loop;
+    const auto connection = QObject::connect(m_pUpload.get(), &CDisturbanceUpload::Finished,
+                                             [&](bool bResult, const QString& strText)
+                                             {
+                                                 bOk = bResult;
+                                                 strMessage = strText;
+                                                 loop.quit();
+                                             });
+    const auto progress = QObject::connect(m_pUpload.get(), &CDisturbanceUpload::Progress,
+                                           [this, nLast = -1](int nDone, int nChannels, int, int) mutable
+                                           {
+                                               if (nDone == nLast || nChannels == 0)
+                                                   return;
+                                               nLast = nDone;
+                                               m_err << "disturbance: " << nDone << " of " << nChannels
+                                                     << " channels\n";
+                                           });
+    if (!m_bStopped && m_pUpload->Busy())
+    {
+        m_pWaitLoop = &loop;
+        loop.exec();
+        m_pWaitLoop = nullptr;
+    }
+    QObject::disconnect(connection);
+    QObject::disconnect(progress);
+    if (m_pUpload->Busy())
+    {
+        // Stopped by a signal: the relay is told, and the run ends as any stopped run does.
+        m_pUpload->Cancel();
+        return true;
+    }
+    // The last acknowledgement is on its way: let it go out and be answered.
+    for (int i = 0; i < 100 && !m_bStopped && !m_view.SerialLinkIdle(); ++i)
+        Wait(20);
+    if (!bOk)
+    {
+        strError = strMessage.toStdString();
+        return false;
+    }
+    if (bList)
+    {
+        for (const CDisturbanceListEntry& entry : m_pUpload->List())
+        {
+            char szLine[128];
+            std::snprintf(szLine, sizeof szLine, "disturbance: FAN %u  %04d-%02d-%02d %02d:%02d:%02d.%03d  SOF %02X\n",
+                          static_cast<unsigned>(entry.nFan), entry.time.nYear, entry.time.nMonth, entry.time.nDay,
+                          entry.time.nHour, entry.time.nMinute, entry.time.nSecond, entry.time.nMicrosecond / 1000,
+                          static_cast<unsigned>(entry.nSof));
+            m_err << szLine;
+        }
+        if (m_pUpload->List().empty())
+            m_err << "disturbance: the relay holds no record\n";
+        return true;
+    }
+    for (const std::string& strNote : m_pUpload->Transfer().Notes())
+        m_err << "disturbance: " << strNote << '\n';
+    m_err << "disturbance: " << strMessage.toStdString() << '\n';
     return true;
 }
 

@@ -1,5 +1,6 @@
 // relvane-run: runs a session script without a window and streams the log it writes.
 #include "LogOutput.h"
+#include "PlanRun.h"
 #include "PrintableText.h"
 #include "RunScript.h"
 #include "RunnerUserInterface.h"
@@ -16,6 +17,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -29,7 +31,8 @@ namespace
 const char* const kUsage =
     "usage: relvane-run [--log FILE] [--capture NAME] [--stats] SCRIPT   (SCRIPT - reads standard input)\n"
     "  --capture NAME  writes every entry to NAME.txt and every frame to NAME.pcapng as it happens\n"
-    "  --stats         prints the link statistics on standard error at the end\n";
+    "  --stats         prints the link statistics on standard error at the end\n"
+    "       relvane-run --plan 103|94 ... --report NAME   (a test plan; --plan 103 --help says more)\n";
 
 // Exit status of a run a signal stopped, as a shell reports a process the signal ended.
 constexpr int kSignalStatusBase = 128;
@@ -75,10 +78,43 @@ bool ReadScript(const std::string& strScript, std::vector<relvane::CScriptStep>&
     return false;
 }
 
+// True when the two names reach the same file, or would once it is created.
+bool SameFile(const std::string& strA, const std::string& strB)
+{
+    std::error_code error;
+    if (std::filesystem::equivalent(strA, strB, error))
+        return true;
+    const auto a = std::filesystem::weakly_canonical(std::filesystem::absolute(strA, error), error);
+    const auto b = std::filesystem::weakly_canonical(std::filesystem::absolute(strB, error), error);
+    return !a.empty() && a == b;
+}
+
+// The log and the capture each write files of their own; two streams in one file ruin both.
+bool CheckOutputsApart(const std::string& strLogFile, const std::string& strCaptureName, std::string& strError)
+{
+    if (strCaptureName.empty())
+        return true;
+    for (const std::string& strLog : relvane::CLogOutput::Files(strLogFile))
+    {
+        for (const char* pszExtension : {".txt", ".pcapng"})
+        {
+            if (SameFile(strLog, strCaptureName + pszExtension))
+            {
+                strError = "--log writes \"" + strLog + "\", which --capture " + strCaptureName +
+                           " writes as well; give them different names";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (relvane::IsPlanCommand(argc, argv))
+        return relvane::RunPlanCommand(argc, argv);
     std::string strLogFile;
     std::string strCaptureName;
     bool bStatistics = false;
@@ -101,7 +137,7 @@ int main(int argc, char** argv)
             strScript = arg;
         else
         {
-            std::cerr << "relvane-run: unexpected argument \"" << relvane::PrintableText(arg) << "\"\n"
+            std::cerr << "relvane-run: unexpected argument \"" << relvane::PrintableText(relvane::TokenExcerpt(arg)) << "\"\n"
                       << kUsage;
             return 2;
         }
@@ -112,17 +148,19 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    // A reader of standard output that goes away shows as EPIPE, which stops the run in order;
+    // a file that reaches the size limit shows as EFBIG, which is said, instead of a core dump.
+    relvane::IgnoreWriteSignals();
+
     // Everything that can be checked is checked before the first step: a bad script or an
     // unwritable log must not surface after a night's run.
     std::vector<relvane::CScriptStep> steps;
     std::string strError;
     if (!ReadScript(strScript, steps, strError))
         return Fail(strError);
-    relvane::CLogOutput output;
-    if (!output.Open(strLogFile, strError))
+    relvane::CLogOutput output(std::cerr);
+    if (!CheckOutputsApart(strLogFile, strCaptureName, strError) || !output.Open(strLogFile, strError))
         return Fail(strError);
-    // A reader of standard output that goes away shows as EPIPE, which stops the run in order.
-    std::signal(SIGPIPE, SIG_IGN);
 
     // The log document needs a GUI application object, never a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -136,6 +174,10 @@ int main(int argc, char** argv)
                                                          std::make_unique<relvane::CNetworkChannel>(), ui);
     if (!strCaptureName.empty() && !pView->Recorder().StartCapture(strCaptureName, strError))
         return Fail(strError);
+    // The reason is said when the capture stops (a message); the run goes on and ends with 2.
+    bool bCaptureFailed = false;
+    QObject::connect(&pView->Recorder(), &relvane::CSessionRecorder::CaptureFailed,
+                     [&bCaptureFailed](const QString&) { bCaptureFailed = true; });
     relvane::CScriptRunner runner(*pView, ui, std::cerr);
     auto pStopSignals = std::make_unique<relvane::CStopSignals>();
     int nStopStatus = 0;
@@ -152,7 +194,7 @@ int main(int argc, char** argv)
             output.WriteText(relvane::CLogDocument::LogText(strPiece.toString()).toStdString());
             if (output.StandardOutputGone() && nStopStatus == 0)
             {
-                nStopStatus = kSignalStatusBase + SIGPIPE;
+                nStopStatus = kSignalStatusBase + relvane::kBrokenPipeSignal;
                 runner.Stop();
             }
         });
@@ -172,7 +214,8 @@ int main(int argc, char** argv)
                       strOutputError);
     pStopSignals.reset();
     pView->Log().SetAppendTap(nullptr);
-    pView->Recorder().StopCapture();
+    if (!pView->Recorder().StopCapture())
+        bCaptureFailed = true;
     if (bStatistics)
         std::cerr << pView->Recorder().Statistics().Table();
     pView.reset();
@@ -181,12 +224,14 @@ int main(int argc, char** argv)
         Fail(strOutputError);
     if (nStopStatus != 0)
     {
-        if (nStopStatus != kSignalStatusBase + SIGPIPE)
+        if (nStopStatus != kSignalStatusBase + relvane::kBrokenPipeSignal)
             std::cerr << "relvane-run: stopped by signal " << nStopStatus - kSignalStatusBase << " ("
-                      << strsignal(nStopStatus - kSignalStatusBase) << "); the log is complete\n";
+                      << relvane::SignalName(nStopStatus - kSignalStatusBase) << "); the log is complete\n";
         return nStopStatus;
     }
     if (!bRan)
         return Fail(strError);
+    if (bCaptureFailed)
+        return Fail("the capture " + strCaptureName + " stopped on a write error and is incomplete");
     return bWritten ? 0 : 2;
 }

@@ -1,6 +1,7 @@
 #include "StopSignals.h"
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -67,6 +68,18 @@ void CStopSignals::OnWake()
     }
     if (s_nSignal != 0)
         emit Stopped(s_nSignal);
+}
+
+void IgnoreWriteSignals()
+{
+    static_assert(kBrokenPipeSignal == SIGPIPE);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+const char* SignalName(int nSignal)
+{
+    return strsignal(nSignal);
 }
 
 } // namespace relvane

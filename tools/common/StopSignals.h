@@ -34,4 +34,12 @@ private:
     std::unique_ptr<QSocketNotifier> m_pNotifier;
 };
 
+// Writes that fail because the reader went away (SIGPIPE) or a file reached the size limit
+// (SIGXFSZ) come back as errors instead of ending the process. Windows has neither signal.
+void IgnoreWriteSignals();
+// The signal number a run that lost its standard output ends with (128 + it), as on Linux.
+constexpr int kBrokenPipeSignal = 13;
+// "Interrupt", "Terminated", ...
+const char* SignalName(int nSignal);
+
 } // namespace relvane

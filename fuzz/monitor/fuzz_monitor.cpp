@@ -1,0 +1,62 @@
+// Arbitrary bytes as reads of a tapped line (a bus or one direction, either protocol), cut at
+// points the input chooses: the cutter must keep every byte exactly once and in order, give every
+// frame a direction, and the ordering must hand out every frame once, earliest first.
+#include "monitor/MonitorFrame.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
+{
+    if (nSize < 2)
+        return 0;
+    const int nProtocol = (pData[0] & 1) != 0 ? relvane::MONITOR_103 : relvane::MONITOR_94;
+    const bool bBus = (pData[0] & 2) != 0;
+    const int nLine = (pData[0] & 4) != 0 ? relvane::LINE_RELAY : relvane::LINE_MASTER;
+    const std::size_t nCutEvery = 1 + pData[1] % 64;
+    pData += 2;
+    nSize -= 2;
+
+    relvane::CMonitorCutter cutter(nProtocol, nLine,
+                                   bBus ? relvane::DIRECTION_UNKNOWN
+                                        : (nLine == relvane::LINE_MASTER ? relvane::DIRECTION_TO_RELAY
+                                                                         : relvane::DIRECTION_TO_MASTER),
+                                   87);
+    relvane::CMonitorOrder order(1000, 200);
+    std::vector<std::uint8_t> abHeard;
+    std::int64_t nUs = 0;
+    std::size_t nFrames = 0;
+    for (std::size_t nAt = 0; nAt < nSize; nAt += nCutEvery)
+    {
+        const std::size_t nRead = nSize - nAt < nCutEvery ? nSize - nAt : nCutEvery;
+        std::vector<relvane::CMonitorFrame> frames;
+        nUs += 40000;
+        const int nPieces = cutter.Cut(pData + nAt, static_cast<int>(nRead), relvane::CChannelTime{nUs, nUs}, frames);
+        if (nPieces != static_cast<int>(frames.size()) || nPieces < 1)
+            std::abort();
+        for (relvane::CMonitorFrame& frame : frames)
+        {
+            if (frame.abBytes.empty() || frame.eDirection == relvane::DIRECTION_UNKNOWN || frame.nLine != nLine ||
+                frame.time.nSteadyUs < nUs)
+                std::abort();
+            abHeard.insert(abHeard.end(), frame.abBytes.begin(), frame.abBytes.end());
+            order.Add(std::move(frame));
+            ++nFrames;
+        }
+    }
+    if (abHeard != std::vector<std::uint8_t>(pData, pData + nSize))
+        std::abort();
+    std::vector<relvane::CMonitorFrame> released;
+    order.Release(nUs, false, released);
+    order.Release(0, true, released);
+    if (released.size() != nFrames || order.Waiting() != 0)
+        std::abort();
+    for (std::size_t i = 1; i < released.size(); ++i)
+    {
+        if (released[i].time.nSteadyUs < released[i - 1].time.nSteadyUs && !released[i].bTie)
+            std::abort();
+    }
+    return 0;
+}

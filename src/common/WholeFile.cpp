@@ -1,0 +1,151 @@
+#include "common/WholeFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace relvane
+{
+
+CWholeFile::~CWholeFile()
+{
+    Cancel();
+}
+
+bool CWholeFile::Fail(int nError)
+{
+    if (m_nError == 0)
+        m_nError = nError != 0 ? nError : EIO;
+    return false;
+}
+
+bool CWholeFile::DiskFull() const
+{
+    return m_nError == ENOSPC || m_nError == EDQUOT;
+}
+
+bool CWholeFile::Open(const std::string& strPath)
+{
+    Cancel();
+    m_nError = 0;
+    m_strTarget = strPath;
+    struct stat info = {};
+    const bool bExists = stat(strPath.c_str(), &info) == 0;
+    if (bExists && !S_ISREG(info.st_mode))
+    {
+        m_nFd = open(strPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        return m_nFd >= 0 || Fail(errno);
+    }
+    // A link is written through, as an editor would: the link stays and its target changes.
+    struct stat link = {};
+    if (bExists && lstat(strPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+    {
+        char szReal[PATH_MAX];
+        if (realpath(strPath.c_str(), szReal) != nullptr)
+            m_strTarget = szReal;
+    }
+    const std::size_t nSlash = m_strTarget.rfind('/');
+    const std::string strDirectory = nSlash == std::string::npos ? std::string() : m_strTarget.substr(0, nSlash + 1);
+    const std::string strName = nSlash == std::string::npos ? m_strTarget : m_strTarget.substr(nSlash + 1);
+    std::string strTemplate = strDirectory + "." + strName + ".XXXXXX";
+    m_nFd = mkostemp(strTemplate.data(), O_CLOEXEC);
+    if (m_nFd < 0)
+        return Fail(errno);
+    m_strTemporary = strTemplate;
+    // mkostemp makes the file private; give it the mode the target has or a new file would get.
+    mode_t nMode = 0;
+    if (bExists)
+        nMode = info.st_mode & 07777;
+    else
+    {
+        const mode_t nMask = umask(0);
+        umask(nMask);
+        nMode = 0666 & ~nMask;
+    }
+    if (fchmod(m_nFd, nMode) != 0)
+    {
+        Fail(errno);
+        Cancel();
+        return false;
+    }
+    return true;
+}
+
+bool CWholeFile::Write(const void* pData, std::size_t nCount)
+{
+    if (m_nFd < 0)
+        return Fail(EBADF);
+    if (m_nError != 0)
+        return false;
+    const char* pBytes = static_cast<const char*>(pData);
+    while (nCount > 0)
+    {
+        const ssize_t nWritten = write(m_nFd, pBytes, nCount);
+        if (nWritten < 0 && errno == EINTR)
+            continue;
+        // A short count is not an error yet: the next write says why it came up short.
+        if (nWritten < 0)
+            return Fail(errno);
+        if (nWritten == 0)
+            return Fail(ENOSPC);
+        pBytes += nWritten;
+        nCount -= static_cast<std::size_t>(nWritten);
+    }
+    return true;
+}
+
+bool CWholeFile::Commit()
+{
+    if (m_nFd < 0)
+        return Fail(EBADF);
+    if (m_nError != 0)
+    {
+        Cancel();
+        return false;
+    }
+    // Devices and pipes cannot be synced; files can, and a delayed write error shows here.
+    if (fsync(m_nFd) != 0 && (!m_strTemporary.empty() || (errno != EINVAL && errno != ENOTSUP)))
+        Fail(errno);
+    if (close(m_nFd) != 0 && errno != EINTR)
+        Fail(errno);
+    m_nFd = -1;
+    if (m_nError != 0)
+    {
+        Cancel();
+        return false;
+    }
+    if (m_strTemporary.empty())
+        return true;
+    if (rename(m_strTemporary.c_str(), m_strTarget.c_str()) != 0)
+    {
+        Fail(errno);
+        Cancel();
+        return false;
+    }
+    m_strTemporary.clear();
+    // The new name is on the disk only once its folder is.
+    const std::size_t nSlash = m_strTarget.rfind('/');
+    const std::string strDirectory = nSlash == std::string::npos ? "." : m_strTarget.substr(0, nSlash + 1);
+    const int nDirectory = open(strDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (nDirectory >= 0)
+    {
+        fsync(nDirectory);
+        close(nDirectory);
+    }
+    return true;
+}
+
+void CWholeFile::Cancel()
+{
+    if (m_nFd >= 0)
+        close(m_nFd);
+    m_nFd = -1;
+    if (!m_strTemporary.empty())
+        unlink(m_strTemporary.c_str());
+    m_strTemporary.clear();
+}
+
+} // namespace relvane

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace relvane
+{
+
+// A file written whole or not at all. The bytes go to a temporary file beside the target, which
+// takes the target's place only once every byte is written and on the disk; until then, and after
+// any failure, the old file stays exactly as it was. A short write is retried, so a disk that
+// fills up shows as ENOSPC (or EFBIG past a file-size limit), never as a shorter file.
+//
+// A target that exists and is not a regular file (a device such as /dev/stdout, a pipe) cannot be
+// replaced: it is written directly, with the same checks.
+class CWholeFile
+{
+public:
+    CWholeFile() = default;
+    ~CWholeFile();
+    CWholeFile(const CWholeFile&) = delete;
+    CWholeFile& operator=(const CWholeFile&) = delete;
+
+    // False (with Error set) when the temporary file cannot be made.
+    bool Open(const std::string& strPath);
+    // Appends; false once any write failed (the first error is kept).
+    bool Write(const void* pData, std::size_t nCount);
+    // Syncs the bytes and puts the file in place; false with Error set when anything failed, and
+    // then the target is untouched.
+    bool Commit();
+    // Drops what was written; the target is untouched.
+    void Cancel();
+
+    // errno of the first failure, 0 when none (Windows errors are told as the errno they mean).
+    int Error() const { return m_nError; }
+    // True when the failure was a full disk or an exhausted quota.
+    bool DiskFull() const;
+    const std::string& TemporaryPath() const { return m_strTemporary; }
+
+private:
+    bool Fail(int nError);
+
+    std::string m_strTarget;
+    std::string m_strTemporary; // empty when the target is written directly
+#ifdef _WIN32
+    void* m_hFile = nullptr; // the file's HANDLE
+#else
+    int m_nFd = -1;
+#endif
+    int m_nError = 0;
+};
+
+} // namespace relvane

@@ -1,0 +1,319 @@
+#include "monitor/LineMonitor.h"
+
+#include "monitor/AdapterLatency.h"
+
+#include "common/AnnotationText.h"
+#include "common/LineEnds.h"
+#include "iec103/Iec103Codec.h"
+#include "proto94/Proto94Codec.h"
+#include "session/LogDocument.h"
+#include "session/LogEvent.h"
+#include "session/LogStamp.h"
+#include "session/SessionRecorder.h"
+#include "session/UiMessageQueue.h"
+#include "transport/SerialChannel.h"
+#include "transport/SerialPortMap.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+namespace relvane
+{
+namespace
+{
+
+constexpr int kPumpPeriodMs = 20;
+// Beyond a full read and its closing gap, the time a busy machine may take to hand a chunk over.
+constexpr std::int64_t kHandOverSlackUs = 100000;
+// A UART raises its interrupt when its receive FIFO is filled to its trigger level (16 characters
+// at most on the common 16550 kind) or has gone quiet; a reader's time is that late at worst.
+constexpr std::int64_t kFifoCharacters = 16;
+constexpr std::int64_t kSchedulingUs = 1000;
+constexpr std::uint8_t kIec103SendNoReply = 4;
+
+// A 103 request that asks for no answer (send / no reply, also broadcast).
+bool ExpectsNoAnswer(int nProtocol, const std::vector<std::uint8_t>& abBytes)
+{
+    if (nProtocol != MONITOR_103 || abBytes.empty())
+        return false;
+    std::uint8_t nControl = 0;
+    if (abBytes[0] == 0x10 && abBytes.size() >= 2)
+        nControl = abBytes[1];
+    else if (abBytes[0] == 0x68 && abBytes.size() >= 5)
+        nControl = abBytes[4];
+    return (nControl & 0x0F) == kIec103SendNoReply;
+}
+
+} // namespace
+
+CLineMonitor::CLineMonitor(QObject* pParent) : QObject(pParent), m_pLog(std::make_unique<CLogDocument>())
+{
+    m_pLog->Prepare();
+    m_pumpTimer.setInterval(kPumpPeriodMs);
+    connect(&m_pumpTimer, &QTimer::timeout, this, [this] { Pump(false); });
+}
+
+CLineMonitor::~CLineMonitor()
+{
+    Stop();
+}
+
+int CLineMonitor::PortOf(int nLine) const
+{
+    if (m_settings.nBusPort != 0)
+        return nLine == LINE_MASTER ? m_settings.nBusPort : 0;
+    return nLine == LINE_MASTER ? m_settings.nMasterPort : m_settings.nRelayPort;
+}
+
+bool CLineMonitor::Start(const CMonitorSettings& settings, std::string& strError)
+{
+    Stop();
+    strError = CheckMonitorSettings(settings);
+    if (!strError.empty())
+        return false;
+    m_settings = settings;
+    const std::int64_t nCharacterUs = CharacterTimeUs(settings.nBaud, settings.cParity);
+    const bool bBus = settings.nBusPort != 0;
+    std::int64_t nResolutionUs = settings.nResolutionUs;
+    for (int nLine = LINE_MASTER; nLine <= LINE_RELAY; ++nLine)
+    {
+        m_channels[nLine].reset();
+        m_queues[nLine].reset();
+        const int nPort = PortOf(nLine);
+        if (nPort == 0)
+            continue;
+        const MonitorDirection eDirection =
+            bBus ? DIRECTION_UNKNOWN : (nLine == LINE_MASTER ? DIRECTION_TO_RELAY : DIRECTION_TO_MASTER);
+        m_cutters[nLine] = CMonitorCutter(settings.nProtocol, nLine, eDirection, nCharacterUs);
+        m_queues[nLine] = std::make_unique<CUiMessageQueue>();
+        m_queues[nLine]->SetHandler([this, nLine](const CChannelMessage& message)
+                                    { OnChannelMessage(nLine, message.nMessage); });
+        m_channels[nLine] = std::make_unique<CSerialChannel>();
+        m_channels[nLine]->SetReadOnly(true);
+        m_channels[nLine]->Configure(m_queues[nLine].get(), nPort, settings.nBaud, settings.cParity, 8, 1, 5,
+                                     CSerialChannel::kReadLimit);
+        if (m_channels[nLine]->Open() <= 0)
+        {
+            strError = "无法打开串口 COM" + std::to_string(nPort);
+            m_channels = {};
+            return false;
+        }
+        if (settings.nResolutionUs == 0)
+            nResolutionUs = std::max(nResolutionUs, kFifoCharacters * nCharacterUs + kSchedulingUs + AdapterLatencyUs(nPort));
+    }
+    const std::int64_t nHoldUs = CSerialChannel::kReadLimit * nCharacterUs + CSerialChannel::kGapMs * 1000 +
+                                 kHandOverSlackUs + nResolutionUs;
+    m_order = CMonitorOrder(nHoldUs, nResolutionUs);
+    m_bAwaitingAnswer = false;
+    m_bRunning = true;
+    m_pumpTimer.start();
+    return true;
+}
+
+void CLineMonitor::Stop()
+{
+    if (!m_bRunning)
+        return;
+    m_pumpTimer.stop();
+    // The readers end first; what they delivered is still queued in the channels.
+    for (auto& pChannel : m_channels)
+    {
+        if (pChannel)
+            pChannel->Close();
+    }
+    for (int nLine = LINE_MASTER; nLine <= LINE_RELAY; ++nLine)
+    {
+        if (!m_channels[nLine])
+            continue;
+        for (;;)
+        {
+            m_channels[nLine]->AdvanceChunk();
+            if (m_channels[nLine]->BytesAvailable() <= 0)
+                break;
+            OnChannelMessage(nLine, 0);
+        }
+    }
+    m_bRunning = false;
+    Pump(true);
+    // Notifications still on their way find the channels empty.
+}
+
+void CLineMonitor::OnChannelMessage(int nLine, unsigned nMessage)
+{
+    CSerialChannel* pChannel = m_channels[nLine].get();
+    if (pChannel == nullptr)
+        return;
+    if (nMessage == WM_SERIAL_HANGUP)
+    {
+        emit LineGone(QString::fromStdString("串口已断开: COM" + std::to_string(PortOf(nLine))));
+        return;
+    }
+    if (nMessage == WM_SERIAL_DATA)
+        pChannel->AdvanceChunk();
+    const int nCount = pChannel->BytesAvailable();
+    if (nCount <= 0)
+        return;
+    std::vector<std::uint8_t> abChunk(static_cast<std::size_t>(nCount));
+    pChannel->CopyReceived(abChunk.data(), nCount);
+    std::vector<CMonitorFrame> frames;
+    const int nPieces = m_cutters[nLine].Cut(abChunk.data(), nCount, pChannel->ChunkFirstByteTime(), frames);
+    if (nPieces > 1)
+        m_statistics.OnSplitFrames(nPieces);
+    for (CMonitorFrame& frame : frames)
+        m_order.Add(std::move(frame));
+    if (nMessage == WM_SERIAL_DATA)
+        Pump(false);
+}
+
+void CLineMonitor::Pump(bool bAll)
+{
+    std::vector<CMonitorFrame> released;
+    m_order.Release(CChannelTime::Now().nSteadyUs, bAll, released);
+    for (const CMonitorFrame& frame : released)
+    {
+        CountFrame(frame);
+        WriteEntry(frame);
+        if (m_fnFrameTap)
+            m_fnFrameTap(frame);
+    }
+    if (m_pCapture)
+        CheckCapture(m_pCapture->SyncIfDue(CChannelTime::Now().nSteadyUs));
+    if (!released.empty())
+        emit FramesWritten();
+}
+
+const char* CLineMonitor::DirectionText(MonitorDirection eDirection)
+{
+    return eDirection == DIRECTION_TO_RELAY ? "主站→装置" : "装置→主站";
+}
+
+std::string CLineMonitor::EntryText(const CMonitorFrame& frame, int nProtocol, DeviceModel eModel)
+{
+    std::string strText = DirectionText(frame.eDirection);
+    if (frame.bDirectionInferred)
+        strText += "(推测)";
+    if (frame.bTie)
+        strText += "(先后不定)";
+    if (!frame.bValid)
+        strText += nProtocol == MONITOR_94 ? " CRC错" : " 校验和出错";
+    strText += ": ";
+    const int nLength = static_cast<int>(frame.abBytes.size());
+    strText += CSessionRecorder::ByteText(frame.abBytes.data(), nLength, 1);
+    std::string strNote;
+    int nResult = -1;
+    if (nProtocol == MONITOR_94)
+    {
+        Proto94Codec codec;
+        codec.SetModel(eModel);
+        nResult = codec.Interpret(frame.abBytes.data(), nLength, strNote);
+    }
+    else
+    {
+        CAnnotationText text;
+        nResult = Iec103Codec::Annotate(frame.abBytes.data(), nLength, text);
+        strNote = text.Text();
+    }
+    if (nResult > 0)
+        strText.append("\r\n (\n").append(strNote).append(") \r\n");
+    else
+        strText += "\r\n";
+    return strText;
+}
+
+void CLineMonitor::WriteEntry(const CMonitorFrame& frame)
+{
+    ++m_nFrames;
+    const std::string strEntry = EntryText(frame, m_settings.nProtocol, m_settings.eModel);
+    const std::string strStamp = CLogStamp::TimeOfDay(frame.time.nWallUs, false);
+    if (m_bKeepLog)
+    {
+        // The head and bytes in black, the annotation block in green, as the workbench's log.
+        if (m_nLogLimit > 0 && m_nLogEntries >= m_nLogLimit)
+        {
+            m_pLog->Clear();
+            m_nLogEntries = 0;
+        }
+        ++m_nLogEntries;
+        const std::size_t nBlock = strEntry.find("\r\n");
+        m_pLog->AppendText(strStamp + strEntry.substr(0, nBlock), false);
+        m_pLog->AppendText(strEntry.substr(nBlock), strEntry.size() - nBlock > 2);
+    }
+    if (m_fnTap)
+        m_fnTap(strStamp + strEntry);
+    if (m_pCapture)
+    {
+        CheckCapture(m_pCapture->WriteText(WithCrLf(CLogStamp::StampWithDate(strEntry, frame.time))));
+        if (m_pCapture)
+            CheckCapture(m_pCapture->WritePacket(m_settings.nProtocol == MONITOR_103 ? CAPTURE_SERIAL_103
+                                                                                     : CAPTURE_SERIAL_OTHER,
+                                                 frame.eDirection == DIRECTION_TO_MASTER, frame.time.nWallUs,
+                                                 frame.abBytes.data(), static_cast<int>(frame.abBytes.size())));
+    }
+}
+
+void CLineMonitor::CountFrame(const CMonitorFrame& frame)
+{
+    const bool bToMaster = frame.eDirection == DIRECTION_TO_MASTER;
+    const int nLength = static_cast<int>(frame.abBytes.size());
+    m_statistics.OnBytes(bToMaster, nLength);
+    m_statistics.OnFrame(CSessionStatistics::FrameKey(m_settings.nProtocol, frame.abBytes.data(), nLength), bToMaster);
+    if (!frame.bValid)
+        m_statistics.OnCheckFailed();
+    if (!bToMaster)
+    {
+        if (!frame.bValid || ExpectsNoAnswer(m_settings.nProtocol, frame.abBytes))
+            return;
+        // A request the relay left unanswered before the next one.
+        if (m_bAwaitingAnswer)
+            m_statistics.OnTimeout();
+        m_bAwaitingAnswer = true;
+        m_nRequestEndUs = frame.time.nSteadyUs + frame.nDurationUs;
+        return;
+    }
+    if (m_bAwaitingAnswer)
+    {
+        m_statistics.OnResponse(std::max<std::int64_t>(frame.time.nSteadyUs - m_nRequestEndUs, 0));
+        m_bAwaitingAnswer = false;
+    }
+}
+
+std::string CLineMonitor::StatisticsTable() const
+{
+    // The workbench's table, with the columns named by direction and the time-outs by what they
+    // are here: requests the relay did not answer before the next one.
+    std::string strTable = m_statistics.Table();
+    const std::size_t nHead = strTable.find('\n');
+    strTable.replace(0, nHead, "报文              主站→装置  装置→主站");
+    const std::string strTimeouts = "超时 ";
+    const std::size_t nAt = strTable.find("\n" + strTimeouts);
+    if (nAt != std::string::npos)
+        strTable.replace(nAt + 1, strTimeouts.size(), "无应答 ");
+    return strTable;
+}
+
+bool CLineMonitor::StartCapture(const std::string& strBase, std::string& strError)
+{
+    StopCapture();
+    auto pCapture = std::make_unique<CCaptureFile>();
+    if (!pCapture->Open(strBase, strError))
+        return false;
+    m_pCapture = std::move(pCapture);
+    return true;
+}
+
+void CLineMonitor::StopCapture()
+{
+    m_pCapture.reset();
+}
+
+void CLineMonitor::CheckCapture(bool bWritten)
+{
+    if (!m_pCapture || bWritten)
+        return;
+    const std::string strMessage = "捕获已停止: " + m_pCapture->BaseName() + ": " + m_pCapture->Error();
+    StopCapture();
+    emit CaptureFailed(QString::fromStdString(strMessage));
+}
+
+} // namespace relvane

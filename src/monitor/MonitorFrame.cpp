@@ -1,0 +1,141 @@
+#include "monitor/MonitorFrame.h"
+
+#include "iec103/Iec103ChunkSplit.h"
+#include "iec103/Iec103Codec.h"
+#include "proto94/Proto94ChunkSplit.h"
+#include "proto94/Proto94Codec.h"
+
+#include <algorithm>
+
+namespace relvane
+{
+namespace
+{
+
+constexpr std::uint8_t kSingleAck = 0xE5;
+constexpr std::uint8_t kPrm = 0x40;
+constexpr std::uint8_t kFirst94Command = 0x80;
+constexpr std::uint8_t kLast94Command = 0x9A;
+constexpr int kMinFrame = 5; // the shortest frame of either protocol
+
+// Heap order: the earliest time on top, arrival order among equal times.
+bool Later(const CMonitorFrame& a, const CMonitorFrame& b)
+{
+    if (a.time.nSteadyUs != b.time.nSteadyUs)
+        return a.time.nSteadyUs > b.time.nSteadyUs;
+    return a.nSequence > b.nSequence;
+}
+
+} // namespace
+
+std::int64_t CharacterTimeUs(int nBaud, char cParity)
+{
+    if (nBaud <= 0)
+        return 0;
+    const bool bParity = cParity != 'N' && cParity != 'n';
+    return (bParity ? 11 : 10) * std::int64_t{1000000} / nBaud;
+}
+
+MonitorDirection FrameDirection(int nProtocol, const std::uint8_t* pBytes, int nCount)
+{
+    if (pBytes == nullptr || nCount < 1)
+        return DIRECTION_UNKNOWN;
+    if (nProtocol == MONITOR_103)
+    {
+        std::uint8_t nControl = 0;
+        if (pBytes[0] == kSingleAck)
+            return DIRECTION_TO_MASTER;
+        if (pBytes[0] == 0x10 && nCount >= 2)
+            nControl = pBytes[1];
+        else if (pBytes[0] == 0x68 && nCount >= 5 && pBytes[3] == 0x68)
+            nControl = pBytes[4];
+        else
+            return DIRECTION_UNKNOWN;
+        return (nControl & kPrm) != 0 ? DIRECTION_TO_RELAY : DIRECTION_TO_MASTER;
+    }
+    if (nCount < 2)
+        return DIRECTION_UNKNOWN;
+    return pBytes[1] >= kFirst94Command && pBytes[1] <= kLast94Command ? DIRECTION_TO_RELAY : DIRECTION_TO_MASTER;
+}
+
+bool CheckMonitorFrame(int nProtocol, const std::uint8_t* pBytes, int nCount)
+{
+    if (pBytes == nullptr || nCount < 1)
+        return false;
+    if (nProtocol == MONITOR_103)
+        return Iec103Codec::CheckSingleAck(pBytes, nCount) ||
+               (nCount >= kMinFrame && Iec103Codec::CheckFrame(pBytes, nCount));
+    return nCount >= kMinFrame && Proto94Codec().CheckFrame(pBytes, nCount) != 0;
+}
+
+int CMonitorCutter::Cut(const std::uint8_t* pBytes, int nCount, const CChannelTime& firstByte,
+                        std::vector<CMonitorFrame>& frames)
+{
+    if (pBytes == nullptr || nCount <= 0)
+        return 0;
+    const std::vector<CChunkPiece> pieces =
+        m_nProtocol == MONITOR_94 ? SplitProto94Chunk(pBytes, nCount) : SplitIec103Chunk(pBytes, nCount);
+    for (const CChunkPiece& piece : pieces)
+    {
+        CMonitorFrame frame;
+        const std::uint8_t* pPiece = pBytes + piece.nOffset;
+        frame.abBytes.assign(pPiece, pPiece + piece.nLength);
+        frame.nLine = m_nLine;
+        frame.bValid = CheckMonitorFrame(m_nProtocol, pPiece, piece.nLength);
+        const std::int64_t nOffsetUs = m_nCharacterUs * piece.nOffset;
+        frame.time = firstByte;
+        const std::int64_t nShiftUs = std::max(nOffsetUs, m_nPreviousEndUs - firstByte.nSteadyUs);
+        frame.time.nWallUs += nShiftUs;
+        frame.time.nSteadyUs += nShiftUs;
+        frame.nDurationUs = m_nCharacterUs * piece.nLength;
+        m_nPreviousEndUs = frame.time.nSteadyUs + frame.nDurationUs;
+        frame.eDirection = m_eLineDirection;
+        if (frame.eDirection == DIRECTION_UNKNOWN)
+        {
+            // A '94 frame has no start character: the code of a frame that fails its CRC may be
+            // any byte, so only a good frame tells its direction.
+            if (m_nProtocol != MONITOR_94 || frame.bValid)
+                frame.eDirection = FrameDirection(m_nProtocol, pPiece, piece.nLength);
+            if (frame.eDirection == DIRECTION_UNKNOWN)
+            {
+                frame.bDirectionInferred = true;
+                if (m_bPreviousRequest || m_ePrevious == DIRECTION_UNKNOWN)
+                    frame.eDirection = DIRECTION_TO_MASTER;
+                else
+                    frame.eDirection = m_ePrevious;
+            }
+        }
+        m_ePrevious = frame.eDirection;
+        m_bPreviousRequest = frame.bValid && frame.eDirection == DIRECTION_TO_RELAY;
+        frames.push_back(std::move(frame));
+    }
+    return static_cast<int>(pieces.size());
+}
+
+void CMonitorOrder::Add(CMonitorFrame frame)
+{
+    frame.nSequence = m_nNextSequence++;
+    m_waiting.push_back(std::move(frame));
+    std::push_heap(m_waiting.begin(), m_waiting.end(), Later);
+}
+
+void CMonitorOrder::Release(std::int64_t nNowSteadyUs, bool bAll, std::vector<CMonitorFrame>& released)
+{
+    while (!m_waiting.empty() && (bAll || m_waiting.front().time.nSteadyUs <= nNowSteadyUs - m_nHoldUs))
+    {
+        std::pop_heap(m_waiting.begin(), m_waiting.end(), Later);
+        CMonitorFrame frame = std::move(m_waiting.back());
+        m_waiting.pop_back();
+        const std::int64_t nUs = frame.time.nSteadyUs;
+        // A frame that came later than the hold allows, or too close to one of the other line,
+        // may belong before the frame already shown.
+        if (m_bAnyReleased && (nUs < m_nLastUs || (frame.nLine != m_nLastLine && nUs - m_nLastUs < m_nResolutionUs)))
+            frame.bTie = true;
+        m_bAnyReleased = true;
+        m_nLastUs = std::max(m_nLastUs, nUs);
+        m_nLastLine = frame.nLine;
+        released.push_back(std::move(frame));
+    }
+}
+
+} // namespace relvane

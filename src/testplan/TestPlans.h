@@ -1,0 +1,20 @@
+#pragma once
+
+#include "testplan/TestCase.h"
+
+#include <string_view>
+#include <vector>
+
+namespace relvane
+{
+
+// The plans, each built by its own file: Iec103Plan.cpp, Proto94Plan.cpp.
+CTestPlan BuildIec103Plan();
+CTestPlan BuildProto94Plan();
+
+// Every plan, built once ("103", then "94").
+const std::vector<CTestPlan>& TestPlans();
+// The plan with the id, or null.
+const CTestPlan* FindTestPlan(std::string_view strId);
+
+} // namespace relvane

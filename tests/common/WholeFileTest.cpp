@@ -1,0 +1,104 @@
+#include "common/WholeFile.h"
+
+#include "FileSizeLimit.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+
+using namespace relvane;
+
+namespace
+{
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class WholeFile : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char szPattern[] = "/tmp/relvane-whole-XXXXXX";
+        ASSERT_NE(mkdtemp(szPattern), nullptr);
+        m_dir = szPattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    std::size_t Entries() const
+    {
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(m_dir), {}));
+    }
+
+    std::filesystem::path m_dir;
+};
+
+} // namespace
+
+// A full disk or a size limit leaves the old file as it was, says why, and leaves nothing behind.
+TEST_F(WholeFile, ReplacesTheFileOnlyWhenEveryByteIsWritten)
+{
+    const auto path = m_dir / "log.rtf";
+    std::ofstream(path) << "old log";
+    chmod(path.c_str(), 0640);
+    const std::string strNew(100000, 'x');
+    struct CCase
+    {
+        const char* pszName;
+        rlim_t nLimit; // 0: none
+        int nError;
+        bool bDiskFull;
+    };
+    const CCase cases[] = {
+        {"short write then EFBIG", 36864, EFBIG, false},
+        {"whole", 0, 0, false},
+    };
+    for (const CCase& c : cases)
+    {
+        CWholeFile file;
+        bool bCommitted = false;
+        {
+            std::unique_ptr<test::CFileSizeLimit> pLimit;
+            if (c.nLimit != 0)
+                pLimit = std::make_unique<test::CFileSizeLimit>(c.nLimit);
+            ASSERT_TRUE(file.Open(path.string())) << c.pszName;
+            file.Write(strNew.data(), strNew.size());
+            bCommitted = file.Commit();
+        }
+        EXPECT_EQ(bCommitted, c.nError == 0) << c.pszName;
+        EXPECT_EQ(file.Error(), c.nError) << c.pszName;
+        EXPECT_EQ(file.DiskFull(), c.bDiskFull) << c.pszName;
+        EXPECT_EQ(ReadFile(path), c.nError == 0 ? strNew : "old log") << c.pszName;
+        EXPECT_EQ(Entries(), 1u) << c.pszName << ": no temporary file is left";
+        struct stat info = {};
+        stat(path.c_str(), &info);
+        EXPECT_EQ(info.st_mode & 0777, 0640u) << c.pszName;
+    }
+}
+
+// A device is written directly, with the same checks: /dev/full is a disk that is full.
+TEST_F(WholeFile, WritesADeviceDirectlyAndReportsAFullDisk)
+{
+    CWholeFile full;
+    ASSERT_TRUE(full.Open("/dev/full"));
+    EXPECT_FALSE(full.Write("abc", 3));
+    EXPECT_FALSE(full.Commit());
+    EXPECT_TRUE(full.DiskFull());
+    EXPECT_EQ(full.Error(), ENOSPC);
+
+    CWholeFile null;
+    ASSERT_TRUE(null.Open("/dev/null"));
+    EXPECT_TRUE(null.Write("abc", 3));
+    EXPECT_TRUE(null.Commit());
+
+    CWholeFile missing;
+    EXPECT_FALSE(missing.Open((m_dir / "no-such-folder" / "x").string()));
+    EXPECT_EQ(missing.Error(), ENOENT);
+    EXPECT_FALSE(missing.Commit());
+}

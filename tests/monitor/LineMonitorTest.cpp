@@ -1,0 +1,190 @@
+#include "monitor/LineMonitor.h"
+
+#include "session/LogDocument.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace relvane
+{
+namespace
+{
+
+using Bytes = std::vector<std::uint8_t>;
+
+CMonitorFrame Frame(Bytes abBytes, MonitorDirection eDirection, bool bValid = true)
+{
+    CMonitorFrame frame;
+    frame.abBytes = std::move(abBytes);
+    frame.eDirection = eDirection;
+    frame.bValid = bValid;
+    return frame;
+}
+
+// Each entry: the direction, its marks, the error word of the protocol, the bytes, and the
+// workbench's own annotation block.
+TEST(LineMonitorEntry, EntriesSayDirectionMarksBytesAndTheWorkbenchAnnotation)
+{
+    CMonitorFrame inferred = Frame({0x68, 0x0E}, DIRECTION_TO_MASTER, false);
+    inferred.bDirectionInferred = true;
+    inferred.bTie = true;
+    struct CCase
+    {
+        CMonitorFrame frame;
+        int nProtocol;
+        std::string strExpected;
+    };
+    const CCase cases[] = {
+        {Frame({0x10, 0x5B, 0x01, 0x5C, 0x16}, DIRECTION_TO_RELAY), MONITOR_103, "主站→装置: 10 5B 01 5C 16 \r\n"},
+        {Frame({0xE5}, DIRECTION_TO_MASTER), MONITOR_103,
+         "装置→主站: E5 \r\n (\n单个控制字符E5H: 肯定确认或无所请求的数据\n) \r\n"},
+        {inferred, MONITOR_103, "装置→主站(推测)(先后不定) 校验和出错: 68 0E \r\n"},
+        {Frame({0x01, 0x83, 0x00, 0x30, 0xF1}, DIRECTION_TO_RELAY, false), MONITOR_94, "主站→装置 CRC错: 01 83 00 30 F1 \r\n"},
+        {Frame({0x01, 0xB7, 0x09, 0x04, 0x20, 0x12, 0x31, 0x23, 0x59, 0x58, 0x99, 0x09, 0x9B, 0x7C}, DIRECTION_TO_MASTER),
+         MONITOR_94,
+         "装置→主站: 01 B7 09 04 20 12 31 23 59 58 99 09 9B 7C \r\n (\n2004年12月31日 23:59:58.999 ) \r\n"},
+        {Frame({0x68, 0x0E, 0x0E, 0x68, 0x08, 0x01, 0x01, 0x81, 0x01, 0x01, 0x80, 0x5A, 0x02, 0x39, 0x30, 0x1E, 0x0A,
+                0x00, 0xFA, 0x16},
+               DIRECTION_TO_MASTER),
+         MONITOR_103,
+         "装置→主站: 68 0E 0E 68 08 01 01 81 01 01 80 5A 02 39 30 1E 0A 00 FA 16 \r\n (\n链路地址: 1      ASDU 1      "
+         "COT: 1  自发(突发)\n应用服务数据单元公共地址: 1\n功能类型(FUN): 128      信息序号(INF): 90\n双点信息(DPI): 2  合      "
+         "时间: 10:30:12.345      附加信息(SIN): 0\n) \r\n"},
+    };
+    for (const CCase& test : cases)
+        EXPECT_EQ(CLineMonitor::EntryText(test.frame, test.nProtocol, KLR10), test.strExpected);
+}
+
+TEST(LineMonitorEntry, SettingsOfTheTwoFormsAreChecked)
+{
+    struct CCase
+    {
+        int nMaster, nRelay, nBus, nBaud;
+        char cParity;
+        bool bGood;
+    };
+    const CCase cases[] = {
+        {5, 6, 0, 9600, 'N', true},   {0, 0, 7, 115200, 'E', true}, {5, 5, 0, 9600, 'N', false},
+        {5, 0, 0, 9600, 'N', false},  {5, 6, 7, 9600, 'N', false},  {0, 0, 300, 9600, 'N', false},
+        {5, 6, 0, 0, 'N', false},     {5, 6, 0, 9600, 'X', false},
+    };
+    for (const CCase& test : cases)
+    {
+        CMonitorSettings settings;
+        settings.nMasterPort = test.nMaster;
+        settings.nRelayPort = test.nRelay;
+        settings.nBusPort = test.nBus;
+        settings.nBaud = test.nBaud;
+        settings.cParity = test.cParity;
+        EXPECT_EQ(CheckMonitorSettings(settings).empty(), test.bGood) << test.nMaster << " " << test.nRelay << " " << test.nBus;
+    }
+}
+
+// Two pseudo-terminals play the master's and the relay's transmit lines.
+class LineMonitorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char szTemplate[] = "/tmp/relvane-monitor-XXXXXX";
+        ASSERT_NE(mkdtemp(szTemplate), nullptr);
+        m_root = szTemplate;
+        std::filesystem::create_directories(m_root / "relvane" / "ports");
+        setenv("XDG_CONFIG_HOME", m_root.c_str(), 1);
+        for (int nPort : {31, 32})
+        {
+            const int nMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+            ASSERT_GE(nMaster, 0);
+            grantpt(nMaster);
+            unlockpt(nMaster);
+            std::filesystem::create_symlink(ptsname(nMaster), m_root / "relvane" / "ports" / ("COM" + std::to_string(nPort)));
+            m_anMasters.push_back(nMaster);
+        }
+    }
+    void TearDown() override
+    {
+        for (int nFd : m_anMasters)
+            close(nFd);
+        std::filesystem::remove_all(m_root);
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    void Send(int nLine, const Bytes& abBytes)
+    {
+        ASSERT_EQ(write(m_anMasters[static_cast<std::size_t>(nLine)], abBytes.data(), abBytes.size()),
+                  static_cast<ssize_t>(abBytes.size()));
+    }
+    // Lets the readers deliver for a while.
+    static void Run(int nMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < nMs)
+        {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    std::filesystem::path m_root;
+    std::vector<int> m_anMasters;
+};
+
+// Request, answer, an unanswered request and a garbled answer: each is written once, in order,
+// with its direction; stopping writes what was still held back; the statistics count both ways.
+TEST_F(LineMonitorTest, TwoLinesAreHeardInOrderAndStoppingWritesWhatWasHeld)
+{
+    CLineMonitor monitor;
+    std::string strEntries;
+    monitor.SetEntryTap([&](const std::string& strEntry) { strEntries += strEntry.substr(strEntry.find("] ") + 2); });
+    CMonitorSettings settings;
+    settings.nMasterPort = 31;
+    settings.nRelayPort = 32;
+    settings.nBaud = 115200;
+    std::string strError;
+    ASSERT_TRUE(monitor.Start(settings, strError)) << strError;
+    EXPECT_FALSE(monitor.Start(CMonitorSettings{}, strError));
+    EXPECT_FALSE(strError.empty());
+    ASSERT_TRUE(monitor.Start(settings, strError)) << strError;
+
+    // Each frame is heard (written or held for ordering) before the next is sent, however slowly
+    // the readers are scheduled.
+    const auto SendHeard = [&](int nLine, const Bytes& abBytes)
+    {
+        const std::uint64_t nHeard = monitor.FrameCount() + monitor.WaitingCount();
+        Send(nLine, abBytes);
+        for (int i = 0; i < 500 && monitor.FrameCount() + monitor.WaitingCount() == nHeard; ++i)
+            Run(10);
+        Run(20);
+    };
+    SendHeard(LINE_MASTER, {0x10, 0x5B, 0x01, 0x5C, 0x16});
+    SendHeard(LINE_RELAY, {0x10, 0x09, 0x01, 0x0A, 0x16});
+    SendHeard(LINE_MASTER, {0x10, 0x7B, 0x01, 0x7C, 0x16});
+    SendHeard(LINE_MASTER, {0x10, 0x5B, 0x01, 0x5C, 0x16});
+    SendHeard(LINE_RELAY, {0x10, 0x09, 0x01, 0x0B, 0x16});
+    monitor.Stop();
+    EXPECT_FALSE(monitor.IsRunning());
+    EXPECT_EQ(strEntries, "主站→装置: 10 5B 01 5C 16 \r\n"
+                          "装置→主站: 10 09 01 0A 16 \r\n"
+                          "主站→装置: 10 7B 01 7C 16 \r\n"
+                          "主站→装置: 10 5B 01 5C 16 \r\n"
+                          "装置→主站 校验和出错: 10 09 01 0B 16 \r\n");
+    EXPECT_EQ(monitor.FrameCount(), 5u);
+    monitor.Log().Flush();
+    EXPECT_NE(monitor.Log().PlainText().find("装置→主站: 10 09 01 0A 16 \r\n"), std::string::npos);
+    const std::string strTable = monitor.StatisticsTable();
+    EXPECT_EQ(strTable.rfind("报文              主站→装置  装置→主站\n", 0), 0u) << strTable;
+    EXPECT_NE(strTable.find("链路功能码 11          3         0\n"), std::string::npos) << strTable;
+    EXPECT_NE(strTable.find("无应答 1, 校验错 1"), std::string::npos) << strTable;
+    EXPECT_NE(strTable.find("响应时间(ms): 2 次"), std::string::npos) << strTable;
+}
+
+} // namespace
+} // namespace relvane

@@ -1,0 +1,8 @@
+#include "QtTestMain.h"
+
+namespace relvane::test
+{
+
+void PrepareTestApplication() {}
+
+} // namespace relvane::test

@@ -1,0 +1,212 @@
+// relvane-monitor: listens to a live master-relay line on receive-only ports and logs, captures
+// and counts every frame with its direction and time, until SIGINT or SIGTERM.
+#include "PrintableText.h"
+#include "StopSignals.h"
+#include "app/RtfText.h"
+#include "monitor/LineMonitor.h"
+#include "session/LogDocument.h"
+
+#include <QGuiApplication>
+#include <QTimer>
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+namespace
+{
+
+const char* const kUsage =
+    "usage: relvane-monitor --protocol 94|103 (--master COMn --relay COMm | --bus COMn)\n"
+    "                       [--baud N] [--parity None|Odd|Even|Mark|Space] [--model KLR10|KTR20]\n"
+    "                       [--resolution MS] [--capture NAME] [--rtf FILE]\n"
+    "  --master COMn   the port that hears the master's transmit line\n"
+    "  --relay COMm    the port that hears the relay's transmit line\n"
+    "  --bus COMn      one port on a shared pair: the direction is read from each frame\n"
+    "  --baud N        default 9600;  --parity  default None\n"
+    "  --resolution MS frames of the two lines closer than this are marked (先后不定);\n"
+    "                  default: 16 characters at the baud plus 1 ms, plus a USB adapter's latency timer\n"
+    "  --capture NAME  writes every entry to NAME.txt and every frame to NAME.pcapng as it happens\n"
+    "  --rtf FILE      saves the log as RTF when the monitor stops\n"
+    "The log goes to standard output; the statistics to standard error at the end.\n"
+    "Runs until SIGINT (Ctrl-C) or SIGTERM, then completes its files and exits 0.\n";
+
+// Exit status when standard output's reader went away, as a shell reports SIGPIPE.
+constexpr int kPipeStatus = 128 + SIGPIPE;
+
+int Fail(const std::string& strMessage, int nStatus = 2)
+{
+    std::cerr << "relvane-monitor: " << relvane::PrintableText(strMessage) << '\n';
+    return nStatus;
+}
+
+bool ParseNumber(const std::string& strText, long long nMax, long long& nValue)
+{
+    if (strText.empty() || strText.size() > 10 || strText.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    nValue = std::stoll(strText);
+    return nValue <= nMax;
+}
+
+bool WriteAll(int nFd, const std::string& strText)
+{
+    std::size_t nDone = 0;
+    while (nDone < strText.size())
+    {
+        const ssize_t nWritten = write(nFd, strText.data() + nDone, strText.size() - nDone);
+        if (nWritten < 0 && errno == EINTR)
+            continue;
+        if (nWritten <= 0)
+            return false;
+        nDone += static_cast<std::size_t>(nWritten);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    relvane::CMonitorSettings settings;
+    settings.nProtocol = -1;
+    std::string strCapture;
+    std::string strRtf;
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h")
+        {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (i + 1 >= argc)
+            return Fail("unexpected argument \"" + arg + "\"\n" + kUsage);
+        const std::string value = argv[++i];
+        long long nValue = 0;
+        if (arg == "--protocol")
+        {
+            if (value != "94" && value != "103")
+                return Fail("--protocol is 94 or 103, not \"" + value + "\"");
+            settings.nProtocol = value == "94" ? relvane::MONITOR_94 : relvane::MONITOR_103;
+        }
+        else if (arg == "--master" || arg == "--relay" || arg == "--bus")
+        {
+            const int nPort = relvane::ParsePortText(value);
+            if (nPort == 0)
+                return Fail(arg + " takes a port COMn, not \"" + value + "\"");
+            (arg == "--master" ? settings.nMasterPort : arg == "--relay" ? settings.nRelayPort : settings.nBusPort) = nPort;
+        }
+        else if (arg == "--baud")
+        {
+            if (!ParseNumber(value, 4000000, nValue) || nValue == 0)
+                return Fail("--baud takes a number 1 to 4000000, not \"" + value + "\"");
+            settings.nBaud = static_cast<int>(nValue);
+        }
+        else if (arg == "--parity")
+        {
+            settings.cParity = relvane::ParseParityText(value);
+            if (settings.cParity == 0)
+                return Fail("--parity is None, Odd, Even, Mark or Space, not \"" + value + "\"");
+        }
+        else if (arg == "--model")
+        {
+            if (value != "KLR10" && value != "KTR20")
+                return Fail("--model is KLR10 or KTR20, not \"" + value + "\"");
+            settings.eModel = value == "KTR20" ? relvane::KTR20 : relvane::KLR10;
+        }
+        else if (arg == "--resolution")
+        {
+            if (!ParseNumber(value, 60000, nValue))
+                return Fail("--resolution takes milliseconds 0 to 60000, not \"" + value + "\"");
+            settings.nResolutionUs = nValue * 1000;
+        }
+        else if (arg == "--capture" && !value.empty())
+            strCapture = value;
+        else if (arg == "--rtf" && !value.empty())
+            strRtf = value;
+        else
+            return Fail("unexpected argument \"" + arg + "\"\n" + kUsage);
+    }
+    if (settings.nProtocol < 0)
+        return Fail(std::string("--protocol is missing\n") + kUsage);
+    const std::string strProblem = relvane::CheckMonitorSettings(settings);
+    if (!strProblem.empty())
+        return Fail(strProblem);
+
+    // The RTF file is written at the end; whether it can be is known now.
+    int nRtfFd = -1;
+    if (!strRtf.empty())
+    {
+        nRtfFd = open(strRtf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (nRtfFd < 0)
+            return Fail("cannot write \"" + strRtf + "\": " + std::strerror(errno));
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+
+    // The log document needs a GUI application object, never a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+
+    relvane::CLineMonitor monitor;
+    monitor.SetKeepLog(nRtfFd >= 0);
+    std::string strError;
+    if (!strCapture.empty() && !monitor.StartCapture(strCapture, strError))
+        return Fail(strError);
+    bool bOutputGone = false;
+    monitor.SetEntryTap(
+        [&](const std::string& strEntry)
+        {
+            if (!bOutputGone && !WriteAll(STDOUT_FILENO, strEntry))
+            {
+                bOutputGone = true;
+                QTimer::singleShot(0, &app, &QCoreApplication::quit);
+            }
+        });
+    QObject::connect(&monitor, &relvane::CLineMonitor::LineGone,
+                     [](const QString& strMessage) { Fail(strMessage.toStdString(), 0); });
+    QObject::connect(&monitor, &relvane::CLineMonitor::CaptureFailed,
+                     [](const QString& strMessage) { Fail(strMessage.toStdString(), 0); });
+    relvane::CStopSignals stopSignals;
+    QObject::connect(&stopSignals, &relvane::CStopSignals::Stopped, &app, &QCoreApplication::quit);
+    if (!monitor.Start(settings, strError))
+        return Fail(strError, 1);
+
+    const std::string strLine = std::to_string(settings.nBaud) + " baud, parity " + settings.cParity;
+    const std::string strProtocol = settings.nProtocol == relvane::MONITOR_94 ? "94" : "103";
+    if (settings.nBusPort != 0)
+        Fail("listening on the bus COM" + std::to_string(settings.nBusPort) + ", protocol " + strProtocol + ", " +
+                 strLine + "; Ctrl-C ends",
+             0);
+    else
+        Fail("listening on COM" + std::to_string(settings.nMasterPort) + " (master) and COM" +
+                 std::to_string(settings.nRelayPort) + " (relay), protocol " + strProtocol + ", " + strLine +
+                 "; Ctrl-C ends",
+             0);
+    // A signal that came before the handlers' notifier was watched is still noted.
+    if (relvane::CStopSignals::Received() == 0)
+        app.exec();
+
+    // Everything heard is written before the files are completed.
+    monitor.Stop();
+    monitor.StopCapture();
+    bool bWritten = true;
+    if (nRtfFd >= 0)
+    {
+        monitor.Log().Flush();
+        const QByteArray abRtf = relvane::BuildRtf(*monitor.Log().Document());
+        bWritten = WriteAll(nRtfFd, abRtf.toStdString()) && fsync(nRtfFd) == 0;
+        if (!bWritten)
+            Fail("cannot write \"" + strRtf + "\": " + std::strerror(errno), 0);
+        close(nRtfFd);
+    }
+    std::cerr << monitor.StatisticsTable();
+    if (!bWritten)
+        return 2;
+    return bOutputGone ? kPipeStatus : 0;
+}
