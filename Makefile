@@ -6,6 +6,8 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 20
 RELAY_COM ?= 200
+# No test may hold a run for ever: one that has not ended after this many seconds fails.
+TEST_TIMEOUT ?= 300
 
 .PHONY: run test deps build sanitize fuzz-smoke fuzz ci bench clean screenshots
 
@@ -28,7 +30,7 @@ run: deps $(BUILD)/CMakeCache.txt
 	@scripts/run-with-relay.sh $(BUILD) $(RELAY_COM)
 
 test: build
-	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure --timeout $(TEST_TIMEOUT) -j$(JOBS)
 
 # Address and undefined-behaviour sanitizers over the whole suite.
 sanitize: deps
@@ -36,7 +38,7 @@ sanitize: deps
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
-	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout $(TEST_TIMEOUT) -j$(JOBS)
 
 # Every libFuzzer target for FUZZ_SECONDS each (CI keeps it short).
 fuzz-smoke: deps
@@ -72,7 +74,7 @@ windows-core-test:
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRELVANE_WERROR=ON
 	cmake --build $(WIN_CORE_BUILD) -j$(JOBS)
 	scripts/wine-prefix.sh $(WIN_CORE_BUILD)/wineprefix
-	status=0; ctest --test-dir $(WIN_CORE_BUILD) --output-on-failure -j$(JOBS) --repeat until-pass:2 || status=$$?; \
+	status=0; ctest --test-dir $(WIN_CORE_BUILD) --output-on-failure --timeout $(TEST_TIMEOUT) -j$(JOBS) --repeat until-pass:2 || status=$$?; \
 	  scripts/wine-prefix.sh --stop $(WIN_CORE_BUILD)/wineprefix; exit $$status
 
 clean:
@@ -132,7 +134,7 @@ windows-test: windows deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS) --target relvane-relay
 	cmake --build $(WIN_BUILD) -j$(JOBS)
 	scripts/wine-qt-prefix.sh $(WIN_BUILD)/wineprefix $(WIN_QT)
-	status=0; ctest --test-dir $(WIN_BUILD) --output-on-failure -j$(JOBS) || status=$$?; \
+	status=0; ctest --test-dir $(WIN_BUILD) --output-on-failure --timeout $(TEST_TIMEOUT) -j$(JOBS) || status=$$?; \
 	  scripts/wine-prefix.sh --stop $(WIN_BUILD)/wineprefix; \
 	  scripts/check-windows-installer.sh $(WIN_BUILD)/relvane-*-setup.exe || status=1; exit $$status
 
