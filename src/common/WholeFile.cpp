@@ -36,8 +36,8 @@ bool CWholeFile::Open(const std::string& strPath)
     const bool bExists = stat(strPath.c_str(), &info) == 0;
     if (bExists && !S_ISREG(info.st_mode))
     {
-        m_nFd = open(strPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        return m_nFd >= 0 || Fail(errno);
+        m_nHandle = open(strPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        return m_nHandle >= 0 || Fail(errno);
     }
     // A link is written through, as an editor would: the link stays and its target changes.
     struct stat link = {};
@@ -51,8 +51,8 @@ bool CWholeFile::Open(const std::string& strPath)
     const std::string strDirectory = nSlash == std::string::npos ? std::string() : m_strTarget.substr(0, nSlash + 1);
     const std::string strName = nSlash == std::string::npos ? m_strTarget : m_strTarget.substr(nSlash + 1);
     std::string strTemplate = strDirectory + "." + strName + ".XXXXXX";
-    m_nFd = mkostemp(strTemplate.data(), O_CLOEXEC);
-    if (m_nFd < 0)
+    m_nHandle = mkostemp(strTemplate.data(), O_CLOEXEC);
+    if (m_nHandle < 0)
         return Fail(errno);
     m_strTemporary = strTemplate;
     // mkostemp makes the file private; give it the mode the target has or a new file would get.
@@ -65,7 +65,7 @@ bool CWholeFile::Open(const std::string& strPath)
         umask(nMask);
         nMode = 0666 & ~nMask;
     }
-    if (fchmod(m_nFd, nMode) != 0)
+    if (fchmod(static_cast<int>(m_nHandle), nMode) != 0)
     {
         Fail(errno);
         Cancel();
@@ -76,14 +76,14 @@ bool CWholeFile::Open(const std::string& strPath)
 
 bool CWholeFile::Write(const void* pData, std::size_t nCount)
 {
-    if (m_nFd < 0)
+    if (m_nHandle < 0)
         return Fail(EBADF);
     if (m_nError != 0)
         return false;
     const char* pBytes = static_cast<const char*>(pData);
     while (nCount > 0)
     {
-        const ssize_t nWritten = write(m_nFd, pBytes, nCount);
+        const ssize_t nWritten = write(static_cast<int>(m_nHandle), pBytes, nCount);
         if (nWritten < 0 && errno == EINTR)
             continue;
         // A short count is not an error yet: the next write says why it came up short.
@@ -99,7 +99,7 @@ bool CWholeFile::Write(const void* pData, std::size_t nCount)
 
 bool CWholeFile::Commit()
 {
-    if (m_nFd < 0)
+    if (m_nHandle < 0)
         return Fail(EBADF);
     if (m_nError != 0)
     {
@@ -107,11 +107,11 @@ bool CWholeFile::Commit()
         return false;
     }
     // Devices and pipes cannot be synced; files can, and a delayed write error shows here.
-    if (fsync(m_nFd) != 0 && (!m_strTemporary.empty() || (errno != EINVAL && errno != ENOTSUP)))
+    if (fsync(static_cast<int>(m_nHandle)) != 0 && (!m_strTemporary.empty() || (errno != EINVAL && errno != ENOTSUP)))
         Fail(errno);
-    if (close(m_nFd) != 0 && errno != EINTR)
+    if (close(static_cast<int>(m_nHandle)) != 0 && errno != EINTR)
         Fail(errno);
-    m_nFd = -1;
+    m_nHandle = -1;
     if (m_nError != 0)
     {
         Cancel();
@@ -140,9 +140,9 @@ bool CWholeFile::Commit()
 
 void CWholeFile::Cancel()
 {
-    if (m_nFd >= 0)
-        close(m_nFd);
-    m_nFd = -1;
+    if (m_nHandle >= 0)
+        close(static_cast<int>(m_nHandle));
+    m_nHandle = -1;
     if (!m_strTemporary.empty())
         unlink(m_strTemporary.c_str());
     m_strTemporary.clear();

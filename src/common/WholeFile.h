@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace relvane
@@ -42,11 +43,7 @@ private:
 
     std::string m_strTarget;
     std::string m_strTemporary; // empty when the target is written directly
-#ifdef _WIN32
-    void* m_hFile = nullptr; // the file's HANDLE
-#else
-    int m_nFd = -1;
-#endif
+    std::intptr_t m_nHandle = -1; // the system's number for the open file (descriptor or HANDLE)
     int m_nError = 0;
 };
 

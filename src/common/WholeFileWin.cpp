@@ -45,9 +45,9 @@ int ErrnoOf(DWORD nError)
     }
 }
 
-HANDLE Handle(void* pHandle)
+HANDLE Handle(std::intptr_t nHandle)
 {
-    return pHandle == nullptr ? INVALID_HANDLE_VALUE : static_cast<HANDLE>(pHandle);
+    return reinterpret_cast<HANDLE>(nHandle); // -1 is INVALID_HANDLE_VALUE
 }
 
 } // namespace
@@ -87,7 +87,7 @@ bool CWholeFile::Open(const std::string& strPath)
         const bool bDisk = GetFileType(hDirect) == FILE_TYPE_DISK;
         if (!bDisk)
         {
-            m_hFile = hDirect;
+            m_nHandle = reinterpret_cast<std::intptr_t>(hDirect);
             return true;
         }
         CloseHandle(hDirect);
@@ -106,7 +106,7 @@ bool CWholeFile::Open(const std::string& strPath)
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile != INVALID_HANDLE_VALUE)
         {
-            m_hFile = hFile;
+            m_nHandle = reinterpret_cast<std::intptr_t>(hFile);
             m_strTemporary = strTemporary;
             return true;
         }
@@ -118,7 +118,7 @@ bool CWholeFile::Open(const std::string& strPath)
 
 bool CWholeFile::Write(const void* pData, std::size_t nCount)
 {
-    if (m_hFile == nullptr)
+    if (m_nHandle == -1)
         return Fail(EBADF);
     if (m_nError != 0)
         return false;
@@ -127,7 +127,7 @@ bool CWholeFile::Write(const void* pData, std::size_t nCount)
     {
         const DWORD nPart = static_cast<DWORD>(nCount > 0x40000000u ? 0x40000000u : nCount);
         DWORD nWritten = 0;
-        if (!WriteFile(Handle(m_hFile), pBytes, nPart, &nWritten, nullptr))
+        if (!WriteFile(Handle(m_nHandle), pBytes, nPart, &nWritten, nullptr))
             return Fail(ErrnoOf(GetLastError()));
         if (nWritten == 0)
             return Fail(ENOSPC);
@@ -139,17 +139,17 @@ bool CWholeFile::Write(const void* pData, std::size_t nCount)
 
 bool CWholeFile::Commit()
 {
-    if (m_hFile == nullptr)
+    if (m_nHandle == -1)
         return Fail(EBADF);
     if (m_nError != 0)
     {
         Cancel();
         return false;
     }
-    if (!m_strTemporary.empty() && !FlushFileBuffers(Handle(m_hFile)))
+    if (!m_strTemporary.empty() && !FlushFileBuffers(Handle(m_nHandle)))
         Fail(ErrnoOf(GetLastError()));
-    CloseHandle(Handle(m_hFile));
-    m_hFile = nullptr;
+    CloseHandle(Handle(m_nHandle));
+    m_nHandle = -1;
     if (m_nError != 0)
     {
         Cancel();
@@ -170,9 +170,9 @@ bool CWholeFile::Commit()
 
 void CWholeFile::Cancel()
 {
-    if (m_hFile != nullptr)
-        CloseHandle(Handle(m_hFile));
-    m_hFile = nullptr;
+    if (m_nHandle != -1)
+        CloseHandle(Handle(m_nHandle));
+    m_nHandle = -1;
     if (!m_strTemporary.empty())
         DeleteFileW(Wide(m_strTemporary).c_str());
     m_strTemporary.clear();

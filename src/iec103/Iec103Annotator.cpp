@@ -1,14 +1,11 @@
 // Annotate: the plain-language description of a 103 frame that the log shows under its bytes.
 #include "iec103/Iec103Codec.h"
 
+#include "common/GbkDecoder.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <iconv.h>
-#endif
 
 namespace relvane
 {
@@ -184,52 +181,6 @@ std::int32_t ReadSignedLittle(const std::uint8_t* p, int nSize)
     const std::uint32_t nSignBit = 1u << (8 * nSize - 1);
     return static_cast<std::int32_t>((nValue ^ nSignBit) - nSignBit);
 }
-
-// One two-byte GBK character to UTF-8: iconv, or the system's code page 936 on Windows.
-class CGbkDecoder
-{
-public:
-#ifdef _WIN32
-    bool Decode(std::uint8_t nLead, std::uint8_t nTrail, char (&abOut)[8], std::size_t& nOut) const
-    {
-        const char abIn[2] = {static_cast<char>(nLead), static_cast<char>(nTrail)};
-        wchar_t wcText[2];
-        if (MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, abIn, 2, wcText, 2) != 1)
-            return false;
-        const int nBytes = WideCharToMultiByte(CP_UTF8, 0, wcText, 1, abOut, sizeof abOut, nullptr, nullptr);
-        nOut = nBytes > 0 ? static_cast<std::size_t>(nBytes) : 0;
-        return nBytes > 0;
-    }
-#else
-    CGbkDecoder() : m_cd(iconv_open("UTF-8", "GBK")) {}
-    ~CGbkDecoder()
-    {
-        if (m_cd != reinterpret_cast<iconv_t>(-1))
-            iconv_close(m_cd);
-    }
-    CGbkDecoder(const CGbkDecoder&) = delete;
-    CGbkDecoder& operator=(const CGbkDecoder&) = delete;
-
-    bool Decode(std::uint8_t nLead, std::uint8_t nTrail, char (&abOut)[8], std::size_t& nOut) const
-    {
-        if (m_cd == reinterpret_cast<iconv_t>(-1))
-            return false;
-        char abIn[2] = {static_cast<char>(nLead), static_cast<char>(nTrail)};
-        char* pIn = abIn;
-        char* pOut = abOut;
-        std::size_t nIn = 2;
-        std::size_t nLeft = sizeof abOut;
-        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(m_cd, &pIn, &nIn, &pOut, &nLeft) == static_cast<std::size_t>(-1) || nIn != 0)
-            return false;
-        nOut = sizeof abOut - nLeft;
-        return true;
-    }
-
-private:
-    iconv_t m_cd;
-#endif
-};
 
 // Relay texts (KOD 9 and 10) are GBK. They end at the first zero byte and are shown up to 255 bytes,
 // cut at a character boundary; bytes that are not GBK are shown as '?'.

@@ -3,17 +3,9 @@
 #include "iec103/UdpFrame.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
-#include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <netinet/in.h>
-#include <poll.h>
-#include <pthread.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
 
 namespace relvane
@@ -24,52 +16,10 @@ namespace
 constexpr int kStepMs = 1000;          // the threads look at their run flags at least this often
 constexpr int kDoNotReadPauseMs = 200; // pause between passes while data is left unread
 constexpr int kWritableWaitMs = 5;
-constexpr int kStopRequested = -2;
-
-void SignalWake(int nWakeFd)
-{
-    if (nWakeFd < 0)
-        return;
-    const std::uint64_t nOne = 1;
-    while (write(nWakeFd, &nOne, sizeof nOne) < 0 && errno == EINTR)
-    {
-    }
-}
-
-void DrainWake(int nWakeFd)
-{
-    if (nWakeFd < 0)
-        return;
-    std::uint64_t nCount = 0;
-    while (read(nWakeFd, &nCount, sizeof nCount) < 0 && errno == EINTR)
-    {
-    }
-}
-
-bool CheckWakeSignalled(int nWakeFd)
-{
-    if (nWakeFd < 0)
-        return false;
-    pollfd wake{nWakeFd, POLLIN, 0};
-    return poll(&wake, 1, 0) > 0 && (wake.revents & POLLIN) != 0;
-}
-
-sockaddr_in BuildAddress(std::uint32_t nAddress, int nPort)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(nPort));
-    address.sin_addr.s_addr = htonl(nAddress);
-    return address;
-}
 
 } // namespace
 
-CNetworkChannel::CNetworkChannel()
-{
-    m_nTcpWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    m_nUdpWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-}
+CNetworkChannel::CNetworkChannel() = default;
 
 CNetworkChannel::~CNetworkChannel()
 {
@@ -78,31 +28,26 @@ CNetworkChannel::~CNetworkChannel()
         m_tcpThread.join();
     if (m_udpThread.joinable())
         m_udpThread.join();
-    if (m_nTcpWakeFd >= 0)
-        close(m_nTcpWakeFd);
-    if (m_nUdpWakeFd >= 0)
-        close(m_nUdpWakeFd);
 }
 
 int CNetworkChannel::Startup(IMessageSink* pOwner)
 {
-    // POSIX sockets need no start-up; only the owner is recorded.
     m_pOwner = pOwner;
-    return 1;
+    return StartSocketsForOwner();
 }
 
 void CNetworkChannel::SetTcpRunFlag(bool bRun)
 {
     m_bTcpRun = bRun;
     if (!bRun)
-        SignalWake(m_nTcpWakeFd);
+        m_tcpWake.Signal();
 }
 
 void CNetworkChannel::SetUdpRunFlag(bool bRun)
 {
     m_bUdpRun = bRun;
     if (!bRun)
-        SignalWake(m_nUdpWakeFd);
+        m_udpWake.Signal();
 }
 
 void CNetworkChannel::StopAll()
@@ -111,23 +56,23 @@ void CNetworkChannel::StopAll()
     SetUdpRunFlag(false);
 }
 
-bool CNetworkChannel::ReapThread(std::thread& worker, std::atomic<bool>& bActive, int nWakeFd)
+bool CNetworkChannel::ReapThread(std::thread& worker, std::atomic<bool>& bActive, const CSocketWake& wake)
 {
     if (worker.joinable())
     {
         // A thread that still runs and was not asked to stop keeps serving; one that ended or
         // is ending (its wake-up is signalled) is joined at once.
-        if (bActive && !CheckWakeSignalled(nWakeFd))
+        if (bActive && !wake.IsSignalled())
             return false;
         worker.join();
     }
-    DrainWake(nWakeFd);
+    wake.Drain();
     return true;
 }
 
 int CNetworkChannel::StartUdpSender()
 {
-    if (!ReapThread(m_udpThread, m_bUdpActive, m_nUdpWakeFd))
+    if (!ReapThread(m_udpThread, m_bUdpActive, m_udpWake))
         return 1;
     // The previous thread clears the flag as it ends; the caller's request stands.
     m_bUdpRun = true;
@@ -147,7 +92,7 @@ int CNetworkChannel::StartUdpSender()
 
 int CNetworkChannel::StartTcpListener()
 {
-    if (!ReapThread(m_tcpThread, m_bTcpActive, m_nTcpWakeFd))
+    if (!ReapThread(m_tcpThread, m_bTcpActive, m_tcpWake))
         return 1;
     m_bTcpRun = true;
     m_bTcpActive = true;
@@ -166,15 +111,15 @@ int CNetworkChannel::StartTcpListener()
 
 int CNetworkChannel::SendUdpOnce()
 {
-    const int nSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const SocketValue nSocket = OpenDatagramSocket();
     if (nSocket < 0)
         return -1;
     const int nResult = SendUdpFrame(nSocket, m_nTargetAddress, m_nTargetUdpPort);
-    close(nSocket);
+    CloseSocket(nSocket);
     return nResult;
 }
 
-int CNetworkChannel::SendUdpFrame(int nSocket, std::uint32_t nAddress, int nPort)
+int CNetworkChannel::SendUdpFrame(SocketValue nSocket, std::uint32_t nAddress, int nPort)
 {
     if (nSocket < 0)
         return -1;
@@ -185,9 +130,7 @@ int CNetworkChannel::SendUdpFrame(int nSocket, std::uint32_t nAddress, int nPort
     localtime_r(&nNow, &localTime);
     BuildUdpFrame(abFrame, m_bUdpTimeInformation, localTime);
 
-    const sockaddr_in destination = BuildAddress(nAddress, nPort);
-    const ssize_t nSent = sendto(nSocket, abFrame, sizeof abFrame, MSG_NOSIGNAL,
-                                 reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+    const long nSent = SendDatagram(nSocket, abFrame, sizeof abFrame, nAddress, nPort);
     if (nSent < 0)
         return -1;
     CChannelMessage message;
@@ -202,20 +145,14 @@ int CNetworkChannel::SendUdpFrame(int nSocket, std::uint32_t nAddress, int nPort
 int CNetworkChannel::SendTcp(const std::uint8_t* pBytes, int nCount)
 {
     std::lock_guard<std::mutex> lock(m_mutexConnection);
-    const int nSocket = m_nConnectedSocket;
+    const SocketValue nSocket = m_nConnectedSocket;
     if (nSocket < 0)
         return -1;
     if (nCount < 0 || (pBytes == nullptr && nCount > 0))
         return -3;
-    pollfd out{nSocket, POLLOUT, 0};
-    int nReady;
-    do
-        nReady = poll(&out, 1, kWritableWaitMs);
-    while (nReady < 0 && errno == EINTR);
-    if (nReady <= 0 || (out.revents & (POLLOUT | POLLERR | POLLHUP)) == 0)
+    if (!WaitWritable(nSocket, kWritableWaitMs))
         return -2;
-    const ssize_t nSent =
-        send(nSocket, pBytes, static_cast<std::size_t>(nCount), MSG_NOSIGNAL | MSG_DONTWAIT);
+    const long nSent = SendStream(nSocket, pBytes, nCount);
     if (nSent < 0)
         return -3;
     m_lastTcpSend = CChannelTime::Now();
@@ -238,68 +175,46 @@ void CNetworkChannel::PostStatus(int nStatus)
     Post(std::move(message));
 }
 
-int CNetworkChannel::WaitReadable(int nFd, int nWakeFd, int nTimeoutMs)
-{
-    pollfd fds[2] = {{nFd, POLLIN, 0}, {nWakeFd, POLLIN, 0}};
-    int nReady;
-    do
-        nReady = poll(fds, 2, nTimeoutMs);
-    while (nReady < 0 && errno == EINTR);
-    if (nReady > 0 && (fds[1].revents & POLLIN) != 0)
-        return kStopRequested;
-    return nReady;
-}
-
 void CNetworkChannel::TcpListenerThread()
 {
-    pthread_setname_np(pthread_self(), "relvane-tcp");
+    NameSocketThread("relvane-tcp");
     const int nPort = m_nLocalTcpPort;
-    const int nListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const SocketValue nListen = OpenStreamSocket();
     if (nListen < 0)
     {
         // Reported, so that the session does not believe a listener is running.
         EndTcpThread(NET_TCP_LISTEN_FAILED);
         return;
     }
-    // A restart right after a disconnect must not trip over the old connection's TIME_WAIT;
-    // a port another socket listens on still refuses the bind.
-    const int nOn = 1;
-    setsockopt(nListen, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof nOn);
-    const sockaddr_in local = BuildAddress(INADDR_ANY, nPort);
-    if (bind(nListen, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+    const ListenResult listening = BindAndListen(nListen, nPort);
+    if (listening != ListenResult::Listening)
     {
-        close(nListen);
-        EndTcpThread(NET_TCP_BIND_FAILED);
-        return;
-    }
-    if (listen(nListen, 1) != 0)
-    {
-        close(nListen);
-        EndTcpThread(NET_TCP_LISTEN_FAILED);
+        CloseSocket(nListen);
+        EndTcpThread(listening == ListenResult::BindFailed ? NET_TCP_BIND_FAILED : NET_TCP_LISTEN_FAILED);
         return;
     }
     PostStatus(NET_TCP_LISTENING);
 
-    int nConnection = -1;
+    SocketValue nConnection = kNoSocket;
     while (m_bTcpRun)
     {
-        const int nReady = WaitReadable(nListen, m_nTcpWakeFd, kStepMs);
+        const int nReady = WaitReadable(nListen, m_tcpWake, kStepMs);
         if (nReady == kStopRequested || nReady < 0)
             break;
         if (nReady == 0)
             continue;
-        nConnection = accept4(nListen, nullptr, nullptr, SOCK_CLOEXEC);
+        bool bRetry = false;
+        nConnection = AcceptConnection(nListen, bRetry);
         if (nConnection >= 0)
             break;
         // Out of descriptors and the like: the connection stays queued and the socket readable,
         // so wait a step instead of spinning.
-        if (errno != EINTR && errno != ECONNABORTED && errno != EAGAIN && errno != EWOULDBLOCK &&
-            WaitReadable(-1, m_nTcpWakeFd, kStepMs) == kStopRequested)
+        if (!bRetry && WaitReadable(kNoSocket, m_tcpWake, kStepMs) == kStopRequested)
             break;
     }
     // One start serves one connection: the listening socket goes now, so a second relay is
     // refused instead of waiting unanswered in the backlog.
-    close(nListen);
+    CloseSocket(nListen);
     if (nConnection < 0)
     {
         EndTcpThread(NET_TCP_LISTEN_STOPPED);
@@ -314,17 +229,17 @@ void CNetworkChannel::TcpListenerThread()
         if (m_bTcpDoNotRead)
         {
             // Data stays unread in the connection; look again after a short pause.
-            if (WaitReadable(-1, m_nTcpWakeFd, kDoNotReadPauseMs) == kStopRequested)
+            if (WaitReadable(kNoSocket, m_tcpWake, kDoNotReadPauseMs) == kStopRequested)
                 break;
             continue;
         }
-        const int nReady = WaitReadable(nConnection, m_nTcpWakeFd, kStepMs);
+        const int nReady = WaitReadable(nConnection, m_tcpWake, kStepMs);
         if (nReady == kStopRequested || nReady < 0)
             break;
         if (nReady == 0 || m_bTcpDoNotRead)
             continue;
-        const ssize_t nReceived = recv(nConnection, abBuffer.data(), abBuffer.size(), MSG_DONTWAIT);
-        if (nReceived < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+        const long nReceived = ReceiveStream(nConnection, abBuffer.data(), abBuffer.size());
+        if (nReceived == kReceiveAgain)
             continue;
         if (nReceived <= 0)
             break;
@@ -338,11 +253,11 @@ void CNetworkChannel::TcpListenerThread()
 
     {
         std::lock_guard<std::mutex> lock(m_mutexConnection);
-        m_nConnectedSocket = -1;
+        m_nConnectedSocket = kNoSocket;
     }
     if (m_bShutdownBeforeClose)
-        shutdown(nConnection, SHUT_WR);
-    close(nConnection);
+        ShutdownSending(nConnection);
+    CloseSocket(nConnection);
     EndTcpThread(NET_TCP_DISCONNECTED);
 }
 
@@ -357,13 +272,13 @@ void CNetworkChannel::EndTcpThread(int nStatus)
 
 void CNetworkChannel::UdpSenderThread()
 {
-    pthread_setname_np(pthread_self(), "relvane-udp");
+    NameSocketThread("relvane-udp");
     // Whole seconds, as the interval has always been honoured; below one second: every second.
     const std::uint32_t nPeriodSeconds = std::max<std::uint32_t>(m_nUdpInterval / 1000, 1);
     const std::uint32_t nAddress = m_nTargetAddress;
     const int nPort = m_nTargetUdpPort;
 
-    const int nSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const SocketValue nSocket = OpenDatagramSocket();
     if (nSocket >= 0)
     {
         using Clock = std::chrono::steady_clock;
@@ -381,10 +296,10 @@ void CNetworkChannel::UdpSenderThread()
             }
             const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextSend - Clock::now());
             const int nWaitMs = static_cast<int>(std::clamp<long long>(wait.count() + 1, 1, kStepMs));
-            if (WaitReadable(-1, m_nUdpWakeFd, nWaitMs) == kStopRequested)
+            if (WaitReadable(kNoSocket, m_udpWake, nWaitMs) == kStopRequested)
                 break;
         }
-        close(nSocket);
+        CloseSocket(nSocket);
     }
     m_bUdpRun = false;
     m_bUdpActive = false;

@@ -2,6 +2,7 @@
 
 #include "transport/ChannelMessage.h"
 #include "transport/INetworkChannel.h"
+#include "transport/SocketLayer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -11,12 +12,11 @@
 namespace relvane
 {
 
-// The Ethernet-103 transport on POSIX sockets, or on Windows Sockets (NetworkChannelWin.cpp):
+// The Ethernet-103 transport, on the socket layer (POSIX sockets or Windows Sockets):
 // TcpListenerThread accepts the relay's one connection on the local TCP port and reports what
 // arrives; UdpSenderThread sends the 41-byte frame periodically. Each notification carries its
-// own copy of the bytes. Stop requests also wake the threads at once (through an eventfd, on
-// Windows a loopback datagram to a socket of the channel's own), so stopping and destruction do
-// not wait for the one-second steps.
+// own copy of the bytes. Stop requests also wake the threads at once (CSocketWake), so stopping
+// and destruction do not wait for the one-second steps.
 class CNetworkChannel final : public INetworkChannel
 {
 public:
@@ -57,12 +57,6 @@ public:
     CChannelTime LastTcpSendTime() const override { return m_lastTcpSend; }
 
 private:
-#ifdef _WIN32
-    using SocketValue = std::int64_t; // a SOCKET; -1 for none
-#else
-    using SocketValue = int;
-#endif
-
     void TcpListenerThread();
     // Clears the run flag, marks the thread ended and posts its final status.
     void EndTcpThread(int nStatus);
@@ -71,11 +65,8 @@ private:
     int SendUdpFrame(SocketValue nSocket, std::uint32_t nAddress, int nPort);
     void PostStatus(int nStatus);
     void Post(CChannelMessage message);
-    // Waits up to nTimeoutMs for nFd (when >= 0) to become readable or for a stop request;
-    // returns the poll result with the stop request reported as -2.
-    int WaitReadable(SocketValue nFd, SocketValue nWakeFd, int nTimeoutMs);
     // Joins a finished or stopping thread; false when it is still running normally.
-    static bool ReapThread(std::thread& worker, std::atomic<bool>& bActive, SocketValue nWakeFd);
+    static bool ReapThread(std::thread& worker, std::atomic<bool>& bActive, const CSocketWake& wake);
 
     std::atomic<bool> m_bTcpRun{false};
     std::atomic<bool> m_bUdpRun{false};
@@ -87,17 +78,16 @@ private:
     std::atomic<int> m_nTargetUdpPort{kDefaultTargetUdpPort};
     std::atomic<std::uint32_t> m_nTargetAddress{kDefaultTargetAddress};
     const bool m_bShutdownBeforeClose = true;
-    std::atomic<SocketValue> m_nConnectedSocket{-1};
+    std::atomic<SocketValue> m_nConnectedSocket{kNoSocket};
     // SendTcp and the listener's close of the connection exclude each other, so a send never
     // reaches a descriptor number the system has already handed to something else.
     std::mutex m_mutexConnection;
     CChannelTime m_lastTcpSend; // window thread only, as SendTcp
 
-    SocketValue m_nTcpWakeFd = -1;
-    SocketValue m_nUdpWakeFd = -1;
-#ifdef _WIN32
-    bool m_bSocketsStarted = false; // the constructor's own WSAStartup, undone by the destructor
-#endif
+    // Declared before the wake-ups, which are sockets on some systems.
+    CSocketsInUse m_socketsInUse;
+    CSocketWake m_tcpWake;
+    CSocketWake m_udpWake;
     std::atomic<bool> m_bTcpActive{false};
     std::atomic<bool> m_bUdpActive{false};
     std::thread m_tcpThread;

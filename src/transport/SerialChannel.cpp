@@ -1,12 +1,12 @@
 #include "transport/SerialChannel.h"
 
 #include "transport/SerialPortMap.h"
+#include "transport/SerialPortPosix.h"
 #include "transport/SerialTermios.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -33,6 +33,11 @@ enum ChunkEnd
 // gone after this many tries, so an odd driver cannot make the reader spin.
 constexpr int kMaxEmptyReads = 64;
 
+int AsDescriptor(std::intptr_t nValue)
+{
+    return static_cast<int>(nValue);
+}
+
 void WaitForWake(int nWakeFd)
 {
     pollfd wake{nWakeFd, POLLIN, 0};
@@ -41,32 +46,52 @@ void WaitForWake(int nWakeFd)
     }
 }
 
+// Reads one chunk into abChunk, waiting for the device or the wake-up descriptor: the first byte
+// without limit (its time goes to firstByte), after it until 30 ms of silence or the read limit.
+ChunkEnd ReadChunk(int nFd, int nWakeFd, std::size_t nReadLimit, std::vector<std::uint8_t>& abChunk,
+                   CChannelTime& firstByte)
+{
+    std::uint8_t abBuffer[CSerialChannel::kReadLimit];
+    int nEmptyReads = 0;
+    for (;;)
+    {
+        pollfd fds[2] = {{nFd, POLLIN, 0}, {nWakeFd, POLLIN, 0}};
+        const int nReady = poll(fds, 2, abChunk.empty() ? -1 : CSerialChannel::kGapMs);
+        if (nReady < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            return CHUNK_HANGUP;
+        }
+        if ((fds[1].revents & POLLIN) != 0)
+            return CHUNK_STOP;
+        if (nReady == 0)
+            return CHUNK_DONE;
+        if ((fds[0].revents & POLLIN) != 0)
+        {
+            const ssize_t nRead = read(nFd, abBuffer, std::min(nReadLimit - abChunk.size(), sizeof abBuffer));
+            if (nRead > 0)
+            {
+                nEmptyReads = 0;
+                if (abChunk.empty())
+                    firstByte = CChannelTime::Now();
+                abChunk.insert(abChunk.end(), abBuffer, abBuffer + nRead);
+                if (abChunk.size() >= nReadLimit)
+                    return CHUNK_DONE;
+                continue;
+            }
+            if (nRead < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+                continue;
+            if (nRead < 0 || (fds[0].revents & (POLLHUP | POLLERR)) != 0 || ++nEmptyReads >= kMaxEmptyReads)
+                return CHUNK_HANGUP;
+            continue;
+        }
+        if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+            return CHUNK_HANGUP;
+    }
+}
+
 } // namespace
-
-CSerialChannel::CSerialChannel() = default;
-
-CSerialChannel::~CSerialChannel()
-{
-    Close();
-}
-
-int CSerialChannel::Configure(IMessageSink* pOwner, int nPort, int nBaud, char cParity, int nDataBits,
-                              int nStopBits, unsigned nEventMask, int nBufferSize)
-{
-    // The reader reads the owner and the limit; they must not change under it.
-    if (m_bOpen)
-        return CHANNEL_FAILED;
-    m_pOwner = pOwner;
-    m_nPort = nPort;
-    m_nBaud = nBaud;
-    m_cParity = cParity;
-    m_nDataBits = nDataBits;
-    m_nStopBits = nStopBits;
-    m_nEventMask = nEventMask;
-    m_nReadLimit = (nBufferSize > 0 && nBufferSize < kReadLimit) ? nBufferSize : kReadLimit;
-    m_bConfigured = true;
-    return CHANNEL_OK;
-}
 
 int CSerialChannel::Open()
 {
@@ -118,14 +143,15 @@ int CSerialChannel::Open()
     }
     tcflush(nFd, m_bReadOnly ? TCIFLUSH : TCIOFLUSH);
 
-    m_nWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_nWakeFd < 0)
+    const int nWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (nWakeFd < 0)
     {
         ioctl(nFd, TIOCNXCL);
         close(nFd);
         return CHANNEL_FAILED;
     }
-    m_nFd = nFd;
+    m_nDevice = nFd;
+    m_nStop = nWakeFd;
     m_bHungUp = false;
     m_bOpen = true;
     try
@@ -135,11 +161,11 @@ int CSerialChannel::Open()
     catch (const std::system_error&)
     {
         m_bOpen = false;
-        ioctl(m_nFd, TIOCNXCL);
-        close(m_nFd);
-        close(m_nWakeFd);
-        m_nFd = -1;
-        m_nWakeFd = -1;
+        ioctl(nFd, TIOCNXCL);
+        close(nFd);
+        close(nWakeFd);
+        m_nDevice = -1;
+        m_nStop = -1;
         return CHANNEL_FAILED;
     }
     return CHANNEL_OK;
@@ -150,16 +176,16 @@ int CSerialChannel::Close()
     if (!m_bOpen)
         return CHANNEL_OK;
     const std::uint64_t nOne = 1;
-    while (write(m_nWakeFd, &nOne, sizeof nOne) < 0 && errno == EINTR)
+    while (write(AsDescriptor(m_nStop), &nOne, sizeof nOne) < 0 && errno == EINTR)
     {
     }
     if (m_reader.joinable())
         m_reader.join();
-    ioctl(m_nFd, TIOCNXCL);
-    close(m_nFd);
-    close(m_nWakeFd);
-    m_nFd = -1;
-    m_nWakeFd = -1;
+    ioctl(AsDescriptor(m_nDevice), TIOCNXCL);
+    close(AsDescriptor(m_nDevice));
+    close(AsDescriptor(m_nStop));
+    m_nDevice = -1;
+    m_nStop = -1;
     m_bOpen = false;
     return CHANNEL_OK;
 }
@@ -175,10 +201,11 @@ int CSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
     const long long nBudgetMs = 1000 + (static_cast<long long>(nCount) * 12 * 1000) / nBaud;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nBudgetMs);
 
+    const int nFd = AsDescriptor(m_nDevice);
     int nDone = 0;
     while (nDone < nCount)
     {
-        ssize_t nWritten = write(m_nFd, pBytes + nDone, static_cast<std::size_t>(nCount - nDone));
+        ssize_t nWritten = write(nFd, pBytes + nDone, static_cast<std::size_t>(nCount - nDone));
         if (nWritten > 0)
         {
             nDone += static_cast<int>(nWritten);
@@ -194,7 +221,7 @@ int CSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
             deadline - std::chrono::steady_clock::now());
         if (remaining.count() <= 0)
             return 0;
-        pollfd out{m_nFd, POLLOUT, 0};
+        pollfd out{nFd, POLLOUT, 0};
         int nReady = poll(&out, 1, static_cast<int>(std::min<long long>(remaining.count(), 1000)));
         if (nReady < 0 && errno != EINTR)
             return 0;
@@ -204,149 +231,30 @@ int CSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
     return 1;
 }
 
-void CSerialChannel::AdvanceChunk()
-{
-    std::lock_guard<std::mutex> lock(m_mutexQueue);
-    if (m_queue.empty())
-    {
-        m_current = CChunk{};
-        return;
-    }
-    m_current = std::move(m_queue.front());
-    m_queue.pop_front();
-}
-
-int CSerialChannel::BytesAvailable() const
-{
-    return static_cast<int>(m_current.abBytes.size());
-}
-
-int CSerialChannel::CopyReceived(std::uint8_t* pDestination, int nCapacity) const
-{
-    const std::vector<std::uint8_t>& abCurrent = m_current.abBytes;
-    if (abCurrent.empty() || pDestination == nullptr || nCapacity <= 0)
-        return -1;
-    const int nCount = std::min(static_cast<int>(abCurrent.size()), nCapacity);
-    std::memcpy(pDestination, abCurrent.data(), static_cast<std::size_t>(nCount));
-    return nCount;
-}
-
 void CSerialChannel::SerialReaderThread()
 {
     pthread_setname_np(pthread_self(), "relvane-serial");
+    const int nFd = AsDescriptor(m_nDevice);
+    const int nWakeFd = AsDescriptor(m_nStop);
     for (;;)
     {
         CChunk chunk;
         chunk.abBytes.reserve(static_cast<std::size_t>(m_nReadLimit));
-        const bool bContinue = ReadChunk(chunk);
+        const ChunkEnd end =
+            ReadChunk(nFd, nWakeFd, static_cast<std::size_t>(m_nReadLimit), chunk.abBytes, chunk.firstByte);
         if (!chunk.abBytes.empty())
             QueueChunk(std::move(chunk));
-        if (!bContinue)
+        if (end == CHUNK_STOP)
             break;
-    }
-}
-
-bool CSerialChannel::ReadChunk(CChunk& chunk)
-{
-    std::vector<std::uint8_t>& abChunk = chunk.abBytes;
-    std::uint8_t abBuffer[kReadLimit];
-    int nEmptyReads = 0;
-    ChunkEnd end = CHUNK_DONE;
-    for (;;)
-    {
-        pollfd fds[2] = {{m_nFd, POLLIN, 0}, {m_nWakeFd, POLLIN, 0}};
-        // The first byte is awaited without limit; after it, 30 ms of silence end the read.
-        const int nReady = poll(fds, 2, abChunk.empty() ? -1 : kGapMs);
-        if (nReady < 0)
+        if (end == CHUNK_HANGUP)
         {
-            if (errno == EINTR)
-                continue;
-            end = CHUNK_HANGUP;
-            break;
-        }
-        if ((fds[1].revents & POLLIN) != 0)
-        {
-            end = CHUNK_STOP;
-            break;
-        }
-        if (nReady == 0)
-        {
-            end = CHUNK_DONE;
-            break;
-        }
-        if ((fds[0].revents & POLLIN) != 0)
-        {
-            const std::size_t nRoom = static_cast<std::size_t>(m_nReadLimit) - abChunk.size();
-            const ssize_t nRead = read(m_nFd, abBuffer, nRoom);
-            if (nRead > 0)
-            {
-                nEmptyReads = 0;
-                if (abChunk.empty())
-                    chunk.firstByte = CChannelTime::Now();
-                abChunk.insert(abChunk.end(), abBuffer, abBuffer + nRead);
-                if (abChunk.size() >= static_cast<std::size_t>(m_nReadLimit))
-                {
-                    end = CHUNK_DONE;
-                    break;
-                }
-                continue;
-            }
-            if (nRead < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
-                continue;
-            if (nRead < 0 || (fds[0].revents & (POLLHUP | POLLERR)) != 0 || ++nEmptyReads >= kMaxEmptyReads)
-            {
-                end = CHUNK_HANGUP;
-                break;
-            }
-            continue;
-        }
-        if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-        {
-            end = CHUNK_HANGUP;
+            // The descriptor will stay readable-with-error for good: stop watching it and wait
+            // for Close. A new Open (after the device is back) starts afresh.
+            PostHangup();
+            WaitForWake(nWakeFd);
             break;
         }
     }
-
-    if (end == CHUNK_STOP)
-        return false;
-    if (end == CHUNK_HANGUP)
-    {
-        // The descriptor will stay readable-with-error for good: stop watching it and wait for
-        // Close. A new Open (after the device is back) starts afresh.
-        if (!abChunk.empty())
-            QueueChunk(std::move(chunk));
-        chunk = CChunk{};
-        PostHangup();
-        WaitForWake(m_nWakeFd);
-        return false;
-    }
-    return true;
-}
-
-void CSerialChannel::PostHangup()
-{
-    // Said once: the reader leaves the device alone from here on.
-    m_bHungUp = true;
-    if (m_pOwner != nullptr)
-    {
-        CChannelMessage message;
-        message.nMessage = WM_SERIAL_HANGUP;
-        m_pOwner->PostChannelMessage(std::move(message));
-    }
-}
-
-void CSerialChannel::QueueChunk(CChunk chunk)
-{
-    chunk.complete = CChannelTime::Now();
-    CChannelMessage message;
-    message.nMessage = WM_SERIAL_DATA;
-    message.time = chunk.complete;
-    {
-        std::lock_guard<std::mutex> lock(m_mutexQueue);
-        m_queue.push_back(std::move(chunk));
-    }
-    if (m_pOwner != nullptr)
-        m_pOwner->PostChannelMessage(std::move(message));
 }
 
 } // namespace relvane

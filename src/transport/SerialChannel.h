@@ -14,8 +14,9 @@
 namespace relvane
 {
 
-// The serial line: a POSIX terminal, or on Windows a COM port through the Win32 communications
-// API (SerialChannelWin.cpp). Open maps the COM number to a device (SerialPortMap), sets raw 8-bit,
+// The serial line: a POSIX terminal (SerialChannel.cpp), or on Windows a COM port through the
+// Win32 communications API (SerialChannelWin.cpp); configuration and the chunk queue are the same
+// on both (SerialChannelQueue.cpp). Open maps the COM number to a device (SerialPortMap), sets raw 8-bit,
 // 1-stop-bit mode with the chosen baud and parity, holds RTS on and starts the reader thread.
 // The reader ends a chunk after 30 ms of silence or at the read limit (512), queues it and posts
 // one WM_SERIAL_DATA; the window thread takes the chunks one by one with AdvanceChunk. Chunks
@@ -70,10 +71,6 @@ private:
     };
 
     void SerialReaderThread();
-#ifndef _WIN32
-    // Waits for the device or the wake-up descriptor; false when the reader must end.
-    bool ReadChunk(CChunk& chunk);
-#endif
     void QueueChunk(CChunk chunk);
     void PostHangup();
 
@@ -90,14 +87,10 @@ private:
     bool m_bReadOnly = false;
     std::string m_strDevicePath;
 
-#ifdef _WIN32
-    void* m_hPort = nullptr;      // HANDLE of the open port
-    void* m_hStopEvent = nullptr; // set by Close to end the reader
-    void* m_hClaim = nullptr;     // marks the port as held (ClaimPort)
-#else
-    int m_nFd = -1;
-    int m_nWakeFd = -1; // eventfd: Close wakes the reader through it
-#endif
+    // The system's own numbers for the open port, -1 for none: a descriptor, or a HANDLE.
+    std::intptr_t m_nDevice = -1;
+    std::intptr_t m_nStop = -1;  // Close wakes the reader through it (an eventfd, an event)
+    std::intptr_t m_nClaim = -1; // where the system needs one: marks the port as held (ClaimPort)
     std::atomic<bool> m_bHungUp{false};
     std::thread m_reader;
 

@@ -6,11 +6,12 @@
 #include "transport/SerialChannel.h"
 
 #include "transport/SerialLine.h"
+#include "transport/SerialLineDcb.h"
 #include "transport/SerialPortMap.h"
+#include "transport/SerialPortWin.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <system_error>
 #include <windows.h>
 
@@ -24,9 +25,14 @@ namespace
 constexpr int kMaxEmptyReads = 64;
 constexpr DWORD kIdleWaitMs = 500; // the reader looks round at least this often
 
-HANDLE Handle(void* p)
+HANDLE Handle(std::intptr_t nValue)
 {
-    return static_cast<HANDLE>(p);
+    return nValue == -1 ? nullptr : reinterpret_cast<HANDLE>(nValue);
+}
+
+std::intptr_t HandleValue(HANDLE hHandle)
+{
+    return hHandle == nullptr ? -1 : reinterpret_cast<std::intptr_t>(hHandle);
 }
 
 // Waits for a pending operation to end after CancelIo, so that the system no longer writes into
@@ -38,30 +44,6 @@ void FinishCancelled(HANDLE hPort, OVERLAPPED& overlapped)
 }
 
 } // namespace
-
-CSerialChannel::CSerialChannel() = default;
-
-CSerialChannel::~CSerialChannel()
-{
-    Close();
-}
-
-int CSerialChannel::Configure(IMessageSink* pOwner, int nPort, int nBaud, char cParity, int nDataBits,
-                              int nStopBits, unsigned nEventMask, int nBufferSize)
-{
-    if (m_bOpen)
-        return CHANNEL_FAILED;
-    m_pOwner = pOwner;
-    m_nPort = nPort;
-    m_nBaud = nBaud;
-    m_cParity = cParity;
-    m_nDataBits = nDataBits;
-    m_nStopBits = nStopBits;
-    m_nEventMask = nEventMask;
-    m_nReadLimit = (nBufferSize > 0 && nBufferSize < kReadLimit) ? nBufferSize : kReadLimit;
-    m_bConfigured = true;
-    return CHANNEL_OK;
-}
 
 int CSerialChannel::Open()
 {
@@ -123,9 +105,9 @@ int CSerialChannel::Open()
         CloseHandle(hClaim);
         return CHANNEL_FAILED;
     }
-    m_hClaim = hClaim;
-    m_hPort = hPort;
-    m_hStopEvent = hStop;
+    m_nClaim = HandleValue(hClaim);
+    m_nDevice = HandleValue(hPort);
+    m_nStop = HandleValue(hStop);
     m_bHungUp = false;
     m_bOpen = true;
     try
@@ -138,9 +120,9 @@ int CSerialChannel::Open()
         CloseHandle(hPort);
         CloseHandle(hStop);
         CloseHandle(hClaim);
-        m_hPort = nullptr;
-        m_hStopEvent = nullptr;
-        m_hClaim = nullptr;
+        m_nDevice = -1;
+        m_nStop = -1;
+        m_nClaim = -1;
         return CHANNEL_FAILED;
     }
     return CHANNEL_OK;
@@ -150,15 +132,15 @@ int CSerialChannel::Close()
 {
     if (!m_bOpen)
         return CHANNEL_OK;
-    SetEvent(Handle(m_hStopEvent));
+    SetEvent(Handle(m_nStop));
     if (m_reader.joinable())
         m_reader.join();
-    CloseHandle(Handle(m_hPort));
-    CloseHandle(Handle(m_hStopEvent));
-    CloseHandle(Handle(m_hClaim));
-    m_hPort = nullptr;
-    m_hStopEvent = nullptr;
-    m_hClaim = nullptr;
+    CloseHandle(Handle(m_nDevice));
+    CloseHandle(Handle(m_nStop));
+    CloseHandle(Handle(m_nClaim));
+    m_nDevice = -1;
+    m_nStop = -1;
+    m_nClaim = -1;
     m_bOpen = false;
     return CHANNEL_OK;
 }
@@ -169,7 +151,7 @@ int CSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
         return 0;
     if (nCount == 0)
         return 1;
-    HANDLE hPort = Handle(m_hPort);
+    HANDLE hPort = Handle(m_nDevice);
     OVERLAPPED overlapped{};
     overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (overlapped.hEvent == nullptr)
@@ -198,33 +180,6 @@ int CSerialChannel::Write(const std::uint8_t* pBytes, int nCount)
     return 1;
 }
 
-void CSerialChannel::AdvanceChunk()
-{
-    std::lock_guard<std::mutex> lock(m_mutexQueue);
-    if (m_queue.empty())
-    {
-        m_current = CChunk{};
-        return;
-    }
-    m_current = std::move(m_queue.front());
-    m_queue.pop_front();
-}
-
-int CSerialChannel::BytesAvailable() const
-{
-    return static_cast<int>(m_current.abBytes.size());
-}
-
-int CSerialChannel::CopyReceived(std::uint8_t* pDestination, int nCapacity) const
-{
-    const std::vector<std::uint8_t>& abCurrent = m_current.abBytes;
-    if (abCurrent.empty() || pDestination == nullptr || nCapacity <= 0)
-        return -1;
-    const int nCount = std::min(static_cast<int>(abCurrent.size()), nCapacity);
-    std::memcpy(pDestination, abCurrent.data(), static_cast<std::size_t>(nCount));
-    return nCount;
-}
-
 // A chunk starts with a read of one byte, which completes when the first byte comes (its time is
 // the chunk's first-byte time); the rest is read up to the limit, the driver ending a read after
 // 30 ms of silence (the interval time-out) or, where a driver hands bytes over at once (Wine's),
@@ -234,8 +189,8 @@ int CSerialChannel::CopyReceived(std::uint8_t* pDestination, int nCapacity) cons
 void CSerialChannel::SerialReaderThread()
 {
     using Clock = std::chrono::steady_clock;
-    HANDLE hPort = Handle(m_hPort);
-    HANDLE hStop = Handle(m_hStopEvent);
+    HANDLE hPort = Handle(m_nDevice);
+    HANDLE hStop = Handle(m_nStop);
     HANDLE hReadEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (hReadEvent == nullptr)
     {
@@ -365,32 +320,6 @@ void CSerialChannel::SerialReaderThread()
         PostHangup();
         WaitForSingleObject(hStop, INFINITE);
     }
-}
-
-void CSerialChannel::PostHangup()
-{
-    // Said once: the reader leaves the device alone from here on.
-    m_bHungUp = true;
-    if (m_pOwner != nullptr)
-    {
-        CChannelMessage message;
-        message.nMessage = WM_SERIAL_HANGUP;
-        m_pOwner->PostChannelMessage(std::move(message));
-    }
-}
-
-void CSerialChannel::QueueChunk(CChunk chunk)
-{
-    chunk.complete = CChannelTime::Now();
-    CChannelMessage message;
-    message.nMessage = WM_SERIAL_DATA;
-    message.time = chunk.complete;
-    {
-        std::lock_guard<std::mutex> lock(m_mutexQueue);
-        m_queue.push_back(std::move(chunk));
-    }
-    if (m_pOwner != nullptr)
-        m_pOwner->PostChannelMessage(std::move(message));
 }
 
 } // namespace relvane

@@ -1,6 +1,7 @@
 #include "transport/SerialPortInfo.h"
 
 #include "transport/SerialPortMap.h"
+#include "transport/SerialPortPosix.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -44,20 +44,4 @@ struct CPortInfoRoots
 // On Windows the roots are not used; a port the registry names whose device is gone is Missing.
 std::vector<CPortDescription> DescribePorts(const CPortInfoRoots& roots = CPortInfoRoots());
 
-#ifdef _WIN32
-// The state a CreateFile failure (its GetLastError) stands for.
-CPortDescription::EState StateOfWindowsError(unsigned long nError);
-
-// The COM number of a port name such as "COM12" (case ignored), 0 when it is none.
-int PortNumberOfName(const std::string& strName);
-#else
-
-// The state an open(2) failure stands for.
-CPortDescription::EState StateOfOpenError(int nErrno);
-
-// Adapter name and serial number from a udev database record ("E:KEY=value" lines); the names
-// udev found in its hardware database win over the ones the device reports.
-void ReadUdevProperties(const std::string& strRecord, std::string& strAdapter, std::string& strSerialNumber);
-#endif
-
 } // namespace relvane

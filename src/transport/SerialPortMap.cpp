@@ -1,5 +1,7 @@
 #include "transport/SerialPortMap.h"
 
+#include "transport/SerialPortPosix.h"
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <linux/serial.h>

@@ -17,18 +17,6 @@ constexpr int kMaxPortNumber = 256;
 std::string PortMapDirectory();
 std::string PortDevicePath(int nPort);
 
-#ifdef _WIN32
-// Some COM drivers (and Wine's) let a port be opened twice; a named object per port marks it as
-// held by a channel, as flock does on Linux. ClaimPort returns the object's HANDLE (closed to
-// release it), or nullptr when the port is held already.
-void* ClaimPort(int nPort);
-bool IsPortClaimed(int nPort);
-#else
-// True when the open descriptor is a terminal with hardware behind it: a ttyS node whose
-// UART the kernel does not know is refused, like a COM port that does not exist.
-bool CheckSerialDevice(int nFd);
-#endif
-
 // True when the device of COMn can be opened right now (exists, is a serial device and is
 // not held by another program).
 bool CheckPortAvailable(int nPort);

@@ -3,6 +3,7 @@
 // ("USB Serial Port (COM5)") from the Ports device class through SetupAPI.
 #include "transport/SerialPortInfo.h"
 #include "transport/SerialPortMap.h"
+#include "transport/SerialPortWin.h"
 
 #include <cctype>
 #include <map>

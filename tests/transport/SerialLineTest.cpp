@@ -2,6 +2,9 @@
 // become (pseudo-terminals under Wine take no parity, so parity is proved here). Parity is sent
 // as chosen and not checked on input, as on Linux.
 #include "transport/SerialLine.h"
+#ifdef _WIN32
+#include "transport/SerialLineDcb.h"
+#endif
 
 #include <gtest/gtest.h>
 

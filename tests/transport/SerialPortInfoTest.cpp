@@ -1,6 +1,7 @@
 // What the port list tells about each COM number: device, adapter, serial number and why a port
 // that exists cannot be opened, on pseudo-terminals and a udev database the test writes.
 #include "transport/SerialPortInfo.h"
+#include "transport/SerialPortPosix.h"
 
 #include "PtyFixture.h"
 

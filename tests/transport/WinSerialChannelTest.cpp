@@ -7,6 +7,7 @@
 #include "RecordingSink.h"
 #include "transport/SerialPortInfo.h"
 #include "transport/SerialPortMap.h"
+#include "transport/SerialPortWin.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,0 +1,23 @@
+#pragma once
+
+// What the Windows port listing and channel need beyond the common port functions.
+#include "transport/SerialPortInfo.h"
+
+#include <string>
+
+namespace relvane
+{
+
+// The state a CreateFile failure (its GetLastError) stands for.
+CPortDescription::EState StateOfWindowsError(unsigned long nError);
+
+// The COM number of a port name such as "COM12" (case ignored), 0 when it is none.
+int PortNumberOfName(const std::string& strName);
+
+// Some COM drivers (and Wine's) let a port be opened twice; a named object per port marks it as
+// held by a channel, as flock does on Linux. ClaimPort returns the object's HANDLE (closed to
+// release it), or nullptr when the port is held already.
+void* ClaimPort(int nPort);
+bool IsPortClaimed(int nPort);
+
+} // namespace relvane
