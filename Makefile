@@ -103,14 +103,14 @@ uninstall:
 
 # Windows, cross-built with MinGW-w64 and tested under Wine. Qt for Windows is built once from
 # Debian's qt6-base sources into a cache (scripts/build-qt-mingw.sh: 20 to 50 minutes the first
-# time, nothing afterwards). `make windows` makes the four programs, the portable zip and the
+# time, nothing afterwards). `make windows` makes the five programs, the portable zip and the
 # installer in $(WIN_BUILD); `make windows-test` runs the suite under Wine, with the Linux relay
 # (built in $(BUILD)) at the far end of the end-to-end tests, then installs and uninstalls the
 # installer in a Wine prefix of its own; `make windows-screenshot` saves the main window as drawn
 # under Wine in screenshots/.
 .PHONY: windows windows-qt windows-build windows-test windows-screenshot
 WIN_BUILD ?= build-win
-WIN_PROGRAMS = relvane relvane-run relvane-decode relvane-relay
+WIN_PROGRAMS = relvane relvane-run relvane-decode relvane-relay relvane-monitor
 WIN_QT = $(shell scripts/build-qt-mingw.sh --print-prefix)
 
 windows-qt:

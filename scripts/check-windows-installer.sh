@@ -23,7 +23,7 @@ before=$(listing)
 wine "$setup" /S '/D=C:\Program Files\Relvane' >/dev/null 2>&1 || fail "the installer failed"
 dir=$prefix/drive_c/Program\ Files/Relvane
 menu=$prefix/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Relvane
-for file in relvane.exe relvane-run.exe relvane-decode.exe relvane-relay.exe uninstall.exe qt.conf \
+for file in relvane.exe relvane-run.exe relvane-decode.exe relvane-relay.exe relvane-monitor.exe uninstall.exe qt.conf \
             Qt6Core.dll plugins/platforms/qwindows.dll translations/qtbase_zh_CN.qm; do
   [[ -f $dir/$file ]] || fail "$file is not installed"
 done

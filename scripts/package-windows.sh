@@ -26,7 +26,7 @@ rm -rf "$stage"
 mkdir -p "$stage"
 
 # The programs.
-for program in relvane relvane-run relvane-decode relvane-relay; do
+for program in relvane relvane-run relvane-decode relvane-relay relvane-monitor; do
   exe=$(find "$build/src" "$build/tools" -name "$program.exe" -type f -print -quit 2>/dev/null)
   [[ -n $exe ]] || { echo "package-windows: $program.exe is not built in $build" >&2; exit 1; }
   cp "$exe" "$stage/"

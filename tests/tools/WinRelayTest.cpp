@@ -6,6 +6,7 @@
 #include "transport/SerialChannel.h"
 
 #include "../transport/RecordingSink.h"
+#include "WinChildProcess.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -21,19 +22,12 @@ namespace relvane
 namespace
 {
 
+using test::CChildProcess;
 using test::CRecordingSink;
+using test::ReadText;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t kLoopback = 0x7F000001; // 127.0.0.1: the only target a test may use
-
-// A path of the build machine as Wine's Z: drive shows it.
-std::string WindowsPath(std::string strPath)
-{
-    if (!strPath.empty() && strPath[0] == '/')
-        strPath = "Z:" + strPath;
-    std::replace(strPath.begin(), strPath.end(), '/', '\\');
-    return strPath;
-}
 
 // A port of this type that nobody uses right now, picked by the system.
 int FreePort(int nType)
@@ -47,62 +41,6 @@ int FreePort(int nType)
     getsockname(hProbe, reinterpret_cast<sockaddr*>(&address), &nLength);
     closesocket(hProbe);
     return ntohs(address.sin_port);
-}
-
-// The relay as a child process, its output in a file; ended at the end of the scope.
-class CRelayProcess
-{
-public:
-    CRelayProcess(const std::string& strArguments, const std::filesystem::path& output)
-    {
-        SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        m_hOutput = CreateFileW(output.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = m_hOutput;
-        startup.hStdError = m_hOutput;
-        std::string strCommand = "\"" + WindowsPath(RELVANE_RELAY_PATH) + "\" " + strArguments;
-        m_bStarted = CreateProcessA(nullptr, strCommand.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                    &m_process) != 0;
-    }
-    ~CRelayProcess()
-    {
-        if (m_bStarted)
-        {
-            TerminateProcess(m_process.hProcess, 0);
-            WaitForSingleObject(m_process.hProcess, 10000);
-            CloseHandle(m_process.hProcess);
-            CloseHandle(m_process.hThread);
-        }
-        if (m_hOutput != INVALID_HANDLE_VALUE)
-            CloseHandle(m_hOutput);
-    }
-    CRelayProcess(const CRelayProcess&) = delete;
-    CRelayProcess& operator=(const CRelayProcess&) = delete;
-
-    bool Started() const { return m_bStarted; }
-    // The exit status, or -1 when the relay did not end within ten seconds.
-    int Wait() const
-    {
-        DWORD nStatus = 0;
-        if (WaitForSingleObject(m_process.hProcess, 10000) != WAIT_OBJECT_0 ||
-            !GetExitCodeProcess(m_process.hProcess, &nStatus))
-            return -1;
-        return static_cast<int>(nStatus);
-    }
-
-private:
-    HANDLE m_hOutput = INVALID_HANDLE_VALUE;
-    PROCESS_INFORMATION m_process{};
-    bool m_bStarted = false;
-};
-
-std::string ReadText(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool HasFrame(const std::vector<CChannelMessage>& messages, const std::function<bool(const Bytes&)>& match)
@@ -145,7 +83,7 @@ TEST_F(WinRelay, ConnectsToTheListenerAnswersOverTcpAndHearsUdp)
     channel.StartTcpListener();
     ASSERT_TRUE(sink.WaitForStatus(NET_TCP_LISTENING));
 
-    CRelayProcess relay("--protocol eth103 --tcp-port " + std::to_string(nTcpPort) + " --udp-port " +
+    CChildProcess relay(RELVANE_RELAY_PATH, "--protocol eth103 --tcp-port " + std::to_string(nTcpPort) + " --udp-port " +
                             std::to_string(nUdpPort),
                         m_output);
     ASSERT_TRUE(relay.Started());
@@ -171,7 +109,7 @@ TEST_F(WinRelay, ConnectsToTheListenerAnswersOverTcpAndHearsUdp)
 
 TEST_F(WinRelay, AnswersBothSerialProtocolsOnAComPort)
 {
-    CRelayProcess relay("--com 202", m_output);
+    CChildProcess relay(RELVANE_RELAY_PATH, "--com 202", m_output);
     ASSERT_TRUE(relay.Started());
     CRecordingSink sink;
     CSerialChannel channel;
@@ -231,7 +169,7 @@ TEST_F(WinRelay, SerialProtocolsAndATakenUdpPortEndWithStatusOne)
     for (const CCase& c : cases)
     {
         {
-            CRelayProcess relay(c.strArguments, m_output);
+            CChildProcess relay(RELVANE_RELAY_PATH, c.strArguments, m_output);
             ASSERT_TRUE(relay.Started());
             EXPECT_EQ(relay.Wait(), 1) << c.strArguments;
         }

@@ -3,6 +3,7 @@
 #include "PrintableText.h"
 #include "StopSignals.h"
 #include "app/RtfText.h"
+#include "common/DescriptorFile.h"
 #include "monitor/LineMonitor.h"
 #include "session/LogDocument.h"
 
@@ -10,9 +11,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <clocale>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -36,7 +35,7 @@ const char* const kUsage =
     "Runs until SIGINT (Ctrl-C) or SIGTERM, then completes its files and exits 0.\n";
 
 // Exit status when standard output's reader went away, as a shell reports SIGPIPE.
-constexpr int kPipeStatus = 128 + SIGPIPE;
+constexpr int kPipeStatus = 128 + relvane::kBrokenPipeSignal;
 
 int Fail(const std::string& strMessage, int nStatus = 2)
 {
@@ -141,11 +140,11 @@ int main(int argc, char** argv)
     int nRtfFd = -1;
     if (!strRtf.empty())
     {
-        nRtfFd = open(strRtf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        nRtfFd = relvane::OpenDescriptorForWriting(strRtf, 0644);
         if (nRtfFd < 0)
             return Fail("cannot write \"" + strRtf + "\": " + std::strerror(errno));
     }
-    std::signal(SIGPIPE, SIG_IGN);
+    relvane::IgnoreWriteSignals();
 
     // The log document needs a GUI application object, never a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -200,7 +199,7 @@ int main(int argc, char** argv)
     {
         monitor.Log().Flush();
         const QByteArray abRtf = relvane::BuildRtf(*monitor.Log().Document());
-        bWritten = WriteAll(nRtfFd, abRtf.toStdString()) && fsync(nRtfFd) == 0;
+        bWritten = WriteAll(nRtfFd, abRtf.toStdString()) && relvane::SyncDescriptor(nRtfFd) == 0;
         if (!bWritten)
             Fail("cannot write \"" + strRtf + "\": " + std::strerror(errno), 0);
         close(nRtfFd);
