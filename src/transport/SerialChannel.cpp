@@ -13,7 +13,6 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <system_error>
 #include <termios.h>
 #include <unistd.h>
 
@@ -152,42 +151,24 @@ int CSerialChannel::Open()
     }
     m_nDevice = nFd;
     m_nStop = nWakeFd;
-    m_bHungUp = false;
-    m_bOpen = true;
-    try
-    {
-        m_reader = std::thread(&CSerialChannel::SerialReaderThread, this);
-    }
-    catch (const std::system_error&)
-    {
-        m_bOpen = false;
-        ioctl(nFd, TIOCNXCL);
-        close(nFd);
-        close(nWakeFd);
-        m_nDevice = -1;
-        m_nStop = -1;
-        return CHANNEL_FAILED;
-    }
-    return CHANNEL_OK;
+    return StartReader();
 }
 
-int CSerialChannel::Close()
+void CSerialChannel::SignalStop()
 {
-    if (!m_bOpen)
-        return CHANNEL_OK;
     const std::uint64_t nOne = 1;
     while (write(AsDescriptor(m_nStop), &nOne, sizeof nOne) < 0 && errno == EINTR)
     {
     }
-    if (m_reader.joinable())
-        m_reader.join();
+}
+
+void CSerialChannel::ReleasePort()
+{
     ioctl(AsDescriptor(m_nDevice), TIOCNXCL);
     close(AsDescriptor(m_nDevice));
     close(AsDescriptor(m_nStop));
     m_nDevice = -1;
     m_nStop = -1;
-    m_bOpen = false;
-    return CHANNEL_OK;
 }
 
 int CSerialChannel::Write(const std::uint8_t* pBytes, int nCount)

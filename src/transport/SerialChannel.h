@@ -71,6 +71,12 @@ private:
     };
 
     void SerialReaderThread();
+    // Takes the port opened into m_nDevice, m_nStop and m_nClaim and starts the reader;
+    // CHANNEL_FAILED, with the port released, when no thread can be made.
+    int StartReader();
+    // Each system's own: wakes the reader to end, and closes what Open opened (all set to -1).
+    void SignalStop();
+    void ReleasePort();
     void QueueChunk(CChunk chunk);
     void PostHangup();
 

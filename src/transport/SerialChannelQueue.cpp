@@ -1,9 +1,11 @@
-// The serial channel's part that is the same on every system: configuration, the chunk queue
-// the reader fills and the window thread empties, and the reader's notifications.
+// The serial channel's part that is the same on every system: configuration, starting and
+// ending the reader, the chunk queue the reader fills and the window thread empties, and the
+// reader's notifications.
 #include "transport/SerialChannel.h"
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 namespace relvane
 {
@@ -30,6 +32,35 @@ int CSerialChannel::Configure(IMessageSink* pOwner, int nPort, int nBaud, char c
     m_nEventMask = nEventMask;
     m_nReadLimit = (nBufferSize > 0 && nBufferSize < kReadLimit) ? nBufferSize : kReadLimit;
     m_bConfigured = true;
+    return CHANNEL_OK;
+}
+
+int CSerialChannel::StartReader()
+{
+    m_bHungUp = false;
+    m_bOpen = true;
+    try
+    {
+        m_reader = std::thread(&CSerialChannel::SerialReaderThread, this);
+    }
+    catch (const std::system_error&)
+    {
+        m_bOpen = false;
+        ReleasePort();
+        return CHANNEL_FAILED;
+    }
+    return CHANNEL_OK;
+}
+
+int CSerialChannel::Close()
+{
+    if (!m_bOpen)
+        return CHANNEL_OK;
+    SignalStop();
+    if (m_reader.joinable())
+        m_reader.join();
+    ReleasePort();
+    m_bOpen = false;
     return CHANNEL_OK;
 }
 

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <system_error>
 #include <windows.h>
 
 namespace relvane
@@ -108,41 +107,22 @@ int CSerialChannel::Open()
     m_nClaim = HandleValue(hClaim);
     m_nDevice = HandleValue(hPort);
     m_nStop = HandleValue(hStop);
-    m_bHungUp = false;
-    m_bOpen = true;
-    try
-    {
-        m_reader = std::thread(&CSerialChannel::SerialReaderThread, this);
-    }
-    catch (const std::system_error&)
-    {
-        m_bOpen = false;
-        CloseHandle(hPort);
-        CloseHandle(hStop);
-        CloseHandle(hClaim);
-        m_nDevice = -1;
-        m_nStop = -1;
-        m_nClaim = -1;
-        return CHANNEL_FAILED;
-    }
-    return CHANNEL_OK;
+    return StartReader();
 }
 
-int CSerialChannel::Close()
+void CSerialChannel::SignalStop()
 {
-    if (!m_bOpen)
-        return CHANNEL_OK;
     SetEvent(Handle(m_nStop));
-    if (m_reader.joinable())
-        m_reader.join();
+}
+
+void CSerialChannel::ReleasePort()
+{
     CloseHandle(Handle(m_nDevice));
     CloseHandle(Handle(m_nStop));
     CloseHandle(Handle(m_nClaim));
     m_nDevice = -1;
     m_nStop = -1;
     m_nClaim = -1;
-    m_bOpen = false;
-    return CHANNEL_OK;
 }
 
 int CSerialChannel::Write(const std::uint8_t* pBytes, int nCount)

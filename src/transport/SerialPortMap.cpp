@@ -110,15 +110,4 @@ bool CheckPortAvailable(int nPort)
     return bAvailable;
 }
 
-std::vector<std::string> ListAvailablePorts()
-{
-    std::vector<std::string> astrPorts;
-    for (int nPort = 1; nPort <= kMaxPortNumber; ++nPort)
-    {
-        if (CheckPortAvailable(nPort))
-            astrPorts.push_back("COM" + std::to_string(nPort));
-    }
-    return astrPorts;
-}
-
 } // namespace relvane

@@ -198,17 +198,6 @@ bool CheckPortAvailable(int nPort)
     return bSerial;
 }
 
-std::vector<std::string> ListAvailablePorts()
-{
-    std::vector<std::string> astrPorts;
-    for (int nPort = 1; nPort <= kMaxPortNumber; ++nPort)
-    {
-        if (CheckPortAvailable(nPort))
-            astrPorts.push_back("COM" + std::to_string(nPort));
-    }
-    return astrPorts;
-}
-
 std::vector<CPortDescription> DescribePorts(const CPortInfoRoots&)
 {
     const std::map<int, std::string> devices = SerialDeviceMap();
