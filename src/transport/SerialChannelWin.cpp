@@ -214,6 +214,12 @@ void CSerialChannel::SerialReaderThread()
             finishChunk();
         return true;
     };
+    // A failed read is an empty one unless the device is gone; the rule on early empty reads
+    // still keeps an odd driver from making the reader spin.
+    auto takeFailedRead = [&](DWORD nError) -> bool
+    {
+        return !CheckDeviceGone(nError) && takeRead(0);
+    };
 
     for (;;)
     {
@@ -235,10 +241,15 @@ void CSerialChannel::SerialReaderThread()
                 }
                 continue;
             }
-            if (GetLastError() != ERROR_IO_PENDING)
+            const DWORD nError = GetLastError();
+            if (nError != ERROR_IO_PENDING)
             {
-                bHungUp = true;
-                break;
+                if (!takeFailedRead(nError))
+                {
+                    bHungUp = true;
+                    break;
+                }
+                continue;
             }
             bReadPending = true;
         }
@@ -270,7 +281,10 @@ void CSerialChannel::SerialReaderThread()
         {
             DWORD nRead = 0;
             bReadPending = false;
-            if (!GetOverlappedResult(hPort, &readRecord, &nRead, FALSE) || !takeRead(nRead))
+            const bool bTaken = GetOverlappedResult(hPort, &readRecord, &nRead, FALSE)
+                                    ? takeRead(nRead)
+                                    : takeFailedRead(GetLastError());
+            if (!bTaken)
             {
                 bHungUp = true;
                 break;

@@ -187,6 +187,28 @@ CPortDescription::EState StateOfWindowsError(unsigned long nError)
     }
 }
 
+bool CheckDeviceGone(unsigned long nError)
+{
+    switch (nError)
+    {
+    case ERROR_INVALID_HANDLE:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_BAD_COMMAND:   // what USB serial adapters report once unplugged
+    case ERROR_GEN_FAILURE:
+    case ERROR_NOT_READY:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_HANDLE_EOF:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool CheckPortAvailable(int nPort)
 {
     DWORD nError = 0;

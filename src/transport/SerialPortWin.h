@@ -11,6 +11,12 @@ namespace relvane
 // The state a CreateFile failure (its GetLastError) stands for.
 CPortDescription::EState StateOfWindowsError(unsigned long nError);
 
+// Whether a failed read or write (its GetLastError) means the device is gone: removed, access
+// lost, handle no longer valid. Any other failure, a time-out above all, is an empty transfer:
+// some systems and drivers end a read that timed out with an error instead of with 0 bytes, and
+// a relay that is silent for a few seconds has not gone away.
+bool CheckDeviceGone(unsigned long nError);
+
 // The COM number of a port name such as "COM12" (case ignored), 0 when it is none.
 int PortNumberOfName(const std::string& strName);
 

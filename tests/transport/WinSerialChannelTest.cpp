@@ -239,6 +239,25 @@ TEST_F(WinSerialChannelTest, ReadOnlyChannelHearsTheLineAndNeverWritesToIt)
     EXPECT_EQ(chunks[0], abFrame);
 }
 
+// A relay that says nothing for a while has not gone away, however the system ends a read that
+// timed out (the first read's own time-out is 2 s): the channel stays open through the silence
+// and takes the next frame. The wait is the thing under test, not a guess at a thread's pace.
+TEST_F(WinSerialChannelTest, QuietLineIsNoLostPort)
+{
+    CSerialChannel channel;
+    ASSERT_EQ(Configure(channel, kPort), CHANNEL_OK);
+    ASSERT_EQ(channel.Open(), CHANNEL_OK);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    EXPECT_FALSE(channel.IsHungUp());
+    EXPECT_EQ(m_sink.CountOf(WM_SERIAL_HANGUP), 0u);
+    const Bytes abFrame = {0x10, 0x0B, 0x01, 0x0C, 0x16};
+    PeerWrites(abFrame);
+    const auto chunks = TakeChunks(channel, 1);
+    ASSERT_EQ(chunks.size(), 1u);
+    EXPECT_EQ(chunks[0], abFrame);
+    EXPECT_EQ(channel.Write(abFrame.data(), 5), 1);
+}
+
 // The device going away is told once; the port opens again once it is back.
 TEST_F(WinSerialChannelTest, HangUpIsToldOnceAndTheReturningPortOpensAgain)
 {
