@@ -1,4 +1,5 @@
 // Input limits and printable error texts shared by relvane-decode and relvane-run.
+#include "ConsoleText.h"
 #include "LineInput.h"
 #include "PrintableText.h"
 #include "ToolRun.h"
@@ -40,6 +41,42 @@ TEST(ToolInput, ErrorTextsShowUtf8AndEscapeEverythingElse)
     };
     for (const auto& test : cases)
         EXPECT_EQ(PrintableText(test.strIn), test.strOut);
+}
+
+// Console text: UTF-8 cut anywhere between two writes comes out whole; what is no UTF-8 shows as
+// U+FFFD, never as a piece of a neighbour.
+TEST(ToolInput, ConsoleTextTakesUtf8CutAnywhere)
+{
+    const std::string strText = "链路 ok \xF0\x9F\x94\x8C\n";
+    const std::u16string strWanted = u"链路 ok \U0001F50C\n";
+    for (std::size_t nCut = 0; nCut <= strText.size(); ++nCut)
+    {
+        std::u16string strSeen;
+        {
+            relvane::CWideConsoleBuffer buffer([&](const std::u16string& strPiece) { strSeen += strPiece; });
+            std::ostream stream(&buffer);
+            stream << strText.substr(0, nCut) << std::flush;
+            stream << strText.substr(nCut);
+        }
+        EXPECT_EQ(strSeen, strWanted) << "cut at " << nCut;
+    }
+    const struct
+    {
+        std::string strIn;
+        std::u16string strOut;
+    } cases[] = {
+        {"\xFF a", u"\uFFFD a"},
+        {"\xE9\x93x", u"\uFFFDx"},        // a sequence broken by a plain byte
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},     // overlong
+        {"\xED\xA0\x80", u"\uFFFD"},       // a surrogate
+        {"\xF4\x90\x80\x80", u"\uFFFD"},   // past U+10FFFF
+    };
+    for (const auto& c : cases)
+    {
+        std::string strRest;
+        EXPECT_EQ(relvane::Utf16OfUtf8(c.strIn, strRest), c.strOut) << relvane::PrintableText(c.strIn);
+        EXPECT_TRUE(strRest.empty());
+    }
 }
 
 TEST(ToolInput, LinesOverTheLimitAreRefusedWithoutReadingOn)

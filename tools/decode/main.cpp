@@ -1,4 +1,5 @@
 // relvane-decode: prints the log annotation of '94 and IEC 60870-5-103 frames.
+#include "ConsoleText.h"
 #include "DecodeCommand.h"
 #include "HexInput.h"
 #include "LineInput.h"
@@ -85,6 +86,7 @@ int DecodeLines(const std::string& strProtocol, relvane::CDecodeRequest& request
 
 int main(int argc, char** argv)
 {
+    relvane::UseConsoleText();
     std::string strProtocol;
     relvane::CDecodeRequest request;
     std::vector<std::string> byteTokens;

@@ -1,5 +1,6 @@
 // relvane-monitor: listens to a live master-relay line on receive-only ports and logs, captures
 // and counts every frame with its direction and time, until SIGINT or SIGTERM.
+#include "ConsoleText.h"
 #include "PrintableText.h"
 #include "StopSignals.h"
 #include "app/RtfText.h"
@@ -70,6 +71,7 @@ bool WriteAll(int nFd, const std::string& strText)
 
 int main(int argc, char** argv)
 {
+    relvane::UseConsoleText();
     relvane::CMonitorSettings settings;
     settings.nProtocol = -1;
     std::string strCapture;

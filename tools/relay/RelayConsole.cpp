@@ -1,4 +1,5 @@
 #include "RelayConsole.h"
+#include "ConsoleText.h"
 
 #include <chrono>
 #include <csignal>
@@ -129,13 +130,13 @@ void CRelayConsole::Frame(const char* pszDirection, const char* pszProtocol, con
         strLine.pop_back();
     if (!strNote.empty())
         strLine += "  (" + strNote + ")";
-    std::printf("%s\n", strLine.c_str());
+    PutText(stdout, strLine + "\n");
 }
 
 void CRelayConsole::Note(const std::string& strText) const
 {
     if (!m_bQuiet)
-        std::printf("%s %s\n", TimeText(NowMs()).c_str(), strText.c_str());
+        PutText(stdout, TimeText(NowMs()) + " " + strText + "\n");
 }
 
 } // namespace relvane

@@ -1,4 +1,5 @@
 // relvane-run: runs a session script without a window and streams the log it writes.
+#include "ConsoleText.h"
 #include "LogOutput.h"
 #include "PlanRun.h"
 #include "PrintableText.h"
@@ -113,6 +114,7 @@ bool CheckOutputsApart(const std::string& strLogFile, const std::string& strCapt
 
 int main(int argc, char** argv)
 {
+    relvane::UseConsoleText();
     if (relvane::IsPlanCommand(argc, argv))
         return relvane::RunPlanCommand(argc, argv);
     std::string strLogFile;
