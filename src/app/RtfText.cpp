@@ -1,6 +1,7 @@
 #include "app/RtfText.h"
 
 #include "app/RtfCodePage.h"
+#include "common/LongWordGuard.h"
 
 #include <QColor>
 #include <QList>
@@ -692,45 +693,35 @@ QByteArray BuildRtf(const QTextDocument& document)
 namespace
 {
 
-// Where a line may end: white space, a line or paragraph end, or a CJK character.
-bool IsBreakOpportunity(QChar ch)
-{
-    return ch.isSpace() || ch == u'\n' || ch.unicode() >= 0x2E80;
-}
-
-// Breaks every word longer than kLongestWord characters with a line break after each
-// kLongestWord of them. Laying out a word costs time that grows with the square of its length
-// (each line looks for the word's end first); a file of one endless word would freeze the window.
-// Every character is kept; the words the log itself writes are far shorter.
+// Breaks every stretch longer than kLongestWord characters in which a layout finds no place to
+// end a line with a line break (see CLongWordGuard). Laying out a word costs time that grows with
+// the square of its length (each line looks for the word's end first); a file of one endless word
+// would freeze the window. Every character is kept; the words the log itself writes are far
+// shorter. Linear in the text.
 void BreakLongWords(std::vector<CRun>& runs)
 {
-    qsizetype nWord = 0;
+    CLongWordGuard guard(kLongestWord);
+    std::vector<std::size_t> positions;
     for (CRun& run : runs)
     {
+        positions.clear();
+        guard.FindBreaks(std::u16string_view(reinterpret_cast<const char16_t*>(run.strText.utf16()),
+                                             static_cast<std::size_t>(run.strText.size())),
+                         positions);
+        if (positions.empty())
+            continue;
         QString strBroken;
+        strBroken.reserve(run.strText.size() + static_cast<qsizetype>(positions.size()));
         qsizetype nCopied = 0;
-        for (qsizetype i = 0; i < run.strText.size(); ++i)
+        for (const std::size_t nPosition : positions)
         {
-            const QChar ch = run.strText.at(i);
-            if (IsBreakOpportunity(ch))
-            {
-                nWord = 0;
-                continue;
-            }
-            if (nWord >= kLongestWord && !ch.isLowSurrogate())
-            {
-                strBroken += QStringView(run.strText).mid(nCopied, i - nCopied);
-                strBroken += QChar(QChar::LineSeparator);
-                nCopied = i;
-                nWord = 0;
-            }
-            ++nWord;
+            const qsizetype nAt = static_cast<qsizetype>(nPosition);
+            strBroken += QStringView(run.strText).mid(nCopied, nAt - nCopied);
+            strBroken += QChar(QChar::LineSeparator);
+            nCopied = nAt;
         }
-        if (nCopied > 0)
-        {
-            strBroken += QStringView(run.strText).mid(nCopied);
-            run.strText = std::move(strBroken);
-        }
+        strBroken += QStringView(run.strText).mid(nCopied);
+        run.strText = std::move(strBroken);
     }
 }
 

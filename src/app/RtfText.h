@@ -18,9 +18,10 @@ QByteArray BuildRtf(const QTextDocument& document);
 // \fcharset or \cpg (else \ansicpg, 936 when none is given), with the colours of \cf (an empty
 // colour-table entry is the automatic colour, black). Binary data (\binN) and destinations that
 // are not text (\*, info, pictures, headers, ...) are skipped. False when the data do not begin
-// like RTF; the document is then left alone. A word longer than kLongestWord characters (no
-// space, line end or CJK character in it) gets a line break after every kLongestWord characters,
-// so that laying it out costs time in proportion to its length; no character is lost.
+// like RTF; the document is then left alone. A stretch longer than kLongestWord characters in
+// which a layout finds no place to break a line (no blank between letters, digits or Han
+// ideographs, no line end: see CLongWordGuard) gets a line break after every kLongestWord
+// characters, so that laying it out costs time in proportion to its length; no character is lost.
 constexpr int kLongestWord = 1024;
 bool ReadRtf(const QByteArray& abRtf, QTextDocument& document);
 

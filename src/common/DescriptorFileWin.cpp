@@ -31,4 +31,13 @@ int SyncDescriptor(int nFd)
     return _commit(nFd);
 }
 
+int TruncateDescriptor(int nFd, long long nSize)
+{
+    const errno_t nError = _chsize_s(nFd, nSize);
+    if (nError == 0)
+        return 0;
+    errno = nError;
+    return -1;
+}
+
 } // namespace relvane

@@ -9,6 +9,28 @@
 
 namespace relvane
 {
+namespace
+{
+
+// The file a name ends at once its links are followed, also one that does not exist yet; empty
+// after as many links as the system follows itself.
+std::string FollowLinks(std::string strPath)
+{
+    for (int n = 0; n < 40; ++n)
+    {
+        char szLink[PATH_MAX];
+        const ssize_t nLength = readlink(strPath.c_str(), szLink, sizeof szLink - 1);
+        if (nLength < 0)
+            return strPath;
+        const std::string strLink(szLink, static_cast<std::size_t>(nLength));
+        const std::size_t nSlash = strPath.rfind('/');
+        strPath = strLink.front() == '/' || nSlash == std::string::npos ? strLink
+                                                                         : strPath.substr(0, nSlash + 1) + strLink;
+    }
+    return std::string();
+}
+
+} // namespace
 
 CWholeFile::~CWholeFile()
 {
@@ -31,21 +53,32 @@ bool CWholeFile::Open(const std::string& strPath)
 {
     Cancel();
     m_nError = 0;
-    m_strTarget = strPath;
+    // A link is written through, as an editor would: the link stays and its target changes, and
+    // a link to a file that does not exist yet makes that file.
+    m_strTarget = FollowLinks(strPath);
+    if (m_strTarget.empty())
+        return Fail(ELOOP);
     struct stat info = {};
-    const bool bExists = stat(strPath.c_str(), &info) == 0;
+    const bool bExists = stat(m_strTarget.c_str(), &info) == 0;
     if (bExists && !S_ISREG(info.st_mode))
     {
-        m_nHandle = open(strPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        return m_nHandle >= 0 || Fail(errno);
-    }
-    // A link is written through, as an editor would: the link stays and its target changes.
-    struct stat link = {};
-    if (bExists && lstat(strPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
-    {
-        char szReal[PATH_MAX];
-        if (realpath(strPath.c_str(), szReal) != nullptr)
-            m_strTarget = szReal;
+        // Never waits: a pipe without a reader would hold the caller for ever, and one with a
+        // reader is no file to write whole either.
+        if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))
+            return Fail(ESPIPE);
+        m_nHandle = open(m_strTarget.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+        if (m_nHandle < 0)
+            return Fail(errno);
+        // Judged again on what was opened: the name may have changed meanwhile.
+        const int nFd = static_cast<int>(m_nHandle);
+        if (fstat(nFd, &info) != 0 || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ||
+            fcntl(nFd, F_SETFL, fcntl(nFd, F_GETFL) & ~O_NONBLOCK) != 0)
+        {
+            Fail(ESPIPE);
+            Cancel();
+            return false;
+        }
+        return true;
     }
     const std::size_t nSlash = m_strTarget.rfind('/');
     const std::string strDirectory = nSlash == std::string::npos ? std::string() : m_strTarget.substr(0, nSlash + 1);
@@ -97,8 +130,10 @@ bool CWholeFile::Write(const void* pData, std::size_t nCount)
     return true;
 }
 
-bool CWholeFile::Commit()
+bool CWholeFile::Finish()
 {
+    if (m_bFinished)
+        return m_nError == 0;
     if (m_nHandle < 0)
         return Fail(EBADF);
     if (m_nError != 0)
@@ -117,6 +152,15 @@ bool CWholeFile::Commit()
         Cancel();
         return false;
     }
+    m_bFinished = true;
+    return true;
+}
+
+bool CWholeFile::Commit()
+{
+    if (!Finish())
+        return false;
+    m_bFinished = false;
     if (m_strTemporary.empty())
         return true;
     if (rename(m_strTemporary.c_str(), m_strTarget.c_str()) != 0)
@@ -140,6 +184,7 @@ bool CWholeFile::Commit()
 
 void CWholeFile::Cancel()
 {
+    m_bFinished = false;
     if (m_nHandle >= 0)
         close(static_cast<int>(m_nHandle));
     m_nHandle = -1;

@@ -29,6 +29,10 @@ public:
     // Syncs the bytes and puts the file in place; false with Error set when anything failed, and
     // then the target is untouched.
     bool Commit();
+    // Syncs and closes the temporary file without putting it in place yet (Commit then only
+    // renames it): files that belong together are all written first and then placed one after
+    // the other, so that a full disk leaves either all of them or none. False as Commit.
+    bool Finish();
     // Drops what was written; the target is untouched.
     void Cancel();
 
@@ -45,6 +49,7 @@ private:
     std::string m_strTemporary; // empty when the target is written directly
     std::intptr_t m_nHandle = -1; // the system's number for the open file (descriptor or HANDLE)
     int m_nError = 0;
+    bool m_bFinished = false; // synced and closed, not yet in place
 };
 
 } // namespace relvane

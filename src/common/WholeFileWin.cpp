@@ -137,8 +137,10 @@ bool CWholeFile::Write(const void* pData, std::size_t nCount)
     return true;
 }
 
-bool CWholeFile::Commit()
+bool CWholeFile::Finish()
 {
+    if (m_bFinished)
+        return m_nError == 0;
     if (m_nHandle == -1)
         return Fail(EBADF);
     if (m_nError != 0)
@@ -155,6 +157,15 @@ bool CWholeFile::Commit()
         Cancel();
         return false;
     }
+    m_bFinished = true;
+    return true;
+}
+
+bool CWholeFile::Commit()
+{
+    if (!Finish())
+        return false;
+    m_bFinished = false;
     if (m_strTemporary.empty())
         return true;
     if (!MoveFileExW(Wide(m_strTemporary).c_str(), Wide(m_strTarget).c_str(),
@@ -170,6 +181,7 @@ bool CWholeFile::Commit()
 
 void CWholeFile::Cancel()
 {
+    m_bFinished = false;
     if (m_nHandle != -1)
         CloseHandle(Handle(m_nHandle));
     m_nHandle = -1;

@@ -1,9 +1,11 @@
 #include "disturbance/ComtradeWriter.h"
 
+#include "common/WholeFile.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <system_error>
 #include <utility>
 
@@ -139,32 +141,15 @@ void AppendLe(std::vector<std::uint8_t>& ab, std::uint32_t nValue, int nBytes)
         ab.push_back(static_cast<std::uint8_t>((nValue >> (8 * i)) & 0xFF));
 }
 
-bool WriteWhole(const std::filesystem::path& path, const char* pBytes, std::size_t nCount, std::string& strError)
+// Opens and fills one file of the pair; the file stays a hidden temporary until it is placed.
+bool FillFile(CWholeFile& file, const std::filesystem::path& path, const void* pBytes, std::size_t nCount,
+              std::string& strError)
 {
-    // Written beside and renamed: a file that exists is complete.
-    std::filesystem::path temporary = path;
-    temporary += ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(pBytes, static_cast<std::streamsize>(nCount));
-        out.close();
-        if (!out)
-        {
-            strError = "无法写入文件 " + temporary.string();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error)
-    {
-        strError = "无法写入文件 " + path.string() + ": " + error.message();
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    if (file.Open(path.string()) && file.Write(pBytes, nCount) && file.Finish())
+        return true;
+    strError = "无法写入文件 " + path.string() + ": " + std::strerror(file.Error());
+    file.Cancel();
+    return false;
 }
 
 } // namespace
@@ -280,10 +265,25 @@ bool WriteComtrade(const CDisturbanceRecord& record, const std::string& strFolde
     const std::filesystem::path dat = folder / (strBase + ".dat");
     const std::vector<std::uint8_t> abData = BuildComtradeData(record, eFormat);
     const std::string strConfig = BuildComtradeConfig(record, eFormat);
-    // The data first: a configuration never names data that are not there.
-    if (!WriteWhole(dat, reinterpret_cast<const char*>(abData.data()), abData.size(), strError) ||
-        !WriteWhole(cfg, strConfig.data(), strConfig.size(), strError))
+    // Both files are written and on the disk before either is placed, so that a full disk leaves
+    // the pair or nothing; the data are placed first: a configuration never names data that are
+    // not there.
+    CWholeFile datFile;
+    CWholeFile cfgFile;
+    if (!FillFile(datFile, dat, abData.data(), abData.size(), strError) ||
+        !FillFile(cfgFile, cfg, strConfig.data(), strConfig.size(), strError))
         return false;
+    if (!datFile.Commit())
+    {
+        strError = "无法写入文件 " + dat.string() + ": " + std::strerror(datFile.Error());
+        return false;
+    }
+    if (!cfgFile.Commit())
+    {
+        strError = "无法写入文件 " + cfg.string() + ": " + std::strerror(cfgFile.Error());
+        std::filesystem::remove(dat, error);
+        return false;
+    }
     paths = {cfg.string(), dat.string()};
     return true;
 }

@@ -40,6 +40,14 @@ int OpenForWriting(const std::string& strPath)
     return OpenDescriptorForWriting(strPath, 0644);
 }
 
+// Why a file could not be opened for the capture (errno just after the attempt).
+std::string OpenError(const std::string& strPath)
+{
+    const int nError = errno;
+    return "cannot write \"" + strPath + "\": " +
+           (nError == ESPIPE ? std::string("a named pipe (FIFO) cannot hold a capture") : std::strerror(nError));
+}
+
 } // namespace
 
 CCaptureFile::~CCaptureFile()
@@ -57,13 +65,13 @@ bool CCaptureFile::Open(const std::string& strBase, std::string& strError)
     m_nTextFd = OpenForWriting(strBase + ".txt");
     if (m_nTextFd < 0)
     {
-        strError = "cannot write \"" + strBase + ".txt\": " + std::strerror(errno);
+        strError = OpenError(strBase + ".txt");
         return false;
     }
     m_nPacketFd = OpenForWriting(strBase + ".pcapng");
     if (m_nPacketFd < 0)
     {
-        strError = "cannot write \"" + strBase + ".pcapng\": " + std::strerror(errno);
+        strError = OpenError(strBase + ".pcapng");
         Close();
         return false;
     }
@@ -115,7 +123,13 @@ bool CCaptureFile::WriteAll(int nFd, const std::uint8_t* pBytes, std::size_t nCo
         if (nWritten < 0 && errno == EINTR)
             continue;
         if (nWritten <= 0)
-            return Fail(std::string("write failed: ") + std::strerror(nWritten < 0 ? errno : ENOSPC));
+        {
+            const int nError = nWritten < 0 ? errno : ENOSPC;
+            // The part that went out is cut off again: the file ends on a whole entry.
+            if (nDone > 0)
+                TruncateDescriptor(nFd, static_cast<long long>(nTotal));
+            return Fail(std::string("write failed: ") + std::strerror(nError));
+        }
         nDone += static_cast<std::size_t>(nWritten);
     }
     nTotal += nCount;

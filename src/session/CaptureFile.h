@@ -21,7 +21,8 @@ enum CaptureLine : int
 // NAME.pcapng beside it. Every entry goes straight to the kernel with write(2), so a killed
 // process loses nothing it wrote; SyncIfDue puts both files on the disk at most once a second,
 // so a power cut loses at most the last second. The first error (disk full, file removed) is kept
-// and every later call fails at once: the owner stops the capture and says why.
+// and every later call fails at once: the owner stops the capture and says why. An entry the disk
+// took only in part is cut off again, so both files end on a whole entry.
 class CCaptureFile
 {
 public:

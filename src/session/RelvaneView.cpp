@@ -311,7 +311,8 @@ void CRelvaneView::OnSerialDisconnect()
         return;
     m_pSerialChannel->Close();
     m_bPortOpen = 0;
-    // What waited for the line goes with it.
+    // What waited for the line goes with it (counted, so that a headless run can say so).
+    m_nDroppedCommands += HeldCommandCount();
     m_heldSends.clear();
     UpdateHeldHint();
 }

@@ -111,6 +111,8 @@ public:
     int TimerInterval(int nId) const;
     // The user's commands waiting for the serial line (held polls and follow-ups not counted).
     int HeldCommandCount() const;
+    // The user's commands that were still held when the port closed, and so never went out.
+    int DroppedCommandCount() const { return m_nDroppedCommands; }
 
     // The sink the channels post to.
     IMessageSink* MessageSink() { return &m_messageQueue; }
@@ -249,6 +251,7 @@ private:
     std::vector<std::uint8_t> m_abLast103Answer;
     std::deque<CHeldSend> m_heldSends;
     int m_nHeldHintCount = 0; // user commands the status hint last counted
+    int m_nDroppedCommands = 0;
     IIec103Observer* m_pIec103Observer = nullptr;
 };
 

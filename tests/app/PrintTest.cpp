@@ -216,6 +216,9 @@ TEST(CommandLine, PrintToPdfThatCannotBeWrittenWholeOrReadFails)
     }
     const QString strPipe = dir.filePath(QStringLiteral("pipe.rtf"));
     ASSERT_EQ(mkfifo(QFile::encodeName(strPipe).constData(), 0600), 0);
+    // A pipe nobody reads as the PDF: refused at once instead of waiting for ever.
+    const QString strPipeOut = dir.filePath(QStringLiteral("fifo-target"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(strPipeOut).constData(), 0600), 0);
     const struct
     {
         QString strPdf;
@@ -227,6 +230,7 @@ TEST(CommandLine, PrintToPdfThatCannotBeWrittenWholeOrReadFails)
         {QStringLiteral("/dev/full"), strLog, 0, QStringLiteral("目的磁盘驱动器已满。")},
         {strOld, QStringLiteral("/dev/zero"), 0, QStringLiteral("打开文档失败。")},
         {strOld, strPipe, 0, QStringLiteral("打开文档失败。")},
+        {strPipeOut, strLog, 0, QStringLiteral("保存文档失败。")},
     };
     for (const auto& testCase : kCases)
     {

@@ -161,6 +161,27 @@ TEST_F(FrameFixture, SaveThatCannotBeWrittenWholeKeepsTheOldFileAndSaysWhy)
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("无标题 - Relvane"));
 }
 
+// Saving onto a pipe is refused at once (nobody may ever read it); saving onto a link to a file
+// that does not exist yet makes that file and keeps the link.
+TEST_F(FrameFixture, SavingOntoAPipeIsRefusedAndALinkIsWrittenThrough)
+{
+    QTemporaryDir dir;
+    const QString strPipe = dir.filePath(QStringLiteral("pipe.rtf"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(strPipe).constData(), 0600), 0);
+    std::vector<QString> messages;
+    SetMessageHook([&](QWidget*, const QString& strText) { messages.push_back(strText); });
+    Frame().LogEdit()->setPlainText(QStringLiteral("keep"));
+    EXPECT_FALSE(Frame().SaveLogFile(strPipe));
+    SetMessageHook({});
+    EXPECT_EQ(messages, std::vector<QString>{QStringLiteral("保存文档失败。")});
+
+    const QString strLink = dir.filePath(QStringLiteral("link.rtf"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("target.rtf"), strLink));
+    ASSERT_TRUE(Frame().SaveLogFile(strLink));
+    EXPECT_TRUE(QFileInfo(strLink).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("target.rtf"))));
+}
+
 // Devices, pipes and folders are refused at once: /dev/zero never ends, a pipe without a writer
 // never answers.
 TEST_F(FrameFixture, OnlyRegularFilesOpenAsLogs)

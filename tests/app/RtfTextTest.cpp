@@ -220,7 +220,7 @@ TEST(RtfWriter, LibreOfficeReadsTheLogAndWeReadItsRtf)
 
 // A word longer than kLongestWord characters gets a line break after each kLongestWord of them,
 // across colour runs, so that laying it out costs linear time; every character stays, and
-// spaces, line ends and CJK characters end a word.
+// spaces, line ends and Han ideographs end a word, no-break spaces and CJK punctuation do not.
 TEST(RtfText, BreaksEndlessWordsKeepingEveryCharacter)
 {
     const QString strBreak(QChar::LineSeparator);
@@ -239,6 +239,11 @@ TEST(RtfText, BreaksEndlessWordsKeepingEveryCharacter)
          strWord + QStringLiteral(" ") + strWord},
         {"{\\rtf1 " + QByteArray(kLongestWord, 'A') + "\\u26102?" + QByteArray(kLongestWord, 'A') + "}",
          strWord + QStringLiteral("时") + strWord},
+        // No-break spaces and CJK punctuation glue to their neighbours: long runs of them are broken.
+        {"{\\rtf1 " + QByteArray("x\\u160?").repeated(kLongestWord) + "}",
+         QStringLiteral("x\u00A0").repeated(kLongestWord / 2) + strBreak + QStringLiteral("x\u00A0").repeated(kLongestWord / 2)},
+        {"{\\rtf1 " + QByteArray("\\u12289?").repeated(kLongestWord + 1) + "}",
+         QString(kLongestWord, QChar(0x3001)) + strBreak + QChar(0x3001)},
     };
     for (const auto& testCase : kCases)
     {

@@ -8,7 +8,9 @@
 #include <memory>
 #include <gtest/gtest.h>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace relvane;
 
@@ -101,4 +103,47 @@ TEST_F(WholeFile, WritesADeviceDirectlyAndReportsAFullDisk)
     EXPECT_FALSE(missing.Open((m_dir / "no-such-folder" / "x").string()));
     EXPECT_EQ(missing.Error(), ENOENT);
     EXPECT_FALSE(missing.Commit());
+}
+
+// A named pipe is refused at once, with or without a reader, instead of holding the caller; a
+// link is written through, also one whose file does not exist yet: the link stays a link.
+TEST_F(WholeFile, RefusesPipesAndWritesThroughLinks)
+{
+    const auto pipe = m_dir / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    CWholeFile toPipe;
+    EXPECT_FALSE(toPipe.Open(pipe.string()));
+    EXPECT_EQ(toPipe.Error(), ESPIPE);
+    const int nReader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(nReader, 0);
+    EXPECT_FALSE(toPipe.Open(pipe.string()));
+    close(nReader);
+
+    std::filesystem::create_directory(m_dir / "logs");
+    std::filesystem::create_symlink("logs/new.rtf", m_dir / "dangling");
+    std::filesystem::create_symlink("logs/old.rtf", m_dir / "link");
+    std::ofstream(m_dir / "logs" / "old.rtf") << "old";
+    for (const char* pszLink : {"dangling", "link"})
+    {
+        CWholeFile file;
+        ASSERT_TRUE(file.Open((m_dir / pszLink).string())) << pszLink;
+        ASSERT_TRUE(file.Write("new", 3));
+        ASSERT_TRUE(file.Commit()) << pszLink;
+        EXPECT_TRUE(std::filesystem::is_symlink(m_dir / pszLink)) << pszLink;
+        EXPECT_EQ(ReadFile(m_dir / pszLink), "new") << pszLink;
+    }
+    EXPECT_EQ(ReadFile(m_dir / "logs" / "new.rtf"), "new");
+}
+
+// A finished file is on the disk but takes its place only when committed.
+TEST_F(WholeFile, FinishedFilesArePlacedOnlyWhenCommitted)
+{
+    CWholeFile first;
+    ASSERT_TRUE(first.Open((m_dir / "a").string()));
+    ASSERT_TRUE(first.Write("aaa", 3));
+    ASSERT_TRUE(first.Finish());
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "a"));
+    EXPECT_TRUE(first.Commit());
+    EXPECT_EQ(ReadFile(m_dir / "a"), "aaa");
+    EXPECT_EQ(Entries(), 1u);
 }

@@ -4,6 +4,8 @@
 #include "FakeNetworkChannel.h"
 #include "FakeSerialChannel.h"
 #include "ScriptedUserInterface.h"
+#include "FileSizeLimit.h"
+#include "session/CaptureFile.h"
 #include "session/RelvaneView.h"
 
 #include <QCoreApplication>
@@ -11,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
 #include <ctime>
 #include <deque>
 #include <filesystem>
@@ -326,6 +330,56 @@ TEST_F(RecorderTest, EthernetCaptureKeepsTcpAndUdpApartWithDirections)
                               .c_str()),
               0);
     EXPECT_EQ(ReadFile(strFields), strExpected);
+}
+
+// On a disk that fills up (a file-size limit: a short write, then EFBIG) both files end on the
+// last whole entry: a text entry or a pcapng block the disk took only in part is cut off again.
+// A named pipe is refused at once instead of holding the window until someone reads it.
+TEST_F(RecorderTest, CaptureEndsOnAWholeEntryOnAFullDisk)
+{
+    ASSERT_EQ(mkfifo((m_dir / "pipe.txt").c_str(), 0600), 0);
+    std::string strPipeError;
+    EXPECT_FALSE(View().Recorder().StartCapture((m_dir / "pipe").string(), strPipeError));
+    EXPECT_NE(strPipeError.find("named pipe"), std::string::npos) << strPipeError;
+
+    // One capture fills up with text entries, the other with packets (the first error stops a
+    // capture).
+    CCaptureFile text;
+    CCaptureFile packets;
+    std::string strError;
+    ASSERT_TRUE(text.Open((m_dir / "full").string(), strError)) << strError;
+    ASSERT_TRUE(packets.Open((m_dir / "packets").string(), strError)) << strError;
+    const std::string strEntry(3000, 'x');
+    const std::vector<std::uint8_t> abFrame(1000, 0x68);
+    {
+        test::CFileSizeLimit limit(10000);
+        while (text.WriteText(strEntry))
+        {
+        }
+        while (packets.WritePacket(CAPTURE_SERIAL_103, true, 0, abFrame.data(), static_cast<int>(abFrame.size())))
+        {
+        }
+    }
+    for (CCaptureFile* pCapture : {&text, &packets})
+    {
+        EXPECT_NE(pCapture->Error().find("File too large"), std::string::npos) << pCapture->Error();
+        pCapture->Close();
+    }
+    EXPECT_EQ(ReadFile(m_dir / "full.txt"), strEntry + strEntry + strEntry);
+    // The pcapng blocks, each with its length, add up to the file.
+    const std::string strPackets = ReadFile(m_dir / "packets.pcapng");
+    std::size_t nOffset = 0;
+    int nBlocks = 0;
+    while (nOffset + 8 <= strPackets.size())
+    {
+        std::uint32_t nLength = 0;
+        std::memcpy(&nLength, strPackets.data() + nOffset + 4, 4);
+        ASSERT_GE(nLength, 12u);
+        nOffset += nLength;
+        ++nBlocks;
+    }
+    EXPECT_EQ(nOffset, strPackets.size());
+    EXPECT_GE(nBlocks, 3) << "the section header, the interface and packets";
 }
 
 TEST_F(RecorderTest, AWritingErrorStopsTheCaptureAndNotTheSession)

@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <sys/stat.h>
 #include "FileSizeLimit.h"
 
 #include <gtest/gtest.h>
@@ -268,16 +270,20 @@ TEST_F(RelvaneRun, PollsARelayOnAPseudoTerminalAndPrintsTheLog)
 
 TEST_F(RelvaneRun, ReportsMessagesAndScriptErrors)
 {
-    // A '94 command with the port closed is refused with the message box text.
-    CRunResult result = RunScript(m_dir, "command 32792\n");
-    EXPECT_EQ(result.nExit, 0);
+    // A '94 command with the port closed is refused with the message box text; the run goes on
+    // and ends with 2, saying what was not done.
+    CRunResult result = RunScript(m_dir, "command 32792\ncommand 32792\n");
+    EXPECT_EQ(result.nExit, 2);
     EXPECT_NE(result.strErr.find("message: 串口尚未打开,不能发送报文."), std::string::npos) << result.strErr;
+    EXPECT_NE(result.strErr.find("2 commands were not sent: the port was not open"), std::string::npos)
+        << result.strErr;
     EXPECT_EQ(result.strOut, "");
 
-    // A port without a device cannot be opened.
+    // A port without a device cannot be opened: said, and the status is 2.
     result = RunScript(m_dir, "set port COM200\ncommand 32777\n");
-    EXPECT_EQ(result.nExit, 0);
+    EXPECT_EQ(result.nExit, 2);
     EXPECT_NE(result.strErr.find("message: 无法打开串口"), std::string::npos) << result.strErr;
+    EXPECT_NE(result.strErr.find("the serial port did not open (1 attempt)"), std::string::npos) << result.strErr;
 
     // A 103 command chosen while a request awaits its answer is held, and said so; at the end of
     // the script it still goes out, once the time-out has freed the line.
@@ -484,6 +490,91 @@ TEST_F(RelvaneRun, CommandHeldAtTheEndOfTheScriptGoesOut)
     EXPECT_EQ(result.nExit, 0) << result.strErr;
     EXPECT_NE(result.strErr.find("1条命令待发送"), std::string::npos) << result.strErr;
     EXPECT_NE(result.strOut.find("发送: 01 84 "), std::string::npos) << result.strOut;
+}
+
+// A command held behind the last request cannot go out when the port goes away during the final
+// wait: it is counted and the run ends with 2.
+TEST_F(RelvaneRun, HeldCommandLostWithThePortIsCounted)
+{
+    OpenRelayPort();
+    int nOut = -1;
+    const pid_t pid = Start("set port COM5\nset timeout 5000\ncommand 32777\ncommand 32792\ncommand 32793\n", {}, nOut);
+    std::string strOut;
+    ASSERT_TRUE(ReadUntil(nOut, strOut, [](const std::string& text) { return CountOf(text, "发送: 01 83") >= 1; }));
+    close(m_nMaster); // the adapter is pulled while 84H waits for the poll's answer
+    m_nMaster = -1;
+    ReadUntil(nOut, strOut, [](const std::string&) { return false; });
+    close(nOut);
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
+    EXPECT_EQ(WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, 2);
+    const std::string strErr = ReadFile(m_dir / "err.txt");
+    EXPECT_NE(strErr.find("1 held command never went out: the port closed first"), std::string::npos) << strErr;
+    EXPECT_EQ(strOut.find("发送: 01 84"), std::string::npos) << strOut;
+}
+
+// A run refused for its arguments or its port leaves every file as it was: the old log, the last
+// run's reports, the script; nothing is created. Pipes, devices, folders, the script (also
+// through a link) and two outputs on one file (also through a dangling link) are refused.
+TEST_F(RelvaneRun, RefusedRunLeavesEveryFileAsItWas)
+{
+    namespace fs = std::filesystem;
+    const fs::path script = m_dir / "script.txt";
+    std::ofstream(script) << "wait 600000\n";
+    std::ofstream(m_dir / "old.txt") << "old log";
+    std::ofstream(m_dir / "keep.html") << "old report";
+    std::ofstream(m_dir / "keep.xml") << "old junit";
+    std::ofstream(m_dir / "keep.txt") << "old capture";
+    ASSERT_EQ(mkfifo((m_dir / "pipe").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((m_dir / "fifo.xml").c_str(), 0600), 0);
+    fs::create_symlink("c.txt", m_dir / "dangling");
+    fs::create_symlink("script.txt", m_dir / "to-script");
+    // COM9 names a device that is not there.
+    fs::create_symlink(m_dir / "no-such-device", m_dir / "relvane" / "ports" / "COM9");
+    const auto Snapshot = [&]
+    {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::directory_iterator(m_dir))
+        {
+            const std::string strName = entry.path().filename().string();
+            if (strName != "out.txt" && strName != "err.txt")
+                files[strName] = entry.is_regular_file() ? ReadFile(entry.path()) : std::string("(other)");
+        }
+        return files;
+    };
+    const auto before = Snapshot();
+    const std::string strDir = m_dir.string() + "/";
+    const std::string strScript = script.string();
+    struct CCase
+    {
+        std::string strArgs;
+        std::string strMessage;
+    };
+    const CCase cases[] = {
+        {"--log " + strDir + "old.txt --capture /nonexistent/c " + strScript, "\"/nonexistent/c.txt\": No such file"},
+        {"--log " + strScript + " " + strScript, "is the script"},
+        {"--capture " + strDir + "script " + strScript, "is the script"},
+        {"--log " + strDir + "to-script " + strScript, "is the script"},
+        {"--log " + strDir + "dangling --capture " + strDir + "c " + strScript, "writes as well"},
+        {"--log " + strDir + "pipe " + strScript, "is a named pipe (FIFO)"},
+        {"--log /dev/null " + strScript, "is a device"},
+        {"--capture " + strDir + "old.txt --log " + strDir + "old.txt.txt " + strScript, "writes as well"},
+        {"--plan 103 --port COM9 --report " + strDir + "keep", "COM9 cannot be opened"},
+        {"--plan 103 --port COM9 --options " + strScript + " --report " + strDir + "script", "is --options"},
+        {"--plan 94 --port COM9 --report " + strDir + "fifo", "fifo.xml\" is a named pipe"},
+    };
+    for (const CCase& test : cases)
+    {
+        SCOPED_TRACE(test.strArgs);
+        const std::string strCommand = "XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
+                                       RELVANE_RUN_PATH + " " + test.strArgs + " > " + strDir + "out.txt 2> " +
+                                       strDir + "err.txt";
+        const int nStatus = std::system(strCommand.c_str());
+        EXPECT_EQ(WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, 2);
+        const std::string strErr = ReadFile(m_dir / "err.txt");
+        EXPECT_NE(strErr.find(test.strMessage), std::string::npos) << strErr;
+        EXPECT_EQ(Snapshot(), before);
+    }
 }
 
 TEST_F(RelvaneRun, VanishedDeviceIsSaidOnce)

@@ -87,8 +87,14 @@ void CLogOutput::WriteText(std::string_view strText)
 {
     // The file first: whatever a watcher has seen on standard output is in the file as well,
     // even when the process is killed between the two writes.
-    if (m_nTextFd >= 0 && !m_bFileFailed && !WriteAll(m_nTextFd, strText))
+    if (m_nTextFd >= 0 && !m_bFileFailed && WriteAll(m_nTextFd, strText))
+        m_nTextBytes += static_cast<long long>(strText.size());
+    else if (m_nTextFd >= 0 && !m_bFileFailed)
     {
+        // What the disk took of this piece is cut off again: the file ends on a whole piece.
+        const int nError = errno;
+        TruncateDescriptor(m_nTextFd, m_nTextBytes);
+        errno = nError;
         m_bFileFailed = true;
         m_strFileError = std::strerror(errno);
         m_err << "relvane-run: cannot write \"" << m_strTextPath << "\": " << m_strFileError

@@ -50,6 +50,7 @@ private:
     std::ostream& m_err;
     std::string m_strTextPath;
     int m_nTextFd = -1;
+    long long m_nTextBytes = 0; // written to the text file so far
     CWholeFile m_rtf;
     std::string m_strRtfPath;
     std::string m_strFileError;

@@ -1,5 +1,6 @@
 #include "PlanRun.h"
 
+#include "OutputTargets.h"
 #include "PrintableText.h"
 #include "RunnerUserInterface.h"
 #include "StopSignals.h"
@@ -19,7 +20,6 @@
 #include <clocale>
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -61,18 +61,6 @@ std::vector<std::string> SplitList(const std::string& strList)
         nStart = nComma + 1;
     }
     return items;
-}
-
-// Whether a file can be created (or emptied) for writing.
-bool CanWrite(const std::string& strPath, std::string& strError)
-{
-    std::ofstream file(strPath, std::ios::binary | std::ios::trunc);
-    if (!file)
-    {
-        strError = "cannot write \"" + strPath + "\": " + std::strerror(errno);
-        return false;
-    }
-    return true;
 }
 
 std::int64_t WallNowUs()
@@ -177,7 +165,12 @@ int RunPlanCommand(int argc, char** argv)
         return Bad("--report NAME is needed");
     const std::string strHtml = strReport + ".html";
     const std::string strXml = strReport + ".xml";
-    if (!CanWrite(strHtml, strError) || !CanWrite(strXml, strError))
+    // The reports and the capture are checked, not touched: they are made only once the port is
+    // open, so that a run that cannot start leaves the last run's files as they were.
+    std::vector<COutputFile> outputs;
+    for (const char* pszExtension : {".html", ".xml", ".txt", ".pcapng"})
+        outputs.push_back({strReport + pszExtension, "--report"});
+    if (!CheckOutputFiles(outputs, {{strOptions, "--options"}}, strError))
         return Bad(strError);
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -190,9 +183,6 @@ int RunPlanCommand(int argc, char** argv)
     CPlanUserInterface ui(&runnerUi);
     auto pView = std::make_unique<CRelvaneView>(std::make_unique<CSerialChannel>(),
                                                 std::make_unique<CNetworkChannel>(), ui);
-    if (!pView->Recorder().StartCapture(strReport, strError))
-        return Bad(strError);
-
     // The line as the serial form would set it; the session's time-out long enough that a late
     // answer is still taken as one (the cases judge the lateness).
     CSerialFields serial = pView->SerialFields();
@@ -213,10 +203,12 @@ int RunPlanCommand(int argc, char** argv)
     ui.SetPlanActive(false);
     if (!pView->PortOpen())
     {
-        pView->Recorder().StopCapture();
         std::cerr << "relvane-run: " << strPort << " cannot be opened\n";
         return 2;
     }
+    // Nothing has been logged yet: the capture starts with the run's first frame.
+    if (!pView->Recorder().StartCapture(strReport, strError))
+        return Bad(strError);
 
     CTestPlanRunner runner(*pView, ui);
     CStopSignals stopSignals;

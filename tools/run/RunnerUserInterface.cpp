@@ -65,6 +65,9 @@ bool CRunnerUserInterface::TakeAnswer(const std::string& strForm, std::vector<st
 void CRunnerUserInterface::ShowMessage(const std::string& strText)
 {
     m_err << "message: " << strText << '\n';
+    // The session's own words for a frame it did not send.
+    if (strText == "串口尚未打开,不能发送报文.")
+        ++m_nRefusedSends;
 }
 
 void CRunnerUserInterface::ShowStatusHint(const std::string& strText)

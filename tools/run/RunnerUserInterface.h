@@ -24,6 +24,8 @@ public:
     void QueueAnswer(const std::string& strForm, std::vector<std::string> values);
 
     void ShowMessage(const std::string& strText) override;
+    // How many sends the session refused because the port was not open.
+    int RefusedSendCount() const { return m_nRefusedSends; }
     bool ShowSerialForm(CSerialFields& fields) override;
     bool ShowDeviceAddressForm(CDeviceAddressFields& fields) override;
     bool ShowClockForm(CClockFields& fields) override;
@@ -44,6 +46,7 @@ private:
 
     std::ostream& m_err;
     std::map<std::string, std::deque<std::vector<std::string>>> m_answers;
+    int m_nRefusedSends = 0;
 };
 
 // Parses "A.B.C.D" into a host-order address (first octet most significant).

@@ -46,8 +46,24 @@ std::string JoinFrom(const std::vector<std::string>& args, std::size_t nFirst)
 } // namespace
 
 CScriptRunner::CScriptRunner(CRelvaneView& view, CRunnerUserInterface& ui, std::ostream& err)
-    : m_view(view), m_ui(ui), m_err(err), m_pUpload(std::make_unique<CDisturbanceUpload>(view))
+    : m_view(view), m_ui(ui), m_err(err), m_pUpload(std::make_unique<CDisturbanceUpload>(view)),
+      m_nDroppedAtStart(view.DroppedCommandCount())
 {
+}
+
+std::string CScriptRunner::Shortfalls() const
+{
+    const auto Count = [](int n, const char* pszOne, const char* pszMany)
+    { return std::to_string(n) + ' ' + (n == 1 ? pszOne : pszMany); };
+    std::string strText;
+    const auto Add = [&strText](const std::string& strPart) { strText += (strText.empty() ? "" : "; ") + strPart; };
+    if (m_nFailedOpens > 0)
+        Add("the serial port did not open (" + Count(m_nFailedOpens, "attempt", "attempts") + ")");
+    if (m_nRefusedSends > 0)
+        Add(Count(m_nRefusedSends, "command was", "commands were") + " not sent: the port was not open");
+    if (const int nDropped = m_view.DroppedCommandCount() - m_nDroppedAtStart; nDropped > 0)
+        Add(Count(nDropped, "held command", "held commands") + " never went out: the port closed first");
+    return strText;
 }
 
 CScriptRunner::~CScriptRunner() = default;
@@ -109,7 +125,12 @@ bool CScriptRunner::RunStep(const CScriptStep& step, std::string& strError)
         }
         if (!state.bEnabled)
             m_err << "command " << nId << " is disabled now, skipped\n";
+        // Only the script's own commands count: a poll the timer could not send is no step of it.
+        const int nRefusedBefore = m_ui.RefusedSendCount();
         m_view.OnCommand(nId);
+        m_nRefusedSends += m_ui.RefusedSendCount() - nRefusedBefore;
+        if (nId == ID_SERIAL_CONNECT && state.bEnabled && !m_view.PortOpen())
+            ++m_nFailedOpens;
         return true;
     }
     if (step.strVerb == "wait")

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <ostream>
+#include <string>
 #include <vector>
 
 class QEventLoop;
@@ -31,6 +32,9 @@ public:
     // Ends the run early (a stop signal): a wait in progress ends now, no further step starts.
     void Stop();
     bool Stopped() const { return m_bStopped; }
+    // What the run could not do although every step ran: a port that did not open, frames the
+    // session refused to send, commands still held when the port closed. Empty when nothing.
+    std::string Shortfalls() const;
 
 private:
     bool RunStep(const CScriptStep& step, std::string& strError);
@@ -50,6 +54,9 @@ private:
     bool m_bStopped = false;
     QEventLoop* m_pWaitLoop = nullptr; // the wait in progress, if any
     std::unique_ptr<CDisturbanceUpload> m_pUpload;
+    int m_nFailedOpens = 0;
+    int m_nRefusedSends = 0;
+    int m_nDroppedAtStart = 0;
 };
 
 } // namespace relvane

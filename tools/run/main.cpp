@@ -1,6 +1,7 @@
 // relvane-run: runs a session script without a window and streams the log it writes.
 #include "ConsoleText.h"
 #include "LogOutput.h"
+#include "OutputTargets.h"
 #include "PlanRun.h"
 #include "PrintableText.h"
 #include "RunScript.h"
@@ -18,7 +19,6 @@
 #include <clocale>
 #include <csignal>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -79,35 +79,22 @@ bool ReadScript(const std::string& strScript, std::vector<relvane::CScriptStep>&
     return false;
 }
 
-// True when the two names reach the same file, or would once it is created.
-bool SameFile(const std::string& strA, const std::string& strB)
+// Every file the run writes, checked together before any of them is created or emptied.
+bool CheckOutputs(const std::string& strLogFile, const std::string& strCaptureName, const std::string& strScript,
+                  std::string& strError)
 {
-    std::error_code error;
-    if (std::filesystem::equivalent(strA, strB, error))
-        return true;
-    const auto a = std::filesystem::weakly_canonical(std::filesystem::absolute(strA, error), error);
-    const auto b = std::filesystem::weakly_canonical(std::filesystem::absolute(strB, error), error);
-    return !a.empty() && a == b;
-}
-
-// The log and the capture each write files of their own; two streams in one file ruin both.
-bool CheckOutputsApart(const std::string& strLogFile, const std::string& strCaptureName, std::string& strError)
-{
-    if (strCaptureName.empty())
-        return true;
+    std::vector<relvane::COutputFile> outputs;
     for (const std::string& strLog : relvane::CLogOutput::Files(strLogFile))
+        outputs.push_back({strLog, "--log"});
+    if (!strCaptureName.empty())
     {
         for (const char* pszExtension : {".txt", ".pcapng"})
-        {
-            if (SameFile(strLog, strCaptureName + pszExtension))
-            {
-                strError = "--log writes \"" + strLog + "\", which --capture " + strCaptureName +
-                           " writes as well; give them different names";
-                return false;
-            }
-        }
+            outputs.push_back({strCaptureName + pszExtension, "--capture"});
     }
-    return true;
+    std::vector<relvane::CInputFile> inputs;
+    if (strScript != "-")
+        inputs.push_back({strScript, "the script"});
+    return relvane::CheckOutputFiles(outputs, inputs, strError);
 }
 
 } // namespace
@@ -161,7 +148,7 @@ int main(int argc, char** argv)
     if (!ReadScript(strScript, steps, strError))
         return Fail(strError);
     relvane::CLogOutput output(std::cerr);
-    if (!CheckOutputsApart(strLogFile, strCaptureName, strError) || !output.Open(strLogFile, strError))
+    if (!CheckOutputs(strLogFile, strCaptureName, strScript, strError) || !output.Open(strLogFile, strError))
         return Fail(strError);
 
     // The log document needs a GUI application object, never a screen.
@@ -202,6 +189,7 @@ int main(int argc, char** argv)
         });
 
     const bool bRan = runner.Run(steps, strError);
+    const std::string strShortfalls = runner.Shortfalls();
     if (!bRan)
         strError = strScript + ": " + strError;
     // A signal that came while a step ran outside the event loop has not been delivered yet.
@@ -235,5 +223,7 @@ int main(int argc, char** argv)
         return Fail(strError);
     if (bCaptureFailed)
         return Fail("the capture " + strCaptureName + " stopped on a write error and is incomplete");
+    if (!strShortfalls.empty())
+        return Fail(strShortfalls);
     return bWritten ? 0 : 2;
 }
