@@ -8,9 +8,10 @@
 #include "app/MainFrame.h"
 #include "app/QtTranslations.h"
 #include "forms/FormDialog.h"
+#include "session/PortMessages.h"
 #include "session/RelvaneView.h"
-#include "testplan/PlanUserInterface.h"
 #include "session/SessionCommands.h"
+#include "testplan/PlanUserInterface.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
 #include "transport/SerialPortInfo.h"
@@ -46,21 +47,7 @@ QStringList ListPorts()
 
 QString StateText(CPortDescription::EState eState)
 {
-    switch (eState)
-    {
-    case CPortDescription::EState::Available:
-        return {};
-    case CPortDescription::EState::Busy:
-        return QStringLiteral("被其他程序占用");
-    case CPortDescription::EState::NoPermission:
-        return QStringLiteral("无权限: 请把用户加入 dialout 组");
-    case CPortDescription::EState::Missing:
-        return QStringLiteral("设备不存在");
-    case CPortDescription::EState::NotSerial:
-        return QStringLiteral("不是串口设备");
-    default:
-        return QStringLiteral("无法打开");
-    }
+    return QString::fromStdString(PortStateText(eState));
 }
 
 // The port list in detail: device (where a map entry leads), adapter and serial number.
@@ -179,8 +166,8 @@ int main(int argc, char** argv)
 {
     if (!PrepareStart(argc, argv))
         return 0;
-    // A file that reaches the size limit fails its write, which is said, instead of a core dump
-    // (Windows has no size-limit signal).
+        // A file that reaches the size limit fails its write, which is said, instead of a core dump
+        // (Windows has no size-limit signal).
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
@@ -241,7 +228,8 @@ int main(int argc, char** argv)
     // program ends after saying why. The print switches print the log, without showing the
     // window, and end the program.
     if (bPrint)
-        return line.strFile.isEmpty() || frame.OpenLogFile(line.strFile) ? PrintFromCommandLine(frame, line) : 1;
+        return line.strFile.isEmpty() || frame.OpenLogFile(line.strFile) ? PrintFromCommandLine(frame, line)
+                                                                         : 1;
     // The window is shown (and so sized) before the log is read into it: the log's layout then
     // keeps its width, and a change of width would lay out every paragraph of a big log again.
     frame.show();

@@ -38,6 +38,17 @@ CDisturbanceUpload::CDisturbanceUpload(CRelvaneView& view, QObject* pParent)
                 if (m_bBusy && m_view.SerialLinkIdle())
                     RequestClass1();
             });
+    // A port that closes (by the user, or its device gone) ends the upload at once: nothing more
+    // can go out, not even the abort order, and waiting for the watchdog would only delay the word.
+    connect(&view, &CRelvaneView::StateChanged, this,
+            [this]
+            {
+                if (!m_bBusy || m_pViewAlive == nullptr || m_view.PortOpen())
+                    return;
+                CTransferOrder ignored;
+                m_transfer.Abort("串口已断开, 录波读取中止。", ignored);
+                Finish();
+            });
 }
 
 CDisturbanceUpload::~CDisturbanceUpload()
@@ -257,7 +268,8 @@ void CDisturbanceUpload::Finish()
     }
     CDisturbanceRecord record = m_transfer.Record();
     record.strStation = m_strIdentification.empty() ? std::string("RELAY") : m_strIdentification;
-    record.strDevice = "FUN" + std::to_string(record.nFun) + " ADDR" + std::to_string(m_view.DeviceAddress()) +
+    record.strDevice = "FUN" + std::to_string(record.nFun) + " ADDR" +
+                       std::to_string(m_view.DeviceAddress()) +
                        (m_strSoftware.empty() ? std::string() : " SW" + m_strSoftware);
     std::string strError;
     if (!WriteComtrade(record, m_strFolder, m_eFormat, m_files, strError))

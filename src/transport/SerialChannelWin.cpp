@@ -4,7 +4,6 @@
 // channel: a chunk ends after 30 ms of silence or at the read limit, one WM_SERIAL_DATA per
 // chunk, one WM_SERIAL_HANGUP when the device goes away.
 #include "transport/SerialChannel.h"
-
 #include "transport/SerialLine.h"
 #include "transport/SerialLineDcb.h"
 #include "transport/SerialPortMap.h"
@@ -48,26 +47,37 @@ int CSerialChannel::Open()
 {
     if (!m_bConfigured || m_bOpen)
         return CHANNEL_FAILED;
+    m_eOpenFailure = CPortDescription::EState::Failed;
     // The line is always 8 data bits and 1 stop bit; only baud and parity reach it.
     if (CheckLineSettings(m_nBaud, m_cParity) != LINE_OK)
         return CHANNEL_FAILED;
 
     m_strDevicePath = PortDevicePath(m_nPort);
+    m_strOpenedDevice.clear(); // the COM name says it all
     if (m_strDevicePath.empty())
+    {
+        m_eOpenFailure = CPortDescription::EState::Missing;
         return CHANNEL_NO_PORT;
+    }
     // No sharing: a port another program holds does not open (access denied), nor one another
     // channel holds where the driver would allow a second opening.
     HANDLE hClaim = static_cast<HANDLE>(ClaimPort(m_nPort));
     if (hClaim == nullptr)
+    {
+        m_eOpenFailure = CPortDescription::EState::Busy;
         return CHANNEL_NO_PORT;
+    }
     HANDLE hPort = CreateFileA(m_strDevicePath.c_str(), GENERIC_READ | (m_bReadOnly ? 0 : GENERIC_WRITE), 0,
                                nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (hPort == INVALID_HANDLE_VALUE)
+        m_eOpenFailure = StateOfWindowsError(GetLastError());
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (hPort != INVALID_HANDLE_VALUE && (GetFileType(hPort) != FILE_TYPE_CHAR || !GetCommState(hPort, &dcb)))
     {
         CloseHandle(hPort);
         hPort = INVALID_HANDLE_VALUE;
+        m_eOpenFailure = CPortDescription::EState::NotSerial;
     }
     if (hPort == INVALID_HANDLE_VALUE)
     {
@@ -107,7 +117,10 @@ int CSerialChannel::Open()
     m_nClaim = HandleValue(hClaim);
     m_nDevice = HandleValue(hPort);
     m_nStop = HandleValue(hStop);
-    return StartReader();
+    const int nResult = StartReader();
+    if (nResult > 0)
+        m_eOpenFailure = CPortDescription::EState::Available;
+    return nResult;
 }
 
 void CSerialChannel::SignalStop()
@@ -224,7 +237,9 @@ void CSerialChannel::SerialReaderThread()
             readRecord.hEvent = hReadEvent;
             readStarted = Clock::now();
             const DWORD nWanted =
-                chunk.abBytes.empty() ? 1 : static_cast<DWORD>(m_nReadLimit - static_cast<int>(chunk.abBytes.size()));
+                chunk.abBytes.empty()
+                    ? 1
+                    : static_cast<DWORD>(m_nReadLimit - static_cast<int>(chunk.abBytes.size()));
             DWORD nRead = 0;
             if (ReadFile(hPort, abBuffer, nWanted, &nRead, &readRecord))
             {
@@ -246,7 +261,8 @@ void CSerialChannel::SerialReaderThread()
         DWORD nWaitMs = kIdleWaitMs;
         if (!chunk.abBytes.empty())
         {
-            const auto silence = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastData);
+            const auto silence =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastData);
             if (silence.count() >= kGapMs)
             {
                 // Bytes the cancelled read had taken mean the line is still busy.

@@ -144,18 +144,19 @@ TEST_F(RecorderTest, StampsShowWhenTheBytesMovedInEachForm)
         int nCommand;
         const char* pszSend;    // stamp of the second request
         const char* pszReceive; // stamp of its answer
+        int nStartMs;           // each case later than the one before: the log's times never go back
     };
     const CCase cases[] = {
-        {ID_STAMP_TIME_OF_DAY, "[08:05:30.100] ", "[08:05:30.150] "},
-        {ID_STAMP_SINCE_PREVIOUS, "[+80ms] ", "[+50ms] "},
+        {ID_STAMP_TIME_OF_DAY, "[08:05:30.100] ", "[08:05:30.150] ", 0},
+        {ID_STAMP_SINCE_PREVIOUS, "[+80ms] ", "[+50ms] ", 1000},
     };
     for (const CCase& test : cases)
     {
         View().OnCommand(test.nCommand);
         EXPECT_TRUE(View().QueryCommand(test.nCommand).bChecked);
         View().ClearLog();
-        Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
-        Exchange(ID_103_CLASS2, 100, {0x10, 0x09, 0x01, 0x0A, 0x16}, 150);
+        Exchange(ID_103_CLASS2, test.nStartMs, {0x10, 0x09, 0x01, 0x0A, 0x16}, test.nStartMs + 20);
+        Exchange(ID_103_CLASS2, test.nStartMs + 100, {0x10, 0x09, 0x01, 0x0A, 0x16}, test.nStartMs + 150);
         const std::string strLog = Log();
         EXPECT_NE(strLog.find(std::string("\r\n") + test.pszSend + "发送: 10 7B 01 7C 16 \r\n" +
                               test.pszReceive + "接收: 10 09 01 0A 16 \r\n"),
@@ -269,7 +270,8 @@ TEST_F(RecorderTest, CapturedAnswersCarryTheirFirstByteTime)
 
     const auto packets = PacketTimes(ReadFile(m_dir / "first.pcapng"));
     using Packet = std::pair<bool, std::int64_t>;
-    EXPECT_EQ(packets, (std::vector<Packet>{{false, At(0).nWallUs}, {true, At(12).nWallUs}, {true, At(12).nWallUs}}));
+    EXPECT_EQ(packets,
+              (std::vector<Packet>{{false, At(0).nWallUs}, {true, At(12).nWallUs}, {true, At(12).nWallUs}}));
     EXPECT_EQ(ReadFile(m_dir / "first.txt").rfind(CSessionRecorder::kCaptureTimesNote, 0), 0u);
     // The response time is taken from the same first byte.
     EXPECT_EQ(View().Recorder().Statistics().Responses().nMinUs, 12000);

@@ -127,7 +127,7 @@ TEST_F(SessionState, PortThatCannotBeOpenedIsReported)
     m_pSerial->SetOpenResult(CHANNEL_FAILED);
     View().OnCommand(ID_SERIAL_CONNECT);
     EXPECT_FALSE(View().PortOpen());
-    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"无法打开串口"});
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"无法打开串口 COM1"});
     EXPECT_EQ(View().PaneText(ID_INDICATOR_PORT), "1");
 }
 
@@ -143,8 +143,8 @@ TEST_F(SessionState, VanishedDeviceIsSaidOnceAndTheNextConnectOpensItAgain)
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"串口已断开"});
     EXPECT_FALSE(View().PortOpen());
     EXPECT_EQ(m_pSerial->CloseCount(), 1);
-    EXPECT_EQ(Log(), strLogBefore) << "the log carries nothing extra";
-    EXPECT_TRUE(View().IsTimerActive(TIMER_RESPONSE)) << "timers run on as after a disconnect";
+    EXPECT_EQ(Log(), strLogBefore + "串口已断开: COM1 (设备已移除)\r\n") << "said once, with its cause";
+    EXPECT_FALSE(View().IsTimerActive(TIMER_RESPONSE)) << "no time-out of a line that is gone";
 
     // The device is back: one connect opens it; a notice left from the old opening is ignored.
     m_pSerial->HangUp();
