@@ -802,10 +802,14 @@ void CRelvaneView::OnIec103Command(int nId)
     case ID_103_CUSTOM_FRAME:
     {
         m_customFrameFields.bShowChecksumButton = true;
-        if (!m_ui.ShowCustomFrameForm(m_customFrame, m_customFrameFields))
-            return;
+        const CCustomFrame usersFrame = m_customFrame;
+        const bool bOk = m_ui.ShowCustomFrameForm(m_customFrame, m_customFrameFields);
         request.abBytes.resize(kTxBufferSize);
         const int nLength = m_customFrame.CopyFrame(request.abBytes.data(), kTxBufferSize);
+        if (m_ui.AnswersForTheUser())
+            m_customFrame = usersFrame; // a plan's frame is not the user's to see next time
+        if (!bOk)
+            return;
         if (nLength < 1)
             return; // nothing to send
         request.abBytes.resize(static_cast<std::size_t>(nLength));
@@ -1070,11 +1074,14 @@ void CRelvaneView::OnNetworkConnect()
 void CRelvaneView::OnTcpSend()
 {
     m_customFrameFields.bShowChecksumButton = false;
+    const CCustomFrame usersFrame = m_customFrame;
     const bool bOk = m_ui.ShowCustomFrameForm(m_customFrame, m_customFrameFields);
     m_customFrameFields.bShowChecksumButton = true;
+    const int nLength = m_customFrame.CopyFrame(m_txBuffer.data(), kTxBufferSize);
+    if (m_ui.AnswersForTheUser())
+        m_customFrame = usersFrame;
     if (!bOk)
         return;
-    const int nLength = m_customFrame.CopyFrame(m_txBuffer.data(), kTxBufferSize);
     if (!m_pNetworkChannel->IsConnected())
     {
         WriteEvent(LOG_TCP_NOT_CONNECTED);

@@ -175,6 +175,19 @@ TEST_F(PortLoss, LogTimesNeverGoBack)
     EXPECT_EQ(recorder.OnLogEvent(LOG_TIMEOUT, "超时\r\n", earlier), strLater);
 }
 
+TEST_F(PortLoss, AFrameAPlanTypedIsSentButNotShownToTheUserNextTime)
+{
+    View().OnCommand(ID_MODE_103);
+    m_ui.AnswerCustomFrame("10 49 01 4A 16");
+    View().OnCommand(ID_103_CUSTOM_FRAME);
+    m_ui.SetAnswersForTheUser(true);
+    m_ui.AnswerCustomFrame("68 01 02 68 FF 16");
+    View().OnCommand(ID_103_CUSTOM_FRAME);
+    EXPECT_EQ(LastWritten(), (Bytes{0x68, 0x01, 0x02, 0x68, 0xFF, 0x16}));
+    m_ui.SetAnswersForTheUser(false);
+    EXPECT_EQ(View().CustomFrame().Text(true), "10 49 01 4A 16 ");
+}
+
 // ---------------------------------------------------------------------------------------------
 // The clock frame
 
