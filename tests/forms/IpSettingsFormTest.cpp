@@ -39,8 +39,8 @@ TEST_F(IpSettingsFormTest, PortsAreCheckedUdpFirst)
     EXPECT_TRUE(FocusIs(form, IDC_IP_UDP_PORT));
     SetText(form, IDC_IP_UDP_PORT, QStringLiteral("1"));
     Click(form, 1);
-    EXPECT_EQ(m_messages, (QStringList{QStringLiteral("“请填入一个在1和65535之间的整数。”"),
-                                       QStringLiteral("“请填入一个正整数。”")}));
+    EXPECT_EQ(m_messages, (QStringList{QStringLiteral("目标UDP端口: “请填入一个在1和65535之间的整数。”"),
+                                       QStringLiteral("本机TCP端口: “请填入一个正整数。”")}));
     EXPECT_TRUE(FocusIs(form, IDC_IP_TCP_PORT));
 
     CIpSettingsValues values;
