@@ -225,16 +225,16 @@ int main(int argc, char** argv)
     if (!bDemo)
         frame.BenchAssist()->SetSystemPorts(&DescribePortEntries, &DeviceOfPort);
     // A log named on the command line is opened instead of a new one; if it cannot be, the
-    // program ends after saying why. The print switches print the log, without showing the
-    // window, and end the program.
+    // window says why and stays open with an empty log. The print switches print the log,
+    // without showing the window, and end the program (status 1 when the log did not open).
     if (bPrint)
         return line.strFile.isEmpty() || frame.OpenLogFile(line.strFile) ? PrintFromCommandLine(frame, line)
                                                                          : 1;
     // The window is shown (and so sized) before the log is read into it: the log's layout then
     // keeps its width, and a change of width would lay out every paragraph of a big log again.
     frame.show();
-    if (!line.strFile.isEmpty() && !frame.OpenLogFile(line.strFile))
-        return 1;
+    if (!line.strFile.isEmpty())
+        frame.OpenLogFile(line.strFile);
     if (line.bBesideRelay)
         frame.BenchAssist()->StartBesideRelay(line.strPort);
 
