@@ -10,8 +10,8 @@
 #include "forms/FormDialog.h"
 #include "session/PortMessages.h"
 #include "session/RelvaneView.h"
-#include "session/SessionCommands.h"
 #include "testplan/PlanUserInterface.h"
+#include "session/SessionCommands.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
 #include "transport/SerialPortInfo.h"
@@ -166,8 +166,8 @@ int main(int argc, char** argv)
 {
     if (!PrepareStart(argc, argv))
         return 0;
-        // A file that reaches the size limit fails its write, which is said, instead of a core dump
-        // (Windows has no size-limit signal).
+    // A file that reaches the size limit fails its write, which is said, instead of a core dump
+    // (Windows has no size-limit signal).
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
@@ -228,8 +228,7 @@ int main(int argc, char** argv)
     // window says why and stays open with an empty log. The print switches print the log,
     // without showing the window, and end the program (status 1 when the log did not open).
     if (bPrint)
-        return line.strFile.isEmpty() || frame.OpenLogFile(line.strFile) ? PrintFromCommandLine(frame, line)
-                                                                         : 1;
+        return line.strFile.isEmpty() || frame.OpenLogFile(line.strFile) ? PrintFromCommandLine(frame, line) : 1;
     // The window is shown (and so sized) before the log is read into it: the log's layout then
     // keeps its width, and a change of width would lay out every paragraph of a big log again.
     frame.show();

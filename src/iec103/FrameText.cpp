@@ -39,17 +39,6 @@ bool IsSpaceAt(std::string_view strText, std::size_t nPos, std::size_t& nWidth)
     return false;
 }
 
-int DigitValue(char c, bool bHex)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (bHex && c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (bHex && c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The byte a token stands for, or -1.
 int TokenByte(std::string_view strToken, bool bHex)
 {

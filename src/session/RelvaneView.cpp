@@ -20,7 +20,6 @@ namespace
 {
 
 constexpr const char* kPortClosedMessage = "串口尚未打开,不能发送报文.";
-constexpr const char* kPortOpenFailedMessage = "无法打开串口";
 constexpr const char* kWriteFailedMessage = "串口写入失败, 报文未发送.";
 // The causes the log gives for a port that closed.
 constexpr const char* kClosedByUser = "用户断开";
@@ -57,6 +56,21 @@ int LeadingDecimal(const std::string& strText)
 std::uint8_t LowByte(int nValue)
 {
     return static_cast<std::uint8_t>(nValue & 0xFF);
+}
+
+// The data of a time synchronisation, count byte first: the seven-octet binary time
+// (milliseconds of the minute, minute, hour, day, month, year).
+std::array<std::uint8_t, 8> TimeSyncData(const CClockFields& clock, int nMillisecond)
+{
+    const int nMs = std::clamp(clock.nSecond, 0, 59) * 1000 + std::clamp(nMillisecond, 0, 999);
+    return {7,
+            LowByte(nMs),
+            LowByte(nMs >> 8),
+            LowByte(clock.nMinute),
+            LowByte(clock.nHour),
+            LowByte(clock.nDay),
+            LowByte(clock.nMonth),
+            LowByte(clock.nYear % 100)};
 }
 
 bool IsOwnHandlerInProto94Range(int nId)
@@ -585,8 +599,7 @@ void CRelvaneView::OnSerialData()
         std::vector<std::uint8_t> abChunk(static_cast<std::size_t>(nAvailable));
         const int nCopied = m_pSerialChannel->CopyReceived(abChunk.data(), nAvailable);
         const CChannelTime firstByte = m_pSerialChannel->ChunkFirstByteTime();
-        m_recorder.OnSerialChunk(m_nMode, abChunk.data(), nCopied,
-                                 firstByte.IsSet() ? firstByte : m_entryTime);
+        m_recorder.OnSerialChunk(m_nMode, abChunk.data(), nCopied, firstByte.IsSet() ? firstByte : m_entryTime);
     }
     if (m_nMode == MODE_94)
         OnProto94Received();
@@ -753,16 +766,7 @@ void CRelvaneView::OnIec103Command(int nId)
         clock.bShowAnswerBox = true;
         if (!m_ui.ShowClockForm(clock))
             return;
-        // Seven-octet binary time: milliseconds of the minute, minute, hour, day, month, year.
-        const int nMs = std::clamp(clock.nSecond, 0, 59) * 1000;
-        request.abData = {7,
-                          LowByte(nMs),
-                          LowByte(nMs >> 8),
-                          LowByte(clock.nMinute),
-                          LowByte(clock.nHour),
-                          LowByte(clock.nDay),
-                          LowByte(clock.nMonth),
-                          LowByte(clock.nYear % 100)};
+        request.abData = TimeSyncData(clock, 0);
         request.bConfirm = clock.bAnswer;
         request.bTimed = clock.bAnswer;
         // The form's fields hold the time it closed; the frame may wait for an answer first.
@@ -880,15 +884,7 @@ void CRelvaneView::SendIec103Request(const CIec103Request& request)
         {
             int nMillisecond = 0;
             const CClockFields now = ClockNow(nMillisecond);
-            const int nMs = now.nSecond * 1000 + nMillisecond;
-            abTime = {7,
-                      LowByte(nMs),
-                      LowByte(nMs >> 8),
-                      LowByte(now.nMinute),
-                      LowByte(now.nHour),
-                      LowByte(now.nDay),
-                      LowByte(now.nMonth),
-                      LowByte(now.nYear % 100)};
+            abTime = TimeSyncData(now, nMillisecond);
         }
         params.pData = abTime.data();
         nLength = m_iec103Codec.BuildTimeSync(pOut, params);
@@ -950,9 +946,9 @@ CAutomaticStep CRelvaneView::OnIec103Frame(const std::uint8_t* pFrame, int nLeng
     {
         // A copy of the last answer that answers a request repeating a lost answer's FCB is the
         // relay's repetition: marked, so that its data are not counted twice.
-        const bool bRepetition =
-            pFrame[0] == kIec103VariableStart && m_iec103Codec.FcbRepeatSent() &&
-            std::equal(pFrame, pFrame + nLength, m_abLast103Answer.begin(), m_abLast103Answer.end());
+        const bool bRepetition = pFrame[0] == kIec103VariableStart && m_iec103Codec.FcbRepeatSent() &&
+                                 std::equal(pFrame, pFrame + nLength, m_abLast103Answer.begin(),
+                                            m_abLast103Answer.end());
         m_abLast103Answer.assign(pFrame, pFrame + nLength);
         WriteEvent(LOG_RECEIVE);
         if (bRepetition)
@@ -1205,8 +1201,7 @@ void CRelvaneView::WriteRepeatedFrame(const std::uint8_t* pBytes, int nLength, i
     WriteFrameWithMark(pBytes, nLength, nFormat, kRepetitionNote);
 }
 
-void CRelvaneView::WriteFrameWithMark(const std::uint8_t* pBytes, int nLength, int nFormat,
-                                      const char* pszMark)
+void CRelvaneView::WriteFrameWithMark(const std::uint8_t* pBytes, int nLength, int nFormat, const char* pszMark)
 {
     m_log.AppendBytes(pBytes, nLength, nFormat);
     std::string strLineEnd;

@@ -273,8 +273,7 @@ TEST_F(RecorderTest, CapturedAnswersCarryTheirFirstByteTime)
 
     const auto packets = PacketTimes(ReadFile(m_dir / "first.pcapng"));
     using Packet = std::pair<bool, std::int64_t>;
-    EXPECT_EQ(packets,
-              (std::vector<Packet>{{false, At(0).nWallUs}, {true, At(12).nWallUs}, {true, At(12).nWallUs}}));
+    EXPECT_EQ(packets, (std::vector<Packet>{{false, At(0).nWallUs}, {true, At(12).nWallUs}, {true, At(12).nWallUs}}));
     EXPECT_EQ(ReadFile(m_dir / "first.txt").rfind(CSessionRecorder::kCaptureTimesNote, 0), 0u);
     // The response time is taken from the same first byte.
     EXPECT_EQ(View().Recorder().Statistics().Responses().nMinUs, 12000);
