@@ -268,8 +268,7 @@ void CDisturbanceUpload::Finish()
     }
     CDisturbanceRecord record = m_transfer.Record();
     record.strStation = m_strIdentification.empty() ? std::string("RELAY") : m_strIdentification;
-    record.strDevice = "FUN" + std::to_string(record.nFun) + " ADDR" +
-                       std::to_string(m_view.DeviceAddress()) +
+    record.strDevice = "FUN" + std::to_string(record.nFun) + " ADDR" + std::to_string(m_view.DeviceAddress()) +
                        (m_strSoftware.empty() ? std::string() : " SW" + m_strSoftware);
     std::string strError;
     if (!WriteComtrade(record, m_strFolder, m_eFormat, m_files, strError))

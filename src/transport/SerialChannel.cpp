@@ -121,8 +121,7 @@ int CSerialChannel::Open()
         m_eOpenFailure = CPortDescription::EState::Missing;
         return CHANNEL_NO_PORT;
     }
-    int nFd =
-        open(m_strDevicePath.c_str(), (m_bReadOnly ? O_RDONLY : O_RDWR) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int nFd = open(m_strDevicePath.c_str(), (m_bReadOnly ? O_RDONLY : O_RDWR) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (nFd < 0)
     {
         m_eOpenFailure = StateOfOpenError(errno);
@@ -132,8 +131,7 @@ int CSerialChannel::Open()
     if (!CheckSerialDevice(nFd))
     {
         // A terminal without its hardware (an empty UART slot) is as good as missing.
-        m_eOpenFailure =
-            isatty(nFd) ? CPortDescription::EState::Missing : CPortDescription::EState::NotSerial;
+        m_eOpenFailure = isatty(nFd) ? CPortDescription::EState::Missing : CPortDescription::EState::NotSerial;
         close(nFd);
         return CHANNEL_NO_PORT;
     }

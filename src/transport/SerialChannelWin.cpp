@@ -4,6 +4,7 @@
 // channel: a chunk ends after 30 ms of silence or at the read limit, one WM_SERIAL_DATA per
 // chunk, one WM_SERIAL_HANGUP when the device goes away.
 #include "transport/SerialChannel.h"
+
 #include "transport/SerialLine.h"
 #include "transport/SerialLineDcb.h"
 #include "transport/SerialPortMap.h"
@@ -237,9 +238,7 @@ void CSerialChannel::SerialReaderThread()
             readRecord.hEvent = hReadEvent;
             readStarted = Clock::now();
             const DWORD nWanted =
-                chunk.abBytes.empty()
-                    ? 1
-                    : static_cast<DWORD>(m_nReadLimit - static_cast<int>(chunk.abBytes.size()));
+                chunk.abBytes.empty() ? 1 : static_cast<DWORD>(m_nReadLimit - static_cast<int>(chunk.abBytes.size()));
             DWORD nRead = 0;
             if (ReadFile(hPort, abBuffer, nWanted, &nRead, &readRecord))
             {
@@ -261,8 +260,7 @@ void CSerialChannel::SerialReaderThread()
         DWORD nWaitMs = kIdleWaitMs;
         if (!chunk.abBytes.empty())
         {
-            const auto silence =
-                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastData);
+            const auto silence = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastData);
             if (silence.count() >= kGapMs)
             {
                 // Bytes the cancelled read had taken mean the line is still busy.

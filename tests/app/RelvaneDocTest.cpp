@@ -1,7 +1,6 @@
-#include "app/RelvaneDoc.h"
-
 #include "FileSizeLimit.h"
 #include "FrameFixture.h"
+#include "app/RelvaneDoc.h"
 #include "app/RtfText.h"
 #include "session/LogDocument.h"
 #include "session/SessionCommands.h"
@@ -10,9 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <sys/stat.h>
 
 using namespace relvane;
 using relvane::test::FrameFixture;
@@ -127,8 +126,7 @@ TEST_F(FrameFixture, OpenFailuresAreReportedAndChangeNothing)
     SetMessageHook({});
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0], QStringLiteral("无法找到该文件。\n请验证给出的路径和文件名是否正确。"));
-    EXPECT_EQ(messages[1], QStringLiteral("打开文档失败。\n") + QDir::toNativeSeparators(strPlain))
-        << "the file is named";
+    EXPECT_EQ(messages[1], QStringLiteral("打开文档失败。\n") + QDir::toNativeSeparators(strPlain)) << "named";
     EXPECT_EQ(messages[2], QStringLiteral("保存文档失败。"));
     EXPECT_EQ(Frame().LogEdit()->toPlainText(), QStringLiteral("keep"));
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("无标题 - Relvane"));
@@ -156,8 +154,7 @@ TEST_F(FrameFixture, SaveThatCannotBeWrittenWholeKeepsTheOldFileAndSaysWhy)
     }
     EXPECT_FALSE(Frame().SaveLogFile(QStringLiteral("/dev/full")));
     SetMessageHook({});
-    EXPECT_EQ(messages, (std::vector<QString>{QStringLiteral("保存文档失败。"),
-                                              QStringLiteral("目的磁盘驱动器已满。")}));
+    EXPECT_EQ(messages, (std::vector<QString>{QStringLiteral("保存文档失败。"), QStringLiteral("目的磁盘驱动器已满。")}));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), abOld);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("log.rtf")});
@@ -178,8 +175,7 @@ TEST_F(FrameFixture, OnlyRegularFilesOpenAsLogs)
         SetMessageHook([&](QWidget*, const QString& strText) { messages.push_back(strText); });
         EXPECT_FALSE(Frame().OpenLogFile(strPath)) << strPath.toStdString();
         SetMessageHook({});
-        EXPECT_EQ(messages, std::vector<QString>{QStringLiteral("打开文档失败。\n") +
-                                                 QDir::toNativeSeparators(strPath)})
+        EXPECT_EQ(messages, std::vector<QString>{QStringLiteral("打开文档失败。\n") + QDir::toNativeSeparators(strPath)})
             << strPath.toStdString();
     }
     EXPECT_EQ(Frame().LogEdit()->toPlainText(), QStringLiteral("keep"));
@@ -224,8 +220,7 @@ TEST(RelvaneDoc, TheLargestLogSavedOpensAgainAndALargerOneIsNamedBySize)
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0], CRelvaneDoc::TooBigText(nBytes, kLimit));
     EXPECT_EQ(QFileInfo(strPath).size(), nBytes);
-    EXPECT_TRUE(warnings[0].contains(QString::number(nBytes)) &&
-                warnings[0].contains(QString::number(kLimit)));
+    EXPECT_TRUE(warnings[0].contains(QString::number(nBytes)) && warnings[0].contains(QString::number(kLimit)));
     doc.OnNewDocument();
     EXPECT_FALSE(doc.OnOpenDocument(strPath, strError));
     EXPECT_EQ(strError, QStringLiteral("打开文档失败。\n") + QDir::toNativeSeparators(strPath) + u'\n' +
