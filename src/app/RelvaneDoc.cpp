@@ -5,6 +5,7 @@
 #include "common/WholeFile.h"
 #include "session/LogDocument.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextDocument>
@@ -16,9 +17,9 @@ namespace relvane
 
 CRelvaneDoc::CRelvaneDoc(CLogDocument& log, qint64 nMaxFileBytes) : m_log(log), m_nMaxFileBytes(nMaxFileBytes) {}
 
-QString CRelvaneDoc::OpenFailedText()
+QString CRelvaneDoc::OpenFailedText(const QString& strPath)
 {
-    return QStringLiteral("打开文档失败。");
+    return QStringLiteral("打开文档失败。\n") + QDir::toNativeSeparators(strPath);
 }
 
 QString CRelvaneDoc::SaveFailedText(bool bDiskFull)
@@ -54,14 +55,14 @@ bool CRelvaneDoc::OnOpenDocument(const QString& strPath, QString& strError)
         strError = QStringLiteral("无法找到该文件。\n请验证给出的路径和文件名是否正确。");
         return false;
     case ERegularFile::NotRegular:
-        strError = OpenFailedText();
+        strError = OpenFailedText(strPath);
         return false;
     case ERegularFile::Opened:
         break;
     }
     if (nSize > m_nMaxFileBytes)
     {
-        strError = OpenFailedText() + u'\n' + TooBigText(nSize, m_nMaxFileBytes);
+        strError = OpenFailedText(strPath) + u'\n' + TooBigText(nSize, m_nMaxFileBytes);
         return false;
     }
     bool bRead = false;
@@ -79,7 +80,7 @@ bool CRelvaneDoc::OnOpenDocument(const QString& strPath, QString& strError)
     }
     if (!bRead)
     {
-        strError = OpenFailedText();
+        strError = OpenFailedText(strPath);
         return false;
     }
     m_log.Prepare();

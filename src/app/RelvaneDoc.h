@@ -38,7 +38,7 @@ public:
                         const std::function<void(const QString&)>& fnWarn = {});
 
     // The texts of the failures, shared with printing to a file.
-    static QString OpenFailedText();
+    static QString OpenFailedText(const QString& strPath);
     static QString SaveFailedText(bool bDiskFull);
     static QString TooBigText(qint64 nBytes, qint64 nLimit);
 

@@ -8,6 +8,7 @@
 #include "app/MainFrame.h"
 #include "app/QtTranslations.h"
 #include "forms/FormDialog.h"
+#include "session/PortMessages.h"
 #include "session/RelvaneView.h"
 #include "testplan/PlanUserInterface.h"
 #include "session/SessionCommands.h"
@@ -46,21 +47,7 @@ QStringList ListPorts()
 
 QString StateText(CPortDescription::EState eState)
 {
-    switch (eState)
-    {
-    case CPortDescription::EState::Available:
-        return {};
-    case CPortDescription::EState::Busy:
-        return QStringLiteral("被其他程序占用");
-    case CPortDescription::EState::NoPermission:
-        return QStringLiteral("无权限: 请把用户加入 dialout 组");
-    case CPortDescription::EState::Missing:
-        return QStringLiteral("设备不存在");
-    case CPortDescription::EState::NotSerial:
-        return QStringLiteral("不是串口设备");
-    default:
-        return QStringLiteral("无法打开");
-    }
+    return QString::fromStdString(PortStateText(eState));
 }
 
 // The port list in detail: device (where a map entry leads), adapter and serial number.
@@ -238,15 +225,15 @@ int main(int argc, char** argv)
     if (!bDemo)
         frame.BenchAssist()->SetSystemPorts(&DescribePortEntries, &DeviceOfPort);
     // A log named on the command line is opened instead of a new one; if it cannot be, the
-    // program ends after saying why. The print switches print the log, without showing the
-    // window, and end the program.
+    // window says why and stays open with an empty log. The print switches print the log,
+    // without showing the window, and end the program (status 1 when the log did not open).
     if (bPrint)
         return line.strFile.isEmpty() || frame.OpenLogFile(line.strFile) ? PrintFromCommandLine(frame, line) : 1;
     // The window is shown (and so sized) before the log is read into it: the log's layout then
     // keeps its width, and a change of width would lay out every paragraph of a big log again.
     frame.show();
-    if (!line.strFile.isEmpty() && !frame.OpenLogFile(line.strFile))
-        return 1;
+    if (!line.strFile.isEmpty())
+        frame.OpenLogFile(line.strFile);
     if (line.bBesideRelay)
         frame.BenchAssist()->StartBesideRelay(line.strPort);
 

@@ -38,6 +38,17 @@ CDisturbanceUpload::CDisturbanceUpload(CRelvaneView& view, QObject* pParent)
                 if (m_bBusy && m_view.SerialLinkIdle())
                     RequestClass1();
             });
+    // A port that closes (by the user, or its device gone) ends the upload at once: nothing more
+    // can go out, not even the abort order, and waiting for the watchdog would only delay the word.
+    connect(&view, &CRelvaneView::StateChanged, this,
+            [this]
+            {
+                if (!m_bBusy || m_pViewAlive == nullptr || m_view.PortOpen())
+                    return;
+                CTransferOrder ignored;
+                m_transfer.Abort("串口已断开, 录波读取中止。", ignored);
+                Finish();
+            });
 }
 
 CDisturbanceUpload::~CDisturbanceUpload()

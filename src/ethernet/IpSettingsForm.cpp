@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -51,6 +52,20 @@ IpSettingsForm::IpSettingsForm(QWidget* pParent) : CFormDialog(pParent)
         m_apOctets[i]->setButtonSymbols(QAbstractSpinBox::NoButtons);
         m_apOctets[i]->setAlignment(Qt::AlignCenter);
         m_apOctets[i]->setObjectName(QStringLiteral("octet_%1").arg(i));
+        m_apOctets[i]->installEventFilter(this);
+        if (i < 3)
+        {
+            QLineEdit* pEdit = m_apOctets[i]->findChild<QLineEdit*>();
+            connect(pEdit, &QLineEdit::textEdited, this,
+                    [this, i, pEdit](const QString& strText)
+                    {
+                        if (strText.size() >= 3 && pEdit->cursorPosition() == strText.size())
+                        {
+                            MoveToOctet(i + 1);
+                            m_bMovedByDigits = true;
+                        }
+                    });
+        }
         pAddressRow->addWidget(m_apOctets[i]);
     }
     m_pUdpPort = new QLineEdit(this);
@@ -74,6 +89,31 @@ void IpSettingsForm::SetValues(const CIpSettingsValues& values)
         m_apOctets[i]->setValue(static_cast<int>((m_values.nTargetAddress >> (24 - 8 * i)) & 0xFF));
     m_pUdpPort->setText(QString::number(m_values.nTargetUdpPort));
     m_pTcpPort->setText(QString::number(m_values.nLocalTcpPort));
+}
+
+void IpSettingsForm::MoveToOctet(int nOctet)
+{
+    m_apOctets[nOctet]->setFocus(Qt::TabFocusReason);
+    m_apOctets[nOctet]->selectAll();
+}
+
+bool IpSettingsForm::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pEvent->type() != QEvent::KeyPress)
+        return CFormDialog::eventFilter(pWatched, pEvent);
+    const QString strKey = static_cast<QKeyEvent*>(pEvent)->text();
+    const bool bDot = strKey == QStringLiteral(".") || strKey == QStringLiteral(",") ||
+                      strKey == QStringLiteral("。") || strKey == QStringLiteral("．");
+    const bool bMovedByDigits = m_bMovedByDigits;
+    m_bMovedByDigits = false;
+    if (!bDot)
+        return CFormDialog::eventFilter(pWatched, pEvent);
+    for (int i = 0; i < 3; ++i)
+    {
+        if (pWatched == m_apOctets[i] && !bMovedByDigits)
+            MoveToOctet(i + 1);
+    }
+    return true; // a dot is never part of a number
 }
 
 std::uint32_t IpSettingsForm::AddressShown() const

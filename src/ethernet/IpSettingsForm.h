@@ -51,9 +51,17 @@ public:
 
     void accept() override;
 
+protected:
+    // Typing an address as an address: '.' (also ',' and the full-width dots) moves on to the next
+    // box, and so does a box's third digit, as the system's address control does.
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
 private:
+    void MoveToOctet(int nOctet);
+
     CIpSettingsValues m_values;
     QSpinBox* m_apOctets[4] = {};
+    bool m_bMovedByDigits = false; // the box was entered by a third digit: a '.' right now is that move
     QLineEdit* m_pUdpPort = nullptr;
     QLineEdit* m_pTcpPort = nullptr;
 };

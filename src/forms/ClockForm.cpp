@@ -70,6 +70,7 @@ ClockForm::ClockForm(QWidget* pParent, ClockSource fnClock)
     {
         m_apFields[i] = new QLineEdit(this);
         NameControl(m_apFields[i], s_anIds[i]);
+        SetFieldName(m_apFields[i], QString::fromUtf16(s_apszUnits[i]));
         const int nRow = i / 3;
         const int nColumn = (i % 3) * 2;
         pGrid->addWidget(m_apFields[i], nRow, nColumn);

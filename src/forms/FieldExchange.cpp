@@ -1,5 +1,6 @@
 #include "forms/FieldExchange.h"
 
+#include <QRegularExpression>
 #include <limits>
 
 namespace relvane
@@ -70,6 +71,19 @@ QString MessageNotPositiveInteger()
 QString MessageRange(long long nLower, long long nUpper)
 {
     return QStringLiteral("“请填入一个在%1和%2之间的整数。”").arg(nLower).arg(nUpper);
+}
+
+QString NamedFieldMessage(const QString& strLabel, const QString& strMessage)
+{
+    QString strName = strLabel;
+    // An accelerator in brackets ("(&G)") is no part of the name; a bare one loses its mark.
+    strName.remove(QRegularExpression(QStringLiteral("\\(&.\\)")));
+    strName.remove(u'&');
+    strName = strName.trimmed();
+    while (!strName.isEmpty() &&
+           (strName.endsWith(u':') || strName.endsWith(u'：') || strName.endsWith(u'∶')))
+        strName = strName.chopped(1).trimmed();
+    return strName.isEmpty() ? strMessage : strName + QStringLiteral(": ") + strMessage;
 }
 
 QString ReadSignedField(const QString& strText, int& nValue)

@@ -10,6 +10,11 @@ QString MessageNotInteger();         // signed field holding no number
 QString MessageNotPositiveInteger(); // unsigned field holding no number
 QString MessageRange(long long nLower, long long nUpper);
 
+// The message of a refused field as the form shows it: the field's name in front (its label
+// without an accelerator or a closing colon), so that the user knows which of several fields is
+// meant; the message as it is when the field has no name.
+QString NamedFieldMessage(const QString& strLabel, const QString& strMessage);
+
 // Outcome of reading a form: nControlId 0 when every field passed, otherwise the
 // control of the first refused field and the message to show for it.
 struct CExchangeError

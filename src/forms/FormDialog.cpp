@@ -3,6 +3,7 @@
 #include "forms/FieldExchange.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <utility>
@@ -12,6 +13,8 @@ namespace relvane
 
 namespace
 {
+constexpr const char* kFieldNameProperty = "relvaneFieldName";
+
 MessageHook& Hook()
 {
     static MessageHook s_fnHook;
@@ -84,10 +87,31 @@ void CFormDialog::NameControl(QWidget* pWidget, int nControlId)
     pWidget->setObjectName(QStringLiteral("ctl_%1").arg(nControlId));
 }
 
+void CFormDialog::SetFieldName(QWidget* pWidget, const QString& strName)
+{
+    pWidget->setProperty(kFieldNameProperty, strName);
+}
+
+QString CFormDialog::FieldName(const QWidget* pField) const
+{
+    if (pField == nullptr)
+        return {};
+    if (const QVariant name = pField->property(kFieldNameProperty); name.isValid())
+        return name.toString();
+    for (const QLabel* pLabel : findChildren<QLabel*>())
+    {
+        if (pLabel->buddy() == pField)
+            return pLabel->text();
+    }
+    const QList<QLineEdit*> edits = findChildren<QLineEdit*>();
+    return edits.size() == 1 && edits.front() == pField ? windowTitle() : QString();
+}
+
 void CFormDialog::FailField(const CExchangeError& error)
 {
-    ShowRelvaneMessage(this, error.strMessage);
-    if (QWidget* pField = Control(error.nControlId))
+    QWidget* pField = Control(error.nControlId);
+    ShowRelvaneMessage(this, NamedFieldMessage(FieldName(pField), error.strMessage));
+    if (pField != nullptr)
     {
         pField->setFocus(Qt::OtherFocusReason);
         if (auto* pEdit = qobject_cast<QLineEdit*>(pField))

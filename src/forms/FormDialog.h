@@ -43,7 +43,12 @@ public:
 
 protected:
     static void NameControl(QWidget* pWidget, int nControlId);
-    // Shows the message of a refused field and puts the focus on that field.
+    // The name a refused field's message gives it where no label is the field's buddy.
+    static void SetFieldName(QWidget* pWidget, const QString& strName);
+    // The field's name: the one set, the text of the label that is its buddy, or for a form of
+    // one field its title.
+    QString FieldName(const QWidget* pField) const;
+    // Shows the message of a refused field, named, and puts the focus on that field.
     void FailField(const CExchangeError& error);
 };
 

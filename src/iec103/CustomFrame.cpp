@@ -16,6 +16,14 @@ void CCustomFrame::StoreText(std::string_view strText, bool bHex)
     m_nLength = static_cast<int>(abBytes.size());
 }
 
+void CCustomFrame::Store(const std::vector<std::uint8_t>& abBytes)
+{
+    const std::size_t nCount = std::min<std::size_t>(abBytes.size(), kMaxFrame);
+    m_abFrame.fill(0);
+    std::copy_n(abBytes.begin(), nCount, m_abFrame.begin());
+    m_nLength = static_cast<int>(nCount);
+}
+
 bool CCustomFrame::CompleteText(std::string_view strText, bool bHex, std::string& strMessage)
 {
     const auto completed = CompleteFrame(ParseFrameText(strText, bHex, kMaxCompletion));

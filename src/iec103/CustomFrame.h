@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace relvane
 {
@@ -20,6 +21,8 @@ public:
 
     // OK: stores what ParseFrameText reads from the text (up to 8192 bytes), unchecked.
     void StoreText(std::string_view strText, bool bHex);
+    // Stores bytes already checked (at most 8192 are kept).
+    void Store(const std::vector<std::uint8_t>& abBytes);
     // Checksum completion: on success stores the completed frame and returns true; otherwise
     // returns false with the message in strMessage and leaves the frame unchanged.
     bool CompleteText(std::string_view strText, bool bHex, std::string& strMessage);

@@ -17,6 +17,109 @@ std::vector<std::uint8_t> ParseFrameText(std::string_view strText, bool bHex, st
     return abBytes;
 }
 
+namespace
+{
+
+constexpr std::size_t kMaxTokenShown = 24; // bytes of a refused token the message repeats
+
+bool IsSpaceAt(std::string_view strText, std::size_t nPos, std::size_t& nWidth)
+{
+    const char c = strText[nPos];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f')
+    {
+        nWidth = 1;
+        return true;
+    }
+    // The ideographic space a Chinese input method types.
+    if (strText.substr(nPos, 3) == "\xE3\x80\x80")
+    {
+        nWidth = 3;
+        return true;
+    }
+    return false;
+}
+
+// The byte a token stands for, or -1.
+int TokenByte(std::string_view strToken, bool bHex)
+{
+    if (bHex && strToken.size() > 2 && strToken[0] == '0' && (strToken[1] == 'x' || strToken[1] == 'X'))
+        strToken.remove_prefix(2);
+    if (strToken.empty())
+        return -1;
+    int nValue = 0;
+    for (const char c : strToken)
+    {
+        const int nDigit = DigitValue(c, bHex);
+        if (nDigit < 0)
+            return -1;
+        nValue = nValue * (bHex ? 16 : 10) + nDigit;
+        if (nValue > 0xFF)
+            return -1;
+    }
+    return nValue;
+}
+
+// The token as the message shows it: cut after a few characters, never inside one.
+std::string Shown(std::string_view strToken)
+{
+    if (strToken.size() <= kMaxTokenShown)
+        return std::string(strToken);
+    std::size_t nCut = kMaxTokenShown;
+    while (nCut > 0 && (static_cast<unsigned char>(strToken[nCut]) & 0xC0) == 0x80)
+        --nCut;
+    return std::string(strToken.substr(0, nCut)) + "…";
+}
+
+} // namespace
+
+CCheckedFrameText CheckFrameText(std::string_view strText, bool bHex, std::size_t nLimit)
+{
+    CCheckedFrameText result;
+    std::size_t nPos = 0;
+    std::size_t nWidth = 0;
+    while (nPos < strText.size())
+    {
+        if (IsSpaceAt(strText, nPos, nWidth))
+        {
+            nPos += nWidth;
+            continue;
+        }
+        std::size_t nEnd = nPos;
+        while (nEnd < strText.size() && !IsSpaceAt(strText, nEnd, nWidth))
+            ++nEnd;
+        const std::string_view strToken = strText.substr(nPos, nEnd - nPos);
+        const int nByte = TokenByte(strToken, bHex);
+        if (nByte < 0)
+        {
+            const std::size_t nNumber = result.abBytes.size() + 1;
+            result.abBytes.clear();
+            result.strMessage = "第" + std::to_string(nNumber) + "个字节“" + Shown(strToken) +
+                                (bHex ? "”不是十六进制的字节(00至FF)。" : "”不是十进制的字节(0至255)。");
+            return result;
+        }
+        if (result.abBytes.size() >= nLimit)
+        {
+            result.abBytes.clear();
+            result.strMessage = "报文超过" + std::to_string(nLimit) + "个字节。";
+            return result;
+        }
+        result.abBytes.push_back(static_cast<std::uint8_t>(nByte));
+        nPos = nEnd;
+    }
+    return result;
+}
+
+bool ConvertFrameText(std::string_view strText, bool bHexNow, std::string& strConverted,
+                      std::string& strMessage)
+{
+    const CCheckedFrameText checked = CheckFrameText(strText, bHexNow, std::string::npos);
+    strMessage = checked.strMessage;
+    if (!checked.IsOk())
+        return false;
+    strConverted = FormatFrameText(checked.abBytes.data(), checked.abBytes.size(), !bHexNow);
+    return true;
+}
+
 std::string FormatFrameText(const std::uint8_t* pBytes, std::size_t nCount, bool bHex)
 {
     std::string strText;

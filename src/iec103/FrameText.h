@@ -13,6 +13,23 @@ namespace relvane
 // each and at most nLimit bytes.
 std::vector<std::uint8_t> ParseFrameText(std::string_view strText, bool bHex, std::size_t nLimit);
 
+// A hand-typed frame, checked: every token (separated by white space) must be one byte in the
+// base: hexadecimal one or more digits with an optional 0x prefix and a value up to FF, decimal
+// digits with a value up to 255. The bytes, or the message that names the first token that is no
+// byte (and then no bytes). More than nLimit bytes are refused too.
+struct CCheckedFrameText
+{
+    std::vector<std::uint8_t> abBytes;
+    std::string strMessage; // UTF-8, empty when the text was good
+    bool IsOk() const { return strMessage.empty(); }
+};
+CCheckedFrameText CheckFrameText(std::string_view strText, bool bHex, std::size_t nLimit);
+
+// The typed text written in the other base (bHexNow the base it is in), or false with the
+// message of CheckFrameText.
+bool ConvertFrameText(std::string_view strText, bool bHexNow, std::string& strConverted,
+                      std::string& strMessage);
+
 // Each byte as "%d " (decimal) or "%2.2X " (hexadecimal), concatenated.
 std::string FormatFrameText(const std::uint8_t* pBytes, std::size_t nCount, bool bHex);
 

@@ -10,6 +10,8 @@ bool IsSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
+} // namespace
+
 int DigitValue(char c, bool bHex)
 {
     if (c >= '0' && c <= '9')
@@ -20,8 +22,6 @@ int DigitValue(char c, bool bHex)
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 bool ScanWholeNumber(std::string_view strText, std::size_t& nPos, bool bHex, std::uint32_t& nValue)
 {

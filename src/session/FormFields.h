@@ -43,7 +43,10 @@ struct CClockFields
     int nHour = 0;    // out: 0 to 23
     int nMinute = 0;  // out: 0 to 59
     int nSecond = 0;  // out: 0 to 59
-    bool bSynchronise = true;
+    // out: "与计算机时间同步": the frame carries the computer's time at the moment it is sent,
+    // not the six fields (which then only show the time the form closed). Off unless a form says
+    // so, so that a time given without the form goes out as given.
+    bool bSynchronise = false;
     bool bShowAnswerBox = false; // in: shown for the 103 time synchronisation only
     bool bAnswer = false;        // out: "要求回答"
 };

@@ -19,6 +19,8 @@ struct CIec103Request
     std::uint8_t nInf = 0;
     bool bConfirm = false;
     bool bTimed = true;                   // starts the response timer when sent
+    bool bClockNow = false;               // ID_103_TIME_SYNC: the time bytes are the computer's
+                                          // local time at the moment the frame goes out
     std::array<std::uint8_t, 8> abData{}; // count byte first: time bytes, DCO or disturbance fields
     std::vector<std::uint8_t> abBytes;    // the custom frame as typed, or the generic data
                                           // (count byte first) as the form left them

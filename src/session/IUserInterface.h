@@ -42,6 +42,10 @@ public:
     virtual bool ShowGenericIdentificationForm(CGenericList& list, CGenericIdentificationFields& fields) = 0;
     virtual bool ShowIpForm(CIpFields& fields) = 0;
 
+    // True while a program (a test plan) answers the forms in the user's place: what it types
+    // is not kept as the user's own (the custom frame shows the user's last frame next time).
+    virtual bool AnswersForTheUser() const { return false; }
+
     // A passing note for the status line (commands waiting for the relay's answer); an empty
     // text takes the note away. A front end without a status line may ignore it.
     virtual void ShowStatusHint(const std::string& strText) { (void)strText; }

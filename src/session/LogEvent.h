@@ -24,6 +24,9 @@ enum LogEvent : int
     LOG_SOCKET_INVALID = 15,
     LOG_TCP_CANNOT_SEND = 16,
     LOG_TCP_SEND_FAILED = 17,
+    // Not one of the fixed texts: a line of our own that the session writes whole (the port
+    // closed, and why). LogEventText has no text for it.
+    LOG_NOTE = 18,
 };
 
 // The UTF-8 text a kind appends, or nullptr for a value that is no kind.

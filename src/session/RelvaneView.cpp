@@ -6,7 +6,9 @@
 #include "proto94/Proto94ChunkSplit.h"
 #include "proto94/Proto94Commands.h"
 #include "session/IUserInterface.h"
+#include "session/PortMessages.h"
 
+#include <QDateTime>
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -18,7 +20,10 @@ namespace
 {
 
 constexpr const char* kPortClosedMessage = "串口尚未打开,不能发送报文.";
-constexpr const char* kPortOpenFailedMessage = "无法打开串口";
+constexpr const char* kWriteFailedMessage = "串口写入失败, 报文未发送.";
+// The causes the log gives for a port that closed.
+constexpr const char* kClosedByUser = "用户断开";
+constexpr const char* kClosedDeviceGone = "设备已移除";
 constexpr const char* kNetworkFailedMessage = "网络初始化失败";
 constexpr const char* kUdpIntervalTitle = "UDP发送时间间隔";
 
@@ -51,6 +56,21 @@ int LeadingDecimal(const std::string& strText)
 std::uint8_t LowByte(int nValue)
 {
     return static_cast<std::uint8_t>(nValue & 0xFF);
+}
+
+// The data of a time synchronisation, count byte first: the seven-octet binary time
+// (milliseconds of the minute, minute, hour, day, month, year).
+std::array<std::uint8_t, 8> TimeSyncData(const CClockFields& clock, int nMillisecond)
+{
+    const int nMs = std::clamp(clock.nSecond, 0, 59) * 1000 + std::clamp(nMillisecond, 0, 999);
+    return {7,
+            LowByte(nMs),
+            LowByte(nMs >> 8),
+            LowByte(clock.nMinute),
+            LowByte(clock.nHour),
+            LowByte(clock.nDay),
+            LowByte(clock.nMonth),
+            LowByte(clock.nYear % 100)};
 }
 
 bool IsOwnHandlerInProto94Range(int nId)
@@ -302,19 +322,35 @@ void CRelvaneView::OnSerialConnect()
         return;
     }
     m_bPortOpen = 0;
-    m_ui.ShowMessage(kPortOpenFailedMessage);
+    m_ui.ShowMessage(
+        PortOpenFailedText(nPort, m_pSerialChannel->OpenedDevice(), m_pSerialChannel->OpenFailure()));
 }
 
 void CRelvaneView::OnSerialDisconnect()
+{
+    ClosePort(kClosedByUser);
+}
+
+void CRelvaneView::ClosePort(const char* pszCause)
 {
     if (!m_bPortOpen)
         return;
     m_pSerialChannel->Close();
     m_bPortOpen = 0;
-    // What waited for the line goes with it (counted, so that a headless run can say so).
+    // What waited for the line goes with it (counted, so that a headless run can say so), and so
+    // do polling and the time-out: nothing could go out, and a time-out of a line that is gone
+    // says nothing of the relay. Switched-on polling starts again with the next answer after a
+    // connect, as it does when switched on.
     m_nDroppedCommands += HeldCommandCount();
+    const bool bAwaited = IsTimerActive(TIMER_RESPONSE);
+    KillTimer(TIMER_RESPONSE);
+    KillTimer(TIMER_POLL);
+    if (bAwaited && m_nMode == MODE_103)
+        m_iec103Codec.RestoreFcb(); // the answer is lost: the next request repeats its FCB
     m_heldSends.clear();
     UpdateHeldHint();
+    m_entryTime = CChannelTime();
+    WriteNote(std::string(kPortLostMessage) + ": COM" + m_strPort + " (" + pszCause + ")\r\n");
 }
 
 CSerialFields CRelvaneView::SerialFields() const
@@ -579,21 +615,29 @@ void CRelvaneView::OnSerialHangUp()
     if (!m_bPortOpen || !m_pSerialChannel->IsHungUp())
         return;
     // Closed as "串口断开" would close it, so that "串口连接" is offered again and opens the device
-    // once it is back under its name. Timers and the log carry on as after a disconnect.
-    OnSerialDisconnect();
+    // once it is back under its name.
+    ClosePort(kClosedDeviceGone);
     m_ui.ShowSerialLost(kPortLostMessage);
     emit StateChanged();
 }
 
-void CRelvaneView::SendSerialFrame(int nLength, bool bTimed)
+bool CRelvaneView::SendSerialFrame(int nLength, bool bTimed)
 {
-    m_pSerialChannel->Write(m_txBuffer.data(), nLength); // a failed write is not reported
+    if (m_pSerialChannel->Write(m_txBuffer.data(), nLength) <= 0)
+    {
+        // Nothing is logged as sent that did not leave: the user hears of their own command; a
+        // poll or follow-up ends there, and with it the cycle that wanted it.
+        if (m_bUserSend)
+            m_ui.ShowMessage(m_bPortOpen ? kWriteFailedMessage : kPortClosedMessage);
+        return false;
+    }
     m_entryTime = m_pSerialChannel->LastWriteTime().OrNow();
     m_recorder.OnSerialWritten(m_nMode, m_txBuffer.data(), nLength, m_entryTime);
     if (bTimed)
         StartTimer(TIMER_RESPONSE, m_nTimeoutMs);
     WriteEvent(LOG_SEND);
     WriteFrame(m_txBuffer.data(), nLength, m_bHex);
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -624,10 +668,11 @@ void CRelvaneView::OnProto94Command(int nId)
 
 void CRelvaneView::SendProto94Command(int nId, const CClockFields& clock)
 {
-    // Also a poll from a timer meets this refusal once the port is closed.
+    // A poll that falls due after the port closed goes nowhere, without a word.
     if (!m_bPortOpen)
     {
-        m_ui.ShowMessage(kPortClosedMessage);
+        if (m_bUserSend)
+            m_ui.ShowMessage(kPortClosedMessage);
         return;
     }
     const CProto94Command* pCommand = FindProto94Command(nId);
@@ -637,8 +682,13 @@ void CRelvaneView::SendProto94Command(int nId, const CClockFields& clock)
     std::uint8_t abExtra[2] = {0, 0};
     int nExtra = 0;
     if (pCommand->eData == P94_DATA_CLOCK)
-        BuildClockBytes(m_txBuffer.data(), clock.nYear, clock.nMonth, clock.nDay, clock.nHour, clock.nMinute,
-                        clock.nSecond);
+    {
+        // The frame has whole seconds: the computer's time is cut to its second.
+        int nMillisecond = 0;
+        const CClockFields time = clock.bSynchronise ? ClockNow(nMillisecond) : clock;
+        BuildClockBytes(m_txBuffer.data(), time.nYear, time.nMonth, time.nDay, time.nHour, time.nMinute,
+                        time.nSecond);
+    }
     else
         nExtra = PrepareProto94Extra(*pCommand, LowByte(m_nSettingGroup), m_stepCounter, abExtra);
 
@@ -718,18 +768,11 @@ void CRelvaneView::OnIec103Command(int nId)
         clock.bShowAnswerBox = true;
         if (!m_ui.ShowClockForm(clock))
             return;
-        // Seven-octet binary time: milliseconds of the minute, minute, hour, day, month, year.
-        const int nMs = std::clamp(clock.nSecond, 0, 59) * 1000;
-        request.abData = {7,
-                          LowByte(nMs),
-                          LowByte(nMs >> 8),
-                          LowByte(clock.nMinute),
-                          LowByte(clock.nHour),
-                          LowByte(clock.nDay),
-                          LowByte(clock.nMonth),
-                          LowByte(clock.nYear % 100)};
+        request.abData = TimeSyncData(clock, 0);
         request.bConfirm = clock.bAnswer;
         request.bTimed = clock.bAnswer;
+        // The form's fields hold the time it closed; the frame may wait for an answer first.
+        request.bClockNow = clock.bSynchronise;
         break;
     }
     case ID_103_GENERAL_COMMAND:
@@ -765,10 +808,14 @@ void CRelvaneView::OnIec103Command(int nId)
     case ID_103_CUSTOM_FRAME:
     {
         m_customFrameFields.bShowChecksumButton = true;
-        if (!m_ui.ShowCustomFrameForm(m_customFrame, m_customFrameFields))
-            return;
+        const CCustomFrame usersFrame = m_customFrame;
+        const bool bOk = m_ui.ShowCustomFrameForm(m_customFrame, m_customFrameFields);
         request.abBytes.resize(kTxBufferSize);
         const int nLength = m_customFrame.CopyFrame(request.abBytes.data(), kTxBufferSize);
+        if (m_ui.AnswersForTheUser())
+            m_customFrame = usersFrame; // a plan's frame is not the user's to see next time
+        if (!bOk)
+            return;
         if (nLength < 1)
             return; // nothing to send
         request.abBytes.resize(static_cast<std::size_t>(nLength));
@@ -833,8 +880,18 @@ void CRelvaneView::SendIec103Request(const CIec103Request& request)
         nLength = m_iec103Codec.BuildGeneralInterrogation(pOut, params);
         break;
     case ID_103_TIME_SYNC:
+    {
+        std::array<std::uint8_t, 8> abTime = request.abData;
+        if (request.bClockNow)
+        {
+            int nMillisecond = 0;
+            const CClockFields now = ClockNow(nMillisecond);
+            abTime = TimeSyncData(now, nMillisecond);
+        }
+        params.pData = abTime.data();
         nLength = m_iec103Codec.BuildTimeSync(pOut, params);
         break;
+    }
     case ID_103_GENERAL_COMMAND:
         nLength = m_iec103Codec.BuildGeneralCommand(pOut, params);
         break;
@@ -1015,11 +1072,14 @@ void CRelvaneView::OnNetworkConnect()
 void CRelvaneView::OnTcpSend()
 {
     m_customFrameFields.bShowChecksumButton = false;
+    const CCustomFrame usersFrame = m_customFrame;
     const bool bOk = m_ui.ShowCustomFrameForm(m_customFrame, m_customFrameFields);
     m_customFrameFields.bShowChecksumButton = true;
+    const int nLength = m_customFrame.CopyFrame(m_txBuffer.data(), kTxBufferSize);
+    if (m_ui.AnswersForTheUser())
+        m_customFrame = usersFrame;
     if (!bOk)
         return;
-    const int nLength = m_customFrame.CopyFrame(m_txBuffer.data(), kTxBufferSize);
     if (!m_pNetworkChannel->IsConnected())
     {
         WriteEvent(LOG_TCP_NOT_CONNECTED);
@@ -1172,6 +1232,11 @@ void CRelvaneView::WriteFrameWithMark(const std::uint8_t* pBytes, int nLength, i
     ApplyLineLimit();
 }
 
+void CRelvaneView::WriteNote(const std::string& strText)
+{
+    m_log.AppendText(m_recorder.OnLogEvent(LOG_NOTE, strText.c_str(), m_entryTime.OrNow()), false);
+}
+
 void CRelvaneView::WriteEvent(int nKind)
 {
     const char* pszText = LogEventText(nKind);
@@ -1201,6 +1266,29 @@ void CRelvaneView::ClearLog()
 void CRelvaneView::PrepareLog()
 {
     m_log.Prepare();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The computer's clock
+
+void CRelvaneView::SetWallClock(WallClock fnClock)
+{
+    m_fnWallClock = std::move(fnClock);
+}
+
+CClockFields CRelvaneView::ClockNow(int& nMillisecond) const
+{
+    const std::int64_t nWallUs = m_fnWallClock ? m_fnWallClock() : CChannelTime::Now().nWallUs;
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(nWallUs / 1000).toLocalTime();
+    CClockFields clock;
+    clock.nYear = local.date().year();
+    clock.nMonth = local.date().month();
+    clock.nDay = local.date().day();
+    clock.nHour = local.time().hour();
+    clock.nMinute = local.time().minute();
+    clock.nSecond = std::min(local.time().second(), 59); // a leap second stays in its minute
+    nMillisecond = local.time().msec();
+    return clock;
 }
 
 } // namespace relvane

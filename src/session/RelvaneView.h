@@ -21,6 +21,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,6 +43,9 @@ public:
     static constexpr int kRxBufferSize = 16384;
     // Said once when the open port's device goes away.
     static constexpr const char* kPortLostMessage = "串口已断开";
+    // The wall clock in microseconds since 1970 (UTC), read when a clock frame synchronised with
+    // the computer goes out; tests set their own.
+    using WallClock = std::function<std::int64_t()>;
 
     // Both channels must be given; the view owns them and starts the network's sockets layer.
     CRelvaneView(std::unique_ptr<ISerialChannel> pSerialChannel,
@@ -113,6 +117,9 @@ public:
     int HeldCommandCount() const;
     // The user's commands that were still held when the port closed, and so never went out.
     int DroppedCommandCount() const { return m_nDroppedCommands; }
+    // The clock the time synchronisation reads when "与计算机时间同步" was ticked (the system's by
+    // default; an empty one restores it).
+    void SetWallClock(WallClock fnClock);
 
     // The sink the channels post to.
     IMessageSink* MessageSink() { return &m_messageQueue; }
@@ -176,7 +183,15 @@ private:
     void RecomputeNetworkActive();
     void ApplyLineLimit();
     int Annotate(const std::uint8_t* pFrame, int nLength, std::string& strText) const;
-    void SendSerialFrame(int nLength, bool bTimed);
+    // Writes the transmit buffer; only bytes the port took are logged, captured and counted, and
+    // only they start the response timer. False when the write failed (said to the user for
+    // their own commands).
+    bool SendSerialFrame(int nLength, bool bTimed);
+    // Closes the open port and says so in the log with the cause; what waited for the line and
+    // both timers end with it, so that nothing is logged that cannot happen.
+    void ClosePort(const char* pszCause);
+    // A line of the log of our own (not one of the writer's fixed texts), stamped as entries are.
+    void WriteNote(const std::string& strText);
     // One request at a time on the serial line: every send goes through the queue, which sends
     // while no response timer runs. An automatic send replaces an automatic one still waiting.
     void QueueSerialSend(CHeldSend send);
@@ -187,6 +202,8 @@ private:
     void UpdateHeldHint();
     void TakeAutomaticStep(CAutomaticStep step, CHeldSend::Kind eFollowUp);
     void SendProto94Command(int nId, const CClockFields& clock);
+    // The computer's local time now, for a clock frame synchronised with it.
+    CClockFields ClockNow(int& nMillisecond) const;
     void SendIec103Request(const CIec103Request& request);
     CAutomaticStep OnProto94Frame(const std::uint8_t* pFrame, int nLength);
     CAutomaticStep OnIec103Frame(const std::uint8_t* pFrame, int nLength);
@@ -252,6 +269,8 @@ private:
     std::deque<CHeldSend> m_heldSends;
     int m_nHeldHintCount = 0; // user commands the status hint last counted
     int m_nDroppedCommands = 0;
+    bool m_bUserSend = false; // the send going out is the user's own command (not a poll)
+    WallClock m_fnWallClock;
     IIec103Observer* m_pIec103Observer = nullptr;
 };
 

@@ -115,6 +115,13 @@ void CRelvaneView::DropHeldPoll()
 
 void CRelvaneView::DispatchSend(const CHeldSend& send)
 {
+    // Only the user's own command is worth a message when it cannot go out.
+    m_bUserSend = !send.bAutomatic;
+    struct CEndOfSend
+    {
+        bool& bUserSend;
+        ~CEndOfSend() { bUserSend = false; }
+    } endOfSend{m_bUserSend};
     switch (send.eKind)
     {
     case CHeldSend::COMMAND_94:

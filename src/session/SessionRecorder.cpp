@@ -63,8 +63,26 @@ std::string CSessionRecorder::ByteText(const std::uint8_t* pBytes, int nLength, 
     return strText;
 }
 
-std::string CSessionRecorder::OnLogEvent(int nKind, const char* pszText, const CChannelTime& time)
+CChannelTime CSessionRecorder::InLogOrder(const CChannelTime& time)
 {
+    // The log is written in the order the window thread handled things; a read that ended before
+    // a send logged ahead of it must not carry an earlier time (nor may a clock set back).
+    CChannelTime ordered = time;
+    ordered.nWallUs = std::max(time.nWallUs, m_lastEntry.nWallUs);
+    ordered.nSteadyUs = std::max(time.nSteadyUs, m_lastEntry.nSteadyUs);
+    m_lastEntry = ordered;
+    return ordered;
+}
+
+std::int64_t CSessionRecorder::PacketTime(std::int64_t nWallUs)
+{
+    m_nLastPacketUs = std::max(nWallUs, m_nLastPacketUs);
+    return m_nLastPacketUs;
+}
+
+std::string CSessionRecorder::OnLogEvent(int nKind, const char* pszText, const CChannelTime& entryTime)
+{
+    const CChannelTime time = InLogOrder(entryTime);
     const bool bFrame = IsFramePrefix(nKind);
     m_nPendingKind = bFrame ? nKind : -1;
     if (nKind == LOG_TIMEOUT)
@@ -117,12 +135,12 @@ void CSessionRecorder::OnSerialWritten(int nMode, const std::uint8_t* pBytes, in
     m_statistics.OnBytes(false, nLength);
     m_request = time;
     m_bAwaitingAnswer = true;
-    m_nLastPacketUs = time.nWallUs;
+    const std::int64_t nPacketUs = PacketTime(time.nWallUs);
     if (m_fnFrameTap && pBytes != nullptr && nLength > 0)
         m_fnFrameTap(false, pBytes, nLength, time, time);
     if (m_pCapture)
         CheckCapture(m_pCapture->WritePacket(nMode == MODE_103 ? CAPTURE_SERIAL_103 : CAPTURE_SERIAL_OTHER,
-                                             false, time.nWallUs, pBytes, nLength));
+                                             false, nPacketUs, pBytes, nLength));
 }
 
 void CSessionRecorder::OnSerialChunk(int nMode, const std::uint8_t* pBytes, int nLength,
@@ -173,8 +191,9 @@ void CSessionRecorder::OnNetworkFrame(CaptureLine eLine, bool bInbound, const st
                                       int nLength, const CChannelTime& time)
 {
     m_statistics.OnBytes(bInbound, nLength);
+    const std::int64_t nPacketUs = PacketTime(time.nWallUs);
     if (m_pCapture)
-        CheckCapture(m_pCapture->WritePacket(eLine, bInbound, time.nWallUs, pBytes, nLength));
+        CheckCapture(m_pCapture->WritePacket(eLine, bInbound, nPacketUs, pBytes, nLength));
 }
 
 bool CSessionRecorder::StartCapture(const std::string& strBase, std::string& strError)

@@ -77,6 +77,10 @@ signals:
 
 private:
     void WriteCaptureText(std::string_view strText);
+    // Times that never go back: an entry's no earlier than the entry before, a packet's no
+    // earlier than the packet before.
+    CChannelTime InLogOrder(const CChannelTime& time);
+    std::int64_t PacketTime(std::int64_t nWallUs);
     void CheckCapture(bool bWritten);
     // Closes the capture; says why when it lost anything.
     bool EndCapture(bool bWritten);
@@ -88,7 +92,8 @@ private:
     int m_nPendingKind = -1; // the prefix whose frame comes next
     bool m_bAwaitingAnswer = false;
     CChannelTime m_request;
-    std::int64_t m_nLastPacketUs = 0; // wall time of the last frame written
+    std::int64_t m_nLastPacketUs = 0; // wall time of the last packet
+    CChannelTime m_lastEntry;         // time of the last log entry
     FrameTap m_fnFrameTap;
 };
 

@@ -56,6 +56,7 @@ public:
     bool ShowIpForm(CIpFields& fields) override;
     void ShowStatusHint(const std::string& strText) override;
     void ShowSerialLost(const std::string& strText) override;
+    bool AnswersForTheUser() const override { return m_bPlanActive; }
 
 private:
     struct CGenericAnswer

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "transport/ChannelTime.h"
+#include "transport/SerialPortInfo.h"
 
 #include <cstdint>
+#include <string>
 
 namespace relvane
 {
@@ -37,6 +39,11 @@ public:
     virtual int BytesAvailable() const = 0;
     // Copies the current chunk (at most nCapacity bytes) and returns its length, or -1 when empty.
     virtual int CopyReceived(std::uint8_t* pDestination, int nCapacity) const = 0;
+
+    // Why the last Open failed (Available when the channel cannot tell) and the device it tried
+    // ("" when unknown), for the message that names the port and the system's reason.
+    virtual CPortDescription::EState OpenFailure() const { return CPortDescription::EState::Available; }
+    virtual std::string OpenedDevice() const { return {}; }
 
     // True once the open port's device went away (WM_SERIAL_HANGUP was posted); cleared by Open.
     virtual bool IsHungUp() const { return false; }

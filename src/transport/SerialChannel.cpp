@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -35,6 +36,16 @@ constexpr int kMaxEmptyReads = 64;
 int AsDescriptor(std::intptr_t nValue)
 {
     return static_cast<int>(nValue);
+}
+
+// Where a port map entry leads (the path itself when it is no link), for messages.
+std::string LinkTarget(const std::string& strPath)
+{
+    std::error_code error;
+    if (strPath.empty() || !std::filesystem::is_symlink(strPath, error))
+        return strPath;
+    const std::filesystem::path target = std::filesystem::read_symlink(strPath, error);
+    return error ? strPath : target.string();
 }
 
 void WaitForWake(int nWakeFd)
@@ -96,6 +107,7 @@ int CSerialChannel::Open()
 {
     if (!m_bConfigured || m_bOpen)
         return CHANNEL_FAILED;
+    m_eOpenFailure = CPortDescription::EState::Failed;
 
     // The line is always 8 data bits and 1 stop bit; only baud and parity reach it.
     CTermiosSettings settings;
@@ -103,15 +115,30 @@ int CSerialChannel::Open()
         return CHANNEL_FAILED;
 
     m_strDevicePath = PortDevicePath(m_nPort);
+    m_strOpenedDevice = LinkTarget(m_strDevicePath);
     if (m_strDevicePath.empty())
+    {
+        m_eOpenFailure = CPortDescription::EState::Missing;
         return CHANNEL_NO_PORT;
+    }
     int nFd = open(m_strDevicePath.c_str(), (m_bReadOnly ? O_RDONLY : O_RDWR) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (nFd < 0)
+    {
+        m_eOpenFailure = StateOfOpenError(errno);
         return CHANNEL_NO_PORT;
+    }
     // Missing hardware or a line another program holds count as no port.
-    if (!CheckSerialDevice(nFd) || flock(nFd, LOCK_EX | LOCK_NB) != 0)
+    if (!CheckSerialDevice(nFd))
+    {
+        // A terminal without its hardware (an empty UART slot) is as good as missing.
+        m_eOpenFailure = isatty(nFd) ? CPortDescription::EState::Missing : CPortDescription::EState::NotSerial;
+        close(nFd);
+        return CHANNEL_NO_PORT;
+    }
+    if (flock(nFd, LOCK_EX | LOCK_NB) != 0)
     {
         close(nFd);
+        m_eOpenFailure = CPortDescription::EState::Busy;
         return CHANNEL_NO_PORT;
     }
     ioctl(nFd, TIOCEXCL);
@@ -151,7 +178,10 @@ int CSerialChannel::Open()
     }
     m_nDevice = nFd;
     m_nStop = nWakeFd;
-    return StartReader();
+    const int nResult = StartReader();
+    if (nResult > 0)
+        m_eOpenFailure = CPortDescription::EState::Available;
+    return nResult;
 }
 
 void CSerialChannel::SignalStop()

@@ -60,6 +60,9 @@ public:
     CChannelTime ChunkTime() const override { return m_current.complete; }
     CChannelTime ChunkFirstByteTime() const override { return m_current.firstByte; }
     CChannelTime LastWriteTime() const override { return m_lastWrite; }
+    CPortDescription::EState OpenFailure() const override { return m_eOpenFailure; }
+    // The device the last Open tried, a map entry followed to where it leads.
+    std::string OpenedDevice() const override { return m_strOpenedDevice; }
 
 private:
     // A completed read with the reader's clock readings.
@@ -92,6 +95,8 @@ private:
     bool m_bOpen = false;
     bool m_bReadOnly = false;
     std::string m_strDevicePath;
+    std::string m_strOpenedDevice;
+    CPortDescription::EState m_eOpenFailure = CPortDescription::EState::Available;
 
     // The system's own numbers for the open port, -1 for none: a descriptor, or a HANDLE.
     std::intptr_t m_nDevice = -1;

@@ -48,26 +48,37 @@ int CSerialChannel::Open()
 {
     if (!m_bConfigured || m_bOpen)
         return CHANNEL_FAILED;
+    m_eOpenFailure = CPortDescription::EState::Failed;
     // The line is always 8 data bits and 1 stop bit; only baud and parity reach it.
     if (CheckLineSettings(m_nBaud, m_cParity) != LINE_OK)
         return CHANNEL_FAILED;
 
     m_strDevicePath = PortDevicePath(m_nPort);
+    m_strOpenedDevice.clear(); // the COM name says it all
     if (m_strDevicePath.empty())
+    {
+        m_eOpenFailure = CPortDescription::EState::Missing;
         return CHANNEL_NO_PORT;
+    }
     // No sharing: a port another program holds does not open (access denied), nor one another
     // channel holds where the driver would allow a second opening.
     HANDLE hClaim = static_cast<HANDLE>(ClaimPort(m_nPort));
     if (hClaim == nullptr)
+    {
+        m_eOpenFailure = CPortDescription::EState::Busy;
         return CHANNEL_NO_PORT;
+    }
     HANDLE hPort = CreateFileA(m_strDevicePath.c_str(), GENERIC_READ | (m_bReadOnly ? 0 : GENERIC_WRITE), 0,
                                nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (hPort == INVALID_HANDLE_VALUE)
+        m_eOpenFailure = StateOfWindowsError(GetLastError());
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (hPort != INVALID_HANDLE_VALUE && (GetFileType(hPort) != FILE_TYPE_CHAR || !GetCommState(hPort, &dcb)))
     {
         CloseHandle(hPort);
         hPort = INVALID_HANDLE_VALUE;
+        m_eOpenFailure = CPortDescription::EState::NotSerial;
     }
     if (hPort == INVALID_HANDLE_VALUE)
     {
@@ -107,7 +118,10 @@ int CSerialChannel::Open()
     m_nClaim = HandleValue(hClaim);
     m_nDevice = HandleValue(hPort);
     m_nStop = HandleValue(hStop);
-    return StartReader();
+    const int nResult = StartReader();
+    if (nResult > 0)
+        m_eOpenFailure = CPortDescription::EState::Available;
+    return nResult;
 }
 
 void CSerialChannel::SignalStop()

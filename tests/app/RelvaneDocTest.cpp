@@ -126,7 +126,7 @@ TEST_F(FrameFixture, OpenFailuresAreReportedAndChangeNothing)
     SetMessageHook({});
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0], QStringLiteral("无法找到该文件。\n请验证给出的路径和文件名是否正确。"));
-    EXPECT_EQ(messages[1], QStringLiteral("打开文档失败。"));
+    EXPECT_EQ(messages[1], QStringLiteral("打开文档失败。\n") + QDir::toNativeSeparators(strPlain)) << "named";
     EXPECT_EQ(messages[2], QStringLiteral("保存文档失败。"));
     EXPECT_EQ(Frame().LogEdit()->toPlainText(), QStringLiteral("keep"));
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("无标题 - Relvane"));
@@ -196,7 +196,8 @@ TEST_F(FrameFixture, OnlyRegularFilesOpenAsLogs)
         SetMessageHook([&](QWidget*, const QString& strText) { messages.push_back(strText); });
         EXPECT_FALSE(Frame().OpenLogFile(strPath)) << strPath.toStdString();
         SetMessageHook({});
-        EXPECT_EQ(messages, std::vector<QString>{QStringLiteral("打开文档失败。")}) << strPath.toStdString();
+        EXPECT_EQ(messages, std::vector<QString>{QStringLiteral("打开文档失败。\n") + QDir::toNativeSeparators(strPath)})
+            << strPath.toStdString();
     }
     EXPECT_EQ(Frame().LogEdit()->toPlainText(), QStringLiteral("keep"));
 }
@@ -243,6 +244,7 @@ TEST(RelvaneDoc, TheLargestLogSavedOpensAgainAndALargerOneIsNamedBySize)
     EXPECT_TRUE(warnings[0].contains(QString::number(nBytes)) && warnings[0].contains(QString::number(kLimit)));
     doc.OnNewDocument();
     EXPECT_FALSE(doc.OnOpenDocument(strPath, strError));
-    EXPECT_EQ(strError, QStringLiteral("打开文档失败。\n") + CRelvaneDoc::TooBigText(nBytes, kLimit));
+    EXPECT_EQ(strError, QStringLiteral("打开文档失败。\n") + QDir::toNativeSeparators(strPath) + u'\n' +
+                            CRelvaneDoc::TooBigText(nBytes, kLimit));
     EXPECT_EQ(log.PlainText(), "");
 }

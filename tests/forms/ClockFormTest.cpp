@@ -110,7 +110,7 @@ TEST_F(ClockFormTest, RefusedOkStopsTheRefreshAndKeepsTheForm)
     Click(form, 1);
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.IsRefreshing());
-    EXPECT_EQ(m_messages, QStringList{QStringLiteral("“请填入一个在2000和2050之间的整数。”")});
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("年: “请填入一个在2000和2050之间的整数。”")});
     form.OnTimer();
     EXPECT_NE(Text(form, IDC_CLOCK_YEAR), QStringLiteral("1999"));
     Click(form, 2);

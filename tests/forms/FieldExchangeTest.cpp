@@ -46,3 +46,25 @@ TEST(FieldExchange, ByteFieldGivesTheByteRangeForAnythingButAByte)
     EXPECT_TRUE(ReadByteField(QStringLiteral("255"), 1, 255, n).isEmpty());
     EXPECT_EQ(n, 255);
 }
+
+TEST(FieldExchange, RefusedFieldsAreNamedByTheirLabels)
+{
+    const struct
+    {
+        const char* pszLabel;
+        const char* pszMessage;
+        const char* pszShown;
+    } cases[] = {
+        {"装置地址", "“请填入一个在0和255之间的整数。”", "装置地址: “请填入一个在0和255之间的整数。”"},
+        {"超时∶", "请键入一个整数。", "超时: 请键入一个整数。"},
+        {" 定值区号(&G): ", "“请填入一个正整数。”", "定值区号: “请填入一个正整数。”"},
+        {"端口：", "x", "端口: x"},
+        {"", "“请填入一个在1和255之间的整数。”", "“请填入一个在1和255之间的整数。”"},
+        {" ∶ ", "m", "m"},
+    };
+    for (const auto& test : cases)
+        EXPECT_EQ(
+            relvane::NamedFieldMessage(QString::fromUtf8(test.pszLabel), QString::fromUtf8(test.pszMessage)),
+            QString::fromUtf8(test.pszShown))
+            << test.pszLabel;
+}

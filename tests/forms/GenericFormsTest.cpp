@@ -73,12 +73,12 @@ TEST_F(GenericFormsTest, RefusedFieldAddsNothing)
     Open(form);
     SetText(form, IDC_GENERIC_NUMBER, QStringLiteral("0"));
     Click(form, IDC_GENERIC_ADD);
-    EXPECT_EQ(m_messages, QStringList{QStringLiteral("“请填入一个在1和255之间的整数。”")});
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("数目: “请填入一个在1和255之间的整数。”")});
     EXPECT_TRUE(FocusIs(form, IDC_GENERIC_NUMBER));
     EXPECT_EQ(list.Count(), 0);
     SetText(form, IDC_GENERIC_GROUP, QStringLiteral("300"));
     Click(form, 1);
-    EXPECT_EQ(m_messages.last(), QStringLiteral("“请填入一个在0和255之间的整数。”"));
+    EXPECT_EQ(m_messages.last(), QStringLiteral("组号: “请填入一个在0和255之间的整数。”"));
     EXPECT_TRUE(form.isVisible());
 }
 

@@ -133,22 +133,69 @@ TEST_F(DisturbanceFormTest, FieldMessagesInOrder)
 
 using CustomFrameFormTest = FormTest;
 
-TEST_F(CustomFrameFormTest, OkStoresWhatCanBeRead)
+TEST_F(CustomFrameFormTest, OkStoresCheckedBytesAndRefusesTheRestByName)
 {
     CCustomFrame frame;
+    frame.StoreText("10 5B 01 5C 16", true);
     CustomFrameForm form(frame);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("自定义103报文"));
     EXPECT_TRUE(Get<QRadioButton>(form, IDC_FRAME_HEX)->isChecked());
     Open(form);
+    auto* pText = Get<QPlainTextEdit>(form, IDC_FRAME_TEXT);
     form.SetHex(false);
-    Get<QPlainTextEdit>(form, IDC_FRAME_TEXT)->setPlainText(QStringLiteral("1 2 300"));
+    const struct
+    {
+        const char* pszText;
+        QString strMessage;
+    } refused[] = {
+        {"1 2 300", QStringLiteral("第3个字节“300”不是十进制的字节(0至255)。")},
+        {"hello 1G", QStringLiteral("第1个字节“hello”不是十进制的字节(0至255)。")},
+        {"16 -5", QStringLiteral("第2个字节“-5”不是十进制的字节(0至255)。")},
+        {"  ", QStringLiteral("请键入报文的字节。")},
+    };
+    for (const auto& test : refused)
+    {
+        m_messages.clear();
+        pText->setPlainText(QString::fromUtf8(test.pszText));
+        Click(form, 1);
+        EXPECT_EQ(m_messages, QStringList{test.strMessage}) << test.pszText;
+        EXPECT_TRUE(form.isVisible()) << "the form stays open: " << test.pszText;
+        EXPECT_EQ(pText->toPlainText(), QString::fromUtf8(test.pszText));
+        EXPECT_EQ(frame.Text(true), "10 5B 01 5C 16 ") << "the stored frame is untouched";
+    }
+    m_messages.clear();
+    pText->setPlainText(QStringLiteral("1 2 255"));
     Click(form, 1);
-    ASSERT_EQ(frame.Length(), 3);
-    EXPECT_EQ(frame.Bytes()[2], 0x2C);
+    EXPECT_TRUE(m_messages.isEmpty());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(frame.Text(true), "01 02 FF ");
 
     CustomFrameForm again(frame);
     again.SetHex(true);
-    EXPECT_EQ(Get<QPlainTextEdit>(again, IDC_FRAME_TEXT)->toPlainText(), QStringLiteral("01 02 2C "));
+    EXPECT_EQ(Get<QPlainTextEdit>(again, IDC_FRAME_TEXT)->toPlainText(), QStringLiteral("01 02 FF "));
+}
+
+TEST_F(CustomFrameFormTest, SwitchingTheBaseConvertsWhatIsTyped)
+{
+    CCustomFrame frame;
+    CustomFrameForm form(frame);
+    Open(form);
+    auto* pText = Get<QPlainTextEdit>(form, IDC_FRAME_TEXT);
+    auto* pHex = Get<QRadioButton>(form, IDC_FRAME_HEX);
+    auto* pDecimal = Get<QRadioButton>(form, IDC_FRAME_DECIMAL);
+    pText->setPlainText(QStringLiteral("10 5b 01 5C 16"));
+    pDecimal->click();
+    EXPECT_EQ(pText->toPlainText(), QStringLiteral("16 91 1 92 22 "));
+    pHex->click();
+    EXPECT_EQ(pText->toPlainText(), QStringLiteral("10 5B 01 5C 16 "));
+
+    // Something that is no byte: said, and the text and the base stay as they were.
+    pText->setPlainText(QStringLiteral("10 zz"));
+    pDecimal->click();
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("第2个字节“zz”不是十六进制的字节(00至FF)。")});
+    EXPECT_TRUE(pHex->isChecked());
+    EXPECT_EQ(pText->toPlainText(), QStringLiteral("10 zz"));
+    EXPECT_EQ(frame.Length(), 0);
 }
 
 TEST_F(CustomFrameFormTest, ChecksumCompletesTheTypedFrame)

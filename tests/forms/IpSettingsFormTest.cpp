@@ -2,6 +2,7 @@
 
 #include "FormsTestSupport.h"
 
+#include <QKeyEvent>
 #include <QSpinBox>
 
 using namespace relvane;
@@ -39,12 +40,44 @@ TEST_F(IpSettingsFormTest, PortsAreCheckedUdpFirst)
     EXPECT_TRUE(FocusIs(form, IDC_IP_UDP_PORT));
     SetText(form, IDC_IP_UDP_PORT, QStringLiteral("1"));
     Click(form, 1);
-    EXPECT_EQ(m_messages, (QStringList{QStringLiteral("“请填入一个在1和65535之间的整数。”"),
-                                       QStringLiteral("“请填入一个正整数。”")}));
+    EXPECT_EQ(m_messages, (QStringList{QStringLiteral("目标UDP端口: “请填入一个在1和65535之间的整数。”"),
+                                       QStringLiteral("本机TCP端口: “请填入一个正整数。”")}));
     EXPECT_TRUE(FocusIs(form, IDC_IP_TCP_PORT));
 
     CIpSettingsValues values;
     values.nTargetAddress = 5;
     EXPECT_FALSE(ExchangeIpSettingsForm({9, QStringLiteral("1"), QStringLiteral("65536")}, values).IsOk());
     EXPECT_EQ(values.nTargetAddress, 5u) << "the address is taken only when both ports pass";
+}
+
+TEST_F(IpSettingsFormTest, AnAddressIsTypedAsItIsWritten)
+{
+    const struct
+    {
+        const char* pszTyped;
+        const char* pszShown;
+    } cases[] = {
+        {"127.0.0.1", "127.0.0.1"}, // the third digit moves on, and the dot after it is that move
+        {"10.1.2.3", "10.1.2.3"},   // a dot moves on
+        {"192.168.001.100", "192.168.1.100"},
+        {"1,2。3．4", "1.2.3.4"},  // the other dots a keyboard or input method gives
+        {"1.2.3.4.5", "1.2.3.45"}, // the last box keeps its digits
+    };
+    for (const auto& test : cases)
+    {
+        IpSettingsForm form;
+        form.SetValues({0xC0A80164u, 1032, 1048}); // typing replaces what each box showed
+        Open(form);
+        auto* pFirst = form.findChild<QSpinBox*>(QStringLiteral("octet_0"));
+        pFirst->setFocus();
+        pFirst->selectAll();
+        for (const QChar ch : QString::fromUtf8(test.pszTyped))
+        {
+            QWidget* pTarget = form.focusWidget();
+            ASSERT_NE(pTarget, nullptr);
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(pTarget, &press);
+        }
+        EXPECT_EQ(FormatIpv4(form.AddressShown()), QString::fromUtf8(test.pszShown)) << test.pszTyped;
+    }
 }

@@ -60,11 +60,11 @@ TEST_F(SerialSettingsFormTest, TimeoutRangeIsZeroToTenThousand)
     SetText(form, IDC_SERIAL_TIMEOUT, QStringLiteral("10001"));
     Click(form, 1);
     EXPECT_TRUE(form.isVisible()) << "the form stays open";
-    ASSERT_EQ(m_messages, QStringList{QStringLiteral("“请填入一个在0和10000之间的整数。”")});
+    ASSERT_EQ(m_messages, QStringList{QStringLiteral("超时: “请填入一个在0和10000之间的整数。”")});
     EXPECT_TRUE(FocusIs(form, IDC_SERIAL_TIMEOUT));
     SetText(form, IDC_SERIAL_TIMEOUT, QStringLiteral("abc"));
     Click(form, 1);
-    EXPECT_EQ(m_messages.last(), QStringLiteral("请键入一个整数。"));
+    EXPECT_EQ(m_messages.last(), QStringLiteral("超时: 请键入一个整数。"));
     SetText(form, IDC_SERIAL_TIMEOUT, QStringLiteral("10000"));
     Click(form, 1);
     EXPECT_EQ(form.result(), QDialog::Accepted);
@@ -167,7 +167,8 @@ TEST_F(DeviceAddressFormTest, RefusedFieldKeepsTheFormOpenWithOneMessage)
     SetText(form, IDC_DEVICE_ADDRESS, QStringLiteral("256"));
     Click(form, 1);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(m_messages, QStringList{QStringLiteral("“请填入一个在0和255之间的整数。”")});
+    // The field is named; the standard text keeps its own quotes and gets no second pair.
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("装置地址: “请填入一个在0和255之间的整数。”")});
     Click(form, 2);
     EXPECT_EQ(form.result(), QDialog::Rejected);
     EXPECT_EQ(form.Values().nDeviceAddress, 1) << "cancel keeps the caller's values";
@@ -213,8 +214,8 @@ TEST_F(IntervalFormTest, TitleAndUnsignedRange)
     Click(form, 1);
     SetText(form, IDC_INTERVAL, QStringLiteral("-1"));
     Click(form, 1);
-    EXPECT_EQ(m_messages, (QStringList{QStringLiteral("“请填入一个在0和65535之间的整数。”"),
-                                       QStringLiteral("“请填入一个正整数。”")}));
+    EXPECT_EQ(m_messages, (QStringList{QStringLiteral("UDP发送时间间隔: “请填入一个在0和65535之间的整数。”"),
+                                       QStringLiteral("UDP发送时间间隔: “请填入一个正整数。”")}));
     EXPECT_TRUE(form.isVisible());
     SetText(form, IDC_INTERVAL, QStringLiteral("0"));
     Click(form, 1);

@@ -162,6 +162,66 @@ TEST(Iec103FrameText, ParseStopsAtTheFirstNonNumber)
     EXPECT_EQ(ParseFrameText(strMany, false, 8192).size(), 8192u);
 }
 
+TEST(Iec103FrameText, CheckRefusesTheFirstTokenThatIsNoByteByName)
+{
+    const struct
+    {
+        const char* pszText;
+        bool bHex;
+        const char* pszBytes;   // the bytes taken, when the text is good
+        const char* pszMessage; // the refusal otherwise
+    } cases[] = {
+        {"68 0x09 0X0a ff 0 00FF\n\t16", true, "68 09 0A FF 00 FF 16", ""},
+        {"1 2 255 007", false, "01 02 FF 07", ""},
+        {"", true, "", ""},
+        {" \r\n\xE3\x80\x80 ", false, "", ""}, // white space, the ideographic space among it
+        {"10 49 01 4A 16 hello 1FF", true, "", "第6个字节“hello”不是十六进制的字节(00至FF)。"},
+        {"hello 1G 68 zz 999", true, "", "第1个字节“hello”不是十六进制的字节(00至FF)。"},
+        {"1G", true, "", "第1个字节“1G”不是十六进制的字节(00至FF)。"},
+        {"68 zz", true, "", "第2个字节“zz”不是十六进制的字节(00至FF)。"},
+        {"1FF", true, "", "第1个字节“1FF”不是十六进制的字节(00至FF)。"},
+        {"0x", true, "", "第1个字节“0x”不是十六进制的字节(00至FF)。"},
+        {"999", false, "", "第1个字节“999”不是十进制的字节(0至255)。"},
+        {"1 2 300", false, "", "第3个字节“300”不是十进制的字节(0至255)。"},
+        {"-5", false, "", "第1个字节“-5”不是十进制的字节(0至255)。"},
+        {"+5", false, "", "第1个字节“+5”不是十进制的字节(0至255)。"},
+        {"1A", false, "", "第1个字节“1A”不是十进制的字节(0至255)。"},
+        {"0x10", false, "", "第1个字节“0x10”不是十进制的字节(0至255)。"},
+        {"10,5B", true, "", "第1个字节“10,5B”不是十六进制的字节(00至FF)。"},
+        {"12 报文", true, "", "第2个字节“报文”不是十六进制的字节(00至FF)。"},
+        // A long token is cut in the message, never inside a character.
+        {"aaaaaaaaaaaaaaaaaaaaaa报文", true, "",
+         "第1个字节“aaaaaaaaaaaaaaaaaaaaaa…”不是十六进制的字节(00至FF)。"},
+    };
+    for (const auto& test : cases)
+    {
+        const CCheckedFrameText checked = CheckFrameText(test.pszText, test.bHex, 8192);
+        EXPECT_EQ(checked.strMessage, test.pszMessage) << test.pszText;
+        EXPECT_EQ(Hex(checked.abBytes), test.pszBytes) << test.pszText;
+    }
+    std::string strMany;
+    for (int i = 0; i < 8193; ++i)
+        strMany += "1 ";
+    EXPECT_EQ(CheckFrameText(strMany, false, 8192).strMessage, "报文超过8192个字节。");
+    EXPECT_EQ(CheckFrameText(strMany, false, 8193).abBytes.size(), 8193u);
+}
+
+TEST(Iec103FrameText, ConvertWritesTheTypedBytesInTheOtherBase)
+{
+    std::string strConverted;
+    std::string strMessage;
+    ASSERT_TRUE(ConvertFrameText("10 5b 01 0x5C 16", true, strConverted, strMessage));
+    EXPECT_EQ(strConverted, "16 91 1 92 22 ");
+    ASSERT_TRUE(ConvertFrameText(strConverted, false, strConverted, strMessage));
+    EXPECT_EQ(strConverted, "10 5B 01 5C 16 ");
+    ASSERT_TRUE(ConvertFrameText("", false, strConverted, strMessage));
+    EXPECT_EQ(strConverted, "");
+    strConverted = "kept";
+    EXPECT_FALSE(ConvertFrameText("1 300", false, strConverted, strMessage));
+    EXPECT_EQ(strMessage, "第2个字节“300”不是十进制的字节(0至255)。");
+    EXPECT_EQ(strConverted, "kept");
+}
+
 TEST(Iec103FrameText, FormatInBothBases)
 {
     const auto bytes = Bytes("10 5B 01 5C 16");

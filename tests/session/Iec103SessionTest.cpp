@@ -142,7 +142,8 @@ TEST_F(Iec103Session, CommandsThatExpectNoAnswerStartNoTimer)
         [](CClockFields& clock)
         {
             EXPECT_TRUE(clock.bShowAnswerBox);
-            clock = CClockFields{2026, 6, 5, 12, 34, 56, true, true, false};
+            // Not synchronised with the computer: the typed time goes out.
+            clock = CClockFields{2026, 6, 5, 12, 34, 56, false, true, false};
             return true;
         });
     View().OnCommand(ID_103_TIME_SYNC);

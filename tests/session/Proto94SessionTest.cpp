@@ -207,13 +207,16 @@ TEST_F(Proto94Session, CommandsRefusedWhileThePortIsClosed)
     EXPECT_TRUE(m_pSerial->Written().empty());
     EXPECT_FALSE(View().IsTimerActive(TIMER_RESPONSE));
 
-    // A response timer that outlives the port runs the poll and meets the same refusal.
+    // Closing the port ends the response timer: no time-out, no poll. A poll that still falls
+    // due (a timer that fired as the port closed) goes nowhere without a word.
     Connect();
     View().OnCommand(ID_94_POLL);
     View().OnCommand(ID_SERIAL_DISCONNECT);
-    EXPECT_TRUE(View().IsTimerActive(TIMER_RESPONSE));
-    View().OnTimer(TIMER_RESPONSE);
-    EXPECT_EQ(m_ui.Messages().size(), 2u);
+    EXPECT_FALSE(View().IsTimerActive(TIMER_RESPONSE));
+    EXPECT_FALSE(View().IsTimerActive(TIMER_POLL));
+    View().OnTimer(TIMER_POLL);
+    EXPECT_EQ(m_ui.Messages().size(), 1u);
+    EXPECT_EQ(m_pSerial->Written().size(), 1u);
 }
 
 TEST_F(Proto94Session, FramesCarryTheConfiguredAddressAndData)

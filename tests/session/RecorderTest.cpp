@@ -3,10 +3,13 @@
 // session handled them.
 #include "FakeNetworkChannel.h"
 #include "FakeSerialChannel.h"
+#include "PtyFixture.h"
 #include "ScriptedUserInterface.h"
 #include "FileSizeLimit.h"
 #include "session/CaptureFile.h"
+#include "disturbance/DisturbanceUpload.h"
 #include "session/RelvaneView.h"
+#include "transport/SerialChannel.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -148,18 +151,19 @@ TEST_F(RecorderTest, StampsShowWhenTheBytesMovedInEachForm)
         int nCommand;
         const char* pszSend;    // stamp of the second request
         const char* pszReceive; // stamp of its answer
+        int nStartMs;           // each case later than the one before: the log's times never go back
     };
     const CCase cases[] = {
-        {ID_STAMP_TIME_OF_DAY, "[08:05:30.100] ", "[08:05:30.150] "},
-        {ID_STAMP_SINCE_PREVIOUS, "[+80ms] ", "[+50ms] "},
+        {ID_STAMP_TIME_OF_DAY, "[08:05:30.100] ", "[08:05:30.150] ", 0},
+        {ID_STAMP_SINCE_PREVIOUS, "[+80ms] ", "[+50ms] ", 1000},
     };
     for (const CCase& test : cases)
     {
         View().OnCommand(test.nCommand);
         EXPECT_TRUE(View().QueryCommand(test.nCommand).bChecked);
         View().ClearLog();
-        Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
-        Exchange(ID_103_CLASS2, 100, {0x10, 0x09, 0x01, 0x0A, 0x16}, 150);
+        Exchange(ID_103_CLASS2, test.nStartMs, {0x10, 0x09, 0x01, 0x0A, 0x16}, test.nStartMs + 20);
+        Exchange(ID_103_CLASS2, test.nStartMs + 100, {0x10, 0x09, 0x01, 0x0A, 0x16}, test.nStartMs + 150);
         const std::string strLog = Log();
         EXPECT_NE(strLog.find(std::string("\r\n") + test.pszSend + "发送: 10 7B 01 7C 16 \r\n" +
                               test.pszReceive + "接收: 10 09 01 0A 16 \r\n"),
@@ -443,6 +447,83 @@ TEST(SessionStatistics, RowsInNumericOrderWithNames)
     EXPECT_LT(strTable.find("\n8AH "), strTable.find("\nASDU 1 "));
     EXPECT_LT(strTable.find("\nASDU 2 "), strTable.find("\nASDU 10 "));
     EXPECT_LT(strTable.find("\n链路功能码 9 "), strTable.find("\n链路功能码 11 "));
+}
+
+// The device goes away in the middle of a disturbance upload on a real line: the upload ends at
+// once with its word, nothing is logged, captured or counted as sent after the disconnect, no
+// time-out follows, and the capture's times never go back.
+class PortVanish : public test::PtyFixture
+{
+};
+
+TEST_F(PortVanish, NothingIsSentAfterTheDeviceGoesMidUpload)
+{
+    constexpr int kPort = 46;
+    const int nMaster = OpenPty(kPort);
+    CScriptedUserInterface ui;
+    CRelvaneView view(std::make_unique<CSerialChannel>(), std::make_unique<CFakeNetworkChannel>(), ui);
+    CSerialFields serial = view.SerialFields();
+    serial.strPort = "COM" + std::to_string(kPort);
+    serial.nTimeoutMs = 100; // a relay that stays silent: time-outs and repeated requests
+    ui.SerialForm().Push(Confirm(serial));
+    view.OnCommand(ID_SERIAL_SETTINGS);
+    view.OnCommand(ID_SERIAL_CONNECT);
+    ASSERT_TRUE(view.PortOpen()) << (ui.Messages().empty() ? "" : ui.Messages().front());
+    view.OnCommand(ID_MODE_103);
+    view.OnCommand(ID_SHOW_ANNOTATIONS);
+    std::string strError;
+    ASSERT_TRUE(view.Recorder().StartCapture((m_root / "gone").string(), strError)) << strError;
+
+    CDisturbanceUpload upload(view);
+    upload.SetWatchdogMs(150);
+    std::vector<QString> finished;
+    QObject::connect(&upload, &CDisturbanceUpload::Finished,
+                     [&finished](bool, const QString& strMessage) { finished.push_back(strMessage); });
+    ASSERT_TRUE(upload.StartUpload(1, m_root.string(), ComtradeFormat::Ascii, strError)) << strError;
+
+    auto RunUntil = [](const std::function<bool()>& fnDone)
+    {
+        QTimer wake;
+        wake.start(10);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!fnDone() && std::chrono::steady_clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return fnDone();
+    };
+    auto Count = [](const std::string& strText, const std::string& strWhat)
+    {
+        std::size_t nCount = 0;
+        for (std::size_t n = strText.find(strWhat); n != std::string::npos; n = strText.find(strWhat, n + 1))
+            ++nCount;
+        return nCount;
+    };
+    // Requests go out and time out (the relay reads them and says nothing), then the device goes.
+    ASSERT_TRUE(RunUntil([&] { return Count(view.LogText(), "超时") >= 2; })) << view.LogText();
+    CloseMaster(nMaster);
+    ASSERT_TRUE(RunUntil([&] { return !finished.empty(); })) << view.LogText();
+    EXPECT_EQ(finished, std::vector<QString>{QStringLiteral("串口已断开, 录波读取中止。")});
+    EXPECT_FALSE(view.PortOpen());
+    EXPECT_TRUE(view.SerialLinkIdle());
+
+    const std::string strLog = view.LogText();
+    const std::size_t nGone = strLog.find("串口已断开: COM46 (设备已移除)\r\n");
+    ASSERT_NE(nGone, std::string::npos) << strLog;
+    EXPECT_EQ(strLog.find("发送", nGone), std::string::npos) << strLog;
+    EXPECT_EQ(strLog.find("超时", nGone), std::string::npos) << strLog;
+    ASSERT_TRUE(view.Recorder().StopCapture());
+
+    // Every packet in the capture is a frame the log shows as sent, in an order of times that
+    // never goes back.
+    const auto packets = PacketTimes(ReadFile(m_root / "gone.pcapng"));
+    EXPECT_EQ(static_cast<std::size_t>(std::count_if(packets.begin(), packets.end(),
+                                                     [](const auto& packet) { return !packet.first; })),
+              Count(strLog, "发送: "));
+    for (std::size_t i = 1; i < packets.size(); ++i)
+        EXPECT_GE(packets[i].second, packets[i - 1].second) << i;
+    std::uint64_t nCounted = 0;
+    for (const auto& [strKey, count] : view.Recorder().Statistics().Frames())
+        nCounted += count.nSent;
+    EXPECT_EQ(nCounted, Count(strLog, "发送: ")) << "the statistics count what the log shows as sent";
 }
 
 } // namespace

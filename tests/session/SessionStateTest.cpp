@@ -1,4 +1,5 @@
 #include "SessionFixture.h"
+#include "session/PortMessages.h"
 
 namespace relvane
 {
@@ -127,8 +128,30 @@ TEST_F(SessionState, PortThatCannotBeOpenedIsReported)
     m_pSerial->SetOpenResult(CHANNEL_FAILED);
     View().OnCommand(ID_SERIAL_CONNECT);
     EXPECT_FALSE(View().PortOpen());
-    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"无法打开串口"});
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"无法打开串口 COM1"});
     EXPECT_EQ(View().PaneText(ID_INDICATOR_PORT), "1");
+}
+
+TEST(PortMessages, APortThatDoesNotOpenIsNamedWithTheSystemsReason)
+{
+    using EState = CPortDescription::EState;
+    const struct
+    {
+        int nPort;
+        const char* pszDevice;
+        EState eState;
+        const char* pszText;
+    } cases[] = {
+        {3, "/dev/ttyUSB0", EState::Busy, "无法打开串口 COM3 (/dev/ttyUSB0): 被其他程序占用"},
+        {3, "/dev/ttyS2", EState::NoPermission,
+         "无法打开串口 COM3 (/dev/ttyS2): 无权限: 请把用户加入 dialout 组"},
+        {7, "/dev/ttyACM0", EState::Missing, "无法打开串口 COM7 (/dev/ttyACM0): 设备不存在"},
+        {7, "", EState::NotSerial, "无法打开串口 COM7: 不是串口设备"},
+        {1, "/dev/ttyS0", EState::Failed, "无法打开串口 COM1 (/dev/ttyS0)"},
+        {1, "", EState::Available, "无法打开串口 COM1"},
+    };
+    for (const auto& test : cases)
+        EXPECT_EQ(PortOpenFailedText(test.nPort, test.pszDevice, test.eState), test.pszText);
 }
 
 TEST_F(SessionState, VanishedDeviceIsSaidOnceAndTheNextConnectOpensItAgain)
@@ -143,8 +166,8 @@ TEST_F(SessionState, VanishedDeviceIsSaidOnceAndTheNextConnectOpensItAgain)
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"串口已断开"});
     EXPECT_FALSE(View().PortOpen());
     EXPECT_EQ(m_pSerial->CloseCount(), 1);
-    EXPECT_EQ(Log(), strLogBefore) << "the log carries nothing extra";
-    EXPECT_TRUE(View().IsTimerActive(TIMER_RESPONSE)) << "timers run on as after a disconnect";
+    EXPECT_EQ(Log(), strLogBefore + "串口已断开: COM1 (设备已移除)\r\n") << "said once, with its cause";
+    EXPECT_FALSE(View().IsTimerActive(TIMER_RESPONSE)) << "no time-out of a line that is gone";
 
     // The device is back: one connect opens it; a notice left from the old opening is ignored.
     m_pSerial->HangUp();

@@ -200,10 +200,12 @@ TEST_F(SerialChannelTest, OpenFailsWhenUnconfiguredTwiceOrWithoutDevice)
     CSerialChannel other;
     ASSERT_EQ(Configure(other, 9), CHANNEL_OK);
     EXPECT_EQ(other.Open(), CHANNEL_NO_PORT);
+    EXPECT_EQ(other.OpenFailure(), CPortDescription::EState::Busy) << "the reason the user is given";
 
     EXPECT_EQ(channel.Close(), CHANNEL_OK);
     EXPECT_EQ(channel.Close(), CHANNEL_OK);
     EXPECT_EQ(other.Open(), CHANNEL_OK);
+    EXPECT_EQ(other.OpenFailure(), CPortDescription::EState::Available);
 }
 
 TEST_F(SerialChannelTest, MissingDevicesGiveNoPort)
@@ -212,6 +214,8 @@ TEST_F(SerialChannelTest, MissingDevicesGiveNoPort)
     MapPort(11, (m_root / "unplugged-adapter").string());
     ASSERT_EQ(Configure(channel, 11), CHANNEL_OK);
     EXPECT_EQ(channel.Open(), CHANNEL_NO_PORT);
+    EXPECT_EQ(channel.OpenFailure(), CPortDescription::EState::Missing);
+    EXPECT_EQ(channel.OpenedDevice(), (m_root / "unplugged-adapter").string()) << "named by where it leads";
 
     // Something that is not a terminal is no serial port either.
     const auto plainFile = m_root / "not-a-tty";
@@ -219,11 +223,13 @@ TEST_F(SerialChannelTest, MissingDevicesGiveNoPort)
     MapPort(12, plainFile.string());
     ASSERT_EQ(Configure(channel, 12), CHANNEL_OK);
     EXPECT_EQ(channel.Open(), CHANNEL_NO_PORT);
+    EXPECT_EQ(channel.OpenFailure(), CPortDescription::EState::NotSerial);
 
     for (int nPort : {0, -3, 257})
     {
         ASSERT_EQ(Configure(channel, nPort), CHANNEL_OK);
         EXPECT_EQ(channel.Open(), CHANNEL_NO_PORT) << nPort;
+        EXPECT_EQ(channel.OpenFailure(), CPortDescription::EState::Missing) << nPort;
     }
     EXPECT_FALSE(channel.IsOpen());
 }

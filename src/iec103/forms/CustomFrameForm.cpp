@@ -2,6 +2,7 @@
 
 #include "forms/FormButtons.h"
 #include "iec103/CustomFrame.h"
+#include "iec103/FrameText.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
@@ -33,6 +34,8 @@ CustomFrameForm::CustomFrameForm(CCustomFrame& frame, QWidget* pParent) : CFormD
     pBase->addButton(m_pDecimal);
     pBase->addButton(m_pHex);
     m_pHex->setChecked(true);
+    connect(m_pDecimal, &QRadioButton::clicked, this, [this] { OnBaseClicked(false); });
+    connect(m_pHex, &QRadioButton::clicked, this, [this] { OnBaseClicked(true); });
 
     m_pChecksum = new QPushButton(QStringLiteral("计算校验和"), this);
     auto* pClear = new QPushButton(QStringLiteral("清除"), this);
@@ -75,24 +78,71 @@ bool CustomFrameForm::IsHex() const
 
 void CustomFrameForm::ShowFrame()
 {
-    m_pText->setPlainText(QString::fromStdString(m_frame.Text(IsHex())));
+    m_bHexShown = IsHex();
+    m_pText->setPlainText(QString::fromStdString(m_frame.Text(m_bHexShown)));
+}
+
+void CustomFrameForm::OnBaseClicked(bool bHex)
+{
+    if (bHex == m_bHexShown)
+        return;
+    std::string strConverted;
+    std::string strMessage;
+    if (!ConvertFrameText(m_pText->toPlainText().toStdString(), m_bHexShown, strConverted, strMessage))
+    {
+        (m_bHexShown ? m_pHex : m_pDecimal)->setChecked(true);
+        ShowRelvaneMessage(this, QString::fromStdString(strMessage));
+        m_pText->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    m_bHexShown = bHex;
+    m_pText->setPlainText(QString::fromStdString(strConverted));
+}
+
+bool CustomFrameForm::CheckedBytes(std::vector<std::uint8_t>& abBytes)
+{
+    const CCheckedFrameText checked =
+        CheckFrameText(m_pText->toPlainText().toStdString(), m_bHexShown, CCustomFrame::kMaxFrame);
+    if (!checked.IsOk())
+    {
+        ShowRelvaneMessage(this, QString::fromStdString(checked.strMessage));
+        m_pText->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    abBytes = checked.abBytes;
+    return true;
 }
 
 void CustomFrameForm::accept()
 {
-    // No checks: whatever can be read from the start of the text is the frame.
-    m_frame.StoreText(m_pText->toPlainText().toStdString(), IsHex());
+    // A token that is no byte is never sent as something else, nor is the text cut before it.
+    std::vector<std::uint8_t> abBytes;
+    if (!CheckedBytes(abBytes))
+        return;
+    if (abBytes.empty())
+    {
+        ShowRelvaneMessage(this, QStringLiteral("请键入报文的字节。"));
+        m_pText->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    m_frame.Store(abBytes);
     CFormDialog::accept();
 }
 
 void CustomFrameForm::OnCompleteChecksum()
 {
-    std::string strMessage;
-    if (!m_frame.CompleteText(m_pText->toPlainText().toStdString(), IsHex(), strMessage))
+    std::vector<std::uint8_t> abBytes;
+    if (!CheckedBytes(abBytes))
+        return;
+    if (abBytes.size() > static_cast<std::size_t>(CCustomFrame::kMaxCompletion))
+        abBytes.resize(CCustomFrame::kMaxCompletion); // the longest frame; what follows is dropped
+    const CCompletedFrame completed = CompleteFrame(abBytes);
+    if (!completed.IsFrame())
     {
-        ShowRelvaneMessage(this, QString::fromStdString(strMessage));
+        ShowRelvaneMessage(this, QString::fromStdString(completed.strMessage));
         return;
     }
+    m_frame.Store(completed.abFrame);
     ShowFrame();
 }
 

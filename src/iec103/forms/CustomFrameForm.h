@@ -2,6 +2,9 @@
 
 #include "forms/FormDialog.h"
 
+#include <cstdint>
+#include <vector>
+
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -41,12 +44,18 @@ public:
 
 private:
     void ShowFrame();
+    // The user picked the other base: what is typed is written in it, or the base stays when
+    // the text holds something that is no byte.
+    void OnBaseClicked(bool bHex);
+    // The typed bytes, or false after saying which token is no byte.
+    bool CheckedBytes(std::vector<std::uint8_t>& abBytes);
 
     CCustomFrame& m_frame;
     QPlainTextEdit* m_pText = nullptr;
     QRadioButton* m_pDecimal = nullptr;
     QRadioButton* m_pHex = nullptr;
     QPushButton* m_pChecksum = nullptr;
+    bool m_bHexShown = true; // the base the text is written in
 };
 
 } // namespace relvane

@@ -77,6 +77,9 @@ public:
     }
     bool ShowIpForm(CIpFields& fields) override { return m_ip.Run(fields); }
     void ShowStatusHint(const std::string& strText) override { m_hints.push_back(strText); }
+    bool AnswersForTheUser() const override { return m_bProgram; }
+    // The answers come from a program (a test plan), not from the user.
+    void SetAnswersForTheUser(bool bProgram) { m_bProgram = bProgram; }
 
     CFormScript<CSerialFields>& SerialForm() { return m_serial; }
     CFormScript<CDeviceAddressFields>& DeviceAddressForm() { return m_deviceAddress; }
@@ -104,6 +107,7 @@ public:
 private:
     std::vector<std::string> m_messages;
     std::vector<std::string> m_hints;
+    bool m_bProgram = false;
     CFormScript<CSerialFields> m_serial;
     CFormScript<CDeviceAddressFields> m_deviceAddress;
     CFormScript<CClockFields> m_clock;
