@@ -11,19 +11,6 @@ namespace relvane
 namespace
 {
 
-// The fields in the order DescribeDeviceOptions lists them (the labels come from there).
-using COptionMember = std::variant<int CDeviceOptions::*, bool CDeviceOptions::*>;
-const COptionMember kMembers[] = {
-    &CDeviceOptions::nDeviceAddress,        &CDeviceOptions::nCommonAddress,
-    &CDeviceOptions::nSettingGroup,         &CDeviceOptions::nModel,
-    &CDeviceOptions::nResponseLimitMs,      &CDeviceOptions::nClockToleranceMs,
-    &CDeviceOptions::bGeneralInterrogation, &CDeviceOptions::bClockAnswer,
-    &CDeviceOptions::bGeneralCommand,       &CDeviceOptions::nCommandFun,
-    &CDeviceOptions::nCommandInf,           &CDeviceOptions::bGenericServices,
-    &CDeviceOptions::bDisturbanceData,      &CDeviceOptions::bMeasurands,
-    &CDeviceOptions::bSingleCharAck,
-};
-
 } // namespace
 
 std::vector<CPlanListRow> BuildPlanList(const CTestPlan& plan)
@@ -51,15 +38,18 @@ std::vector<CPlanListRow> BuildPlanList(const CTestPlan& plan)
 
 std::vector<COptionFieldText> OptionFieldTexts(const CDeviceOptions& options)
 {
-    const auto described = DescribeDeviceOptions(options);
     std::vector<COptionFieldText> fields;
-    for (std::size_t i = 0; i < std::size(kMembers) && i < described.size(); ++i)
+    for (const CDeviceOptionField& field : DeviceOptionFields())
     {
-        if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&kMembers[i]))
-            fields.push_back({described[i].first, false, std::to_string(options.*(*pInt))});
+        if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&field.member))
+        {
+            // A point not named is an empty field.
+            const int nValue = options.*(*pInt);
+            const bool bNone = field.nMin == CDeviceOptions::kNoPoint && nValue == CDeviceOptions::kNoPoint;
+            fields.push_back({field.pszLabel, false, bNone ? std::string() : std::to_string(nValue)});
+        }
         else
-            fields.push_back({described[i].first, true,
-                              options.*std::get<bool CDeviceOptions::*>(kMembers[i]) ? "1" : "0"});
+            fields.push_back({field.pszLabel, true, options.*std::get<bool CDeviceOptions::*>(field.member) ? "1" : "0"});
     }
     return fields;
 }
@@ -77,8 +67,14 @@ bool ReadOptionFieldTexts(const std::vector<std::string>& values, CDeviceOptions
     for (std::size_t i = 0; i < fields.size(); ++i)
     {
         const std::string& strValue = values[i];
-        if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&kMembers[i]))
+        const CDeviceOptionField& field = DeviceOptionFields()[i];
+        if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&field.member))
         {
+            if (strValue.empty() && field.nMin == CDeviceOptions::kNoPoint)
+            {
+                read.*(*pInt) = CDeviceOptions::kNoPoint;
+                continue;
+            }
             int nValue = 0;
             const char* pEnd = strValue.data() + strValue.size();
             const auto result = std::from_chars(strValue.data(), pEnd, nValue);
@@ -90,7 +86,7 @@ bool ReadOptionFieldTexts(const std::vector<std::string>& values, CDeviceOptions
             read.*(*pInt) = nValue;
         }
         else
-            read.*std::get<bool CDeviceOptions::*>(kMembers[i]) = strValue == "1";
+            read.*std::get<bool CDeviceOptions::*>(field.member) = strValue == "1";
     }
     if (!CheckDeviceOptions(read, strError))
         return false;

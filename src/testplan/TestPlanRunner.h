@@ -71,7 +71,9 @@ private:
                  std::int64_t nSteadyUs, std::int64_t nWallUs);
     void PrepareSession(const CDeviceOptions& options);
     void RestoreSession();
-    CCaseResult RunCase(const CTestCase& testCase, int nPosition, const CDeviceOptions& options);
+    CCaseResult RunCase(const CTestPlan& plan, const CTestCase& testCase, int nPosition, const CDeviceOptions& options);
+    // Fails a passed case when a frame it received breaks the plan's rule for every frame.
+    void CheckReceived(const CTestPlan& plan, const CDeviceOptions& options, CCaseResult& result) const;
 
     CRelvaneView& m_view;
     CPlanUserInterface& m_ui;

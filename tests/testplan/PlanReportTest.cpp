@@ -84,10 +84,10 @@ CPlanReport SampleReport()
     answer.strAnnotation = "描述    \xB1\xA3\xBB\xA4 <b>&\"'\x01\n";
     report.frames = {request, answer};
     report.results = {
-        {"103-LNK-01", "复位通信单元得到确认", "链路层", VERDICT_PASS, "得到确认", {1, 2}, 1, 2, 0, 1000},
-        {"103-LNK-02", "复位帧计数位", "链路层", VERDICT_FAIL, "无应答 <&>", {1}, 1, 1, 0, 2000},
-        {"103-LNK-12", "E5", "链路层", VERDICT_NOT_APPLICABLE, "装置声明不具备", {}, 0, 0, 0, 0},
-        {"103-APP-01", "标识", "应用层", VERDICT_UNFINISHED, "串口已断开", {}, 0, 0, 0, 0},
+        {"103-LNK-01", "复位通信单元得到确认", "链路层", VERDICT_PASS, "得到确认", {1, 2}, 1, 2, 0, 1000, false, ""},
+        {"103-LNK-02", "复位帧计数位", "链路层", VERDICT_FAIL, "无应答 <&>", {1}, 1, 1, 0, 2000, true, "装置时钟已重新同步为计算机时间"},
+        {"103-LNK-12", "E5", "链路层", VERDICT_NOT_APPLICABLE, "装置声明不具备", {}, 0, 0, 0, 0, false, ""},
+        {"103-APP-01", "标识", "应用层", VERDICT_UNFINISHED, "串口已断开", {}, 0, 0, 0, 0, false, ""},
     };
     return report;
 }

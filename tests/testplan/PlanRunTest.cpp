@@ -62,7 +62,9 @@ protected:
         char szPattern[] = "/tmp/relvane-plan-XXXXXX";
         ASSERT_NE(mkdtemp(szPattern), nullptr);
         m_dir = szPattern;
-        std::ofstream(m_dir / "options.ini") << "[testplan]\nresponseLimitMs=300\n";
+        // The points our relay may be commanded and written on, one it lacks, and its events.
+        std::ofstream(m_dir / "options.ini") << "[testplan]\nresponseLimitMs=300\ncommandInf=16\nabsentFun=128\n"
+                                                "absentInf=250\nwriteGroup=5\nwriteEntry=1\nspontaneousEvents=true\n";
     }
     void TearDown() override
     {
@@ -72,7 +74,8 @@ protected:
 
     void StartRelay()
     {
-        m_nRelay = test::StartChildProcess(RELVANE_RELAY_PATH, {"--protocol", "103", "--com", std::to_string(kCom)},
+        m_nRelay = test::StartChildProcess(RELVANE_RELAY_PATH,
+                                           {"--protocol", "103", "--com", std::to_string(kCom), "--event-interval", "2000"},
                                            m_dir / "relay.out", m_dir.c_str());
         const auto link = m_dir / "relvane" / "ports" / ("COM" + std::to_string(kCom));
         for (int i = 0; i < 500 && !std::filesystem::is_symlink(link); ++i)
