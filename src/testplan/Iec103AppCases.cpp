@@ -485,6 +485,10 @@ void ClockThenEventTimes(CCaseContext& ctx)
     const CExchange gi = ctx.Command(ID_103_INTERROGATION);
     const CDrain drain = AwaitAsdu(ctx, 8);
     ResynchroniseClock(ctx);
+    // A synchronisation without answer is not answered in class 1 either.
+    const std::vector<int> answers = WithType(ctx, drain.userData, 6);
+    if (!ctx.Expect(answers.empty(), "不要求回答的时间同步却产生了ASDU 6", Join({sync.nRequest}, answers)))
+        return;
     std::int64_t nWorstMs = 0;
     const int nChecked = CheckEventTimes(ctx, sync.nRequest, nSetMs, drain.userData, nWorstMs);
     if (nChecked < 0)

@@ -168,6 +168,27 @@ TEST_F(PlanRun, ListsItsCasesAndRefusesBadArguments)
     }
 }
 
+// An options file that does not start with its group, or names a key the plan does not know, ends
+// the run before the port opens; a port that cannot be opened leaves no report behind and an old
+// one as it was.
+TEST_F(PlanRun, RefusedRunsLeaveNoReport)
+{
+    std::ofstream(m_dir / "bare.ini") << "responseLimitMs=300\n";
+    std::ofstream(m_dir / "unknown.ini") << "[testplan]\nresponseLimit=300\n";
+    std::string strOut;
+    const std::string strRest = " --port COM" + std::to_string(kCom) + " --report " + (m_dir / "r").string();
+    EXPECT_EQ(Run("--plan 103 --options " + (m_dir / "bare.ini").string() + strRest, strOut), 2);
+    EXPECT_NE(ReadFile(m_dir / "err.txt").find("[testplan]"), std::string::npos) << ReadFile(m_dir / "err.txt");
+    EXPECT_EQ(Run("--plan 103 --options " + (m_dir / "unknown.ini").string() + strRest, strOut), 2);
+    EXPECT_NE(ReadFile(m_dir / "err.txt").find("responseLimit"), std::string::npos) << ReadFile(m_dir / "err.txt");
+    std::ofstream(m_dir / "old.html") << "the old report";
+    // No relay on the port.
+    EXPECT_EQ(Run("--plan 103 --port COM" + std::to_string(kCom) + " --report " + (m_dir / "old").string(), strOut), 2);
+    EXPECT_EQ(ReadFile(m_dir / "old.html"), "the old report");
+    for (const char* pszFile : {"r.html", "r.xml", "r.pcapng", "old.xml", "old.pcapng", "old.txt"})
+        EXPECT_FALSE(std::filesystem::exists(m_dir / pszFile)) << pszFile;
+}
+
 // A relay that goes away in the middle leaves the cases it could not run 未完成, status 1, and
 // the reports say so.
 TEST_F(PlanRun, RelayGoneLeavesTheRestUnfinished)

@@ -13,13 +13,13 @@
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -63,16 +63,16 @@ std::vector<std::string> SplitList(const std::string& strList)
     return items;
 }
 
-// Whether a file can be created (or emptied) for writing.
+// Whether a report can be written there, asked without touching it: a run that cannot start
+// leaves no report, and an old one stays as it was.
 bool CanWrite(const std::string& strPath, std::string& strError)
 {
-    std::ofstream file(strPath, std::ios::binary | std::ios::trunc);
-    if (!file)
-    {
-        strError = "cannot write \"" + strPath + "\": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    const QFileInfo info(QString::fromStdString(strPath));
+    const bool bWritable = info.exists() ? info.isFile() && info.isWritable()
+                                         : QFileInfo(info.absolutePath()).isDir() && QFileInfo(info.absolutePath()).isWritable();
+    if (!bWritable)
+        strError = "cannot write \"" + strPath + "\"";
+    return bWritable;
 }
 
 std::int64_t WallNowUs()
@@ -190,8 +190,6 @@ int RunPlanCommand(int argc, char** argv)
     CPlanUserInterface ui(&runnerUi);
     auto pView = std::make_unique<CRelvaneView>(std::make_unique<CSerialChannel>(),
                                                 std::make_unique<CNetworkChannel>(), ui);
-    if (!pView->Recorder().StartCapture(strReport, strError))
-        return Bad(strError);
 
     // The line as the serial form would set it; the session's time-out long enough that a late
     // answer is still taken as one (the cases judge the lateness).
@@ -213,10 +211,12 @@ int RunPlanCommand(int argc, char** argv)
     ui.SetPlanActive(false);
     if (!pView->PortOpen())
     {
-        pView->Recorder().StopCapture();
         std::cerr << "relvane-run: " << strPort << " cannot be opened\n";
         return 2;
     }
+    // The capture starts with the run: a port that does not open leaves no files behind.
+    if (!pView->Recorder().StartCapture(strReport, strError))
+        return Bad(strError);
 
     CTestPlanRunner runner(*pView, ui);
     CStopSignals stopSignals;
@@ -233,8 +233,10 @@ int RunPlanCommand(int argc, char** argv)
                      {
                          const CCaseResult& result = runner.Results()[static_cast<std::size_t>(nPosition)];
                          std::cout << "[" << nPosition + 1 << "/" << nCount << "] " << result.strId << ' '
-                                   << VerdictText(result.eVerdict) << ": " << PrintableText(result.strReason) << '\n'
-                                   << std::flush;
+                                   << VerdictText(result.eVerdict) << ": " << PrintableText(result.strReason);
+                         if (!result.strRestored.empty())
+                             std::cout << " [" << PrintableText(result.strRestored) << "]";
+                         std::cout << '\n' << std::flush;
                      });
 
     CPlanReport report;
@@ -243,10 +245,13 @@ int RunPlanCommand(int argc, char** argv)
     report.strPort = strPort + " " + strBaud + " bps " + serial.strParity;
     report.strCapture = strReport + ".pcapng";
     report.options = options;
+    report.strOptionsFile = strOptions;
     report.nStartWallUs = WallNowUs();
     report.results = runner.Run(*pPlan, options, positions);
     report.nEndWallUs = WallNowUs();
     report.frames = runner.Frames();
+    if (pPlan->nMode == MODE_103)
+        report.strIdentification = Iec103Identification(report.frames);
     if (nStopStatus == 0 && CStopSignals::Received() != 0)
         nStopStatus = kSignalStatusBase + CStopSignals::Received();
 
