@@ -1,6 +1,7 @@
 #include "app/TestPlanForm.h"
 
 #include "session/SessionCommands.h"
+#include "testplan/PlanReport.h"
 
 #include <algorithm>
 #include <charconv>
@@ -29,8 +30,8 @@ std::vector<CPlanListRow> BuildPlanList(const CTestPlan& plan)
         {
             const CTestCase& testCase = plan.cases[i];
             if (testCase.strGroup == strGroup)
-                rows.push_back(
-                    {testCase.strId + "  " + testCase.strTitle, testCase.strId, static_cast<int>(i)});
+                rows.push_back({testCase.strId + "  " + testCase.strTitle + (testCase.bActs ? "  [操作]" : ""),
+                                testCase.strId, static_cast<int>(i)});
         }
     }
     return rows;
@@ -108,6 +109,47 @@ std::uint32_t VerdictColour(Verdict eVerdict)
     default:
         return 0xC07000;
     }
+}
+
+std::uint32_t VerdictBackground(Verdict eVerdict)
+{
+    switch (eVerdict)
+    {
+    case VERDICT_PASS:
+        return 0xC8F0C8;
+    case VERDICT_FAIL:
+        return 0xF8C0C0;
+    case VERDICT_NOT_APPLICABLE:
+        return 0xE0E0E0;
+    case VERDICT_UNFINISHED:
+    default:
+        return 0xF8E8A0;
+    }
+}
+
+std::string VerdictSummary(const std::vector<CCaseResult>& results)
+{
+    const CVerdictCount count = CountVerdicts(results);
+    return "通过 " + std::to_string(count.nPass) + ", 不通过 " + std::to_string(count.nFail) + ", 不适用 " +
+           std::to_string(count.nNotApplicable) + ", 未完成 " + std::to_string(count.nUnfinished);
+}
+
+bool OptionShownForPlan(std::size_t nField, const std::string& strPlanId)
+{
+    const std::vector<CDeviceOptionField>& fields = DeviceOptionFields();
+    return nField < fields.size() && FieldUsedBy(fields[nField], strPlanId);
+}
+
+std::string ReportBaseName(const std::string& strChosen)
+{
+    for (const char* pszExtension : {".html", ".xml", ".pcapng"})
+    {
+        const std::string strExtension = pszExtension;
+        if (strChosen.size() > strExtension.size() &&
+            strChosen.compare(strChosen.size() - strExtension.size(), strExtension.size(), strExtension) == 0)
+            return strChosen.substr(0, strChosen.size() - strExtension.size());
+    }
+    return strChosen;
 }
 
 std::string PlanIdForMode(int nMode)

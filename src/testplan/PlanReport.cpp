@@ -1,5 +1,6 @@
 #include "testplan/PlanReport.h"
 
+#include "common/PcapngBlocks.h"
 #include "common/WholeFile.h"
 
 #include <cerrno>
@@ -339,6 +340,39 @@ std::string BuildJUnitReport(const CPlanReport& report)
     }
     strXml += "  </testsuite>\n</testsuites>\n";
     return strXml;
+}
+
+std::vector<std::uint8_t> BuildPlanCapture(const CPlanReport& report, bool bFt12)
+{
+    std::vector<std::uint8_t> abFile = pcapng::BuildSectionHeader("Relvane");
+    const auto Append = [&](const std::vector<std::uint8_t>& abBlock) { abFile.insert(abFile.end(), abBlock.begin(), abBlock.end()); };
+    Append(pcapng::BuildInterfaceDescription(bFt12 ? pcapng::LINKTYPE_RTAC_SERIAL : pcapng::LINKTYPE_USER0,
+                                             report.strPort));
+    for (const CPlanFrame& frame : report.frames)
+    {
+        // A frame received carries the time of its first byte, as the session's capture has it.
+        const std::int64_t nTimeUs = frame.bInbound && frame.nFirstByteUs > 0
+                                         ? frame.nWallUs - (frame.nSteadyUs - frame.nFirstByteUs)
+                                         : frame.nWallUs;
+        std::vector<std::uint8_t> abPacket;
+        if (bFt12)
+            abPacket = pcapng::BuildRtacHeader(nTimeUs, frame.bInbound);
+        abPacket.insert(abPacket.end(), frame.abBytes.begin(), frame.abBytes.end());
+        Append(pcapng::BuildEnhancedPacket(0, nTimeUs, abPacket.data(), static_cast<int>(abPacket.size()),
+                                           frame.bInbound));
+    }
+    return abFile;
+}
+
+bool WritePlanReports(const std::string& strBase, const CPlanReport& report, bool bCapture, std::string& strError)
+{
+    if (!WriteReportFile(strBase + ".html", BuildHtmlReport(report), strError) ||
+        !WriteReportFile(strBase + ".xml", BuildJUnitReport(report), strError))
+        return false;
+    if (!bCapture)
+        return true;
+    const std::vector<std::uint8_t> abCapture = BuildPlanCapture(report, report.strPlanId == "103");
+    return WriteReportFile(strBase + ".pcapng", std::string(abCapture.begin(), abCapture.end()), strError);
 }
 
 bool WriteReportFile(const std::string& strPath, const std::string& strText, std::string& strError)

@@ -259,10 +259,8 @@ int RunPlanCommand(int argc, char** argv)
     const CVerdictCount count = CountVerdicts(report.results);
     std::cout << "通过 " << count.nPass << ", 不通过 " << count.nFail << ", 不适用 " << count.nNotApplicable
               << ", 未完成 " << count.nUnfinished << '\n';
-    bool bWritten = WriteReportFile(strHtml, BuildHtmlReport(report), strError);
-    if (bWritten)
-        bWritten = WriteReportFile(strXml, BuildJUnitReport(report), strError);
-    if (!bWritten)
+    // The capture was written as the run went; the reports come whole at its end.
+    if (!WritePlanReports(strReport, report, false, strError))
     {
         std::cerr << "relvane-run: " << PrintableText(strError) << '\n';
         return 2;
