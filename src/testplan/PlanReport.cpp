@@ -335,7 +335,8 @@ std::string BuildJUnitReport(const CPlanReport& report)
             break;
         }
         strXml += "      <system-out>" + Escape(std::string(VerdictText(result.eVerdict)) + ": " + result.strReason) +
-                  "; " + strProof + "</system-out>\n";
+                  "; " + strProof + (result.strRestored.empty() ? std::string() : "; " + Escape(result.strRestored)) +
+                  "</system-out>\n";
         strXml += "    </testcase>\n";
     }
     strXml += "  </testsuite>\n</testsuites>\n";
