@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 #include <set>
 #include <unistd.h>
@@ -138,6 +139,34 @@ TEST(PlanReport, JUnitReadsBackWithOneOutcomePerVerdict)
     EXPECT_EQ(cases.at("103-LNK-12").strOutcome, "skipped");
     EXPECT_EQ(cases.at("103-APP-01").strOutcome, "error");
     EXPECT_EQ(cases.at("103-APP-01").strMessage, "串口已断开");
+}
+
+// The window's export writes the three files whole; the capture numbers the frames as the report
+// does, which tshark reads back.
+TEST(PlanReport, ExportWritesReportsAndACaptureOfTheFrames)
+{
+    const CPlanReport report = SampleReport();
+    const std::string strBase = TempFile("export").string();
+    std::string strError;
+    ASSERT_TRUE(WritePlanReports(strBase, report, true, strError)) << strError;
+    for (const char* pszExtension : {".html", ".xml", ".pcapng"})
+        EXPECT_GT(std::filesystem::file_size(strBase + pszExtension), 100u) << pszExtension;
+    EXPECT_FALSE(WritePlanReports("/nonexistent/dir/r", report, true, strError));
+    EXPECT_NE(strError.find("/nonexistent/dir/r.html"), std::string::npos) << strError;
+    if (std::system("command -v tshark >/dev/null 2>&1") == 0)
+    {
+        const std::string strOut = strBase + ".tshark";
+        ASSERT_EQ(std::system(("tshark -r " + strBase + ".pcapng -d rtacser.data,iec60870_5_103 -T fields -e frame.number " +
+                               "-e frame.packet_flags_direction > " + strOut + " 2>/dev/null")
+                                  .c_str()),
+                  0);
+        std::ifstream in(strOut);
+        const std::string strText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(strText, "1\t0x00000002\n2\t0x00000001\n");
+        std::filesystem::remove(strOut);
+    }
+    for (const char* pszExtension : {".html", ".xml", ".pcapng"})
+        std::filesystem::remove(strBase + pszExtension);
 }
 
 TEST(PlanReport, ExitStatusZeroOnlyWhenEveryApplicableCasePassed)
