@@ -472,6 +472,33 @@ void ClockWithAnswer(CCaseContext& ctx)
     ctx.Pass("时间同步得到ASDU 6, COT 8的回答, 时间与所发送的相差" + Num(nDiffMs) + "ms", proof);
 }
 
+namespace
+{
+
+// After a synchronisation without answer (frame nSync, clock set to `clock`): an interrogation
+// whose time tags must be the clock set, no ASDU 6 for it, and the clock back to the computer's
+// time whatever came of it.
+void JudgeClockTaken(CCaseContext& ctx, int nSync, const CClockFields& clock, const std::string& strWhat)
+{
+    const std::int64_t nSetMs = clock.nHour * 3600000LL + clock.nMinute * 60000LL + clock.nSecond * 1000LL;
+    const CExchange gi = ctx.Command(ID_103_INTERROGATION);
+    const CDrain drain = AwaitAsdu(ctx, 8);
+    ResynchroniseClock(ctx);
+    const std::vector<int> answers = WithType(ctx, drain.userData, 6);
+    if (!ctx.Expect(answers.empty(), "不要求回答的时间同步却产生了ASDU 6", Join({nSync}, answers)))
+        return;
+    std::int64_t nWorstMs = 0;
+    const int nChecked = CheckEventTimes(ctx, nSync, nSetMs, drain.userData, nWorstMs);
+    if (nChecked < 0)
+        return;
+    if (!ctx.Expect(nChecked > 0, strWhat + "后未取到带时标的报文(ASDU 1/2)", Join({nSync, gi.nRequest}, drain.frames)))
+        return;
+    ctx.Pass(strWhat + "后" + Num(nChecked) + "个报文的时标与所设时钟一致, 最大偏差" + Num(nWorstMs) + "ms",
+             Join({nSync}, WithType(ctx, drain.userData, 1)));
+}
+
+} // namespace
+
 void ClockThenEventTimes(CCaseContext& ctx)
 {
     StartLink(ctx);
@@ -481,29 +508,14 @@ void ClockThenEventTimes(CCaseContext& ctx)
     const CExchange sync = ctx.TimeSync(clock, 50);
     if (!ctx.Expect(sync.Sent(), "时间同步帧未能发出", {}))
         return;
-    const std::int64_t nSetMs = clock.nHour * 3600000LL + clock.nMinute * 60000LL + clock.nSecond * 1000LL;
-    const CExchange gi = ctx.Command(ID_103_INTERROGATION);
-    const CDrain drain = AwaitAsdu(ctx, 8);
-    ResynchroniseClock(ctx);
-    // A synchronisation without answer is not answered in class 1 either.
-    const std::vector<int> answers = WithType(ctx, drain.userData, 6);
-    if (!ctx.Expect(answers.empty(), "不要求回答的时间同步却产生了ASDU 6", Join({sync.nRequest}, answers)))
-        return;
-    std::int64_t nWorstMs = 0;
-    const int nChecked = CheckEventTimes(ctx, sync.nRequest, nSetMs, drain.userData, nWorstMs);
-    if (nChecked < 0)
-        return;
-    if (!ctx.Expect(nChecked > 0, "同步后未取到带时标的报文(ASDU 1/2)", Join({sync.nRequest, gi.nRequest}, drain.frames)))
-        return;
-    ctx.Pass("同步后" + Num(nChecked) + "个报文的时标与所设时钟一致, 最大偏差" + Num(nWorstMs) + "ms",
-             Join({sync.nRequest}, WithType(ctx, drain.userData, 1)));
+    JudgeClockTaken(ctx, sync.nRequest, clock, "同步");
 }
 
 void BroadcastClockSync(CCaseContext& ctx)
 {
     StartLink(ctx);
     // Six hours away from the computer's time, to the broadcast address as send/no reply.
-    CClockFields clock = ClockNow(6);
+    const CClockFields clock = ClockNow(6);
     const auto nBroadcast = std::uint8_t{255};
     std::vector<std::uint8_t> abFrame = {0x68, 15, 15, 0x68, 0x44, nBroadcast, 6, 0x81, 8, nBroadcast, 255, 0};
     const int nMs = clock.nSecond * 1000;
@@ -523,22 +535,7 @@ void BroadcastClockSync(CCaseContext& ctx)
         ResynchroniseClock(ctx);
         return;
     }
-    const std::int64_t nSetMs = clock.nHour * 3600000LL + clock.nMinute * 60000LL + clock.nSecond * 1000LL;
-    const CExchange gi = ctx.Command(ID_103_INTERROGATION);
-    const CDrain drain = AwaitAsdu(ctx, 8);
-    ResynchroniseClock(ctx);
-    // A synchronisation without answer is not answered in class 1 either.
-    const std::vector<int> answers = WithType(ctx, drain.userData, 6);
-    if (!ctx.Expect(answers.empty(), "不要求回答的时间同步却产生了ASDU 6", Join({sync.nRequest}, answers)))
-        return;
-    std::int64_t nWorstMs = 0;
-    const int nChecked = CheckEventTimes(ctx, sync.nRequest, nSetMs, drain.userData, nWorstMs);
-    if (nChecked < 0)
-        return;
-    if (!ctx.Expect(nChecked > 0, "广播对时后未取到带时标的报文(ASDU 1/2)", Join({sync.nRequest, gi.nRequest}, drain.frames)))
-        return;
-    ctx.Pass("广播对时无应答, 之后" + Num(nChecked) + "个报文的时标与所设时钟一致, 最大偏差" + Num(nWorstMs) + "ms",
-             Join({sync.nRequest}, WithType(ctx, drain.userData, 1)));
+    JudgeClockTaken(ctx, sync.nRequest, clock, "广播对时(无应答)");
 }
 
 void GeneralCommandPositive(CCaseContext& ctx)
