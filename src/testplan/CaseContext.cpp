@@ -41,6 +41,13 @@ std::int64_t CCaseContext::ElapsedMs() const
     return (SteadyUs() - m_nStartUs) / 1000;
 }
 
+void CCaseContext::Restore(const std::function<void()>& fnSteps)
+{
+    m_runner.HoldStop(true);
+    fnSteps();
+    m_runner.HoldStop(false);
+}
+
 void CCaseContext::Restored(const std::string& strWhat)
 {
     m_result.strRestored += (m_result.strRestored.empty() ? "" : "; ") + strWhat;

@@ -116,6 +116,8 @@ public:
     bool Expect(bool bCondition, const std::string& strReason, const std::vector<int>& proof = {});
     // What the case put back after acting on the relay (the report says so).
     void Restored(const std::string& strWhat);
+    // Runs the steps that put the relay back; a stop by the user waits until they are done.
+    void Restore(const std::function<void()>& fnSteps);
     // Adds frames to the proof of whatever verdict comes.
     void Prove(const std::vector<int>& proof);
     bool Decided() const { return m_bDecided; }

@@ -122,13 +122,17 @@ int CheckEventTimes(CCaseContext& ctx, int nSync, std::int64_t nSetMs, const std
 // The relay's clock back to the computer's time, whatever the case found.
 void ResynchroniseClock(CCaseContext& ctx)
 {
-    CClockFields clock = ClockNow();
-    clock.bAnswer = false;
-    const CExchange x = ctx.TimeSync(clock, ctx.SilenceWaitMs());
-    if (x.Sent())
-        ctx.Restored("装置时钟已重新同步为计算机时间(帧" + Num(x.nRequest) + ")");
-    else
-        ctx.Restored("未能重新同步装置时钟, 请手动对时");
+    ctx.Restore(
+        [&]
+        {
+            CClockFields clock = ClockNow();
+            clock.bAnswer = false;
+            const CExchange x = ctx.TimeSync(clock, ctx.SilenceWaitMs());
+            if (x.Sent())
+                ctx.Restored("装置时钟已重新同步为计算机时间(帧" + Num(x.nRequest) + ")");
+            else
+                ctx.Restored("未能重新同步装置时钟, 请手动对时");
+        });
 }
 
 // A general command with answer, and the ASDU 1 that answers it (0: none).
@@ -749,11 +753,15 @@ void GenericWriteReadBack(CCaseContext& ctx)
     std::vector<int> restoreProof;
     CDataSet back;
     int nBack = 0;
-    if (WriteConfirmed(ctx, Value(nOld), restore, restoreProof).empty() && ReadEntry(ctx, nGroup, nEntry, back, nBack) &&
-        EntryValue(back) == nOld)
-        ctx.Restored(strEntry + "已写回原值" + Num(nOld) + "(帧" + Num(nBack) + ")");
-    else
-        ctx.Restored(strEntry + "未能写回原值" + Num(nOld) + ", 请手动恢复");
+    ctx.Restore(
+        [&]
+        {
+            if (WriteConfirmed(ctx, Value(nOld), restore, restoreProof).empty() &&
+                ReadEntry(ctx, nGroup, nEntry, back, nBack) && EntryValue(back) == nOld)
+                ctx.Restored(strEntry + "已写回原值" + Num(nOld) + "(帧" + Num(nBack) + ")");
+            else
+                ctx.Restored(strEntry + "未能写回原值" + Num(nOld) + ", 请手动恢复");
+        });
     if (!ctx.Expect(strWrong.empty(), strWrong, Join(proof, frames)))
         return;
     const long long nRead = bRead ? EntryValue(now) : -1;

@@ -238,8 +238,13 @@ void ClockSetAndReadBack(CCaseContext& ctx)
     const CExchange read = ctx.Command(ID_94_READ_CLOCK);
     // The relay's clock is the PC's again, whatever the verdict.
     std::int64_t nNowMs = 0;
-    const CExchange back = ctx.Proto94Clock(ID_94_SET_CLOCK, ClockAt(0, nNowMs));
-    ctx.Restored(back.Answered() ? "装置时钟已设回计算机时间(帧" + Num(back.nRequest) + ")" : "设回计算机时间无应答, 请手动对时");
+    ctx.Restore(
+        [&]
+        {
+            const CExchange back = ctx.Proto94Clock(ID_94_SET_CLOCK, ClockAt(0, nNowMs));
+            ctx.Restored(back.Answered() ? "装置时钟已设回计算机时间(帧" + Num(back.nRequest) + ")"
+                                         : "设回计算机时间无应答, 请手动对时");
+        });
     if (!AnswerIs(ctx, read, kAnswerClock, "召唤保护时钟(82H)"))
         return;
     const std::vector<int> proof{set.nRequest, set.nAnswer, read.nRequest, read.nAnswer};
@@ -298,12 +303,16 @@ void GroupChangeFlagsSettings(CCaseContext& ctx)
     // To the group the user named, then back to the declared active group, whatever the verdict.
     ctx.SetDeviceAddress(options.nDeviceAddress, options.nCommonAddress, options.nSwitchGroup);
     const CExchange x = ctx.Command(ID_94_SETTING_GROUP);
-    ctx.SetDeviceAddress(options.nDeviceAddress, options.nCommonAddress, options.nSettingGroup);
-    const CExchange back = ctx.Command(ID_94_SETTING_GROUP);
-    ctx.Restored(back.Answered() ? "定值区已切回" + Num(options.nSettingGroup) + "(帧" + Num(back.nRequest) + ")"
-                                 : "切回定值区" + Num(options.nSettingGroup) + "无应答, 请检查装置的定值区");
-    // The flag the return raised is the master's to clear: it reads the settings.
-    ctx.Command(ID_94_SETTINGS);
+    ctx.Restore(
+        [&]
+        {
+            ctx.SetDeviceAddress(options.nDeviceAddress, options.nCommonAddress, options.nSettingGroup);
+            const CExchange back = ctx.Command(ID_94_SETTING_GROUP);
+            ctx.Restored(back.Answered() ? "定值区已切回" + Num(options.nSettingGroup) + "(帧" + Num(back.nRequest) + ")"
+                                         : "切回定值区" + Num(options.nSettingGroup) + "无应答, 请检查装置的定值区");
+            // The flag the return raised is the master's to clear: it reads the settings.
+            ctx.Command(ID_94_SETTINGS);
+        });
     if (!AnswerIs(ctx, x, kAnswerRequest, "执行定值区(90H)"))
         return;
     const CFrame94 answer = Parse(ctx, x.nAnswer);

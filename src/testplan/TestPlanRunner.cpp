@@ -86,7 +86,7 @@ const CPlanFrame* CTestPlanRunner::FindFrame(int nNumber) const
 
 bool CTestPlanRunner::LinkBroken() const
 {
-    return m_bStopRequested || !m_view.PortOpen();
+    return (m_bStopRequested && !m_bHoldStop) || !m_view.PortOpen();
 }
 
 void CTestPlanRunner::Stop()

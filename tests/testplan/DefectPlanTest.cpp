@@ -11,6 +11,7 @@
 #include "testplan/PlanReport.h"
 #include "testplan/TestPlans.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
@@ -47,7 +48,9 @@ struct CPlanRunResult
 // Runs every case of the plan on a session whose line ends at a relay with these settings, set up
 // as relvane-run sets up its own, polling every 50 ms. A relay without events of its own raises
 // one when the event case first polls class 2 (after its reset), so that only that case sees it.
-CPlanRunResult RunPlanOnRelay(const CTestPlan& plan, const CRelaySettings& relay, const CDeviceOptions& options)
+CPlanRunResult RunPlanOnRelay(const CTestPlan& plan, const CRelaySettings& relay, const CDeviceOptions& options,
+                              const std::vector<std::string>& ids = {},
+                              const std::function<void(CTestPlanRunner&)>& fnWatch = {})
 {
     CScriptedUserInterface user;
     CPlanUserInterface ui(&user);
@@ -85,9 +88,11 @@ CPlanRunResult RunPlanOnRelay(const CTestPlan& plan, const CRelaySettings& relay
                          bEventCase = false;
                          pRelay->Relay().Iec103().RaiseEvent(CChannelTime::Now().nWallUs / 1000);
                      });
+    if (fnWatch)
+        fnWatch(runner);
     std::vector<int> positions;
     std::string strError;
-    CTestPlanRunner::SelectCases(plan, {}, positions, strError);
+    CTestPlanRunner::SelectCases(plan, ids, positions, strError);
     CPlanRunResult run;
     run.results = runner.Run(plan, options, positions);
     run.frames = runner.Frames();
@@ -296,6 +301,36 @@ const CTimingRow kTimings[] = {
     {"allAtOnce", 300, 3000, 1500, true},
 };
 // clang-format on
+
+// A stop in the middle of a case that set the relay's clock away still puts the clock back.
+TEST(PlanStop, ActingCaseStoppedPutsTheRelayBack)
+{
+    CRelaySettings relay;
+    relay.eProtocol = RELAY_103;
+    bool bStopped = false;
+    const CPlanRunResult run = RunPlanOnRelay(*FindTestPlan("103"), relay, DeclaredOptions(), {"103-APP-07"},
+                                              [&](CTestPlanRunner& runner)
+                                              {
+                                                  QObject::connect(&runner, &CTestPlanRunner::FrameSeen,
+                                                                   [&](int nNumber)
+                                                                   {
+                                                                       const CPlanFrame* pFrame = runner.FindFrame(nNumber);
+                                                                       if (!bStopped && pFrame != nullptr && !pFrame->bInbound &&
+                                                                           pFrame->abBytes.size() > 6 && pFrame->abBytes[6] == 6)
+                                                                       {
+                                                                           bStopped = true;
+                                                                           runner.Stop();
+                                                                       }
+                                                                   });
+                                              });
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_EQ(run.results[0].eVerdict, VERDICT_UNFINISHED) << run.results[0].strReason;
+    EXPECT_NE(run.results[0].strRestored.find("重新同步为计算机时间"), std::string::npos) << run.results[0].strRestored;
+    int nSyncs = 0;
+    for (const CPlanFrame& frame : run.frames)
+        nSyncs += !frame.bInbound && frame.abBytes.size() > 6 && frame.abBytes[6] == 6 ? 1 : 0;
+    EXPECT_EQ(nSyncs, 2);
+}
 
 INSTANTIATE_TEST_SUITE_P(EveryTiming, TimingPlan, ::testing::ValuesIn(kTimings),
                          [](const ::testing::TestParamInfo<CTimingRow>& row) { return std::string(row.param.pszName); });
