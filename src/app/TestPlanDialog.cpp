@@ -3,12 +3,15 @@
 #include "app/TestPlanForm.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
+#include "testplan/PlanReport.h"
 #include "testplan/PlanUserInterface.h"
+#include "transport/ChannelTime.h"
 #include "testplan/TestPlans.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -65,6 +68,7 @@ CTestPlanDialog::CTestPlanDialog(CRelvaneView& view, CPlanUserInterface& ui,
 
     auto* pOptionsPage = new QWidget(this);
     auto* pOptionsForm = new QFormLayout(pOptionsPage);
+    m_pOptionsForm = pOptionsForm;
     for (const COptionFieldText& field : OptionFieldTexts(LoadOwnDeviceOptions()))
     {
         QWidget* pEditor = nullptr;
@@ -87,12 +91,19 @@ CTestPlanDialog::CTestPlanDialog(CRelvaneView& view, CPlanUserInterface& ui,
     m_pVerdicts->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pVerdicts->horizontalHeader()->setStretchLastSection(true);
     m_pVerdicts->verticalHeader()->setVisible(false);
+    // Long names and reasons wrap in their cells (and show whole in tooltips).
+    m_pVerdicts->setWordWrap(true);
+    m_pVerdicts->setColumnWidth(COL_TITLE, 240);
+    m_pVerdicts->setColumnWidth(COL_REASON, 360);
 
     m_pStart = new QPushButton(QStringLiteral("开始"), this);
     m_pStop = new QPushButton(QStringLiteral("停止"), this);
+    m_pExport = new QPushButton(QStringLiteral("导出报告…"), this);
     auto* pClose = new QPushButton(QStringLiteral("关闭"), this);
     m_pProgress = new QProgressBar(this);
     m_pStatus = new QLabel(this);
+    m_pStatus->setWordWrap(true);
+    m_pSummary = new QLabel(this);
 
     auto* pTop = new QSplitter(Qt::Horizontal, this);
     pTop->addWidget(m_pCases);
@@ -101,16 +112,24 @@ CTestPlanDialog::CTestPlanDialog(CRelvaneView& view, CPlanUserInterface& ui,
     pButtons->addWidget(m_pStart);
     pButtons->addWidget(m_pStop);
     pButtons->addWidget(m_pProgress, 1);
+    pButtons->addWidget(m_pExport);
     pButtons->addWidget(pClose);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(m_pPlanBox);
     pLayout->addWidget(pTop, 1);
     pLayout->addLayout(pButtons);
     pLayout->addWidget(m_pStatus);
+    pLayout->addWidget(m_pSummary);
     pLayout->addWidget(m_pVerdicts, 1);
     resize(900, 640);
 
-    connect(m_pPlanBox, &QComboBox::currentIndexChanged, this, [this] { FillCases(); });
+    connect(m_pPlanBox, &QComboBox::currentIndexChanged, this,
+            [this]
+            {
+                FillCases();
+                ShowOptionsOfPlan();
+            });
+    connect(m_pExport, &QPushButton::clicked, this, &CTestPlanDialog::OnExport);
     connect(m_pStart, &QPushButton::clicked, this, &CTestPlanDialog::OnStart);
     connect(m_pStop, &QPushButton::clicked, this, &CTestPlanDialog::OnStop);
     connect(pClose, &QPushButton::clicked, this, &QDialog::close);
@@ -125,7 +144,15 @@ CTestPlanDialog::CTestPlanDialog(CRelvaneView& view, CPlanUserInterface& ui,
 
     FillCases();
     FillOptions();
+    ShowOptionsOfPlan();
     SetRunning(false);
+}
+
+void CTestPlanDialog::ShowOptionsOfPlan()
+{
+    const std::string strPlan = Plan().strId;
+    for (std::size_t i = 0; i < m_optionEditors.size(); ++i)
+        m_pOptionsForm->setRowVisible(m_optionEditors[i], OptionShownForPlan(i, strPlan));
 }
 
 CTestPlanDialog::~CTestPlanDialog()
@@ -176,6 +203,7 @@ void CTestPlanDialog::SetRunning(bool bRunning)
 {
     m_pStart->setEnabled(!bRunning);
     m_pStop->setEnabled(bRunning);
+    m_pExport->setEnabled(!bRunning && !m_runner.Results().empty());
     m_pPlanBox->setEnabled(!bRunning);
     m_pCases->setEnabled(!bRunning);
     for (QWidget* pEditor : m_optionEditors)
@@ -224,12 +252,17 @@ void CTestPlanDialog::OnStart()
     m_pProgress->setRange(0, static_cast<int>(positions.size()));
     m_pProgress->setValue(0);
     m_pStatus->clear();
+    m_pSummary->clear();
+    m_strRunPlan = plan.strId;
+    m_runOptions = options;
     SetRunning(true);
     // Run blocks in its own event loop: it is entered from the loop, not from the button's signal.
     QTimer::singleShot(0, this,
                        [this, &plan, options, positions]
                        {
+                           m_nRunStartUs = CChannelTime::Now().nWallUs;
                            m_runner.Run(plan, options, positions);
+                           m_nRunEndUs = CChannelTime::Now().nWallUs;
                            SetRunning(false);
                        });
 }
@@ -250,19 +283,28 @@ void CTestPlanDialog::OnCaseFinished(int nPosition, int nCount)
         strFrames += (strFrames.isEmpty() ? QString() : QStringLiteral(",")) + QString::number(nFrame);
     const int nRow = m_pVerdicts->rowCount();
     m_pVerdicts->insertRow(nRow);
-    const QString cells[COL_COUNT] = {Text(result.strId), Text(result.strTitle),
-                                      QString::fromUtf8(VerdictText(result.eVerdict)), Text(result.strReason),
-                                      strFrames};
+    QString strReason = Text(result.strReason);
+    if (!result.strRestored.empty())
+        strReason += QStringLiteral(" [") + Text(result.strRestored) + QStringLiteral("]");
+    const QString cells[COL_COUNT] = {Text(result.strId),
+                                      Text(result.strTitle) + (result.bActs ? QStringLiteral("  [操作]") : QString()),
+                                      QString::fromUtf8(VerdictText(result.eVerdict)), strReason, strFrames};
     const QColor colour = QColor::fromRgb(VerdictColour(result.eVerdict));
+    // The whole row in the verdict's shade: a failure is not missed among the passes.
+    const QColor background = QColor::fromRgb(VerdictBackground(result.eVerdict));
     for (int nColumn = 0; nColumn < COL_COUNT; ++nColumn)
     {
         auto* pItem = new QTableWidgetItem(cells[nColumn]);
         if (nColumn == COL_VERDICT)
             pItem->setForeground(colour);
+        pItem->setBackground(background);
+        pItem->setToolTip(cells[nColumn]);
         m_pVerdicts->setItem(nRow, nColumn, pItem);
     }
+    m_pVerdicts->resizeRowToContents(nRow);
     m_pProgress->setMaximum(nCount);
     m_pProgress->setValue(nPosition + 1);
+    m_pSummary->setText(Text(VerdictSummary(results)));
 }
 
 void CTestPlanDialog::OnVerdictActivated(int nRow)
@@ -274,6 +316,45 @@ void CTestPlanDialog::OnVerdictActivated(int nRow)
                                                 [this](int nFrame) { return m_runner.FindFrame(nFrame); });
     if (nPosition >= 0 && m_fnShowLog)
         m_fnShowLog(nPosition);
+}
+
+bool CTestPlanDialog::ExportReport(const std::string& strBase, std::string& strError)
+{
+    const CTestPlan* pPlan = FindTestPlan(m_strRunPlan);
+    if (pPlan == nullptr || m_runner.Results().empty())
+    {
+        strError = "还没有测试结果。";
+        return false;
+    }
+    CPlanReport report;
+    report.strPlanId = pPlan->strId;
+    report.strPlanTitle = pPlan->strTitle;
+    const CSerialFields serial = m_view.SerialFields();
+    report.strPort = serial.strPort + " " + serial.strBaud + " bps " + serial.strParity;
+    report.strCapture = strBase + ".pcapng";
+    report.strOptionsFile = "relvane.ini [testplan]";
+    report.nStartWallUs = m_nRunStartUs;
+    report.nEndWallUs = m_nRunEndUs;
+    report.options = m_runOptions;
+    report.results = m_runner.Results();
+    report.frames = m_runner.Frames();
+    if (pPlan->nMode == MODE_103)
+        report.strIdentification = Iec103Identification(report.frames);
+    return WritePlanReports(strBase, report, true, strError);
+}
+
+void CTestPlanDialog::OnExport()
+{
+    const QString strChosen = QFileDialog::getSaveFileName(this, QStringLiteral("导出报告"), QString(),
+                                                           QStringLiteral("HTML (*.html)"));
+    if (strChosen.isEmpty())
+        return;
+    const std::string strBase = ReportBaseName(strChosen.toStdString());
+    std::string strError;
+    if (ExportReport(strBase, strError))
+        m_pStatus->setText(QStringLiteral("已导出: ") + Text(strBase) + QStringLiteral(".html, .xml, .pcapng"));
+    else
+        m_pStatus->setText(Text(strError));
 }
 
 void CTestPlanDialog::closeEvent(QCloseEvent* pEvent)

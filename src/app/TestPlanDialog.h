@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -22,9 +23,11 @@ namespace relvane
 class CPlanUserInterface;
 class CRelvaneView;
 
-// "测试计划": the cases of a plan with check boxes grouped by layer, the device options, 开始 and
-// 停止, a progress bar and the verdicts as they come, coloured; a double-click on a verdict shows
-// the case's frames in the log. Not modal: the log stays in reach while a plan runs.
+// "测试计划": the cases of a plan with check boxes grouped by layer (acting cases marked "操作"),
+// the device options the plan uses, 开始 and 停止, a progress bar, a summary of the verdicts and
+// the verdicts as they come, each row coloured by its verdict, names and reasons wrapped and in
+// tooltips; a double-click on a verdict shows the case's frames in the log; "导出报告…" writes the
+// runner's HTML, JUnit and pcapng files. Not modal: the log stays in reach while a plan runs.
 class CTestPlanDialog : public QDialog
 {
     Q_OBJECT
@@ -43,6 +46,8 @@ public:
     QPushButton* StopButton() const { return m_pStop; }
     QProgressBar* Progress() const { return m_pProgress; }
     QLabel* StatusLabel() const { return m_pStatus; }
+    QLabel* SummaryLabel() const { return m_pSummary; }
+    QPushButton* ExportButton() const { return m_pExport; }
     const std::vector<QWidget*>& OptionEditors() const { return m_optionEditors; }
     CTestPlanRunner& Runner() { return m_runner; }
 
@@ -51,6 +56,8 @@ public:
     void OnStop();
     // A double-click on the verdict table's row.
     void OnVerdictActivated(int nRow);
+    // Writes BASE.html, BASE.xml and BASE.pcapng of the last run; false with a message.
+    bool ExportReport(const std::string& strBase, std::string& strError);
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -61,6 +68,8 @@ private:
     void FillOptions();
     void SetRunning(bool bRunning);
     void OnCaseFinished(int nPosition, int nCount);
+    void OnExport();
+    void ShowOptionsOfPlan();
 
     CRelvaneView& m_view;
     CTestPlanRunner m_runner;
@@ -73,7 +82,15 @@ private:
     QPushButton* m_pStop = nullptr;
     QProgressBar* m_pProgress = nullptr;
     QLabel* m_pStatus = nullptr;
+    QLabel* m_pSummary = nullptr;
+    QPushButton* m_pExport = nullptr;
+    QFormLayout* m_pOptionsForm = nullptr;
     std::vector<QWidget*> m_optionEditors; // QLineEdit or QCheckBox per field, in form order
+    // What the last run was, for its report.
+    std::string m_strRunPlan;
+    CDeviceOptions m_runOptions;
+    std::int64_t m_nRunStartUs = 0;
+    std::int64_t m_nRunEndUs = 0;
 };
 
 } // namespace relvane

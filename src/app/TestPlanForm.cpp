@@ -1,6 +1,7 @@
 #include "app/TestPlanForm.h"
 
 #include "session/SessionCommands.h"
+#include "testplan/PlanReport.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,19 +11,6 @@ namespace relvane
 {
 namespace
 {
-
-// The fields in the order DescribeDeviceOptions lists them (the labels come from there).
-using COptionMember = std::variant<int CDeviceOptions::*, bool CDeviceOptions::*>;
-const COptionMember kMembers[] = {
-    &CDeviceOptions::nDeviceAddress,        &CDeviceOptions::nCommonAddress,
-    &CDeviceOptions::nSettingGroup,         &CDeviceOptions::nModel,
-    &CDeviceOptions::nResponseLimitMs,      &CDeviceOptions::nClockToleranceMs,
-    &CDeviceOptions::bGeneralInterrogation, &CDeviceOptions::bClockAnswer,
-    &CDeviceOptions::bGeneralCommand,       &CDeviceOptions::nCommandFun,
-    &CDeviceOptions::nCommandInf,           &CDeviceOptions::bGenericServices,
-    &CDeviceOptions::bDisturbanceData,      &CDeviceOptions::bMeasurands,
-    &CDeviceOptions::bSingleCharAck,
-};
 
 } // namespace
 
@@ -42,8 +30,8 @@ std::vector<CPlanListRow> BuildPlanList(const CTestPlan& plan)
         {
             const CTestCase& testCase = plan.cases[i];
             if (testCase.strGroup == strGroup)
-                rows.push_back(
-                    {testCase.strId + "  " + testCase.strTitle, testCase.strId, static_cast<int>(i)});
+                rows.push_back({testCase.strId + "  " + testCase.strTitle + (testCase.bActs ? "  [操作]" : ""),
+                                testCase.strId, static_cast<int>(i)});
         }
     }
     return rows;
@@ -51,15 +39,18 @@ std::vector<CPlanListRow> BuildPlanList(const CTestPlan& plan)
 
 std::vector<COptionFieldText> OptionFieldTexts(const CDeviceOptions& options)
 {
-    const auto described = DescribeDeviceOptions(options);
     std::vector<COptionFieldText> fields;
-    for (std::size_t i = 0; i < std::size(kMembers) && i < described.size(); ++i)
+    for (const CDeviceOptionField& field : DeviceOptionFields())
     {
-        if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&kMembers[i]))
-            fields.push_back({described[i].first, false, std::to_string(options.*(*pInt))});
+        if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&field.member))
+        {
+            // A point not named is an empty field.
+            const int nValue = options.*(*pInt);
+            const bool bNone = field.nMin == CDeviceOptions::kNoPoint && nValue == CDeviceOptions::kNoPoint;
+            fields.push_back({field.pszLabel, false, bNone ? std::string() : std::to_string(nValue)});
+        }
         else
-            fields.push_back({described[i].first, true,
-                              options.*std::get<bool CDeviceOptions::*>(kMembers[i]) ? "1" : "0"});
+            fields.push_back({field.pszLabel, true, options.*std::get<bool CDeviceOptions::*>(field.member) ? "1" : "0"});
     }
     return fields;
 }
@@ -77,8 +68,14 @@ bool ReadOptionFieldTexts(const std::vector<std::string>& values, CDeviceOptions
     for (std::size_t i = 0; i < fields.size(); ++i)
     {
         const std::string& strValue = values[i];
-        if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&kMembers[i]))
+        const CDeviceOptionField& field = DeviceOptionFields()[i];
+        if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&field.member))
         {
+            if (strValue.empty() && field.nMin == CDeviceOptions::kNoPoint)
+            {
+                read.*(*pInt) = CDeviceOptions::kNoPoint;
+                continue;
+            }
             int nValue = 0;
             const char* pEnd = strValue.data() + strValue.size();
             const auto result = std::from_chars(strValue.data(), pEnd, nValue);
@@ -90,7 +87,7 @@ bool ReadOptionFieldTexts(const std::vector<std::string>& values, CDeviceOptions
             read.*(*pInt) = nValue;
         }
         else
-            read.*std::get<bool CDeviceOptions::*>(kMembers[i]) = strValue == "1";
+            read.*std::get<bool CDeviceOptions::*>(field.member) = strValue == "1";
     }
     if (!CheckDeviceOptions(read, strError))
         return false;
@@ -112,6 +109,47 @@ std::uint32_t VerdictColour(Verdict eVerdict)
     default:
         return 0xC07000;
     }
+}
+
+std::uint32_t VerdictBackground(Verdict eVerdict)
+{
+    switch (eVerdict)
+    {
+    case VERDICT_PASS:
+        return 0xC8F0C8;
+    case VERDICT_FAIL:
+        return 0xF8C0C0;
+    case VERDICT_NOT_APPLICABLE:
+        return 0xE0E0E0;
+    case VERDICT_UNFINISHED:
+    default:
+        return 0xF8E8A0;
+    }
+}
+
+std::string VerdictSummary(const std::vector<CCaseResult>& results)
+{
+    const CVerdictCount count = CountVerdicts(results);
+    return "通过 " + std::to_string(count.nPass) + ", 不通过 " + std::to_string(count.nFail) + ", 不适用 " +
+           std::to_string(count.nNotApplicable) + ", 未完成 " + std::to_string(count.nUnfinished);
+}
+
+bool OptionShownForPlan(std::size_t nField, const std::string& strPlanId)
+{
+    const std::vector<CDeviceOptionField>& fields = DeviceOptionFields();
+    return nField < fields.size() && FieldUsedBy(fields[nField], strPlanId);
+}
+
+std::string ReportBaseName(const std::string& strChosen)
+{
+    for (const char* pszExtension : {".html", ".xml", ".pcapng"})
+    {
+        const std::string strExtension = pszExtension;
+        if (strChosen.size() > strExtension.size() &&
+            strChosen.compare(strChosen.size() - strExtension.size(), strExtension.size(), strExtension) == 0)
+            return strChosen.substr(0, strChosen.size() - strExtension.size());
+    }
+    return strChosen;
 }
 
 std::string PlanIdForMode(int nMode)

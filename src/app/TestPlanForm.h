@@ -22,7 +22,8 @@ struct CPlanListRow
     int nCase = -1;      // position in the plan
 };
 
-// The plan's cases grouped by layer, each layer in the order its first case comes.
+// The plan's cases grouped by layer, each layer in the order its first case comes; a case that
+// acts on the relay is marked "  [操作]".
 std::vector<CPlanListRow> BuildPlanList(const CTestPlan& plan);
 
 // One field of the device options form, in form order: a switch (check box) or a number.
@@ -39,8 +40,19 @@ std::vector<COptionFieldText> OptionFieldTexts(const CDeviceOptions& options);
 bool ReadOptionFieldTexts(const std::vector<std::string>& values, CDeviceOptions& options,
                           std::string& strError);
 
-// Colour of a verdict in the table (0xRRGGBB): green, red, grey, orange.
+// Colour of a verdict in the table (0xRRGGBB): green, red, grey, orange; and the light shade of
+// it that fills the verdict's whole row.
 std::uint32_t VerdictColour(Verdict eVerdict);
+std::uint32_t VerdictBackground(Verdict eVerdict);
+
+// "通过 30, 不通过 1, 不适用 4, 未完成 0".
+std::string VerdictSummary(const std::vector<CCaseResult>& results);
+
+// Whether the options form shows field nField (form order) for the plan.
+bool OptionShownForPlan(std::size_t nField, const std::string& strPlanId);
+
+// The report's base name from the name the save dialog gave ("x.html", "x.xml", "x.pcapng" or "x").
+std::string ReportBaseName(const std::string& strChosen);
 
 // The plan that runs in a protocol mode ("94", "103"), empty for a mode without one.
 std::string PlanIdForMode(int nMode);

@@ -3,6 +3,8 @@
 #include "iec103/Iec103Codec.h"
 #include "relay/Iec103Frames.h"
 
+#include <algorithm>
+
 namespace relvane
 {
 namespace
@@ -19,6 +21,7 @@ constexpr std::uint8_t kInfStartL1 = 64;
 constexpr std::uint8_t kInfGeneralTrip = 68;
 constexpr std::uint8_t kInfSettingGroup1 = 23;
 // Generic reads whose answers a defect spoils, and the disturbance steps a defect drops.
+constexpr std::uint8_t kInfGenericReadHeadings = 240;
 constexpr std::uint8_t kInfGenericReadGroup = 241;
 constexpr std::uint8_t kInfGenericInterrogation = 245;
 constexpr std::uint8_t kTooListRequest = 24;
@@ -35,28 +38,46 @@ void AppendMeasurand(CRelayBytes& ab, int nValue)
 } // namespace
 
 CIec103Relay::CIec103Relay(std::uint8_t nAddress, std::int64_t nNowMs)
-    : m_nAddress(nAddress), m_recorder(kFun, LocalTime(nNowMs))
+    : m_nAddress(nAddress), m_nNextMeasurandMs(nNowMs), m_recorder(kFun, LocalTime(nNowMs))
 {
     m_nLastFan = static_cast<std::uint16_t>(m_recorder.FaultCount());
     QueueClass1(BuildIdentification(kCotStart));
+}
+
+void CIec103Relay::SetTiming(int nAnswerDelayMs, int nMeasurandCycleMs)
+{
+    m_nAnswerDelayMs = std::max(0, nAnswerDelayMs);
+    m_nMeasurandCycleMs = std::max(0, nMeasurandCycleMs);
+}
+
+std::size_t CIec103Relay::ReadyClass1(std::int64_t nNowMs) const
+{
+    std::size_t nReady = 0;
+    while (nReady < m_class1ReadyMs.size() && m_class1ReadyMs[nReady] <= nNowMs)
+        ++nReady;
+    // The entry on its way to the master counts until confirmed, ready or not.
+    return m_bClass1Sent ? std::max<std::size_t>(nReady, 1) : nReady;
 }
 
 CRelayBytes CIec103Relay::Fixed(std::uint8_t nFunction) const
 {
     // E5H cannot carry ACD or DFC: with class 1 data waiting (or a defect that sets either bit)
     // the fixed frame says so.
-    const bool bPlain = m_class1.empty() && !m_defects.Has(DEFECT_ACD_STUCK) && !m_defects.Has(DEFECT_DFC_STUCK);
+    const bool bWaiting = ReadyClass1(m_nNowMs) > 0;
+    const bool bPlain = !bWaiting && !m_defects.Has(DEFECT_ACD_STUCK) && !m_defects.Has(DEFECT_DFC_STUCK);
     if (m_bSingleCharAck && bPlain && !m_defects.Has(DEFECT_NO_E5) &&
         (nFunction == kSecondaryAck || nFunction == kSecondaryNoData))
         return {kSingleCharAck};
-    return BuildFixedFrame103(static_cast<std::uint8_t>(nFunction | (m_class1.empty() ? 0 : kAcd)),
-                              m_nAddress);
+    return BuildFixedFrame103(static_cast<std::uint8_t>(nFunction | (bWaiting ? kAcd : 0)), m_nAddress);
 }
 
 CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::int64_t nNowMs)
 {
     if (pFrame == nullptr || nLength < 5)
         return {};
+    m_nNowMs = nNowMs;
+    // What this frame brings about is ready only after the relay's own processing time.
+    m_nQueueReadyMs = nNowMs + m_nAnswerDelayMs;
     std::uint8_t nControl = 0;
     std::uint8_t nAddress = 0;
     const std::uint8_t* pAsdu = nullptr;
@@ -93,7 +114,7 @@ CRelayBytes CIec103Relay::Answer(const std::uint8_t* pFrame, int nLength, std::i
         return {};
     if (nAddress == kBroadcast)
     {
-        if ((nControl & 0x0F) == 4 && pAsdu != nullptr)
+        if ((nControl & 0x0F) == 4 && pAsdu != nullptr && !m_defects.Has(DEFECT_BROADCAST_IGNORED))
             OnUserData(pAsdu, nAsdu, false, nNowMs);
         return {};
     }
@@ -119,6 +140,8 @@ CRelayBytes CIec103Relay::SpoilLink(CRelayBytes abAnswer) const
         nControl &= static_cast<std::uint8_t>(~kAcd);
     if (m_defects.Has(DEFECT_DFC_STUCK))
         nControl |= kDfc;
+    if (bVariable && m_defects.Has(DEFECT_WRONG_COMMON_ADDRESS))
+        ++abAnswer[9]; // the ASDU's common address
     const std::size_t nSumAt = abAnswer.size() - 2;
     abAnswer[nSumAt] = bFixed ? static_cast<std::uint8_t>(abAnswer[1] + abAnswer[2])
                               : Iec103Codec::Checksum(abAnswer.data() + 4, abAnswer[1]);
@@ -133,12 +156,14 @@ CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAs
     {
     case 0: // reset of the communication unit: the buffers are emptied
         m_class1.clear();
+        m_class1ReadyMs.clear();
         m_bClass1Sent = false;
         m_nLastFcb = 0;
         m_abLastAnswer.clear();
         m_bMeasurandsSent = false;
-        QueueClass1(
-            BuildIdentification(m_defects.Has(DEFECT_IDENT_COT_SWAPPED) ? kCotResetFcb : kCotResetCu));
+        QueueClass1(BuildIdentification(m_defects.Has(DEFECT_IDENT_POWER_UP)     ? kCotStart
+                                        : m_defects.Has(DEFECT_IDENT_COT_SWAPPED) ? kCotResetFcb
+                                                                                  : kCotResetCu));
         return Fixed(kSecondaryAck);
     case 7: // reset of the frame count bit; like any new frame it confirms the last answer
         ConfirmClass1();
@@ -170,7 +195,11 @@ CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAs
     const bool bFcv = (nControl & 0x10) != 0;
     const int nFcb = (nControl >> 5) & 1;
     if (bFcv && nFcb == m_nLastFcb && !m_abLastAnswer.empty() && !m_defects.Has(DEFECT_FCB_REPEAT_NEW))
+    {
+        if (nFunction == 3 && pAsdu != nullptr && m_defects.Has(DEFECT_REPEAT_EXECUTED))
+            OnUserData(pAsdu, nAsdu, true, nNowMs);
         return m_abLastAnswer; // the master did not get it: the same answer again
+    }
 
     // A new frame confirms the previous answer.
     ConfirmClass1();
@@ -186,31 +215,30 @@ CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAs
     }
     else if (nFunction == 10)
     {
-        if (m_class1.empty())
+        if (ReadyClass1(nNowMs) == 0)
             abAnswer = Fixed(kSecondaryNoData);
         else
         {
             m_bClass1Sent = true;
             const auto nControlOut =
-                static_cast<std::uint8_t>(kSecondaryUserData | (m_class1.size() > 1 ? kAcd : 0));
+                static_cast<std::uint8_t>(kSecondaryUserData | (ReadyClass1(nNowMs) > 1 ? kAcd : 0));
             abAnswer = BuildVariableFrame103(nControlOut, m_nAddress, m_class1.front());
             m_bGarbleAnswer = m_recorder.TakeGarbled(m_class1.front());
         }
     }
     else if (MeasurandsDue(nNowMs) && m_defects.Has(DEFECT_MEASURAND_CLASS1))
     {
+        m_nQueueReadyMs = nNowMs;
         QueueClass1(BuildMeasurands());
-        m_bMeasurandsSent = true;
-        m_nLastMeasurandMs = nNowMs;
+        MeasurandsSent(nNowMs);
         abAnswer = Fixed(kSecondaryNoData);
     }
     else if (MeasurandsDue(nNowMs))
     {
         const auto nControlOut =
-            static_cast<std::uint8_t>(kSecondaryUserData | (m_class1.empty() ? 0 : kAcd));
+            static_cast<std::uint8_t>(kSecondaryUserData | (ReadyClass1(nNowMs) == 0 ? 0 : kAcd));
         abAnswer = BuildVariableFrame103(nControlOut, m_nAddress, BuildMeasurands());
-        m_bMeasurandsSent = true;
-        m_nLastMeasurandMs = nNowMs;
+        MeasurandsSent(nNowMs);
     }
     else
         abAnswer = Fixed(kSecondaryNoData);
@@ -222,7 +250,10 @@ CRelayBytes CIec103Relay::Respond(std::uint8_t nControl, const std::uint8_t* pAs
 void CIec103Relay::ConfirmClass1()
 {
     if (m_bClass1Sent && !m_class1.empty())
+    {
         m_class1.pop_front();
+        m_class1ReadyMs.pop_front();
+    }
     m_bClass1Sent = false;
 }
 
@@ -230,13 +261,31 @@ void CIec103Relay::QueueClass1(CRelayBytes abAsdu)
 {
     // A full buffer loses its oldest entry, never the one on its way to the master.
     if (m_class1.size() >= kMaxClass1)
-        m_class1.erase(m_class1.begin() + (m_bClass1Sent ? 1 : 0));
+    {
+        const long nAt = m_bClass1Sent ? 1 : 0;
+        m_class1.erase(m_class1.begin() + nAt);
+        m_class1ReadyMs.erase(m_class1ReadyMs.begin() + nAt);
+    }
     m_class1.push_back(std::move(abAsdu));
+    // The queue leaves in order: an entry is never ready before the one ahead of it.
+    const std::int64_t nAhead = m_class1ReadyMs.empty() ? m_nQueueReadyMs : m_class1ReadyMs.back();
+    m_class1ReadyMs.push_back(std::max(nAhead, m_nQueueReadyMs));
 }
 
 bool CIec103Relay::MeasurandsDue(std::int64_t nNowMs) const
 {
+    if (m_nMeasurandCycleMs > 0)
+        return nNowMs >= m_nNextMeasurandMs;
     return !m_bMeasurandsSent || nNowMs - m_nLastMeasurandMs >= kMeasurandPeriodMs;
+}
+
+void CIec103Relay::MeasurandsSent(std::int64_t nNowMs)
+{
+    m_bMeasurandsSent = true;
+    m_nLastMeasurandMs = nNowMs;
+    // The cycle keeps its phase; a master that polled late gets the next one a cycle on.
+    while (m_nMeasurandCycleMs > 0 && m_nNextMeasurandMs <= nNowMs)
+        m_nNextMeasurandMs += m_nMeasurandCycleMs;
 }
 
 void CIec103Relay::OnUserData(const std::uint8_t* pAsdu, int nAsdu, bool bConfirmed, std::int64_t nNowMs)
@@ -251,11 +300,12 @@ void CIec103Relay::OnUserData(const std::uint8_t* pAsdu, int nAsdu, bool bConfir
         {
             if (!m_defects.Has(DEFECT_CLOCK_IGNORED))
                 m_clock.SetTime(DecodeCp56(pAsdu + 6), nNowMs);
-            if (bConfirmed && !m_defects.Has(DEFECT_CLOCK_NO_ANSWER))
+            if ((bConfirmed || m_defects.Has(DEFECT_CLOCK_ANSWER_UNASKED)) && !m_defects.Has(DEFECT_CLOCK_NO_ANSWER))
             {
                 CRelayBytes abAsdu = BuildAsduHeader(6, 0x81, kCotTimeSync, m_nAddress, kGlobalFun, 0);
                 std::uint8_t abTime[7];
-                BuildCp56(m_clock.Now(nNowMs), abTime);
+                const std::int64_t nOffMs = m_defects.Has(DEFECT_CLOCK_ANSWER_OFF) ? 3600000 : 0;
+                BuildCp56(m_clock.Now(nNowMs + nOffMs), abTime);
                 abAsdu.insert(abAsdu.end(), abTime, abTime + 7);
                 answers.push_back(abAsdu);
             }
@@ -279,6 +329,11 @@ void CIec103Relay::OnUserData(const std::uint8_t* pAsdu, int nAsdu, bool bConfir
         m_generic.OnGenericData(pAsdu, nAsdu, m_nAddress, answers);
         if (m_defects.Has(DEFECT_GENERIC_WRITE_LOST))
             m_generic = before;
+        for (CRelayBytes& abAsdu : answers)
+        {
+            if (m_defects.Has(DEFECT_WRITE_WRONG_COT) && abAsdu.size() > 2 && abAsdu[2] == kCotWritePositive)
+                abAsdu[2] = kCotReadValid;
+        }
         break;
     }
     case 24:
@@ -312,6 +367,25 @@ CRelayBytes CIec103Relay::BuildPoint(std::uint8_t nCot, std::uint8_t nInf, std::
 
 void CIec103Relay::SpoilGenericRead(std::uint8_t nInf, std::vector<CRelayBytes>& answers) const
 {
+    // Headings turned into entries (KOD 1), or a group's last data set named as the next group.
+    const bool bHeadings = nInf == kInfGenericReadHeadings && m_defects.Has(DEFECT_HEADINGS_ENTRIES);
+    const bool bGroup = nInf == kInfGenericReadGroup && m_defects.Has(DEFECT_GROUP_MIXED);
+    for (CRelayBytes& abAsdu : answers)
+    {
+        if ((!bHeadings && !bGroup) || abAsdu.size() < 8)
+            continue;
+        std::size_t nAt = 8;
+        std::size_t nLast = 0;
+        for (int i = 0; i < (abAsdu[7] & 0x3F) && nAt + 6 <= abAsdu.size(); ++i)
+        {
+            if (bHeadings)
+                abAsdu[nAt + 2] = 1;
+            nLast = nAt;
+            nAt += 6 + static_cast<std::size_t>(abAsdu[nAt + 4]) * (abAsdu[nAt + 5] & 0x7F);
+        }
+        if (bGroup && nLast != 0)
+            ++abAsdu[nLast];
+    }
     if (m_defects.Has(DEFECT_GENERIC_WRONG_COT))
     {
         for (CRelayBytes& abAsdu : answers)
@@ -393,11 +467,12 @@ void CIec103Relay::OnGeneralCommand(const std::uint8_t* pAsdu, int nAsdu, std::i
 
 void CIec103Relay::RaiseEvent(std::int64_t nNowMs)
 {
+    m_nQueueReadyMs = nNowMs;
     ++m_nEventCount;
     const std::uint8_t nInf = kEventInfs[(m_nEventCount - 1) % std::size(kEventInfs)];
     const std::uint8_t nDpi = ((m_nEventCount - 1) / std::size(kEventInfs)) % 2 == 0 ? 2 : 1;
-    QueueClass1(
-        BuildPoint(kCotSpontaneous, nInf, nDpi, static_cast<std::uint8_t>(m_nEventCount & 0xFF), nNowMs));
+    QueueClass1(BuildPoint(m_defects.Has(DEFECT_EVENT_COT_CYCLIC) ? kCotCyclic : kCotSpontaneous, nInf, nDpi,
+                           static_cast<std::uint8_t>(m_nEventCount & 0xFF), nNowMs));
     if (m_nEventCount % 4 == 0)
     {
         m_recorder.RecordFault(m_clock.Now(nNowMs));
@@ -434,6 +509,7 @@ std::vector<CRelayBytes> CIec103Relay::TakeClass1Frames()
     for (const CRelayBytes& abAsdu : m_class1)
         frames.push_back(BuildVariableFrame103(kSecondaryUserData, m_nAddress, abAsdu));
     m_class1.clear();
+    m_class1ReadyMs.clear();
     m_bClass1Sent = false;
     return frames;
 }

@@ -29,7 +29,7 @@ namespace relvane
 // time synchronisation (the clock is set; with send/confirm ASDU 6 COT 8 confirms it), general
 // commands (ASDU 1 COT 20, or 21 for an unknown INF or DCO), generic services (CGenericDirectory),
 // the disturbance transfer (CDisturbanceRecorder) and measurands (ASDU 9, ASDU 3 in turn) as class
-// 2 data at most every kMeasurandPeriodMs. Spontaneous events are ASDU 1 COT 1 whose SIN carries
+// 2 data at most every kMeasurandPeriodMs, or on a cycle of their own (SetTiming). Spontaneous events are ASDU 1 COT 1 whose SIN carries
 // the event's number modulo 256, so a master can see whether one went missing. At power-up
 // ASDU 5 with COT 5 waits in class 1.
 class CIec103Relay
@@ -45,6 +45,12 @@ public:
     // character E5H instead of a fixed frame, whenever the fixed frame would carry no ACD.
     void SetSingleCharAck(bool bOn) { m_bSingleCharAck = bOn; }
     bool SingleCharAck() const { return m_bSingleCharAck; }
+    // Timing of real relays: the application data a frame asks for (identification after a reset,
+    // interrogation, clock and command answers, generic and disturbance data) enter class 1 only
+    // nAnswerDelayMs after the frame was confirmed; with nMeasurandCycleMs > 0 the measurands are
+    // due every nMeasurandCycleMs from power-up, whatever the master resets, instead of at once
+    // after a reset and then at most every kMeasurandPeriodMs.
+    void SetTiming(int nAnswerDelayMs, int nMeasurandCycleMs);
 
     // The answer to one complete FT1.2 frame from the master; empty for no answer. Frames with a
     // wrong checksum or end character, from a secondary, or for another address are ignored.
@@ -64,6 +70,8 @@ public:
 
     std::uint8_t Address() const { return m_nAddress; }
     std::size_t Class1Count() const { return m_class1.size(); }
+    // Class-1 entries the master can fetch now (at the head of the queue, their delay over).
+    std::size_t ReadyClass1(std::int64_t nNowMs) const;
     std::uint32_t EventCount() const { return m_nEventCount; }
     int ActiveGroup() const { return m_nActiveGroup; }
     const CRelayClock& Clock() const { return m_clock; }
@@ -82,13 +90,22 @@ private:
     CRelayBytes SpoilLink(CRelayBytes abAnswer) const;
     void SpoilGenericRead(std::uint8_t nInf, std::vector<CRelayBytes>& answers) const;
     void ConfirmClass1();
+    // Queues an ASDU in class 1, ready at m_nQueueReadyMs (the answer delay of the frame being
+    // handled, or at once).
     void QueueClass1(CRelayBytes abAsdu);
     bool MeasurandsDue(std::int64_t nNowMs) const;
+    void MeasurandsSent(std::int64_t nNowMs);
 
     std::uint8_t m_nAddress;
     bool m_bSingleCharAck = false;
     CRelayClock m_clock;
     std::deque<CRelayBytes> m_class1;
+    std::deque<std::int64_t> m_class1ReadyMs; // beside m_class1: when each entry may leave
+    std::int64_t m_nQueueReadyMs = 0;
+    std::int64_t m_nNowMs = 0; // time of the frame being answered
+    int m_nAnswerDelayMs = 0;
+    int m_nMeasurandCycleMs = 0;
+    std::int64_t m_nNextMeasurandMs = 0;
     bool m_bClass1Sent = false; // the front ASDU went out and awaits confirmation
     int m_nLastFcb = -1;        // -1: no frame counted yet
     CRelayBytes m_abLastAnswer;

@@ -42,6 +42,16 @@ enum RelayDefect : int
     DEFECT_DIST_TRANSFER_STOPS, // nothing after the first channel is acknowledged
     DEFECT_MEASURAND_CLASS1,    // measurands in class 1 instead of class 2
     DEFECT_COT_ILLEGAL,         // ASDU 3 with COT 1, which 103 does not allow
+    DEFECT_CLOCK_ANSWER_OFF,    // the ASDU 6 answer carries a time one hour off the one set
+    DEFECT_WRONG_COMMON_ADDRESS, // every ASDU carries the common address + 1
+    DEFECT_REPEAT_EXECUTED,     // a repeated send/confirm frame (same FCB) is carried out again
+    DEFECT_EVENT_COT_CYCLIC,    // spontaneous events with COT 2 instead of 1
+    DEFECT_BROADCAST_IGNORED,   // time synchronisation to address 255 not taken
+    DEFECT_CLOCK_ANSWER_UNASKED, // ASDU 6 also for a synchronisation without answer
+    DEFECT_IDENT_POWER_UP,      // ASDU 5 after reset CU with COT 5 (power-up) instead of 4
+    DEFECT_HEADINGS_ENTRIES,    // "read all headings" answered with entries (KOD 1), not headings
+    DEFECT_GROUP_MIXED,         // a group read holds an entry of another group
+    DEFECT_WRITE_WRONG_COT,     // generic writes acknowledged with COT 42 instead of 40
                         // '94
     DEFECT_CRC_BAD,                // poll (83H) answers with a wrong CRC
     DEFECT_REPEAT_CRC_BAD,         // repeat (84H) answers with a wrong CRC

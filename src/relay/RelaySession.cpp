@@ -19,6 +19,7 @@ CRelaySession::CRelaySession(const CRelaySettings& settings, std::int64_t nNowMs
     m_iec103.SetDefects(defects);
     m_iec103.SetDisturbanceFaults(settings.nDisturbanceFaults);
     m_iec103.SetSingleCharAck(settings.bSingleCharAck);
+    m_iec103.SetTiming(settings.nAnswerDelayMs, settings.nMeasurandCycleMs);
 }
 
 void CRelaySession::Receive(const std::uint8_t* pBytes, std::size_t nCount, std::int64_t nNowMs,

@@ -25,6 +25,8 @@ struct CRelaySettings
     unsigned nFaultMask = FAULT_ALL;
     std::uint32_t nSeed = 1;
     bool bSingleCharAck = false; // 103: E5H for confirmations and "no data" without ACD
+    int nAnswerDelayMs = 0;      // 103: application data ready this long after the confirmation
+    int nMeasurandCycleMs = 0;   // 103: measurands every this long (0: after a reset, then every 5 s)
     unsigned nDisturbanceFaults = 0; // DisturbanceFault mask
     CRelayDefects defects; // none: the relay answers as the protocols say
 };

@@ -7,6 +7,7 @@
 #include "testplan/TestPlanRunner.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace relvane
 {
@@ -16,12 +17,40 @@ namespace
 // How long a command may be held behind an earlier request beyond the session's time-out.
 constexpr int kHoldMarginMs = 500;
 
+std::int64_t SteadyUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 } // namespace
 
 CCaseContext::CCaseContext(CTestPlanRunner& runner, CRelvaneView& view, const CDeviceOptions& options,
                            int nCase)
-    : m_runner(runner), m_view(view), m_options(options), m_nCase(nCase)
+    : m_runner(runner), m_view(view), m_options(options), m_nCase(nCase), m_nStartUs(SteadyUs())
 {
+}
+
+int CCaseContext::PollPaceMs() const
+{
+    return std::clamp(m_view.PollIntervalMs(), 10, 10000);
+}
+
+std::int64_t CCaseContext::ElapsedMs() const
+{
+    return (SteadyUs() - m_nStartUs) / 1000;
+}
+
+void CCaseContext::Restore(const std::function<void()>& fnSteps)
+{
+    m_runner.HoldStop(true);
+    fnSteps();
+    m_runner.HoldStop(false);
+}
+
+void CCaseContext::Restored(const std::string& strWhat)
+{
+    m_result.strRestored += (m_result.strRestored.empty() ? "" : "; ") + strWhat;
 }
 
 const CPlanFrame& CCaseContext::Frame(int nNumber) const

@@ -66,6 +66,15 @@ public:
     int ResponseLimitMs() const { return m_options.nResponseLimitMs; }
     int AnswerWaitMs() const { return m_options.nResponseLimitMs * 2 + 1000; }
     int SilenceWaitMs() const { return m_options.nResponseLimitMs * 2; }
+    // Application data come on the relay's own time, not the link's: a request confirmed at once
+    // may have its data ready much later. The waits for them, and the pace of the polls meanwhile
+    // (the session's own polling interval).
+    int DataWaitMs() const { return m_options.nAnswerWaitMs; }
+    int MeasurandWaitMs() const { return m_options.nMeasurandWaitMs; }
+    int EventWaitMs() const { return m_options.nEventWaitMs; }
+    int PollPaceMs() const;
+    // Milliseconds since the case started (steady clock).
+    std::int64_t ElapsedMs() const;
 
     // Frames of the run so far (numbers from 1).
     const CPlanFrame& Frame(int nNumber) const;
@@ -105,6 +114,10 @@ public:
     void NotApplicable(const std::string& strReason);
     // Fails with the reason and the proof unless bCondition holds; returns bCondition.
     bool Expect(bool bCondition, const std::string& strReason, const std::vector<int>& proof = {});
+    // What the case put back after acting on the relay (the report says so).
+    void Restored(const std::string& strWhat);
+    // Runs the steps that put the relay back; a stop by the user waits until they are done.
+    void Restore(const std::function<void()>& fnSteps);
     // Adds frames to the proof of whatever verdict comes.
     void Prove(const std::vector<int>& proof);
     bool Decided() const { return m_bDecided; }
@@ -122,6 +135,7 @@ private:
     int m_nCase;
     bool m_bDecided = false;
     CCaseResult m_result;
+    std::int64_t m_nStartUs = 0;
 };
 
 } // namespace relvane

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+#include <fstream>
 #include <variant>
 
 namespace relvane
@@ -14,36 +15,67 @@ namespace
 
 constexpr const char* kGroup = "testplan";
 
-// One declared option: its key in the settings file, its label, and where it lives.
-struct COptionField
-{
-    const char* pszKey;
-    const char* pszLabel;
-    std::variant<int CDeviceOptions::*, bool CDeviceOptions::*> member;
-    int nMin = 0;
-    int nMax = 0;
-};
+using COptionField = CDeviceOptionField;
+constexpr int kNone = CDeviceOptions::kNoPoint;
 
 const std::vector<COptionField>& Fields()
 {
     static const std::vector<COptionField> s_fields = {
         {"deviceAddress", "装置地址(链路地址)", &CDeviceOptions::nDeviceAddress, 0, 255},
         {"commonAddress", "公共地址(CPU号)", &CDeviceOptions::nCommonAddress, 0, 255},
-        {"settingGroup", "定值组", &CDeviceOptions::nSettingGroup, 0, 255},
-        {"model", "装置型号(0 KLR10, 1 KTR20)", &CDeviceOptions::nModel, 0, 1},
+        {"settingGroup", "定值组", &CDeviceOptions::nSettingGroup, 0, 255, PLANS_94},
+        {"model", "装置型号(0 KLR10, 1 KTR20)", &CDeviceOptions::nModel, 0, 1, PLANS_94},
         {"responseLimitMs", "应答时限(毫秒)", &CDeviceOptions::nResponseLimitMs, 10, 60000},
         {"clockToleranceMs", "时钟容差(毫秒)", &CDeviceOptions::nClockToleranceMs, 0, 600000},
-        {"generalInterrogation", "支持总查询", &CDeviceOptions::bGeneralInterrogation},
-        {"clockAnswer", "时间同步带回答", &CDeviceOptions::bClockAnswer},
-        {"generalCommand", "支持一般命令", &CDeviceOptions::bGeneralCommand},
-        {"commandFun", "一般命令功能类型(FUN)", &CDeviceOptions::nCommandFun, 0, 255},
-        {"commandInf", "一般命令信息序号(INF)", &CDeviceOptions::nCommandInf, 0, 255},
-        {"genericServices", "支持通用分类服务", &CDeviceOptions::bGenericServices},
-        {"disturbanceData", "支持扰动数据", &CDeviceOptions::bDisturbanceData},
-        {"measurands", "支持测量值", &CDeviceOptions::bMeasurands},
-        {"singleCharAck", "单字符确认(E5)", &CDeviceOptions::bSingleCharAck},
+        {"generalInterrogation", "支持总查询", &CDeviceOptions::bGeneralInterrogation, 0, 0, PLANS_103},
+        {"clockAnswer", "时间同步带回答", &CDeviceOptions::bClockAnswer, 0, 0, PLANS_103},
+        {"generalCommand", "支持一般命令", &CDeviceOptions::bGeneralCommand, 0, 0, PLANS_103},
+        {"commandFun", "一般命令功能类型(FUN)", &CDeviceOptions::nCommandFun, 0, 255, PLANS_103},
+        {"commandInf", "一般命令信息序号(INF)", &CDeviceOptions::nCommandInf, kNone, 255, PLANS_103},
+        {"genericServices", "支持通用分类服务", &CDeviceOptions::bGenericServices, 0, 0, PLANS_103},
+        {"disturbanceData", "支持扰动数据", &CDeviceOptions::bDisturbanceData, 0, 0, PLANS_103},
+        {"measurands", "支持测量值", &CDeviceOptions::bMeasurands, 0, 0, PLANS_103},
+        {"singleCharAck", "单字符确认(E5)", &CDeviceOptions::bSingleCharAck, 0, 0, PLANS_103},
+        {"answerWaitMs", "确认后等待应用数据(毫秒)", &CDeviceOptions::nAnswerWaitMs, 100, 600000, PLANS_103},
+        {"measurandWaitMs", "等待测量值(毫秒)", &CDeviceOptions::nMeasurandWaitMs, 100, 3600000, PLANS_103},
+        {"eventWaitMs", "等待自发事件(毫秒)", &CDeviceOptions::nEventWaitMs, 100, 3600000, PLANS_103},
+        {"spontaneousEvents", "会自发上送事件", &CDeviceOptions::bSpontaneousEvents, 0, 0, PLANS_103},
+        {"broadcastTimeSync", "接受广播对时", &CDeviceOptions::bBroadcastTimeSync, 0, 0, PLANS_103},
+        {"absentFun", "装置没有的功能类型(FUN)", &CDeviceOptions::nAbsentFun, kNone, 255, PLANS_103},
+        {"absentInf", "装置没有的信息序号(INF)", &CDeviceOptions::nAbsentInf, kNone, 255, PLANS_103},
+        {"writeGroup", "可写的通用分类组号", &CDeviceOptions::nWriteGroup, kNone, 255, PLANS_103},
+        {"writeEntry", "可写的通用分类条目号", &CDeviceOptions::nWriteEntry, kNone, 255, PLANS_103},
+        {"switchGroup", "可切换到的定值区", &CDeviceOptions::nSwitchGroup, kNone, 255, PLANS_94},
     };
     return s_fields;
+}
+
+std::string ValueText(const COptionField& field, const CDeviceOptions& options)
+{
+    if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&field.member))
+    {
+        const int nValue = options.*(*pInt);
+        return nValue == kNone && field.nMin == kNone ? std::string("未指定") : std::to_string(nValue);
+    }
+    return options.*std::get<bool CDeviceOptions::*>(field.member) ? "是" : "否";
+}
+
+// The first line that is neither blank nor a comment, trimmed.
+std::string FirstLine(const std::string& strFile)
+{
+    std::ifstream file(strFile, std::ios::binary);
+    std::string strLine;
+    while (std::getline(file, strLine))
+    {
+        if (strLine.size() >= 3 && strLine.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            strLine.erase(0, 3);
+        const std::size_t nBegin = strLine.find_first_not_of(" \t\r");
+        if (nBegin == std::string::npos || strLine[nBegin] == ';' || strLine[nBegin] == '#')
+            continue;
+        const std::size_t nEnd = strLine.find_last_not_of(" \t\r");
+        return strLine.substr(nBegin, nEnd - nBegin + 1);
+    }
+    return {};
 }
 
 bool ReadFields(QSettings& settings, CDeviceOptions& options, std::string& strError)
@@ -53,7 +85,7 @@ bool ReadFields(QSettings& settings, CDeviceOptions& options, std::string& strEr
     for (const QString& strKey : keys)
     {
         const COptionField* pField = nullptr;
-        for (const COptionField& field : Fields())
+        for (const COptionField& field : DeviceOptionFields())
         {
             if (strKey == QLatin1String(field.pszKey))
                 pField = &field;
@@ -98,7 +130,7 @@ bool ReadFields(QSettings& settings, CDeviceOptions& options, std::string& strEr
 void WriteFields(QSettings& settings, const CDeviceOptions& options)
 {
     settings.beginGroup(kGroup);
-    for (const COptionField& field : Fields())
+    for (const COptionField& field : DeviceOptionFields())
     {
         if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&field.member))
             settings.setValue(field.pszKey, options.*(*pInt));
@@ -116,6 +148,20 @@ QSettings OwnSettings()
 
 } // namespace
 
+const std::vector<CDeviceOptionField>& DeviceOptionFields()
+{
+    return Fields();
+}
+
+bool FieldUsedBy(const CDeviceOptionField& field, const std::string& strPlanId)
+{
+    if (strPlanId == "103")
+        return (field.nPlans & PLANS_103) != 0;
+    if (strPlanId == "94")
+        return (field.nPlans & PLANS_94) != 0;
+    return true;
+}
+
 bool CDeviceOptions::Has(unsigned nFeatures) const
 {
     const std::pair<unsigned, bool> declared[] = {
@@ -126,6 +172,8 @@ bool CDeviceOptions::Has(unsigned nFeatures) const
         {FEATURE_DISTURBANCE_DATA, bDisturbanceData},
         {FEATURE_MEASURANDS, bMeasurands},
         {FEATURE_SINGLE_CHAR_ACK, bSingleCharAck},
+        {FEATURE_SPONTANEOUS_EVENTS, bSpontaneousEvents},
+        {FEATURE_BROADCAST_TIME_SYNC, bBroadcastTimeSync},
     };
     for (const auto& [nFeature, bOn] : declared)
     {
@@ -135,15 +183,14 @@ bool CDeviceOptions::Has(unsigned nFeatures) const
     return true;
 }
 
-std::vector<std::pair<std::string, std::string>> DescribeDeviceOptions(const CDeviceOptions& options)
+std::vector<std::pair<std::string, std::string>> DescribeDeviceOptions(const CDeviceOptions& options,
+                                                                       const std::string& strPlanId)
 {
     std::vector<std::pair<std::string, std::string>> rows;
     for (const COptionField& field : Fields())
     {
-        if (const auto* pInt = std::get_if<int CDeviceOptions::*>(&field.member))
-            rows.emplace_back(field.pszLabel, std::to_string(options.*(*pInt)));
-        else
-            rows.emplace_back(field.pszLabel, options.*std::get<bool CDeviceOptions::*>(field.member) ? "是" : "否");
+        if (FieldUsedBy(field, strPlanId))
+            rows.emplace_back(field.pszLabel, ValueText(field, options));
     }
     return rows;
 }
@@ -175,11 +222,33 @@ bool LoadDeviceOptions(const std::string& strFile, CDeviceOptions& options, std:
         strError = "cannot read options file \"" + strFile + "\"";
         return false;
     }
+    // A file without its group heading would otherwise be read as nothing at all, and the run
+    // would go on with defaults the user never chose.
+    if (FirstLine(strFile) != "[testplan]")
+    {
+        strError = "options file \"" + strFile + "\" must start with the line [testplan]";
+        return false;
+    }
     QSettings settings(strPath, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError)
     {
         strError = "options file \"" + strFile + "\" is not an INI file";
         return false;
+    }
+    if (!settings.childKeys().isEmpty())
+    {
+        strError = strFile + ": unknown option \"" + settings.childKeys().front().toStdString() +
+                   "\" outside [testplan]";
+        return false;
+    }
+    const QStringList groups = settings.childGroups();
+    for (const QString& strGroup : groups)
+    {
+        if (strGroup != QLatin1String(kGroup))
+        {
+            strError = strFile + ": unknown section [" + strGroup.toStdString() + "]";
+            return false;
+        }
     }
     CDeviceOptions read = options;
     if (!ReadFields(settings, read, strError))

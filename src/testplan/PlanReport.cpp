@@ -1,10 +1,12 @@
 #include "testplan/PlanReport.h"
 
+#include "common/PcapngBlocks.h"
+#include "common/WholeFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 
 namespace relvane
 {
@@ -222,12 +224,18 @@ std::string BuildHtmlReport(const CPlanReport& report)
                ".bytes{font-family:monospace;word-break:break-all;max-width:28em}\n"
                ".pass{background:#c8f0c8}.fail{background:#f8c0c0}.na{background:#e0e0e0}.unfinished{background:#f8e8a0}\n"
                "tr.proof td{font-weight:bold}\n"
+               ".act{border:1px solid #a00;color:#a00;padding:0 3px;font-size:smaller}\n"
                "section{margin-top:1.5em;border-top:2px solid #666}\n"
                "</style>\n</head>\n<body>\n";
     strHtml += "<h1>" + Escape("测试报告: " + report.strPlanTitle) + "</h1>\n";
     strHtml += "<h2>概要</h2>\n<table>\n";
     strHtml += "<tr><th>测试计划</th><td>" + Escape(report.strPlanId) + "</td></tr>\n";
     strHtml += "<tr><th>串口</th><td>" + Escape(report.strPort) + "</td></tr>\n";
+    strHtml += "<tr><th>装置选项文件</th><td>" +
+               Escape(report.strOptionsFile.empty() ? std::string("无(默认选项)") : report.strOptionsFile) + "</td></tr>\n";
+    strHtml += "<tr><th>装置标识</th><td>" +
+               Escape(report.strIdentification.empty() ? std::string("未收到") : report.strIdentification) +
+               "</td></tr>\n";
     strHtml += "<tr><th>开始</th><td>" + WallText(report.nStartWallUs) + "</td></tr>\n";
     strHtml += "<tr><th>结束</th><td>" + WallText(report.nEndWallUs) + "</td></tr>\n";
     if (!report.strCapture.empty())
@@ -238,14 +246,14 @@ std::string BuildHtmlReport(const CPlanReport& report)
     strHtml += "<tr class=\"na\"><th>不适用</th><td>" + std::to_string(count.nNotApplicable) + "</td></tr>\n";
     strHtml += "<tr class=\"unfinished\"><th>未完成</th><td>" + std::to_string(count.nUnfinished) + "</td></tr>\n";
     strHtml += "</table>\n<h2>装置选项</h2>\n<table>\n";
-    for (const auto& [strLabel, strValue] : DescribeDeviceOptions(report.options))
+    for (const auto& [strLabel, strValue] : DescribeDeviceOptions(report.options, report.strPlanId))
         strHtml += "<tr><th>" + Escape(strLabel) + "</th><td>" + Escape(strValue) + "</td></tr>\n";
     strHtml += "</table>\n<h2>结果一览</h2>\n<table>\n<tr><th>编号</th><th>名称</th><th>层</th><th>结论</th><th>说明</th></tr>\n";
     for (const CCaseResult& result : report.results)
     {
         strHtml += "<tr class=\"" + std::string(VerdictClass(result.eVerdict)) + "\"><td><a href=\"#" +
                    Escape(result.strId) + "\">" + Escape(result.strId) + "</a></td><td>" + Escape(result.strTitle) +
-                   "</td><td>" + Escape(result.strGroup) + "</td><td>" + VerdictText(result.eVerdict) +
+                   (result.bActs ? " <span class=\"act\">操作</span>" : "") + "</td><td>" + Escape(result.strGroup) + "</td><td>" + VerdictText(result.eVerdict) +
                    "</td><td>" + Escape(result.strReason) + "</td></tr>\n";
     }
     strHtml += "</table>\n";
@@ -256,6 +264,10 @@ std::string BuildHtmlReport(const CPlanReport& report)
         strHtml += "<tr><th>结论</th><td class=\"" + std::string(VerdictClass(result.eVerdict)) + "\">" +
                    VerdictText(result.eVerdict) + "</td></tr>\n";
         strHtml += "<tr><th>说明</th><td>" + Escape(result.strReason) + "</td></tr>\n";
+        if (result.bActs && result.eVerdict != VERDICT_NOT_APPLICABLE)
+            strHtml += "<tr><th>操作</th><td>" +
+                       Escape(result.strRestored.empty() ? std::string("本用例操作装置, 未改变其状态") : result.strRestored) +
+                       "</td></tr>\n";
         strHtml += "<tr><th>证据帧</th><td>" + (result.proofFrames.empty() ? std::string("无") : ProofText(result.proofFrames)) +
                    "</td></tr>\n";
         strHtml += "<tr><th>开始</th><td>" + WallText(result.nStartWallUs) + ", 用时 " + Seconds(result.nDurationUs) +
@@ -297,7 +309,9 @@ std::string BuildJUnitReport(const CPlanReport& report)
               Escape(WallText(report.nStartWallUs)) + "\">\n";
     strXml += "    <properties>\n      <property name=\"title\" value=\"" + Escape(report.strPlanTitle) + "\"/>\n";
     strXml += "      <property name=\"port\" value=\"" + Escape(report.strPort) + "\"/>\n";
-    for (const auto& [strLabel, strValue] : DescribeDeviceOptions(report.options))
+    strXml += "      <property name=\"options\" value=\"" + Escape(report.strOptionsFile) + "\"/>\n";
+    strXml += "      <property name=\"identification\" value=\"" + Escape(report.strIdentification) + "\"/>\n";
+    for (const auto& [strLabel, strValue] : DescribeDeviceOptions(report.options, report.strPlanId))
         strXml += "      <property name=\"" + Escape(strLabel) + "\" value=\"" + Escape(strValue) + "\"/>\n";
     strXml += "    </properties>\n";
     for (const CCaseResult& result : report.results)
@@ -321,29 +335,55 @@ std::string BuildJUnitReport(const CPlanReport& report)
             break;
         }
         strXml += "      <system-out>" + Escape(std::string(VerdictText(result.eVerdict)) + ": " + result.strReason) +
-                  "; " + strProof + "</system-out>\n";
+                  "; " + strProof + (result.strRestored.empty() ? std::string() : "; " + Escape(result.strRestored)) +
+                  "</system-out>\n";
         strXml += "    </testcase>\n";
     }
     strXml += "  </testsuite>\n</testsuites>\n";
     return strXml;
 }
 
+std::vector<std::uint8_t> BuildPlanCapture(const CPlanReport& report, bool bFt12)
+{
+    std::vector<std::uint8_t> abFile = pcapng::BuildSectionHeader("Relvane");
+    const auto Append = [&](const std::vector<std::uint8_t>& abBlock) { abFile.insert(abFile.end(), abBlock.begin(), abBlock.end()); };
+    Append(pcapng::BuildInterfaceDescription(bFt12 ? pcapng::LINKTYPE_RTAC_SERIAL : pcapng::LINKTYPE_USER0,
+                                             report.strPort));
+    for (const CPlanFrame& frame : report.frames)
+    {
+        // A frame received carries the time of its first byte, as the session's capture has it.
+        const std::int64_t nTimeUs = frame.bInbound && frame.nFirstByteUs > 0
+                                         ? frame.nWallUs - (frame.nSteadyUs - frame.nFirstByteUs)
+                                         : frame.nWallUs;
+        std::vector<std::uint8_t> abPacket;
+        if (bFt12)
+            abPacket = pcapng::BuildRtacHeader(nTimeUs, frame.bInbound);
+        abPacket.insert(abPacket.end(), frame.abBytes.begin(), frame.abBytes.end());
+        Append(pcapng::BuildEnhancedPacket(0, nTimeUs, abPacket.data(), static_cast<int>(abPacket.size()),
+                                           frame.bInbound));
+    }
+    return abFile;
+}
+
+bool WritePlanReports(const std::string& strBase, const CPlanReport& report, bool bCapture, std::string& strError)
+{
+    if (!WriteReportFile(strBase + ".html", BuildHtmlReport(report), strError) ||
+        !WriteReportFile(strBase + ".xml", BuildJUnitReport(report), strError))
+        return false;
+    if (!bCapture)
+        return true;
+    const std::vector<std::uint8_t> abCapture = BuildPlanCapture(report, report.strPlanId == "103");
+    return WriteReportFile(strBase + ".pcapng", std::string(abCapture.begin(), abCapture.end()), strError);
+}
+
 bool WriteReportFile(const std::string& strPath, const std::string& strText, std::string& strError)
 {
-    std::ofstream file(strPath, std::ios::binary | std::ios::trunc);
-    if (!file)
-    {
-        strError = "cannot write \"" + strPath + "\": " + std::strerror(errno);
-        return false;
-    }
-    file.write(strText.data(), static_cast<std::streamsize>(strText.size()));
-    file.close();
-    if (!file)
-    {
-        strError = "cannot write \"" + strPath + "\"";
-        return false;
-    }
-    return true;
+    CWholeFile file;
+    if (file.Open(strPath) && file.Write(strText.data(), strText.size()) && file.Commit())
+        return true;
+    file.Cancel();
+    strError = "cannot write \"" + strPath + "\": " + std::strerror(file.Error());
+    return false;
 }
 
 } // namespace relvane

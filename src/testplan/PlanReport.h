@@ -18,6 +18,8 @@ struct CPlanReport
     std::string strPlanTitle;
     std::string strPort; // "COM5 9600 bps NONE"
     std::string strCapture; // the capture file beside the report ("" when none)
+    std::string strOptionsFile;   // where the device options came from ("" when none was given)
+    std::string strIdentification; // the relay's identification (ASDU 5), "" when none came
     std::int64_t nStartWallUs = 0;
     std::int64_t nEndWallUs = 0;
     CDeviceOptions options;
@@ -43,7 +45,15 @@ std::string BuildHtmlReport(const CPlanReport& report);
 // JUnit XML: one test suite for the plan, one test case per case (不通过 a failure, 未完成 an
 // error, 不适用 skipped), the reason as the message and the proving frames as text.
 std::string BuildJUnitReport(const CPlanReport& report);
-// Writes the text to the file; false with a message.
+// The run's frames as a pcapng capture, numbered as the report numbers them: FT1.2 frames (103)
+// on the RTAC serial link type, '94 frames on the user type, as the session's capture writes them.
+std::vector<std::uint8_t> BuildPlanCapture(const CPlanReport& report, bool bFt12);
+// Writes NAME.html, NAME.xml and, with bCapture, NAME.pcapng, each whole; false with a message at
+// the first that could not be written.
+bool WritePlanReports(const std::string& strBase, const CPlanReport& report, bool bCapture, std::string& strError);
+
+// Writes the text to the file whole (the old file stays until the new one is on the disk); false
+// with a message.
 bool WriteReportFile(const std::string& strPath, const std::string& strText, std::string& strError);
 
 } // namespace relvane

@@ -238,7 +238,13 @@ void ClockSetAndReadBack(CCaseContext& ctx)
     const CExchange read = ctx.Command(ID_94_READ_CLOCK);
     // The relay's clock is the PC's again, whatever the verdict.
     std::int64_t nNowMs = 0;
-    ctx.Proto94Clock(ID_94_SET_CLOCK, ClockAt(0, nNowMs));
+    ctx.Restore(
+        [&]
+        {
+            const CExchange back = ctx.Proto94Clock(ID_94_SET_CLOCK, ClockAt(0, nNowMs));
+            ctx.Restored(back.Answered() ? "装置时钟已设回计算机时间(帧" + Num(back.nRequest) + ")"
+                                         : "设回计算机时间无应答, 请手动对时");
+        });
     if (!AnswerIs(ctx, read, kAnswerClock, "召唤保护时钟(82H)"))
         return;
     const std::vector<int> proof{set.nRequest, set.nAnswer, read.nRequest, read.nAnswer};
@@ -288,16 +294,32 @@ void ReportsFetchedUntilNoneFlagged(CCaseContext& ctx)
 
 void GroupChangeFlagsSettings(CCaseContext& ctx)
 {
+    const CDeviceOptions& options = ctx.Options();
+    if (options.nSwitchGroup == CDeviceOptions::kNoPoint)
+    {
+        ctx.NotApplicable("未指定可以切换到的定值区(switchGroup)");
+        return;
+    }
+    // To the group the user named, then back to the declared active group, whatever the verdict.
+    ctx.SetDeviceAddress(options.nDeviceAddress, options.nCommonAddress, options.nSwitchGroup);
     const CExchange x = ctx.Command(ID_94_SETTING_GROUP);
+    ctx.Restore(
+        [&]
+        {
+            ctx.SetDeviceAddress(options.nDeviceAddress, options.nCommonAddress, options.nSettingGroup);
+            const CExchange back = ctx.Command(ID_94_SETTING_GROUP);
+            ctx.Restored(back.Answered() ? "定值区已切回" + Num(options.nSettingGroup) + "(帧" + Num(back.nRequest) + ")"
+                                         : "切回定值区" + Num(options.nSettingGroup) + "无应答, 请检查装置的定值区");
+            // The flag the return raised is the master's to clear: it reads the settings.
+            ctx.Command(ID_94_SETTINGS);
+        });
     if (!AnswerIs(ctx, x, kAnswerRequest, "执行定值区(90H)"))
         return;
     const CFrame94 answer = Parse(ctx, x.nAnswer);
     if (!ctx.Expect(answer.abData.size() == 2 && (answer.abData[1] & kFlagSettingsChanged) != 0,
                     "切换定值区后BAH未置\"定值改变\"标志", {x.nRequest, x.nAnswer}))
         return;
-    // The master reads the settings, as it would on the flag.
-    ctx.Command(ID_94_SETTINGS);
-    ctx.Pass("切换定值区后BAH置\"定值改变\"标志(" + Hex(answer.abData[1]) + ")", {x.nRequest, x.nAnswer});
+    ctx.Pass("切换到定值区" + Num(options.nSwitchGroup) + "后BAH置\"定值改变\"标志(" + Hex(answer.abData[1]) + ")", {x.nRequest, x.nAnswer});
 }
 
 void CpuAndGroupHonoured(CCaseContext& ctx)
@@ -368,11 +390,11 @@ CTestPlan BuildProto94Plan()
         {"94-LNK-03", "重复询问(84H)得到与上一应答相同的帧", kLink, FEATURE_NONE, RepeatGivesSameAnswer},
         {"94-LNK-04", "发往其他装置地址的报文无应答", kLink, FEATURE_NONE, OtherAddressIgnored},
         {"94-APP-01", "设置时钟(81H)后读回(82H), 误差在容差内", kApplication, FEATURE_NONE,
-         ClockSetAndReadBack},
+         ClockSetAndReadBack, true},
         {"94-APP-02", "用8AH取出全部报告, 直至无报告标志", kApplication, FEATURE_NONE,
          ReportsFetchedUntilNoneFlagged},
         {"94-APP-03", "切换定值区(90H)后置\"定值改变\"标志", kApplication, FEATURE_NONE,
-         GroupChangeFlagsSettings},
+         GroupChangeFlagsSettings, true},
         {"94-APP-04", "定值应答(BDH)的CPU号与定值区号与命令一致", kApplication, FEATURE_NONE,
          CpuAndGroupHonoured},
         {"94-APP-05", "召唤事件报告(87H)得到格式与时间有效的B0H", kApplication, FEATURE_NONE,

@@ -9,6 +9,8 @@ namespace relvane
 {
 
 class CCaseContext;
+struct CDeviceOptions;
+struct CPlanFrame;
 
 // The outcome of one case.
 enum Verdict : int
@@ -33,6 +35,8 @@ enum DeviceFeature : unsigned
     FEATURE_DISTURBANCE_DATA = 1u << 4,
     FEATURE_MEASURANDS = 1u << 5,
     FEATURE_SINGLE_CHAR_ACK = 1u << 6, // E5H for confirmations and "no data"
+    FEATURE_SPONTANEOUS_EVENTS = 1u << 7, // events come on their own while a case waits
+    FEATURE_BROADCAST_TIME_SYNC = 1u << 8,
 };
 
 // One named conformance case. fnRun drives the session through the context and decides with
@@ -44,6 +48,9 @@ struct CTestCase
     std::string strGroup; // layer the window groups by: "链路层", "应用层", ...
     unsigned nFeatures = FEATURE_NONE;
     std::function<void(CCaseContext&)> fnRun;
+    // The case acts on the relay ("操作": a command, a write, a clock or setting-group change):
+    // it runs only on points the device options name and leaves the relay as it found it.
+    bool bActs = false;
 };
 
 // A plan: the cases for one protocol, in the order they run.
@@ -53,6 +60,9 @@ struct CTestPlan
     std::string strTitle; // "IEC 60870-5-103 (FT1.2) 一致性测试"
     int nMode = 0;        // the session's protocol mode the plan runs in (MODE_94, MODE_103)
     std::vector<CTestCase> cases;
+    // A rule every received frame of the run must keep, whatever case it arrives in: empty when
+    // the frame keeps it, else why not. A frame that breaks it fails the case it arrived in.
+    std::function<std::string(const CPlanFrame&, const CDeviceOptions&)> fnCheckReceived;
 };
 
 // What a run of one case yields.
@@ -68,6 +78,8 @@ struct CCaseResult
     int nLastFrame = 0;
     std::int64_t nStartWallUs = 0; // when it started and how long it took
     std::int64_t nDurationUs = 0;
+    bool bActs = false;      // "操作": the case acts on the relay
+    std::string strRestored; // what the case put back after acting ("" when nothing)
 };
 
 } // namespace relvane

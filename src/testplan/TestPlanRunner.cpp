@@ -86,7 +86,7 @@ const CPlanFrame* CTestPlanRunner::FindFrame(int nNumber) const
 
 bool CTestPlanRunner::LinkBroken() const
 {
-    return m_bStopRequested || !m_view.PortOpen();
+    return (m_bStopRequested && !m_bHoldStop) || !m_view.PortOpen();
 }
 
 void CTestPlanRunner::Stop()
@@ -189,10 +189,31 @@ void CTestPlanRunner::RestoreSession()
         m_view.OnCommand(ID_103_POLLING);
 }
 
-CCaseResult CTestPlanRunner::RunCase(const CTestCase& testCase, int nPosition, const CDeviceOptions& options)
+void CTestPlanRunner::CheckReceived(const CTestPlan& plan, const CDeviceOptions& options, CCaseResult& result) const
+{
+    if (!plan.fnCheckReceived || result.eVerdict != VERDICT_PASS || result.nFirstFrame <= 0)
+        return;
+    for (int n = result.nFirstFrame; n <= result.nLastFrame; ++n)
+    {
+        const CPlanFrame* pFrame = FindFrame(n);
+        if (pFrame == nullptr || !pFrame->bInbound)
+            continue;
+        const std::string strWrong = plan.fnCheckReceived(*pFrame, options);
+        if (strWrong.empty())
+            continue;
+        result.eVerdict = VERDICT_FAIL;
+        result.strReason = "帧" + std::to_string(n) + ": " + strWrong;
+        result.proofFrames = {n};
+        return;
+    }
+}
+
+CCaseResult CTestPlanRunner::RunCase(const CTestPlan& plan, const CTestCase& testCase, int nPosition,
+                                     const CDeviceOptions& options)
 {
     CCaseContext context(*this, m_view, options, nPosition);
     CCaseResult& result = context.Result();
+    result.bActs = testCase.bActs;
     result.strId = testCase.strId;
     result.strTitle = testCase.strTitle;
     result.strGroup = testCase.strGroup;
@@ -229,6 +250,7 @@ CCaseResult CTestPlanRunner::RunCase(const CTestCase& testCase, int nPosition, c
         result.nFirstFrame = nFirst;
         result.nLastFrame = nLast;
     }
+    CheckReceived(plan, options, result);
     result.nDurationUs = SteadyNowUs() - nStartUs;
     m_nCurrentCase = -1;
     return result;
@@ -258,13 +280,14 @@ std::vector<CCaseResult> CTestPlanRunner::Run(const CTestPlan& plan, const CDevi
         const CTestCase& testCase = plan.cases[static_cast<std::size_t>(nCase)];
         emit CaseStarted(i, nCount, QString::fromStdString(testCase.strId));
         if (strRefusal.empty())
-            m_results.push_back(RunCase(testCase, i, options));
+            m_results.push_back(RunCase(plan, testCase, i, options));
         else
         {
             CCaseResult result;
             result.strId = testCase.strId;
             result.strTitle = testCase.strTitle;
             result.strGroup = testCase.strGroup;
+            result.bActs = testCase.bActs;
             result.strReason = strRefusal;
             m_results.push_back(result);
         }

@@ -57,6 +57,8 @@ public:
     bool WaitUntil(const std::function<bool()>& fnDone, int nMs);
     // The session can no longer carry frames (port closed) or the user stopped.
     bool LinkBroken() const;
+    // While held, a stop waits: a case puts the relay back before it ends (the port must be open).
+    void HoldStop(bool bHold) { m_bHoldStop = bHold; }
 
 signals:
     // nPosition counts from 0 up to nCount - 1 over the chosen cases; Results()[nPosition] holds
@@ -71,7 +73,9 @@ private:
                  std::int64_t nSteadyUs, std::int64_t nWallUs);
     void PrepareSession(const CDeviceOptions& options);
     void RestoreSession();
-    CCaseResult RunCase(const CTestCase& testCase, int nPosition, const CDeviceOptions& options);
+    CCaseResult RunCase(const CTestPlan& plan, const CTestCase& testCase, int nPosition, const CDeviceOptions& options);
+    // Fails a passed case when a frame it received breaks the plan's rule for every frame.
+    void CheckReceived(const CTestPlan& plan, const CDeviceOptions& options, CCaseResult& result) const;
 
     CRelvaneView& m_view;
     CPlanUserInterface& m_ui;
@@ -79,6 +83,7 @@ private:
     std::vector<CCaseResult> m_results;
     bool m_bRunning = false;
     bool m_bStopRequested = false;
+    bool m_bHoldStop = false;
     bool m_bRestoreAutoProcess = false;
     bool m_bRestorePolling = false;
     int m_nCurrentCase = -1;

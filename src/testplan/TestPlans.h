@@ -1,6 +1,9 @@
 #pragma once
 
+#include "testplan/PlanFrame.h"
 #include "testplan/TestCase.h"
+
+#include <string>
 
 #include <string_view>
 #include <vector>
@@ -11,6 +14,9 @@ namespace relvane
 // The plans, each built by its own file: Iec103Plan.cpp, Proto94Plan.cpp.
 CTestPlan BuildIec103Plan();
 CTestPlan BuildProto94Plan();
+
+// The relay's identification as its first ASDU 5 of the run tells it ("" when none came).
+std::string Iec103Identification(const std::vector<CPlanFrame>& frames);
 
 // Every plan, built once ("103", then "94").
 const std::vector<CTestPlan>& TestPlans();

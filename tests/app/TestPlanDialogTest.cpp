@@ -26,6 +26,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTreeWidget>
+#include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace relvane::test
@@ -50,7 +52,7 @@ TEST(TestPlanForm, ListsTheCasesUnderTheirLayers)
             ++nCases;
             const CTestCase& testCase = plan.cases.at(static_cast<std::size_t>(row.nCase));
             EXPECT_EQ(testCase.strGroup, strGroup) << row.strId;
-            EXPECT_EQ(row.strText, testCase.strId + "  " + testCase.strTitle);
+            EXPECT_EQ(row.strText, testCase.strId + "  " + testCase.strTitle + (testCase.bActs ? "  [操作]" : ""));
         }
         EXPECT_EQ(nCases, plan.cases.size()) << plan.strId;
         EXPECT_LT(rows.front().nCase, 0) << "a heading comes first";
@@ -99,6 +101,29 @@ TEST(TestPlanForm, RefusalsColoursModesAndLogPositions)
     EXPECT_EQ(StartRefusal(3, true, false), "");
     EXPECT_NE(VerdictColour(VERDICT_PASS), VerdictColour(VERDICT_FAIL));
     EXPECT_NE(VerdictColour(VERDICT_NOT_APPLICABLE), VerdictColour(VERDICT_UNFINISHED));
+    EXPECT_NE(VerdictBackground(VERDICT_PASS), VerdictBackground(VERDICT_FAIL));
+    std::vector<CCaseResult> results(4);
+    results[0].eVerdict = VERDICT_PASS;
+    results[1].eVerdict = VERDICT_PASS;
+    results[2].eVerdict = VERDICT_FAIL;
+    results[3].eVerdict = VERDICT_NOT_APPLICABLE;
+    EXPECT_EQ(VerdictSummary(results), "通过 2, 不通过 1, 不适用 1, 未完成 0");
+    EXPECT_EQ(ReportBaseName("/tmp/r.html"), "/tmp/r");
+    EXPECT_EQ(ReportBaseName("/tmp/r.pcapng"), "/tmp/r");
+    EXPECT_EQ(ReportBaseName("/tmp/r"), "/tmp/r");
+    // The '94 plan has no general commands, the 103 plan no relay model.
+    std::size_t nCommandInf = 0;
+    std::size_t nModel = 0;
+    for (std::size_t i = 0; i < DeviceOptionFields().size(); ++i)
+    {
+        const std::string strKey = DeviceOptionFields()[i].pszKey;
+        nCommandInf = strKey == "commandInf" ? i : nCommandInf;
+        nModel = strKey == "model" ? i : nModel;
+    }
+    EXPECT_TRUE(OptionShownForPlan(nCommandInf, "103"));
+    EXPECT_FALSE(OptionShownForPlan(nCommandInf, "94"));
+    EXPECT_TRUE(OptionShownForPlan(nModel, "94"));
+    EXPECT_FALSE(OptionShownForPlan(nModel, "103"));
     EXPECT_EQ(PlanIdForMode(MODE_94), "94");
     EXPECT_EQ(PlanIdForMode(MODE_103), "103");
     EXPECT_EQ(PlanIdForMode(MODE_ETH103), "");
@@ -193,6 +218,28 @@ TEST_F(TestPlanWindow, RunsChosenCasesAndShowsTheirFramesInTheLog)
     }
     EXPECT_EQ(pDialog->Progress()->value(), 2);
     EXPECT_EQ(pDialog->Progress()->maximum(), 2);
+    EXPECT_EQ(pDialog->SummaryLabel()->text(), QStringLiteral("通过 2, 不通过 0, 不适用 0, 未完成 0"));
+    // The whole row in the verdict's shade, the reason readable in a tooltip.
+    EXPECT_EQ(pTable->item(0, 3)->background().color(), QColor::fromRgb(VerdictBackground(VERDICT_PASS)));
+    EXPECT_EQ(pTable->item(0, 3)->toolTip(), pTable->item(0, 3)->text());
+
+    // The report of the run, as the runner writes it.
+    ASSERT_TRUE(pDialog->ExportButton()->isEnabled());
+    const QString strBase = QDir::temp().filePath(QStringLiteral("relvane-export-%1").arg(QCoreApplication::applicationPid()));
+    std::string strError;
+    ASSERT_TRUE(pDialog->ExportReport(strBase.toStdString(), strError)) << strError;
+    for (const char* pszExtension : {".html", ".xml", ".pcapng"})
+    {
+        QFile file(strBase + QString::fromLatin1(pszExtension));
+        EXPECT_GT(file.size(), 100) << pszExtension;
+        if (QString::fromLatin1(pszExtension) == QStringLiteral(".html"))
+        {
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains(QStringLiteral("94-LNK-02")));
+            file.close();
+        }
+        file.remove();
+    }
 
     // A double-click selects the case's first proving frame in the log: the poll as sent.
     pDialog->OnVerdictActivated(0);

@@ -144,6 +144,31 @@ TEST_F(Iec103RelayTest, Class2GivesMeasurandsWhenDueAndNoDataOtherwiseWithAcd)
     EXPECT_TRUE(Acd(abNext));
 }
 
+// Timing of real relays: the data a frame asks for are ready some time after its confirmation;
+// the measurands come on their own cycle, which a reset does not move.
+TEST_F(Iec103RelayTest, AnswersComeAfterTheirDelayAndMeasurandsOnTheirCycle)
+{
+    m_relay.SetTiming(300, 3000);
+    Reset();
+    // Confirmed at once, and nothing waits yet: no ACD.
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildResetCu), kNow)), "10 00 01 01 16");
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass1), kNow + 100)), "10 09 01 0A 16");
+    const CRelayBytes abMeasurands = Send(Build(&Iec103Codec::BuildRequestClass2), kNow + 200);
+    ASSERT_EQ(abMeasurands[0], 0x68); // due at power-up
+    EXPECT_FALSE(Acd(abMeasurands));
+    // After it: the identification, announced by ACD.
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass2), kNow + 300)), "10 29 01 2A 16");
+    const CRelayBytes abIdent = Send(Build(&Iec103Codec::BuildRequestClass1), kNow + 310);
+    ASSERT_GT(abIdent.size(), 10u);
+    EXPECT_EQ(abIdent[6], 5);
+    // A reset does not bring the measurands forward; their cycle does.
+    Send(Build(&Iec103Codec::BuildResetCu), kNow + 1000);
+    EXPECT_EQ(Hex(Send(Build(&Iec103Codec::BuildRequestClass2), kNow + 1100)), "10 09 01 0A 16");
+    const CRelayBytes abNext = Send(Build(&Iec103Codec::BuildRequestClass2), kNow + 3000);
+    ASSERT_EQ(abNext[0], 0x68);
+    EXPECT_EQ(abNext[6], 3);
+}
+
 TEST_F(Iec103RelayTest, GeneralInterrogationReportsEveryPointThenEnds)
 {
     Reset();

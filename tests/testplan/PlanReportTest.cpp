@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 #include <set>
 #include <unistd.h>
@@ -83,11 +84,13 @@ CPlanReport SampleReport()
     // The relay's own GBK name, and characters that mean something in markup.
     answer.strAnnotation = "描述    \xB1\xA3\xBB\xA4 <b>&\"'\x01\n";
     report.frames = {request, answer};
+    report.strOptionsFile = "/tmp/relay <1>.ini";
+    report.strIdentification = "ASDU 5: 兼容级别2, 制造厂\"RELVANE \"";
     report.results = {
-        {"103-LNK-01", "复位通信单元得到确认", "链路层", VERDICT_PASS, "得到确认", {1, 2}, 1, 2, 0, 1000},
-        {"103-LNK-02", "复位帧计数位", "链路层", VERDICT_FAIL, "无应答 <&>", {1}, 1, 1, 0, 2000},
-        {"103-LNK-12", "E5", "链路层", VERDICT_NOT_APPLICABLE, "装置声明不具备", {}, 0, 0, 0, 0},
-        {"103-APP-01", "标识", "应用层", VERDICT_UNFINISHED, "串口已断开", {}, 0, 0, 0, 0},
+        {"103-LNK-01", "复位通信单元得到确认", "链路层", VERDICT_PASS, "得到确认", {1, 2}, 1, 2, 0, 1000, false, ""},
+        {"103-LNK-02", "复位帧计数位", "链路层", VERDICT_FAIL, "无应答 <&>", {1}, 1, 1, 0, 2000, true, "装置时钟已重新同步为计算机时间"},
+        {"103-LNK-12", "E5", "链路层", VERDICT_NOT_APPLICABLE, "装置声明不具备", {}, 0, 0, 0, 0, false, ""},
+        {"103-APP-01", "标识", "应用层", VERDICT_UNFINISHED, "串口已断开", {}, 0, 0, 0, 0, false, ""},
     };
     return report;
 }
@@ -115,7 +118,9 @@ TEST(PlanReport, HtmlIsOneValidSelfContainedPageWithEveryCase)
     EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
     EXPECT_EQ(sections, (std::set<std::string>{"103-LNK-01", "103-LNK-02", "103-LNK-12", "103-APP-01"}));
     for (const char* pszText : {"通过", "不通过", "不适用", "未完成", "无应答 &lt;&amp;&gt;", "10 40 01 41 16",
-                                "&lt;b&gt;&amp;&quot;&#39;", "\xEF\xBF\xBD", "COM5 9600 bps NONE", "应答时限(毫秒)"})
+                                "&lt;b&gt;&amp;&quot;&#39;", "\xEF\xBF\xBD", "COM5 9600 bps NONE", "应答时限(毫秒)",
+                                "<span class=\"act\">操作</span>", "装置时钟已重新同步为计算机时间",
+                                "/tmp/relay &lt;1&gt;.ini", "制造厂&quot;RELVANE &quot;"})
         EXPECT_NE(strHtml.find(pszText), std::string::npos) << pszText;
 }
 
@@ -134,6 +139,34 @@ TEST(PlanReport, JUnitReadsBackWithOneOutcomePerVerdict)
     EXPECT_EQ(cases.at("103-LNK-12").strOutcome, "skipped");
     EXPECT_EQ(cases.at("103-APP-01").strOutcome, "error");
     EXPECT_EQ(cases.at("103-APP-01").strMessage, "串口已断开");
+}
+
+// The window's export writes the three files whole; the capture numbers the frames as the report
+// does, which tshark reads back.
+TEST(PlanReport, ExportWritesReportsAndACaptureOfTheFrames)
+{
+    const CPlanReport report = SampleReport();
+    const std::string strBase = TempFile("export").string();
+    std::string strError;
+    ASSERT_TRUE(WritePlanReports(strBase, report, true, strError)) << strError;
+    for (const char* pszExtension : {".html", ".xml", ".pcapng"})
+        EXPECT_GT(std::filesystem::file_size(strBase + pszExtension), 100u) << pszExtension;
+    EXPECT_FALSE(WritePlanReports("/nonexistent/dir/r", report, true, strError));
+    EXPECT_NE(strError.find("/nonexistent/dir/r.html"), std::string::npos) << strError;
+    if (std::system("command -v tshark >/dev/null 2>&1") == 0)
+    {
+        const std::string strOut = strBase + ".tshark";
+        ASSERT_EQ(std::system(("tshark -r " + strBase + ".pcapng -d rtacser.data,iec60870_5_103 -T fields -e frame.number " +
+                               "-e frame.packet_flags_direction > " + strOut + " 2>/dev/null")
+                                  .c_str()),
+                  0);
+        std::ifstream in(strOut);
+        const std::string strText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(strText, "1\t0x00000002\n2\t0x00000001\n");
+        std::filesystem::remove(strOut);
+    }
+    for (const char* pszExtension : {".html", ".xml", ".pcapng"})
+        std::filesystem::remove(strBase + pszExtension);
 }
 
 TEST(PlanReport, ExitStatusZeroOnlyWhenEveryApplicableCasePassed)
@@ -178,6 +211,11 @@ TEST(DeviceOptions, FileIsReadCheckedAndWrittenBack)
         {"[testplan]\ndeviceAddress=abc\n", false, "deviceAddress"},
         {"[testplan]\nmeasurands=maybe\n", false, "measurands"},
         {"[testplan]\nspeed=9600\n", false, "unknown option \"speed\""},
+        // Without its heading a file would be read as nothing at all.
+        {"responseLimitMs=300\n", false, "must start with the line [testplan]"},
+        {"\n; declared for the bay 3 relay\n[testplan]\ncommandInf=-1\nwriteGroup=5\n", true, ""},
+        {"[testplan]\nabsentInf=-2\n", false, "absentInf"},
+        {"[testplan]\n[bay]\nresponseLimitMs=300\n", false, "unknown section [bay]"},
     };
     // A file of its own per row: the settings reader caches a file by name, size and time, and two
     // rows of the same size written within one tick of the clock would read as the first.

@@ -62,7 +62,9 @@ protected:
         char szPattern[] = "/tmp/relvane-plan-XXXXXX";
         ASSERT_NE(mkdtemp(szPattern), nullptr);
         m_dir = szPattern;
-        std::ofstream(m_dir / "options.ini") << "[testplan]\nresponseLimitMs=300\n";
+        // The points our relay may be commanded and written on, one it lacks, and its events.
+        std::ofstream(m_dir / "options.ini") << "[testplan]\nresponseLimitMs=300\ncommandInf=16\nabsentFun=128\n"
+                                                "absentInf=250\nwriteGroup=5\nwriteEntry=1\nspontaneousEvents=true\n";
     }
     void TearDown() override
     {
@@ -72,7 +74,8 @@ protected:
 
     void StartRelay()
     {
-        m_nRelay = test::StartChildProcess(RELVANE_RELAY_PATH, {"--protocol", "103", "--com", std::to_string(kCom)},
+        m_nRelay = test::StartChildProcess(RELVANE_RELAY_PATH,
+                                           {"--protocol", "103", "--com", std::to_string(kCom), "--event-interval", "2000"},
                                            m_dir / "relay.out", m_dir.c_str());
         const auto link = m_dir / "relvane" / "ports" / ("COM" + std::to_string(kCom));
         for (int i = 0; i < 500 && !std::filesystem::is_symlink(link); ++i)
@@ -163,6 +166,27 @@ TEST_F(PlanRun, ListsItsCasesAndRefusesBadArguments)
         EXPECT_EQ(Run(strArgs, strOut), 2) << strArgs;
         EXPECT_FALSE(ReadFile(m_dir / "err.txt").empty()) << strArgs;
     }
+}
+
+// An options file that does not start with its group, or names a key the plan does not know, ends
+// the run before the port opens; a port that cannot be opened leaves no report behind and an old
+// one as it was.
+TEST_F(PlanRun, RefusedRunsLeaveNoReport)
+{
+    std::ofstream(m_dir / "bare.ini") << "responseLimitMs=300\n";
+    std::ofstream(m_dir / "unknown.ini") << "[testplan]\nresponseLimit=300\n";
+    std::string strOut;
+    const std::string strRest = " --port COM" + std::to_string(kCom) + " --report " + (m_dir / "r").string();
+    EXPECT_EQ(Run("--plan 103 --options " + (m_dir / "bare.ini").string() + strRest, strOut), 2);
+    EXPECT_NE(ReadFile(m_dir / "err.txt").find("[testplan]"), std::string::npos) << ReadFile(m_dir / "err.txt");
+    EXPECT_EQ(Run("--plan 103 --options " + (m_dir / "unknown.ini").string() + strRest, strOut), 2);
+    EXPECT_NE(ReadFile(m_dir / "err.txt").find("responseLimit"), std::string::npos) << ReadFile(m_dir / "err.txt");
+    std::ofstream(m_dir / "old.html") << "the old report";
+    // No relay on the port.
+    EXPECT_EQ(Run("--plan 103 --port COM" + std::to_string(kCom) + " --report " + (m_dir / "old").string(), strOut), 2);
+    EXPECT_EQ(ReadFile(m_dir / "old.html"), "the old report");
+    for (const char* pszFile : {"r.html", "r.xml", "r.pcapng", "old.xml", "old.pcapng", "old.txt"})
+        EXPECT_FALSE(std::filesystem::exists(m_dir / pszFile)) << pszFile;
 }
 
 // A relay that goes away in the middle leaves the cases it could not run 未完成, status 1, and

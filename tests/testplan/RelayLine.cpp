@@ -8,6 +8,11 @@ namespace relvane::test
 
 CRelayLine::CRelayLine(const CRelaySettings& settings) : m_relay(settings, CChannelTime::Now().nWallUs / 1000)
 {
+    m_pIdle = new QTimer(&m_timers);
+    m_pIdle->setSingleShot(true);
+    QObject::connect(m_pIdle, &QTimer::timeout, &m_timers,
+                     [this] { m_pIdle->start(m_relay.Idle(CChannelTime::Now().nWallUs / 1000)); });
+    m_pIdle->start(0);
 }
 
 int CRelayLine::Configure(IMessageSink* pOwner, int, int, char, int, int, unsigned, int)

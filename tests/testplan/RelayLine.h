@@ -5,6 +5,7 @@
 #include "transport/ISerialChannel.h"
 
 #include <QObject>
+#include <QTimer>
 #include <deque>
 
 namespace relvane::test
@@ -29,6 +30,9 @@ public:
     CChannelTime ChunkTime() const override { return m_current.time; }
     CChannelTime LastWriteTime() const override { return m_lastWrite; }
 
+    // The relay at the far end, for a test that raises an event at a moment of its choosing.
+    CRelaySession& Relay() { return m_relay; }
+
 private:
     struct CChunk
     {
@@ -43,6 +47,7 @@ private:
     CChunk m_current;
     CChannelTime m_lastWrite;
     QObject m_timers; // owns the pending deliveries: none fires after the line is gone
+    QTimer* m_pIdle = nullptr; // lets the relay's time run (its events) while the line is open
 };
 
 } // namespace relvane::test

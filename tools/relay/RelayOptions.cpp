@@ -23,6 +23,10 @@ const char* const kRelayUsage =
     "  --faults LIST         comma list of checksum,split,nack,silence,merge (default all)\n"
     "  --seed N              seed of the fault draws (default 1)\n"
     "  --single-char-ack     103: confirm and say \"no data\" with the single character E5\n"
+    "  --answer-delay MS     103: the data a command asks for are ready MS ms after its\n"
+    "                        confirmation (default 0)\n"
+    "  --measurand-cycle MS  103: measurands every MS ms in class 2, whatever the master resets\n"
+    "                        (default 0: after each reset, then at most every 5 s)\n"
     "  --defect NAME[,NAME]  serial: plant protocol defects (repeatable); --defect list names them\n"
     "  --disturbance-faults LIST  103 disturbance transfer: comma list of abort,lost,garbled\n"
     "                        (each once per selected record; default none)\n"
@@ -151,6 +155,18 @@ OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions
             if (!Number(0, 86400000, nValue))
                 return OptionsResult::Error;
             options.settings.nEventIntervalMs = static_cast<int>(nValue);
+        }
+        else if (strName == "--answer-delay")
+        {
+            if (!Number(0, 60000, nValue))
+                return OptionsResult::Error;
+            options.settings.nAnswerDelayMs = static_cast<int>(nValue);
+        }
+        else if (strName == "--measurand-cycle")
+        {
+            if (!Number(0, 3600000, nValue))
+                return OptionsResult::Error;
+            options.settings.nMeasurandCycleMs = static_cast<int>(nValue);
         }
         else if (strName == "--fault-rate")
         {

@@ -206,7 +206,7 @@ int RunPlanCommand(int argc, char** argv)
         std::cerr << "relvane-run: " << strPort << " cannot be opened\n";
         return 2;
     }
-    // Nothing has been logged yet: the capture starts with the run's first frame.
+    // The capture starts with the run: a port that does not open leaves no files behind.
     if (!pView->Recorder().StartCapture(strReport, strError))
         return Bad(strError);
 
@@ -225,8 +225,10 @@ int RunPlanCommand(int argc, char** argv)
                      {
                          const CCaseResult& result = runner.Results()[static_cast<std::size_t>(nPosition)];
                          std::cout << "[" << nPosition + 1 << "/" << nCount << "] " << result.strId << ' '
-                                   << VerdictText(result.eVerdict) << ": " << PrintableText(result.strReason) << '\n'
-                                   << std::flush;
+                                   << VerdictText(result.eVerdict) << ": " << PrintableText(result.strReason);
+                         if (!result.strRestored.empty())
+                             std::cout << " [" << PrintableText(result.strRestored) << "]";
+                         std::cout << '\n' << std::flush;
                      });
 
     CPlanReport report;
@@ -235,10 +237,13 @@ int RunPlanCommand(int argc, char** argv)
     report.strPort = strPort + " " + strBaud + " bps " + serial.strParity;
     report.strCapture = strReport + ".pcapng";
     report.options = options;
+    report.strOptionsFile = strOptions;
     report.nStartWallUs = WallNowUs();
     report.results = runner.Run(*pPlan, options, positions);
     report.nEndWallUs = WallNowUs();
     report.frames = runner.Frames();
+    if (pPlan->nMode == MODE_103)
+        report.strIdentification = Iec103Identification(report.frames);
     if (nStopStatus == 0 && CStopSignals::Received() != 0)
         nStopStatus = kSignalStatusBase + CStopSignals::Received();
 
@@ -246,10 +251,8 @@ int RunPlanCommand(int argc, char** argv)
     const CVerdictCount count = CountVerdicts(report.results);
     std::cout << "通过 " << count.nPass << ", 不通过 " << count.nFail << ", 不适用 " << count.nNotApplicable
               << ", 未完成 " << count.nUnfinished << '\n';
-    bool bWritten = WriteReportFile(strHtml, BuildHtmlReport(report), strError);
-    if (bWritten)
-        bWritten = WriteReportFile(strXml, BuildJUnitReport(report), strError);
-    if (!bWritten)
+    // The capture was written as the run went; the reports come whole at its end.
+    if (!WritePlanReports(strReport, report, false, strError))
     {
         std::cerr << "relvane-run: " << PrintableText(strError) << '\n';
         return 2;
