@@ -91,10 +91,33 @@ std::int64_t Cp32DayMs(const CFt12& ft, std::size_t nAt)
 
 // How far the event times of an interrogation are from a clock set at nSetMs (ms of the day) by
 // frame nSync: fails the case on the first beyond the tolerance. The number of times checked.
-int CheckEventTimes(CCaseContext& ctx, int nSync, std::int64_t nSetMs, const std::vector<int>& answers,
-                    std::int64_t& nWorstMs)
+// How the time tags after a synchronisation stand to the clock set.
+struct CEventTimes
 {
-    int nChecked = 0;
+    int nChecked = 0;        // tags that follow the clock set
+    int nUnrelated = 0;      // tags near neither clock: not the relay's clock at all
+    std::int64_t nWorstMs = 0;
+};
+
+// How far a tag of frame n lies from a clock that was nBaseMs (time of day) at the
+// synchronisation and ran on since: a tag made between the synchronisation and its arrival here
+// is on time.
+std::int64_t ClockDistanceMs(CCaseContext& ctx, int nSync, int n, std::int64_t nGotMs, std::int64_t nBaseMs)
+{
+    const std::int64_t nElapsedMs = (ctx.Frame(n).nWallUs - ctx.Frame(nSync).nWallUs) / 1000;
+    std::int64_t nAheadMs = ((nGotMs - nBaseMs) % kDayMs + kDayMs) % kDayMs; // 0 .. one day
+    if (nAheadMs > kDayMs / 2)
+        nAheadMs -= kDayMs; // before the base
+    return nAheadMs < 0 ? -nAheadMs : std::max<std::int64_t>(0, nAheadMs - nElapsedMs);
+}
+
+// The time tags of the answers against the clock set (nSetMs) and the clock before it (nSetMs -
+// nShiftMs). A tag on the old clock fails: the relay did not take the time. A tag near neither is
+// left unjudged: relays may stamp interrogation answers with the time of the last change of state
+// rather than with their clock. Returns false when the case failed.
+bool CheckEventTimes(CCaseContext& ctx, int nSync, std::int64_t nSetMs, std::int64_t nShiftMs,
+                     const std::vector<int>& answers, CEventTimes& times)
+{
     for (const int n : answers)
     {
         const CFt12 ft = Parse(ctx, n);
@@ -102,21 +125,22 @@ int CheckEventTimes(CCaseContext& ctx, int nSync, std::int64_t nSetMs, const std
             continue;
         // ASDU 1: DPI then the time; ASDU 2: DPI, relative time, FAN, then the time.
         const std::int64_t nGotMs = Cp32DayMs(ft, ft.Typ() == 1 ? 7 : 11);
-        // Made between the synchronisation and its arrival here, as the clock set counts.
-        const std::int64_t nElapsedMs = (ctx.Frame(n).nWallUs - ctx.Frame(nSync).nWallUs) / 1000;
-        std::int64_t nAheadMs = ((nGotMs - nSetMs) % kDayMs + kDayMs) % kDayMs; // 0 .. one day
-        if (nAheadMs > kDayMs / 2)
-            nAheadMs -= kDayMs; // before the time set
-        const std::int64_t nDiffMs = nAheadMs < 0 ? -nAheadMs : std::max<std::int64_t>(0, nAheadMs - nElapsedMs);
-        if (!ctx.Expect(nDiffMs <= ctx.Options().nClockToleranceMs,
-                        "同步后事件时间与所设时钟相差" + Num(nDiffMs) + "ms, 超过容差" +
+        const std::int64_t nDiffMs = ClockDistanceMs(ctx, nSync, n, nGotMs, nSetMs);
+        if (nDiffMs <= ctx.Options().nClockToleranceMs)
+        {
+            times.nWorstMs = std::max(times.nWorstMs, nDiffMs);
+            ++times.nChecked;
+            continue;
+        }
+        const std::int64_t nOldMs = ClockDistanceMs(ctx, nSync, n, nGotMs, nSetMs - nShiftMs);
+        if (!ctx.Expect(nOldMs > ctx.Options().nClockToleranceMs,
+                        "同步后事件时间仍是同步前的时钟, 与所设时钟相差" + Num(nDiffMs) + "ms, 超过容差" +
                             Num(ctx.Options().nClockToleranceMs) + "ms",
                         {nSync, n}))
-            return -1;
-        nWorstMs = std::max(nWorstMs, nDiffMs);
-        ++nChecked;
+            return false;
+        ++times.nUnrelated;
     }
-    return nChecked;
+    return true;
 }
 
 // The relay's clock back to the computer's time, whatever the case found.
@@ -125,11 +149,17 @@ void ResynchroniseClock(CCaseContext& ctx)
     ctx.Restore(
         [&]
         {
+            // Send/confirm to the relay's own address, as every relay must take it; its ASDU 6
+            // answer is collected here, so that no later case finds it.
             CClockFields clock = ClockNow();
-            clock.bAnswer = false;
-            const CExchange x = ctx.TimeSync(clock, ctx.SilenceWaitMs());
-            if (x.Sent())
+            clock.bAnswer = true;
+            const CExchange x = ctx.TimeSync(clock);
+            if (x.Sent() && x.Answered())
+                AwaitAsdu(ctx, 6, [](const CFt12& ft) { return ft.Cot() == 8; });
+            if (x.Sent() && x.Answered())
                 ctx.Restored("装置时钟已重新同步为计算机时间(帧" + Num(x.nRequest) + ")");
+            else if (x.Sent())
+                ctx.Restored("重新同步装置时钟的帧(帧" + Num(x.nRequest) + ")未得到确认, 请核对装置时钟");
             else
                 ctx.Restored("未能重新同步装置时钟, 请手动对时");
         });
@@ -479,25 +509,30 @@ void ClockWithAnswer(CCaseContext& ctx)
 namespace
 {
 
-// After a synchronisation without answer (frame nSync, clock set to `clock`): an interrogation
-// whose time tags must be the clock set, no ASDU 6 for it, and the clock back to the computer's
-// time whatever came of it.
-void JudgeClockTaken(CCaseContext& ctx, int nSync, const CClockFields& clock, const std::string& strWhat)
+// After a synchronisation (frame nSync, clock set to `clock`, nShiftHours from the computer's
+// time): an interrogation whose time tags must be the clock set, no ASDU 6 where none was asked
+// for, and the clock back to the computer's time whatever came of it.
+void JudgeClockTaken(CCaseContext& ctx, int nSync, const CClockFields& clock, int nShiftHours, bool bNoReply,
+                     const std::string& strWhat)
 {
     const std::int64_t nSetMs = clock.nHour * 3600000LL + clock.nMinute * 60000LL + clock.nSecond * 1000LL;
     const CExchange gi = ctx.Command(ID_103_INTERROGATION);
     const CDrain drain = AwaitAsdu(ctx, 8);
     ResynchroniseClock(ctx);
     const std::vector<int> answers = WithType(ctx, drain.userData, 6);
-    if (!ctx.Expect(answers.empty(), "不要求回答的时间同步却产生了ASDU 6", Join({nSync}, answers)))
+    if (bNoReply && !ctx.Expect(answers.empty(), "不要求回答的时间同步却产生了ASDU 6", Join({nSync}, answers)))
         return;
-    std::int64_t nWorstMs = 0;
-    const int nChecked = CheckEventTimes(ctx, nSync, nSetMs, drain.userData, nWorstMs);
-    if (nChecked < 0)
+    CEventTimes times;
+    if (!CheckEventTimes(ctx, nSync, nSetMs, nShiftHours * 3600000LL, drain.userData, times))
         return;
-    if (!ctx.Expect(nChecked > 0, strWhat + "后未取到带时标的报文(ASDU 1/2)", Join({nSync, gi.nRequest}, drain.frames)))
+    if (times.nChecked == 0 && times.nUnrelated > 0)
+    {
+        ctx.NotApplicable("总查询应答的时标既不是所设时钟也不是同步前的时钟(装置可能以状态最后变化的时间为时标), 无法判断");
         return;
-    ctx.Pass(strWhat + "后" + Num(nChecked) + "个报文的时标与所设时钟一致, 最大偏差" + Num(nWorstMs) + "ms",
+    }
+    if (!ctx.Expect(times.nChecked > 0, strWhat + "后未取到带时标的报文(ASDU 1/2)", Join({nSync, gi.nRequest}, drain.frames)))
+        return;
+    ctx.Pass(strWhat + "后" + Num(times.nChecked) + "个报文的时标与所设时钟一致, 最大偏差" + Num(times.nWorstMs) + "ms",
              Join({nSync}, WithType(ctx, drain.userData, 1)));
 }
 
@@ -506,20 +541,23 @@ void JudgeClockTaken(CCaseContext& ctx, int nSync, const CClockFields& clock, co
 void ClockThenEventTimes(CCaseContext& ctx)
 {
     StartLink(ctx);
-    // Twelve hours away from any clock the relay may have had, so that a clock left alone shows.
-    CClockFields clock = ClockNow(12);
-    clock.bAnswer = false;
-    const CExchange sync = ctx.TimeSync(clock, 50);
+    // Twelve hours away from any clock the relay may have had, so that a clock left alone shows;
+    // send/confirm to the relay's own address, the synchronisation every relay must take.
+    constexpr int kShiftHours = 12;
+    CClockFields clock = ClockNow(kShiftHours);
+    clock.bAnswer = true;
+    const CExchange sync = ctx.TimeSync(clock);
     if (!ctx.Expect(sync.Sent(), "时间同步帧未能发出", {}))
         return;
-    JudgeClockTaken(ctx, sync.nRequest, clock, "同步");
+    JudgeClockTaken(ctx, sync.nRequest, clock, kShiftHours, false, "同步");
 }
 
 void BroadcastClockSync(CCaseContext& ctx)
 {
     StartLink(ctx);
     // Six hours away from the computer's time, to the broadcast address as send/no reply.
-    const CClockFields clock = ClockNow(6);
+    constexpr int kShiftHours = 6;
+    const CClockFields clock = ClockNow(kShiftHours);
     const auto nBroadcast = std::uint8_t{255};
     std::vector<std::uint8_t> abFrame = {0x68, 15, 15, 0x68, 0x44, nBroadcast, 6, 0x81, 8, nBroadcast, 255, 0};
     const int nMs = clock.nSecond * 1000;
@@ -539,7 +577,7 @@ void BroadcastClockSync(CCaseContext& ctx)
         ResynchroniseClock(ctx);
         return;
     }
-    JudgeClockTaken(ctx, sync.nRequest, clock, "广播对时(无应答)");
+    JudgeClockTaken(ctx, sync.nRequest, clock, kShiftHours, true, "广播对时(无应答)");
 }
 
 void GeneralCommandPositive(CCaseContext& ctx)
@@ -567,12 +605,16 @@ void GeneralCommandPositive(CCaseContext& ctx)
             }
         }
     }
+    // A point whose state no interrogation tells cannot be left as it was found: not commanded.
+    if (nState == 0)
+    {
+        ctx.NotApplicable("总查询未报告该点(FUN " + Num(nFun) + ", INF " + Num(nInf) +
+                          ")的状态, 无法保证命令后装置状态不变, 未发命令");
+        return;
+    }
     std::vector<int> frames;
     const auto [x, nAnswer] = CommandAndAnswer(ctx, nFun, nInf, nDco, frames);
-    if (nState != 0)
-        ctx.Restored("命令为该点现有状态(DPI " + Num(nDco) + ", 见帧" + Num(nState) + "), 装置状态未改变");
-    else
-        ctx.Restored("总查询未报告该点状态, 已发出\"合\"命令, 未能恢复");
+    ctx.Restored("命令为该点现有状态(DPI " + Num(nDco) + ", 见帧" + Num(nState) + "), 装置状态未改变");
     if (!ctx.Expect(x.Answered(), "一般命令无链路应答", {x.nRequest}))
         return;
     if (!ctx.Expect(nAnswer != 0, "一般命令(FUN " + Num(nFun) + ", INF " + Num(nInf) + ")在" + Num(ctx.DataWaitMs()) +

@@ -170,7 +170,7 @@ const CDefectRow kRows[] = {
     {"103", "repeat-executed", "103-LNK-16"},
     {"103", "event-cot-cyclic", "103-APP-18"},
     {"103", "broadcast-ignored", "103-APP-19"},
-    {"103", "clock-answer-unasked", "103-APP-07,103-APP-19"},
+    {"103", "clock-answer-unasked", "103-APP-19"},
     {"103", "ident-power-up", "103-APP-01"},
     {"103", "headings-entries", "103-APP-10"},
     {"103", "group-mixed", "103-APP-11"},
