@@ -638,27 +638,31 @@ void CMainFrame::OnRecentFile(int nIndex)
 
 void CMainFrame::FillRecentFiles(QMenu* pFileMenu)
 {
-    // The recent-file entries take the place of the "最近文件" item while there are any.
-    for (QAction* pAction : std::as_const(m_recentActions))
-    {
-        pFileMenu->removeAction(pAction);
-        pAction->deleteLater();
-    }
-    m_recentActions.clear();
+    // The recent-file entries take the place of the "最近文件" item while there are any. They
+    // belong to the window, not to a menu: a mode switch replaces the menu bar with its menus,
+    // and an entry owned by the old "文件" menu would go with it.
     QAction* pPlaceholder = Action(ID_FILE_MRU_FILE1);
     const QStringList& files = m_doc.RecentFiles();
     pPlaceholder->setVisible(files.isEmpty());
-    for (qsizetype n = 0; n < files.size(); ++n)
+    while (m_recentActions.size() < files.size())
     {
-        // Shown as the system writes paths (backslashes on Windows).
-        auto* pAction =
-            new QAction(QStringLiteral("&%1 %2").arg(n + 1).arg(QDir::toNativeSeparators(files[n])), pFileMenu);
-        pAction->setData(static_cast<int>(ID_FILE_MRU_FILE1 + n));
+        const int nIndex = static_cast<int>(m_recentActions.size());
+        auto* pAction = new QAction(this);
+        pAction->setData(static_cast<int>(ID_FILE_MRU_FILE1 + nIndex));
+        pAction->setObjectName(QStringLiteral("recent_%1").arg(nIndex + 1));
         pAction->setStatusTip(QStringLiteral("打开该文档"));
-        const int nIndex = static_cast<int>(n);
         connect(pAction, &QAction::triggered, this, [this, nIndex] { OnRecentFile(nIndex); });
-        pFileMenu->insertAction(pPlaceholder, pAction);
         m_recentActions << pAction;
+    }
+    for (qsizetype n = 0; n < m_recentActions.size(); ++n)
+    {
+        QAction* pAction = m_recentActions[n];
+        pFileMenu->removeAction(pAction);
+        if (n >= files.size())
+            continue;
+        // Shown as the system writes paths (backslashes on Windows).
+        pAction->setText(QStringLiteral("&%1 %2").arg(n + 1).arg(QDir::toNativeSeparators(files[n])));
+        pFileMenu->insertAction(pPlaceholder, pAction);
     }
 }
 
