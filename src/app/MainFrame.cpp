@@ -122,7 +122,7 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
     connect(&m_view, &CRelvaneView::StateChanged, this, &CMainFrame::ScheduleUpdate);
     connect(m_pEdit, &CLogEdit::CommandChosen, this, &CMainFrame::OnCommand);
     connect(m_pEdit, &CLogEdit::selectionChanged, this, &CMainFrame::ScheduleUpdate);
-    connect(m_pEdit, &CLogEdit::undoAvailable, this, &CMainFrame::ScheduleUpdate);
+    connect(m_pEdit, &CLogEdit::UndoAvailable, this, &CMainFrame::ScheduleUpdate);
     // The paste state follows the clipboard's change notices: asking the clipboard on every
     // refresh would be a round trip to the display server four times a second.
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::OnClipboardChanged);
@@ -289,7 +289,17 @@ void CMainFrame::UpdateMinimumSize()
 void CMainFrame::OnCommand(int nId)
 {
     const bool bPortWasOpen = m_view.PortOpen();
-    if (m_view.OnCommand(nId))
+    // "清空" takes the whole log: one step the user can undo.
+    const bool bClear = nId == ID_CLEAR_LOG && m_view.QueryCommand(nId).bEnabled;
+    if (bClear)
+    {
+        m_view.Log().Flush();
+        m_pEdit->BeginUserEdit(0, m_pEdit->document()->characterCount() - 1);
+    }
+    const bool bSession = m_view.OnCommand(nId);
+    if (bClear)
+        m_pEdit->EndUserEdit();
+    if (bSession)
     {
         m_pRecorderControls->OnSessionCommand(nId);
         m_pAssist->OnSessionCommand(nId, bPortWasOpen);
@@ -341,7 +351,7 @@ bool CMainFrame::OnFrameCommand(int nId)
         OnTestPlan();
         return true;
     case ID_EDIT_UNDO:
-        m_pEdit->undo();
+        m_pEdit->Undo();
         return true;
     case ID_EDIT_CUT:
         m_pEdit->Cut();
@@ -416,7 +426,7 @@ CCommandState CMainFrame::QueryCommand(int nId) const
         state.bEnabled = m_pPlanUi != nullptr;
         break;
     case ID_EDIT_UNDO:
-        state.bEnabled = m_pEdit->document()->isUndoAvailable() && !m_pEdit->isReadOnly();
+        state.bEnabled = m_pEdit->CanUndo() && !m_pEdit->isReadOnly();
         break;
     case ID_EDIT_CUT:
         state.bEnabled = m_pEdit->textCursor().hasSelection() && !m_pEdit->isReadOnly();
