@@ -6,6 +6,7 @@
 #include "app/DisturbanceControls.h"
 #include "app/FindReplaceDialog.h"
 #include "app/LogEdit.h"
+#include "app/LinkState.h"
 #include "app/LogPrinter.h"
 #include "app/MonitorWindow.h"
 #include "app/OwnSettings.h"
@@ -208,6 +209,13 @@ void CMainFrame::CreateStatusBar()
     pMessage->setObjectName(QStringLiteral("pane_0"));
     pBar->addWidget(pMessage, 1);
     m_panes[ID_INDICATOR_MESSAGE] = pMessage;
+    // The link's state in a pane of its own, before the specified ones: a passing message (a
+    // button's prompt under the mouse) never hides it.
+    auto* pLink = new QLabel(QStringLiteral("未连接"), pBar);
+    pLink->setObjectName(QStringLiteral("pane_%1").arg(ID_INDICATOR_LINK));
+    pLink->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pBar->addPermanentWidget(pLink);
+    m_panes[ID_INDICATOR_LINK] = pLink;
     for (const auto& pane : kPanes)
     {
         const QString strInitial = QString::fromUtf16(pane.pszInitial);
@@ -266,7 +274,8 @@ void CMainFrame::UpdateMinimumSize()
     // menu bar in one line, and the widest toolbar of the mode.
     const QFontMetrics metrics(statusBar()->font());
     const char16_t* const widest[] = {u"装置地址:255", u"CPU号:255", u"COM256", u"115200 bps", u"SPACE"};
-    int nWidth = metrics.horizontalAdvance(QStringLiteral("就绪就绪就绪就绪就绪就绪"));
+    int nWidth = metrics.horizontalAdvance(QStringLiteral("就绪就绪就绪就绪就绪就绪")) +
+                 metrics.horizontalAdvance(WidestLinkStateText()) + 16;
     for (const char16_t* pszText : widest)
         nWidth += metrics.horizontalAdvance(QString::fromUtf16(pszText)) + 16;
     nWidth = std::max(nWidth, menuBar()->sizeHint().width());
@@ -289,6 +298,13 @@ void CMainFrame::UpdateMinimumSize()
 void CMainFrame::OnCommand(int nId)
 {
     const bool bPortWasOpen = m_view.PortOpen();
+    // 83H starts a poll that repeats on its own; clicked again while it repeats, it stops it.
+    if (nId == ID_94_POLL && m_view.Proto94Polling())
+    {
+        m_view.StopProto94Polling();
+        ScheduleUpdate();
+        return;
+    }
     // "清空" takes the whole log: one step the user can undo.
     const bool bClear = nId == ID_CLEAR_LOG && m_view.QueryCommand(nId).bEnabled;
     if (bClear)
@@ -394,7 +410,9 @@ bool CMainFrame::OnFrameCommand(int nId)
 
 CCommandState CMainFrame::QueryCommand(int nId) const
 {
-    const CCommandState viewState = m_view.QueryCommand(nId);
+    CCommandState viewState = m_view.QueryCommand(nId);
+    if (nId == ID_94_POLL)
+        viewState.bChecked = m_view.Proto94Polling();
     if (viewState.bHandled)
         return viewState;
     CCommandState state;
@@ -473,7 +491,9 @@ void CMainFrame::UpdateCommandStates()
     {
         if (nId == ID_INDICATOR_MESSAGE)
             continue;
-        const QString strText = m_pAssist->PaneText(nId, QString::fromStdString(m_view.PaneText(nId)));
+        const QString strText = nId == ID_INDICATOR_LINK
+                                    ? LinkStateText(m_view)
+                                    : m_pAssist->PaneText(nId, QString::fromStdString(m_view.PaneText(nId)));
         if (pLabel->text() != strText)
             pLabel->setText(strText);
     }
