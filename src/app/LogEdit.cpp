@@ -28,6 +28,9 @@ namespace
 {
 
 const QString kRtfMimeType = QStringLiteral("text/rtf");
+// Characters kept beside the range an edit names, for what it changes next to it (a word, a line
+// end, a paragraph's format).
+constexpr int kUndoMargin = 4096;
 const QString kRtfMimeTypeAlias = QStringLiteral("application/rtf");
 const QString kTextMimeType = QStringLiteral("text/plain");
 
@@ -234,13 +237,9 @@ void CLogEdit::BeginKeyEdit(QKeyEvent* pEvent, bool& bEditing)
            (!strText.isEmpty() && (strText.front().isPrint() || strText.front() == u'\t'));
     if (!bMay || isReadOnly())
         return;
+    // A key takes the selection, or at most a line or a word next to the caret.
     const QTextCursor cursor = textCursor();
-    // Without a selection a key takes at most a line or a word next to the caret.
-    constexpr int kAround = 4096;
-    if (cursor.hasSelection())
-        m_undo.BeginEdit(cursor.selectionStart(), cursor.selectionEnd());
-    else
-        m_undo.BeginEdit(cursor.position() - kAround, cursor.position() + kAround);
+    m_undo.BeginEdit(cursor.selectionStart() - kUndoMargin, cursor.selectionEnd() + kUndoMargin);
     bEditing = true;
 }
 
@@ -455,8 +454,11 @@ bool CLogEdit::canInsertFromMimeData(const QMimeData* pSource) const
 
 void CLogEdit::insertFromMimeData(const QMimeData* pSource)
 {
+    // Pasted paragraphs may bring their format to the whole paragraph they go into.
     const QTextCursor at = textCursor();
-    m_undo.BeginEdit(at.selectionStart(), at.selectionEnd());
+    const int nFrom = document()->findBlock(at.selectionStart()).position();
+    const QTextBlock last = document()->findBlock(at.selectionEnd());
+    m_undo.BeginEdit(nFrom - kUndoMargin, last.position() + last.length() + kUndoMargin);
     InsertMimeData(pSource);
     m_undo.EndEdit();
 }
@@ -466,7 +468,8 @@ void CLogEdit::dropEvent(QDropEvent* pEvent)
     // A move within the log takes the selection away and puts it where it was dropped.
     const QTextCursor selection = textCursor();
     const int nDrop = cursorForPosition(pEvent->position().toPoint()).position();
-    m_undo.BeginEdit(std::min(selection.selectionStart(), nDrop), std::max(selection.selectionEnd(), nDrop));
+    m_undo.BeginEdit(std::min(selection.selectionStart(), nDrop) - kUndoMargin,
+                     std::max(selection.selectionEnd(), nDrop) + kUndoMargin);
     QPlainTextEdit::dropEvent(pEvent);
     m_undo.EndEdit();
 }
