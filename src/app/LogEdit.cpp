@@ -152,7 +152,7 @@ void CLogEdit::inputMethodEvent(QInputMethodEvent* pEvent)
     const bool bEditing = !isReadOnly();
     if (bEditing)
         m_undo.BeginEdit(cursor.selectionStart() - pEvent->replacementLength() - 256,
-                         cursor.selectionEnd() + pEvent->replacementLength() + 256);
+                         cursor.selectionEnd() + pEvent->replacementLength() + 256, true);
     QPlainTextEdit::inputMethodEvent(pEvent);
     if (bEditing)
         m_undo.EndEdit();
@@ -239,7 +239,8 @@ void CLogEdit::BeginKeyEdit(QKeyEvent* pEvent, bool& bEditing)
         return;
     // A key takes the selection, or at most a line or a word next to the caret.
     const QTextCursor cursor = textCursor();
-    m_undo.BeginEdit(cursor.selectionStart() - kUndoMargin, cursor.selectionEnd() + kUndoMargin);
+    m_undo.BeginEdit(cursor.selectionStart() - kUndoMargin, cursor.selectionEnd() + kUndoMargin,
+                     !pEvent->matches(QKeySequence::Paste));
     bEditing = true;
 }
 

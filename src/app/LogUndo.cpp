@@ -47,10 +47,11 @@ void CLogUndo::Attach(QTextDocument* pDocument)
     m_connection = connect(pDocument, &QTextDocument::contentsChange, this, &CLogUndo::OnContentsChange);
 }
 
-void CLogUndo::BeginEdit(int nFrom, int nTo)
+void CLogUndo::BeginEdit(int nFrom, int nTo, bool bTyping)
 {
     if (m_nDepth++ > 0 || m_pDocument == nullptr)
         return;
+    m_bTyping = bTyping;
     const int nEnd = m_pDocument->characterCount() - 1;
     m_nSnapFrom = std::clamp(std::min(nFrom, nTo), 0, nEnd);
     m_nSnapTo = std::clamp(std::max(nFrom, nTo), 0, nEnd);
@@ -107,6 +108,7 @@ void CLogUndo::EndEdit()
     step.nFrom = change.nFrom;
     step.nAdded = change.nAdded;
     step.nRemoved = change.nRemoved;
+    step.bTyping = m_bTyping;
     if (change.nRemoved > 0)
     {
         if (change.nFrom < m_nSnapFrom || change.nFrom + change.nRemoved > m_nSnapTo)
@@ -134,10 +136,10 @@ void CLogUndo::Push(CStep step)
 {
     const bool bWasAvailable = CanUndo();
     // Typing goes back in one step as far as it went on from the same place.
-    if (step.nRemoved == 0 && !m_steps.empty())
+    if (step.bTyping && step.nRemoved == 0 && !m_steps.empty())
     {
         CStep& last = m_steps.back();
-        if (last.nRemoved == 0 && last.nFrom + last.nAdded == step.nFrom)
+        if (last.bTyping && last.nRemoved == 0 && last.nFrom + last.nAdded == step.nFrom)
         {
             last.nAdded += step.nAdded;
             return;

@@ -32,8 +32,9 @@ public:
 
     // Around a user's edit that may change [nFrom, nTo) of the text and insert there: the range
     // is kept until the edit ends, and what the edit replaced becomes one undo step. Nested
-    // calls belong to the outermost edit.
-    void BeginEdit(int nFrom, int nTo);
+    // calls belong to the outermost edit. Typing (bTyping) that goes on where the typing before
+    // it ended joins its step.
+    void BeginEdit(int nFrom, int nTo, bool bTyping = false);
     void EndEdit();
     // Around a rewrite that leaves the text and its formats as they were.
     void BeginKeep() { ++m_nKeep; }
@@ -53,6 +54,7 @@ private:
         int nFrom = 0;
         int nAdded = 0; // length of what the edit put at nFrom
         qsizetype nRemoved = 0;
+        bool bTyping = false;
         QTextDocumentFragment replaced; // empty when nothing was replaced
     };
     struct CChange
@@ -78,6 +80,7 @@ private:
     int m_nSnapFrom = 0;
     int m_nSnapTo = 0;
     int m_nSnapEnd = 0; // the end of the text when the edit began
+    bool m_bTyping = false;
     QTextDocumentFragment m_snapshot;
     CChange m_change;
 };

@@ -3,6 +3,7 @@
 #include "FrameFixture.h"
 #include "session/SessionCommands.h"
 
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QTextCursor>
 #include <functional>
@@ -93,6 +94,12 @@ TEST_F(LogUndoTest, CtrlZUndoesTypingAndAnOpenedLogStartsWithoutHistory)
     Append("超时\r\n");
     Frame().LogEdit()->moveCursor(QTextCursor::End);
     Type(QStringLiteral("note"));
+    EXPECT_EQ(Log(), "超时\r\nnote");
+    // A paste right after the typing is a step of its own.
+    QApplication::clipboard()->setText(QStringLiteral("P"));
+    Choose(ID_EDIT_PASTE);
+    EXPECT_EQ(Log(), "超时\r\nnoteP");
+    Choose(ID_EDIT_UNDO);
     EXPECT_EQ(Log(), "超时\r\nnote");
     Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Log(), "超时\r\n");
