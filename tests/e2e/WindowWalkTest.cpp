@@ -286,10 +286,18 @@ protected:
         values.nTargetUdpPort = m_nTcpPort + 1;
         values.nLocalTcpPort = m_nTcpPort;
         form.SetValues(values);
-        for (QLineEdit* pEdit : form.findChildren<QLineEdit*>())
+        // Junk in the port fields only (the address boxes are spin boxes with line edits inside).
+        for (const int nControl : {IDC_IP_UDP_PORT, IDC_IP_TCP_PORT})
         {
-            if (Chance(15))
+            auto* pEdit = qobject_cast<QLineEdit*>(form.Control(nControl));
+            if (pEdit != nullptr && Chance(15))
                 pEdit->setText(QString::fromUtf8(kFieldValues[Draw(std::size(kFieldValues))]));
+        }
+        if (form.AddressShown() >> 24 != 127)
+        {
+            ADD_FAILURE() << "the IP form would leave loopback";
+            form.reject();
+            return;
         }
         Finish(form, "IP form");
     }
@@ -586,6 +594,8 @@ protected:
                                (nId >= ID_FILE_MRU_FILE1 && nId < ID_FILE_MRU_FILE1 + CRelvaneDoc::kRecentFiles);
         bEdit = bEdit || nId == ID_CLEAR_LOG || nId == ID_EDIT_CUT || nId == ID_EDIT_PASTE;
 
+        // Nothing may leave loopback.
+        ASSERT_EQ(m_pView->NetworkChannel().TargetAddress() >> 24, 127u) << Trail();
         // The window shows the session's log, whatever happened.
         ASSERT_EQ(m_pFrame->LogEdit()->document(), m_pView->LogDocument()) << Trail();
         const std::string strAfter = m_pView->LogText();
