@@ -97,6 +97,8 @@ TEST_F(LogUndoTest, CtrlZUndoesTypingAndAnOpenedLogStartsWithoutHistory)
     EXPECT_EQ(Log(), "超时\r\nnote");
     // A paste right after the typing is a step of its own.
     QApplication::clipboard()->setText(QStringLiteral("P"));
+    Settle();
+    Frame().UpdateCommandStates();
     Choose(ID_EDIT_PASTE);
     EXPECT_EQ(Log(), "超时\r\nnoteP");
     Choose(ID_EDIT_UNDO);
