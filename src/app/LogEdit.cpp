@@ -179,8 +179,7 @@ void CLogEdit::SetLogDocument(QTextDocument* pDocument)
         pDocument->setDocumentLayout(new QPlainTextDocumentLayout(pDocument));
     m_undo.Attach(nullptr);
     setDocument(pDocument); // nullptr: an empty document of the edit's own
-    setUndoRedoEnabled(false);
-    m_undo.Attach(document());
+    m_undo.Attach(document()); // switches the document's own history off until it is detached
     m_painted.clear();
     m_nPaintedParagraphs = 0;
     if (m_pLogDocument != nullptr)
