@@ -1,7 +1,8 @@
 // The real window walked through long random sequences of what a user can do: every enabled menu
 // item and toolbar button of the mode on show, mode switches, the forms filled with valid and
 // invalid values and accepted or cancelled, new, open, save and the recent files (in the test's
-// own folder), connecting to relvane-relay on a pseudo-terminal and disconnecting, typing into
+// own folder), connecting to relvane-relay on a pseudo-terminal and disconnecting, listening for
+// a second relvane-relay that speaks Ethernet 103 on loopback, typing into
 // the log, its popup, and the plan and monitor windows. Modal boxes are answered as they open,
 // so nothing waits behind one. After each step the log must still hold every entry it held
 // unless the user let them go (a question answered, asking turned off) or can undo it.
@@ -95,6 +96,12 @@ protected:
                                         {"--protocol", "auto", "--com", std::to_string(kCom), "--event-interval",
                                          "700", "--fault-rate", "10", "--quiet"},
                                         m_relayOutput);
+        // The Ethernet relay connects to the window's listener and takes its UDP frames, on loopback.
+        m_nTcpPort = 20000 + static_cast<int>(getpid() % 20000);
+        m_nEthRelayPid = StartChildProcess(RELVANE_RELAY_PATH,
+                                           {"--protocol", "eth103", "--tcp-port", std::to_string(m_nTcpPort),
+                                            "--udp-port", std::to_string(m_nTcpPort + 1), "--quiet"},
+                                           m_dir / "eth-relay.out");
         const auto link = m_dir / "relvane" / "ports" / ("COM" + std::to_string(kCom));
         for (int i = 0; i < 500 && !std::filesystem::is_symlink(link); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -126,11 +133,13 @@ protected:
         StopWindow();
         SetMessageHook({});
         SetQuestionHook({});
-        if (m_nRelayPid > 0)
+        for (const pid_t nPid : {m_nRelayPid, m_nEthRelayPid})
         {
-            kill(m_nRelayPid, SIGTERM);
+            if (nPid <= 0)
+                continue;
+            kill(nPid, SIGTERM);
             int nStatus = 0;
-            waitpid(m_nRelayPid, &nStatus, 0);
+            waitpid(nPid, &nStatus, 0);
         }
         std::filesystem::remove_all(m_dir);
     }
@@ -152,7 +161,6 @@ protected:
                                                  std::make_unique<CNetworkChannel>(), *m_pPlanUi);
         // Only the relay's port and loopback: no frame may reach a real line or network.
         m_pView->PreselectPort("COM" + std::to_string(kCom), -1);
-        m_nTcpPort = 20000 + static_cast<int>(getpid() % 20000);
         m_pView->NetworkChannel().SetTargetAddress(0x7F000001);
         m_pView->NetworkChannel().SetTargetUdpPort(m_nTcpPort + 1);
         m_pView->NetworkChannel().SetLocalTcpPort(m_nTcpPort);
@@ -657,6 +665,7 @@ protected:
     std::filesystem::path m_dir;
     std::filesystem::path m_relayOutput;
     pid_t m_nRelayPid = -1;
+    pid_t m_nEthRelayPid = -1;
     int m_nTcpPort = 0;
     std::unique_ptr<CDialogUserInterface> m_pUi;
     std::unique_ptr<CPlanUserInterface> m_pPlanUi;
