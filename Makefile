@@ -9,7 +9,7 @@ RELAY_COM ?= 200
 # No test may hold a run for ever: one that has not ended after this many seconds fails.
 TEST_TIMEOUT ?= 300
 
-.PHONY: run test deps build sanitize fuzz-smoke fuzz ci bench clean screenshots
+.PHONY: run test deps build sanitize fuzz-smoke fuzz walk ci bench clean screenshots
 
 deps:
 	@scripts/install-deps.sh
@@ -48,6 +48,18 @@ fuzz-smoke: deps
 
 fuzz:
 	$(MAKE) fuzz-smoke FUZZ_SECONDS=300
+	$(MAKE) walk WALK_SECONDS=300
+
+# The window walked through random commands against the simulated relay, under the sanitizers,
+# with a new seed every two minutes until WALK_SECONDS have passed (the seed of a failure is
+# printed; RELVANE_WALK_SEED=N repeats it).
+WALK_SECONDS ?= 1800
+walk: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DRELVANE_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j$(JOBS) --target walk_tests
+	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp RELVANE_WALK_SECONDS=$(WALK_SECONDS) \
+	  $(ASAN_BUILD)/tests/e2e/walk_tests --gtest_filter='CWindowWalk.RandomSequencesOfCommands'
 
 # Every benchmark at its default size (a few minutes in all); each prints its figures.
 # The window benchmarks run again on X11 (xcb) on a private Xvfb display, where one is installed.

@@ -8,6 +8,7 @@
 #include "session/SessionCommands.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMainWindow>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -40,7 +41,9 @@ CBenchAssist::CBenchAssist(CRelvaneView& view, QMainWindow& frame, CLogEdit& edi
     : QObject(&frame), m_view(view), m_frame(frame), m_edit(edit)
 {
     m_bHints = OwnSettings().value(QString::fromUtf8(kHintsKey), false).toBool();
-    m_bAskToSave = OwnSettings().value(QString::fromUtf8(kAskToSaveKey), false).toBool();
+    // Asking before unsaved entries are lost is on unless the user turned it off: a log that
+    // goes with a stray click is lost data.
+    m_bAskToSave = OwnSettings().value(QString::fromUtf8(kAskToSaveKey), true).toBool();
     connect(m_edit.verticalScrollBar(), &QScrollBar::valueChanged, this, &CBenchAssist::OnScrolled);
     m_edit.installEventFilter(this);
     if (QTextDocument* pDocument = m_view.LogDocument())
@@ -66,8 +69,14 @@ void CBenchAssist::StartBesideRelay(const QString& strPort)
     m_bAskToSave = true;
     ApplyHints();
     const QString strDevice = m_fnDeviceOf ? m_fnDeviceOf(strPort) : QString();
-    ShowMessage(QStringLiteral("模拟装置已连接在 %1%2: 点击“串口连接”开始, 再点“巡检(83H)”")
-                    .arg(strPort, strDevice.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(strDevice)));
+    // In the message pane itself, not as a passing message: the prompt of a menu item or button
+    // under the mouse covers it only while the mouse is there. It stays until the first connect.
+    if (auto* pPane = m_frame.statusBar()->findChild<QLabel*>(QStringLiteral("pane_0")))
+    {
+        pPane->setText(QStringLiteral("模拟装置已连接在 %1%2: 点击“串口连接”开始, 再点“巡检(83H)”")
+                           .arg(strPort, strDevice.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(strDevice)));
+        m_bFirstRunHint = true;
+    }
 }
 
 void CBenchAssist::ApplyHints()
@@ -115,6 +124,12 @@ bool CBenchAssist::QueryCommand(int nId, CCommandState& state) const
 
 void CBenchAssist::OnSessionCommand(int nId, bool bPortWasOpen)
 {
+    if (m_bFirstRunHint && m_view.PortOpen())
+    {
+        m_bFirstRunHint = false;
+        if (auto* pPane = m_frame.statusBar()->findChild<QLabel*>(QStringLiteral("pane_0")))
+            pPane->setText(QStringLiteral("就绪"));
+    }
     if (!m_bHints || (nId != ID_SERIAL_CONNECT && nId != ID_SERIAL_DISCONNECT))
         return;
     const bool bOpen = m_view.PortOpen();

@@ -15,12 +15,13 @@ class CLogEdit;
 class CRelvaneView;
 struct CCommandState;
 
-// Help for the first hours at the bench, each part off until asked for ("选项" → "操作提示" and
-// "询问保存记录", kept in our own settings file; `make run` turns both on for its run):
-// - hints: the status bar says where the simulated relay is and what connecting and disconnecting
+// Help for the first hours at the bench ("选项" → "操作提示" and "询问保存记录", kept in our own
+// settings file; `make run` turns both on for its run):
+// - hints (off until asked for): the status bar says where the simulated relay is and what connecting and disconnecting
 //   did, the port and parity panes keep the form they had at start ("COM200", "NONE"), the port
 //   list shows devices and adapters, and the log keeps the user's place while they read back;
-// - asking to save: "新建", opening and closing ask before a log with unsaved entries is lost.
+// - asking to save (on until turned off): "新建", opening and closing ask before a log with
+//   unsaved entries is lost.
 class CBenchAssist : public QObject
 {
     Q_OBJECT
@@ -82,6 +83,7 @@ private:
     bool m_bBelowShown = false;
     bool m_bOwnScroll = false;
     bool m_bUnsaved = false;
+    bool m_bFirstRunHint = false; // the message pane says where the relay is, until connected
 };
 
 } // namespace relvane

@@ -63,7 +63,8 @@ std::vector<CCommandText> BuildCommandTexts()
         Same(ID_LINE_LIMIT, u"行数限制", u"限制显示的行数", true),
         Same(ID_SHOW_ANNOTATIONS, u"显示报文注释", u"显示报文注释", true),
         {ID_CLEAR_LOG, Text(u"清空(&E)"), Text(u"清空"), {}, {}, false},
-        {ID_103_POLLING, {}, {}, {}, {}, true},
+        // The cycle button had neither text nor tip; it has both now, and a menu item.
+        Same(ID_103_POLLING, u"循环巡检", u"循环召唤二级用户数据, 再点一次停止", true),
         Full(ID_EDIT_UNDO, u"撤消(&U)", u"撤消最后一步操作", u"撤消",
              {K(Qt::CTRL | Qt::Key_Z), K(Qt::ALT | Qt::Key_Backspace)}),
         Full(ID_EDIT_CUT, u"剪切(&T)", u"剪切被选对象并将其置于剪贴板上", u"剪切",
@@ -98,7 +99,8 @@ std::vector<CCommandText> BuildCommandTexts()
         Same(ID_LINE_MONITOR, u"线路监视…", u"只听主站与装置之间的线路,不参与通信"),
         Same(ID_DISTURBANCE_UPLOAD, u"读取录波…", u"从装置读取录波, 存为COMTRADE文件"),
         // '94 commands: prompt and tip are the caption without its code.
-        Same(32792, u"巡检(83H)", u"巡检"),
+        // Checked while the poll repeats on its own: a second click stops it.
+        Same(32792, u"巡检(83H)", u"巡检", true),
         Same(32793, u"重复询问(84H)", u"重复询问"),
         Same(32794, u"发现现有报告(8AH)", u"发现现有报告"),
         Same(32795, u"放弃现有报告(8EH)", u"放弃现有报告"),
@@ -220,7 +222,7 @@ const std::vector<CMenuPopup>& ModeMenu(int nMode)
         {Text(u"装置地址(&A)"), {}, ID_DEVICE_ADDRESS},
         Popup(u"选项(&O)", kOptionItems),
         Popup(u"命令(&C)", {32841, 32842, 32843, 32844, 32845, 0, 32849, 32848, 32853, 0, 32856, 32854, 0,
-                            32859, 32860, 0, 32858, 0, ID_DISTURBANCE_UPLOAD}),
+                            32859, 32860, 0, 32858, 0, ID_DISTURBANCE_UPLOAD, ID_103_POLLING}),
         Popup(u"编辑(&E)", kEditItems),
         Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS}),
         Popup(u"帮助(&H)", {ID_APP_ABOUT}),

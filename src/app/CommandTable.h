@@ -36,6 +36,8 @@ enum FrameCommandId : int
     // Our own: the test plans, in a menu after the specified ones.
     ID_TEST_PLAN = 32907,
     ID_INDICATOR_MESSAGE = 0,
+    // Our own pane beside the specified ones: the link's state.
+    ID_INDICATOR_LINK = 59160,
 };
 
 // What a menu item or toolbar button shows for a command.

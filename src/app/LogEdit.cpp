@@ -6,6 +6,7 @@
 #include "session/SessionCommands.h"
 
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QStyleHints>
 #include <QKeyEvent>
@@ -27,6 +28,9 @@ namespace
 {
 
 const QString kRtfMimeType = QStringLiteral("text/rtf");
+// Characters kept beside the range an edit names, for what it changes next to it (a word, a line
+// end, a paragraph's format).
+constexpr int kUndoMargin = 4096;
 const QString kRtfMimeTypeAlias = QStringLiteral("application/rtf");
 const QString kTextMimeType = QStringLiteral("text/plain");
 
@@ -98,7 +102,9 @@ CLogEdit::CLogEdit(QWidget* pParent) : QPlainTextEdit(pParent)
     // and every change of width gives every paragraph of the log a layout object of its own:
     // 0.7 KB per entry, kept until the log is replaced.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setUndoRedoEnabled(true);
+    setUndoRedoEnabled(false); // the log's own history (m_undo) stands in for the document's
+    connect(&m_undo, &CLogUndo::UndoAvailable, this, &CLogEdit::UndoAvailable);
+    m_undo.Attach(document());
     m_blinkPause.setSingleShot(true);
     m_blinkPause.setInterval(kBlinkPauseMs);
     connect(&m_blinkPause, &QTimer::timeout, this, &CLogEdit::PauseBlinking);
@@ -142,7 +148,14 @@ void CLogEdit::mousePressEvent(QMouseEvent* pEvent)
 void CLogEdit::inputMethodEvent(QInputMethodEvent* pEvent)
 {
     ResumeBlinking();
+    const QTextCursor cursor = textCursor();
+    const bool bEditing = !isReadOnly();
+    if (bEditing)
+        m_undo.BeginEdit(cursor.selectionStart() - pEvent->replacementLength() - 256,
+                         cursor.selectionEnd() + pEvent->replacementLength() + 256, true);
     QPlainTextEdit::inputMethodEvent(pEvent);
+    if (bEditing)
+        m_undo.EndEdit();
 }
 
 void CLogEdit::focusInEvent(QFocusEvent* pEvent)
@@ -164,7 +177,9 @@ void CLogEdit::SetLogDocument(QTextDocument* pDocument)
     if (pDocument != nullptr &&
         pDocument->findChild<QPlainTextDocumentLayout*>(QString(), Qt::FindDirectChildrenOnly) == nullptr)
         pDocument->setDocumentLayout(new QPlainTextDocumentLayout(pDocument));
+    m_undo.Attach(nullptr);
     setDocument(pDocument); // nullptr: an empty document of the edit's own
+    m_undo.Attach(document()); // switches the document's own history off until it is detached
     m_painted.clear();
     m_nPaintedParagraphs = 0;
     if (m_pLogDocument != nullptr)
@@ -185,7 +200,47 @@ void CLogEdit::Copy()
 void CLogEdit::Cut()
 {
     const QScopedValueRollback<bool> full(m_bFullMimeData, true);
+    const QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection() || isReadOnly())
+        return;
+    m_undo.BeginEdit(cursor.selectionStart(), cursor.selectionEnd());
     cut();
+    m_undo.EndEdit();
+}
+
+void CLogEdit::Undo()
+{
+    const int nPosition = m_undo.Undo();
+    if (nPosition < 0)
+        return;
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(nPosition);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void CLogEdit::BeginKeyEdit(QKeyEvent* pEvent, bool& bEditing)
+{
+    // Only keys that may change the text: a selection of the whole log is not copied for
+    // every Shift+Down.
+    static const QKeySequence::StandardKey deletions[] = {
+        QKeySequence::Delete,           QKeySequence::Backspace,        QKeySequence::DeleteEndOfWord,
+        QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfLine, QKeySequence::DeleteCompleteLine,
+        QKeySequence::Paste,            QKeySequence::InsertParagraphSeparator,
+        QKeySequence::InsertLineSeparator};
+    bool bMay = false;
+    for (const QKeySequence::StandardKey key : deletions)
+        bMay = bMay || pEvent->matches(key);
+    const QString strText = pEvent->text();
+    bMay = bMay || pEvent->key() == Qt::Key_Backspace || pEvent->key() == Qt::Key_Delete ||
+           (!strText.isEmpty() && (strText.front().isPrint() || strText.front() == u'\t'));
+    if (!bMay || isReadOnly())
+        return;
+    // A key takes the selection, or at most a line or a word next to the caret.
+    const QTextCursor cursor = textCursor();
+    m_undo.BeginEdit(cursor.selectionStart() - kUndoMargin, cursor.selectionEnd() + kUndoMargin,
+                     !pEvent->matches(QKeySequence::Paste));
+    bEditing = true;
 }
 
 void CLogEdit::keyPressEvent(QKeyEvent* pEvent)
@@ -203,7 +258,23 @@ void CLogEdit::keyPressEvent(QKeyEvent* pEvent)
         pEvent->accept();
         return;
     }
+    if (pEvent->matches(QKeySequence::Undo))
+    {
+        if (!isReadOnly())
+            Undo();
+        pEvent->accept();
+        return;
+    }
+    if (pEvent->matches(QKeySequence::Redo))
+    {
+        pEvent->accept(); // no redo: the document's own would act on a history it does not keep
+        return;
+    }
+    bool bEditing = false;
+    BeginKeyEdit(pEvent, bEditing);
     QPlainTextEdit::keyPressEvent(pEvent);
+    if (bEditing)
+        m_undo.EndEdit();
 }
 
 void CLogEdit::mouseMoveEvent(QMouseEvent* pEvent)
@@ -296,6 +367,7 @@ void CLogEdit::RenewPainted()
         }
         // Removing the paragraphs frees their layouts; the copy goes back with the same text
         // and formats, in paragraphs without any.
+        m_undo.BeginKeep();
         QTextCursor cursor(pDocument);
         cursor.beginEditBlock();
         cursor.setPosition(nFrom);
@@ -304,6 +376,7 @@ void CLogEdit::RenewPainted()
         cursor.removeSelectedText();
         cursor.insertFragment(copy);
         cursor.endEditBlock();
+        m_undo.EndKeep();
 
     }
     if (bEdited && bUndo)
@@ -381,6 +454,28 @@ bool CLogEdit::canInsertFromMimeData(const QMimeData* pSource) const
 
 void CLogEdit::insertFromMimeData(const QMimeData* pSource)
 {
+    // Pasted paragraphs may bring their format to the whole paragraph they go into.
+    const QTextCursor at = textCursor();
+    const int nFrom = document()->findBlock(at.selectionStart()).position();
+    const QTextBlock last = document()->findBlock(at.selectionEnd());
+    m_undo.BeginEdit(nFrom - kUndoMargin, last.position() + last.length() + kUndoMargin);
+    InsertMimeData(pSource);
+    m_undo.EndEdit();
+}
+
+void CLogEdit::dropEvent(QDropEvent* pEvent)
+{
+    // A move within the log takes the selection away and puts it where it was dropped.
+    const QTextCursor selection = textCursor();
+    const int nDrop = cursorForPosition(pEvent->position().toPoint()).position();
+    m_undo.BeginEdit(std::min(selection.selectionStart(), nDrop) - kUndoMargin,
+                     std::max(selection.selectionEnd(), nDrop) + kUndoMargin);
+    QPlainTextEdit::dropEvent(pEvent);
+    m_undo.EndEdit();
+}
+
+void CLogEdit::InsertMimeData(const QMimeData* pSource)
+{
     const QString strRtfType = pSource->hasFormat(kRtfMimeType)        ? kRtfMimeType
                                : pSource->hasFormat(kRtfMimeTypeAlias) ? kRtfMimeTypeAlias
                                                                        : QString();
@@ -427,7 +522,9 @@ bool CLogEdit::ReplaceSelection(const QString& strText, const QString& strReplac
         (flags & QTextDocument::FindCaseSensitively) ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (cursor.hasSelection() && cursor.selectedText().compare(strText, cs) == 0)
     {
+        m_undo.BeginEdit(cursor.selectionStart(), cursor.selectionEnd());
         cursor.insertText(strReplacement);
+        m_undo.EndEdit();
         setTextCursor(cursor);
     }
     return FindText(strText, flags);
@@ -440,6 +537,10 @@ int CLogEdit::ReplaceAll(const QString& strText, const QString& strReplacement,
         return 0;
     flags &= ~QTextDocument::FindBackward;
     int nCount = 0;
+    // Undone as one step: the whole text is kept once, before the first replacement.
+    if (document()->find(strText, 0, flags).isNull())
+        return 0;
+    m_undo.BeginEdit(0, document()->characterCount() - 1);
     QTextCursor edit(document());
     edit.beginEditBlock();
     QTextCursor found = document()->find(strText, 0, flags);
@@ -450,6 +551,7 @@ int CLogEdit::ReplaceAll(const QString& strText, const QString& strReplacement,
         found = document()->find(strText, found, flags);
     }
     edit.endEditBlock();
+    m_undo.EndEdit();
     return nCount;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/LogUndo.h"
+
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextDocument>
@@ -24,7 +26,9 @@ namespace relvane
 // repaints twice a second for as long as the window sits idle. Paragraphs that were painted keep
 // a layout (about 0.6 KB each) that Qt frees only with the paragraph: once a stretch of painted
 // paragraphs has scrolled well above the view while the view follows the end, those paragraphs
-// are written again as they are, outside the undo history, which frees what they kept.
+// are written again as they are, outside the undo history, which frees what they kept. The
+// user's edits (typing, a replaced or cut selection, paste, drop, replace, "清空") can be undone
+// step by step while entries keep arriving at the end.
 class CLogEdit : public QPlainTextEdit
 {
     Q_OBJECT
@@ -41,6 +45,14 @@ public:
     // Shows the document (nullptr: none). The document gets the line-by-line layout the edit
     // needs; the one it had before loses its layout, so that it can be filled without any.
     void SetLogDocument(QTextDocument* pDocument);
+
+    // The user's own edits, undone step by step ("撤消", Ctrl+Z).
+    bool CanUndo() const { return m_undo.CanUndo(); }
+    void Undo();
+    // Around an edit the window makes on the user's behalf over [nFrom, nTo) ("清空": the whole
+    // log), so that it can be undone.
+    void BeginUserEdit(int nFrom, int nTo) { m_undo.BeginEdit(nFrom, nTo); }
+    void EndUserEdit() { m_undo.EndEdit(); }
 
     // Copy and cut to the clipboard, with the text and RTF.
     void Copy();
@@ -63,6 +75,7 @@ public:
 
 signals:
     void CommandChosen(int nId);
+    void UndoAvailable(bool bAvailable);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
@@ -76,6 +89,7 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData* pSource) const override;
     void insertFromMimeData(const QMimeData* pSource) override;
+    void dropEvent(QDropEvent* pEvent) override;
 
 private:
     // Input or focus: the caret blinks again, until the next pause.
@@ -85,6 +99,11 @@ private:
     // Writes the painted paragraphs well above the view again, so that their layouts go.
     void RenewPainted();
 
+    // The range a key may change: the selection, or the text around the caret.
+    void BeginKeyEdit(QKeyEvent* pEvent, bool& bEditing);
+    void InsertMimeData(const QMimeData* pSource);
+
+    CLogUndo m_undo;
     QPointer<QTextDocument> m_pLogDocument;
     // Paragraph numbers painted since the last renewal: first and last of each stretch.
     std::vector<std::pair<int, int>> m_painted;

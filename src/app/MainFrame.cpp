@@ -6,6 +6,7 @@
 #include "app/DisturbanceControls.h"
 #include "app/FindReplaceDialog.h"
 #include "app/LogEdit.h"
+#include "app/LinkState.h"
 #include "app/LogPrinter.h"
 #include "app/MonitorWindow.h"
 #include "app/OwnSettings.h"
@@ -122,7 +123,7 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
     connect(&m_view, &CRelvaneView::StateChanged, this, &CMainFrame::ScheduleUpdate);
     connect(m_pEdit, &CLogEdit::CommandChosen, this, &CMainFrame::OnCommand);
     connect(m_pEdit, &CLogEdit::selectionChanged, this, &CMainFrame::ScheduleUpdate);
-    connect(m_pEdit, &CLogEdit::undoAvailable, this, &CMainFrame::ScheduleUpdate);
+    connect(m_pEdit, &CLogEdit::UndoAvailable, this, &CMainFrame::ScheduleUpdate);
     // The paste state follows the clipboard's change notices: asking the clipboard on every
     // refresh would be a round trip to the display server four times a second.
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::OnClipboardChanged);
@@ -208,6 +209,13 @@ void CMainFrame::CreateStatusBar()
     pMessage->setObjectName(QStringLiteral("pane_0"));
     pBar->addWidget(pMessage, 1);
     m_panes[ID_INDICATOR_MESSAGE] = pMessage;
+    // The link's state in a pane of its own, before the specified ones: a passing message (a
+    // button's prompt under the mouse) never hides it.
+    auto* pLink = new QLabel(QStringLiteral("未连接"), pBar);
+    pLink->setObjectName(QStringLiteral("pane_%1").arg(ID_INDICATOR_LINK));
+    pLink->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pBar->addPermanentWidget(pLink);
+    m_panes[ID_INDICATOR_LINK] = pLink;
     for (const auto& pane : kPanes)
     {
         const QString strInitial = QString::fromUtf16(pane.pszInitial);
@@ -266,7 +274,8 @@ void CMainFrame::UpdateMinimumSize()
     // menu bar in one line, and the widest toolbar of the mode.
     const QFontMetrics metrics(statusBar()->font());
     const char16_t* const widest[] = {u"装置地址:255", u"CPU号:255", u"COM256", u"115200 bps", u"SPACE"};
-    int nWidth = metrics.horizontalAdvance(QStringLiteral("就绪就绪就绪就绪就绪就绪"));
+    int nWidth = metrics.horizontalAdvance(QStringLiteral("就绪就绪就绪就绪就绪就绪")) +
+                 metrics.horizontalAdvance(WidestLinkStateText()) + 16;
     for (const char16_t* pszText : widest)
         nWidth += metrics.horizontalAdvance(QString::fromUtf16(pszText)) + 16;
     nWidth = std::max(nWidth, menuBar()->sizeHint().width());
@@ -289,7 +298,24 @@ void CMainFrame::UpdateMinimumSize()
 void CMainFrame::OnCommand(int nId)
 {
     const bool bPortWasOpen = m_view.PortOpen();
-    if (m_view.OnCommand(nId))
+    // 83H starts a poll that repeats on its own; clicked again while it repeats, it stops it.
+    if (nId == ID_94_POLL && m_view.Proto94Polling())
+    {
+        m_view.StopProto94Polling();
+        ScheduleUpdate();
+        return;
+    }
+    // "清空" takes the whole log: one step the user can undo.
+    const bool bClear = nId == ID_CLEAR_LOG && m_view.QueryCommand(nId).bEnabled;
+    if (bClear)
+    {
+        m_view.Log().Flush();
+        m_pEdit->BeginUserEdit(0, m_pEdit->document()->characterCount() - 1);
+    }
+    const bool bSession = m_view.OnCommand(nId);
+    if (bClear)
+        m_pEdit->EndUserEdit();
+    if (bSession)
     {
         m_pRecorderControls->OnSessionCommand(nId);
         m_pAssist->OnSessionCommand(nId, bPortWasOpen);
@@ -341,7 +367,7 @@ bool CMainFrame::OnFrameCommand(int nId)
         OnTestPlan();
         return true;
     case ID_EDIT_UNDO:
-        m_pEdit->undo();
+        m_pEdit->Undo();
         return true;
     case ID_EDIT_CUT:
         m_pEdit->Cut();
@@ -384,7 +410,9 @@ bool CMainFrame::OnFrameCommand(int nId)
 
 CCommandState CMainFrame::QueryCommand(int nId) const
 {
-    const CCommandState viewState = m_view.QueryCommand(nId);
+    CCommandState viewState = m_view.QueryCommand(nId);
+    if (nId == ID_94_POLL)
+        viewState.bChecked = m_view.Proto94Polling();
     if (viewState.bHandled)
         return viewState;
     CCommandState state;
@@ -416,7 +444,7 @@ CCommandState CMainFrame::QueryCommand(int nId) const
         state.bEnabled = m_pPlanUi != nullptr;
         break;
     case ID_EDIT_UNDO:
-        state.bEnabled = m_pEdit->document()->isUndoAvailable() && !m_pEdit->isReadOnly();
+        state.bEnabled = m_pEdit->CanUndo() && !m_pEdit->isReadOnly();
         break;
     case ID_EDIT_CUT:
         state.bEnabled = m_pEdit->textCursor().hasSelection() && !m_pEdit->isReadOnly();
@@ -463,7 +491,9 @@ void CMainFrame::UpdateCommandStates()
     {
         if (nId == ID_INDICATOR_MESSAGE)
             continue;
-        const QString strText = m_pAssist->PaneText(nId, QString::fromStdString(m_view.PaneText(nId)));
+        const QString strText = nId == ID_INDICATOR_LINK
+                                    ? LinkStateText(m_view)
+                                    : m_pAssist->PaneText(nId, QString::fromStdString(m_view.PaneText(nId)));
         if (pLabel->text() != strText)
             pLabel->setText(strText);
     }
@@ -638,27 +668,31 @@ void CMainFrame::OnRecentFile(int nIndex)
 
 void CMainFrame::FillRecentFiles(QMenu* pFileMenu)
 {
-    // The recent-file entries take the place of the "最近文件" item while there are any.
-    for (QAction* pAction : std::as_const(m_recentActions))
-    {
-        pFileMenu->removeAction(pAction);
-        pAction->deleteLater();
-    }
-    m_recentActions.clear();
+    // The recent-file entries take the place of the "最近文件" item while there are any. They
+    // belong to the window, not to a menu: a mode switch replaces the menu bar with its menus,
+    // and an entry owned by the old "文件" menu would go with it.
     QAction* pPlaceholder = Action(ID_FILE_MRU_FILE1);
     const QStringList& files = m_doc.RecentFiles();
     pPlaceholder->setVisible(files.isEmpty());
-    for (qsizetype n = 0; n < files.size(); ++n)
+    while (m_recentActions.size() < files.size())
     {
-        // Shown as the system writes paths (backslashes on Windows).
-        auto* pAction =
-            new QAction(QStringLiteral("&%1 %2").arg(n + 1).arg(QDir::toNativeSeparators(files[n])), pFileMenu);
-        pAction->setData(static_cast<int>(ID_FILE_MRU_FILE1 + n));
+        const int nIndex = static_cast<int>(m_recentActions.size());
+        auto* pAction = new QAction(this);
+        pAction->setData(static_cast<int>(ID_FILE_MRU_FILE1 + nIndex));
+        pAction->setObjectName(QStringLiteral("recent_%1").arg(nIndex + 1));
         pAction->setStatusTip(QStringLiteral("打开该文档"));
-        const int nIndex = static_cast<int>(n);
         connect(pAction, &QAction::triggered, this, [this, nIndex] { OnRecentFile(nIndex); });
-        pFileMenu->insertAction(pPlaceholder, pAction);
         m_recentActions << pAction;
+    }
+    for (qsizetype n = 0; n < m_recentActions.size(); ++n)
+    {
+        QAction* pAction = m_recentActions[n];
+        pFileMenu->removeAction(pAction);
+        if (n >= files.size())
+            continue;
+        // Shown as the system writes paths (backslashes on Windows).
+        pAction->setText(QStringLiteral("&%1 %2").arg(n + 1).arg(QDir::toNativeSeparators(files[n])));
+        pFileMenu->insertAction(pPlaceholder, pAction);
     }
 }
 

@@ -227,6 +227,7 @@ bool CRelvaneView::OnCommand(int nId)
         break;
     case ID_AUTO_PROCESS:
         m_bAutoProcess = m_bAutoProcess ? 0 : 1;
+        m_b94Polling = false;
         break;
     case ID_103_POLLING:
         m_b103Polling = m_b103Polling ? 0 : 1;
@@ -337,6 +338,7 @@ void CRelvaneView::ClosePort(const char* pszCause)
         return;
     m_pSerialChannel->Close();
     m_bPortOpen = 0;
+    m_b94Polling = false;
     // What waited for the line goes with it (counted, so that a headless run can say so), and so
     // do polling and the time-out: nothing could go out, and a time-out of a line that is gone
     // says nothing of the relay. Switched-on polling starts again with the next answer after a
@@ -514,8 +516,11 @@ void CRelvaneView::OnTimer(int nId)
         {
             KillTimer(TIMER_RESPONSE);
             WriteEvent(LOG_TIMEOUT);
-            if (m_bAutoProcess)
+            if (m_bAutoProcess && !m_b94PollStopped)
+            {
+                m_b94Polling = true;
                 QueueSerialSend(std::move(poll));
+            }
             else
                 SendHeldSends();
         }
@@ -653,6 +658,8 @@ void CRelvaneView::OnProto94Command(int nId)
     const CProto94Command* pCommand = FindProto94Command(nId);
     if (pCommand == nullptr)
         return; // an id of the range without a code sends nothing
+    if (nId == ID_94_POLL)
+        m_b94PollStopped = false;
 
     CHeldSend send;
     send.eKind = CHeldSend::COMMAND_94;

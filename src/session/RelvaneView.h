@@ -145,6 +145,11 @@ public:
     bool PortOpen() const { return m_bPortOpen != 0; }
     bool AutoProcess() const { return m_bAutoProcess != 0; }
     bool Iec103Polling() const { return m_b103Polling != 0; }
+    // '94: the poll (83H) repeats on its own (automatic processing schedules the next after each
+    // answer or time-out) while the port is open.
+    bool Proto94Polling() const { return m_b94Polling && m_bAutoProcess && m_bPortOpen; }
+    // Ends that repetition: the next poll goes out only when the user asks for one.
+    void StopProto94Polling();
     bool ShowAnnotations() const { return m_bShowAnnotations != 0; }
     int HexFormat() const { return m_bHex; }
     bool LineLimitOn() const { return m_bLineLimit != 0; }
@@ -251,6 +256,8 @@ private:
     int m_nLineLimit = 2000;
     int m_nLineCount = 0;
     int m_nPollIntervalMs = 1000;
+    bool m_b94Polling = false;     // a '94 answer or time-out scheduled the next poll
+    bool m_b94PollStopped = false; // the user stopped the repetition; the next 83H restarts it
     DeviceModel m_nDeviceModel = KLR10;
     std::array<std::uint8_t, kTxBufferSize> m_txBuffer{};
     std::array<std::uint8_t, kRxBufferSize> m_rxBuffer{};

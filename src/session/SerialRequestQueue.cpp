@@ -113,6 +113,19 @@ void CRelvaneView::DropHeldPoll()
                   });
 }
 
+void CRelvaneView::StopProto94Polling()
+{
+    m_b94Polling = false;
+    m_b94PollStopped = true;
+    if (m_nMode == MODE_94)
+    {
+        KillTimer(TIMER_POLL);
+        DropHeldPoll();
+        UpdateHeldHint();
+    }
+    emit StateChanged();
+}
+
 void CRelvaneView::DispatchSend(const CHeldSend& send)
 {
     // Only the user's own command is worth a message when it cannot go out.
@@ -185,6 +198,12 @@ void CRelvaneView::TakeAutomaticStep(CAutomaticStep step, CHeldSend::Kind eFollo
         return;
     }
     case CAutomaticStep::POLL_TIMER:
+        if (m_nMode == MODE_94)
+        {
+            if (m_b94PollStopped)
+                break;
+            m_b94Polling = true;
+        }
         // The poll this answer schedules replaces one that fell due while it was awaited; a
         // follow-up still waiting keeps its place.
         DropHeldPoll();

@@ -68,14 +68,21 @@ TEST_F(BenchAssistTest, BesideTheRelayTheStatusBarSaysWhatIsAttachedAndThePanesK
     Assist().StartBesideRelay(QStringLiteral("COM200"));
     EXPECT_TRUE(Assist().HintsOn());
     EXPECT_TRUE(Assist().AskToSaveOn());
-    EXPECT_EQ(Message(),
-              QStringLiteral("模拟装置已连接在 COM200 (/dev/pts/9): 点击“串口连接”开始, 再点“巡检(83H)”"));
+    const QString strHint =
+        QStringLiteral("模拟装置已连接在 COM200 (/dev/pts/9): 点击“串口连接”开始, 再点“巡检(83H)”");
+    EXPECT_EQ(PaneText(ID_INDICATOR_MESSAGE), strHint);
+    // A button's prompt under the mouse covers the hint only while it is there.
+    Frame().statusBar()->showMessage(QStringLiteral("串口连接"));
+    Frame().statusBar()->clearMessage();
+    Settle();
+    EXPECT_EQ(PaneText(ID_INDICATOR_MESSAGE), strHint);
     EXPECT_TRUE(View().LogText().empty());
     Frame().UpdateCommandStates();
     EXPECT_EQ(PaneText(ID_INDICATOR_PORT), QStringLiteral("COM200"));
     EXPECT_EQ(PaneText(ID_INDICATOR_PARITY), QStringLiteral("NONE"));
     Choose(ID_SERIAL_CONNECT);
     EXPECT_EQ(Message(), QStringLiteral("串口已连接: COM200 (/dev/pts/9)"));
+    EXPECT_EQ(PaneText(ID_INDICATOR_MESSAGE), QStringLiteral("就绪"));
     EXPECT_EQ(PaneText(ID_INDICATOR_PORT), QStringLiteral("COM200"));
     Choose(ID_SERIAL_DISCONNECT);
     EXPECT_EQ(Message(), QStringLiteral("串口已断开: COM200 (/dev/pts/9)"));
@@ -186,7 +193,12 @@ TEST_F(BenchAssistTest, UnsavedEntriesAreNotLostWithoutAQuestionWhenAskingIsOn)
             questions << strText;
             return eAnswer;
         });
-    // As specified: "新建" empties the log without a question.
+    // Asking is on from the start; turned off, "新建" empties the log without a question, and
+    // the choice is kept in our own settings file.
+    ASSERT_TRUE(Assist().AskToSaveOn());
+    Choose(ID_OPTION_ASK_SAVE);
+    ASSERT_FALSE(Assist().AskToSaveOn());
+    EXPECT_FALSE(OwnSettings().value(QStringLiteral("file/askToSave")).toBool());
     AppendLines(1);
     Choose(ID_FILE_NEW);
     EXPECT_TRUE(View().LogText().empty());

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
@@ -127,6 +128,45 @@ TEST_F(FrameFixture, RecentEntryWhoseFileIsGoneLeavesTheList)
     for (int n = 1; n <= CRelvaneDoc::kRecentFiles; ++n)
         EXPECT_NE(ProfileSettings().value(QStringLiteral("Recent File List/File%1").arg(n)).toString(),
                   strGone);
+}
+
+// With a recent file: open "文件", switch the protocol, open "文件" again, in every order of the
+// modes. The switch replaces the menu bar; the recent entries must outlive the menu they were in.
+TEST_F(FrameFixture, RecentEntriesSurviveTheMenuOfAModeSwitch)
+{
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("kept.rtf"));
+    ASSERT_TRUE(Frame().SaveLogFile(strPath));
+    auto openFileMenu = [this]
+    {
+        QMenu* pFileMenu = Frame().menuBar()->actions().front()->menu();
+        pFileMenu->popup(QPoint(0, 0));
+        Settle();
+        pFileMenu->hide();
+        return pFileMenu;
+    };
+    for (const int nMode : {ID_MODE_103, ID_MODE_ETH103, ID_MODE_94, ID_MODE_ETH103, ID_MODE_103, ID_MODE_94})
+    {
+        openFileMenu();
+        Choose(nMode);
+        QMenu* pFileMenu = openFileMenu();
+        QStringList entries;
+        for (QAction* pAction : pFileMenu->actions())
+        {
+            if (pAction->isVisible() && pAction->text().startsWith(QStringLiteral("&1 ")))
+                entries << pAction->text();
+        }
+        EXPECT_EQ(entries, QStringList{QStringLiteral("&1 ") + QDir::toNativeSeparators(strPath)}) << nMode;
+    }
+    // The entry still opens its file.
+    QMenu* pFileMenu = openFileMenu();
+    for (QAction* pAction : pFileMenu->actions())
+    {
+        if (pAction->text().startsWith(QStringLiteral("&1 ")))
+            pAction->trigger();
+    }
+    Settle();
+    EXPECT_EQ(Frame().windowTitle(), QStringLiteral("kept.rtf - Relvane"));
 }
 
 TEST_F(FrameFixture, PrintPreviewShowsTheStoredPagesAndKeepsTheUsersChoice)

@@ -34,9 +34,17 @@ protected:
         m_pView = std::make_unique<CRelvaneView>(std::move(pSerial), std::move(pNetwork), m_ui);
         m_pFrame = std::make_unique<CMainFrame>(*m_pView);
         m_pFrame->show();
+        // A question nobody expected fails the test instead of waiting for ever behind a box.
+        SetQuestionHook(
+            [](QWidget*, const QString& strText)
+            {
+                ADD_FAILURE() << "unexpected question: " << strText.toStdString();
+                return EAnswer::Cancel;
+            });
     }
     ~FrameFixture() override
     {
+        SetQuestionHook({});
         m_pFrame.reset();
         m_pView.reset();
     }

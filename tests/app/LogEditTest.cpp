@@ -19,10 +19,15 @@ using relvane::test::FrameFixture;
 
 namespace
 {
+// Typed at the end of the log, key by key.
 void Type(CLogEdit* pEdit, const QString& strText)
 {
     pEdit->moveCursor(QTextCursor::End);
-    pEdit->insertPlainText(strText);
+    for (const QChar c : strText)
+    {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(pEdit, &key);
+    }
 }
 
 int GreenCharacters(const QTextDocument& document)

@@ -82,7 +82,7 @@ TEST_F(FrameFixture, EachModeShowsItsOwnMenu)
         QStringLiteral("选项(&O):32806,32807,-,32817,32819") + kOwnOptions,
         QStringLiteral(
             "命令(&C):32841,32842,32843,32844,32845,-,32849,32848,32853,-,32856,32854,-,32859,32860,-,"
-            "32858,-,32914"),
+            "32858,-,32914,32869"),
         kEdit,
         kView,
         kHelp,

@@ -3,6 +3,8 @@
 
 #include <QAbstractButton>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <functional>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -161,12 +163,25 @@ TEST_F(FrameFixture, EthernetChecksFollowTheChannel)
     EXPECT_FALSE(Checked(ID_ETH_CONNECT));
 }
 
-TEST_F(FrameFixture, NewEmptiesTheLogWithoutAsking)
+TEST_F(FrameFixture, NewEmptiesTheLogWithoutAskingOnceAskingIsOff)
 {
     Choose(ID_SERIAL_CONNECT);
     Choose(32792);
     ASSERT_FALSE(Frame().LogEdit()->toPlainText().isEmpty());
+    QStringList questions;
+    SetQuestionHook(
+        [&questions](QWidget*, const QString& strText)
+        {
+            questions << strText;
+            return EAnswer::Cancel;
+        });
+    Choose(57600); // asked first, and 取消 keeps the log
+    EXPECT_EQ(questions.size(), 1);
+    EXPECT_FALSE(Frame().LogEdit()->toPlainText().isEmpty());
+    Choose(ID_OPTION_ASK_SAVE);
     Choose(57600);
+    Choose(ID_OPTION_ASK_SAVE);
+    EXPECT_EQ(questions.size(), 1);
     EXPECT_TRUE(Frame().LogEdit()->toPlainText().isEmpty());
     EXPECT_TRUE(m_ui.Messages().empty());
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("无标题 - Relvane"));
@@ -208,4 +223,69 @@ TEST_F(FrameFixture, RightButtonOpensThePopupAtTheMouse)
     EXPECT_EQ(pPopup->actions().size(), 7);
     pPopup->close();
     Settle();
+}
+
+// The link's state has a pane of its own that no passing message covers; 83H, which starts a poll
+// that repeats on its own, stops it when clicked again.
+TEST_F(FrameFixture, LinkPaneSaysTheStateAndThePollIsOnAndOff)
+{
+    auto waitFor = [](const std::function<bool()>& fnDone)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!fnDone() && timer.elapsed() < 10000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        return fnDone();
+    };
+    Settle();
+    EXPECT_EQ(PaneText(ID_INDICATOR_LINK), QStringLiteral("未连接"));
+    CSerialFields fields = View().SerialFields();
+    fields.strPort = "COM200";
+    fields.strBaud = "9600";
+    fields.strParity = "Even";
+    fields.nTimeoutMs = 20;
+    m_ui.SerialForm().Push(Confirm(fields));
+    Choose(ID_SERIAL_SETTINGS);
+    Choose(ID_SERIAL_CONNECT);
+    const QString strConnected = QStringLiteral("已连接 COM200 9600 Even");
+    EXPECT_EQ(PaneText(ID_INDICATOR_LINK), strConnected);
+    Frame().statusBar()->showMessage(QStringLiteral("串口连接"));
+    Frame().statusBar()->clearMessage();
+    Settle();
+    EXPECT_EQ(PaneText(ID_INDICATOR_LINK), strConnected);
+
+    // The relay is silent: each time-out polls again, for ever.
+    if (!View().AutoProcess())
+        Choose(ID_AUTO_PROCESS);
+    Choose(ID_94_POLL);
+    ASSERT_TRUE(waitFor([this] { return m_pSerial->Written().size() >= 3; }));
+    Frame().UpdateCommandStates(); // as the idle refresh does
+    EXPECT_EQ(PaneText(ID_INDICATOR_LINK), strConnected + QStringLiteral(" 巡检中"));
+    EXPECT_TRUE(Checked(ID_94_POLL));
+    Choose(ID_94_POLL); // stops it; the poll under way ends with its time-out
+    EXPECT_EQ(PaneText(ID_INDICATOR_LINK), strConnected);
+    EXPECT_FALSE(Checked(ID_94_POLL));
+    const std::size_t nSent = m_pSerial->Written().size();
+    ASSERT_TRUE(waitFor([this] { return !View().IsTimerActive(TIMER_RESPONSE); }));
+    Settle();
+    EXPECT_EQ(m_pSerial->Written().size(), nSent);
+    EXPECT_FALSE(View().IsTimerActive(TIMER_POLL));
+    // The next 83H starts it again.
+    Choose(ID_94_POLL);
+    EXPECT_EQ(m_pSerial->Written().size(), nSent + 1);
+    ASSERT_TRUE(waitFor([this, nSent] { return m_pSerial->Written().size() >= nSent + 2; }));
+    Choose(ID_94_POLL);
+
+    // 103: "循环巡检" has a tip and says so in the pane while on.
+    Choose(ID_MODE_103);
+    EXPECT_FALSE(Frame().Action(ID_103_POLLING)->toolTip().isEmpty());
+    Choose(ID_103_POLLING);
+    EXPECT_EQ(PaneText(ID_INDICATOR_LINK), strConnected + QStringLiteral(" 巡检中"));
+    Choose(ID_103_POLLING);
+    Choose(ID_SERIAL_DISCONNECT);
+    EXPECT_EQ(PaneText(ID_INDICATOR_LINK), QStringLiteral("未连接"));
+
+    Choose(ID_MODE_ETH103);
+    Choose(ID_ETH_TCP_LISTEN);
+    EXPECT_EQ(PaneText(ID_INDICATOR_LINK), QStringLiteral("监听 TCP 1048"));
 }
