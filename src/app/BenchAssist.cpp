@@ -20,6 +20,7 @@ namespace
 
 const char* const kHintsKey = "window/hints";
 const char* const kAskToSaveKey = "file/askToSave";
+const char* const kFullExplanationKey = "log/fullExplanation";
 constexpr int kTransientMs = 5000;
 
 bool AllDigits(const QString& strText)
@@ -41,6 +42,8 @@ CBenchAssist::CBenchAssist(CRelvaneView& view, QMainWindow& frame, CLogEdit& edi
 {
     m_bHints = OwnSettings().value(QString::fromUtf8(kHintsKey), false).toBool();
     m_bAskToSave = OwnSettings().value(QString::fromUtf8(kAskToSaveKey), false).toBool();
+    m_bFullExplanation = OwnSettings().value(QString::fromUtf8(kFullExplanationKey), false).toBool();
+    m_view.SetFullExplanation(m_bFullExplanation);
     connect(m_edit.verticalScrollBar(), &QScrollBar::valueChanged, this, &CBenchAssist::OnScrolled);
     m_edit.installEventFilter(this);
     if (QTextDocument* pDocument = m_view.LogDocument())
@@ -93,6 +96,11 @@ bool CBenchAssist::OnCommand(int nId)
         m_bAskToSave = !m_bAskToSave;
         OwnSettings().setValue(QString::fromUtf8(kAskToSaveKey), m_bAskToSave);
         return true;
+    case ID_OPTION_FULL_EXPLANATION:
+        m_bFullExplanation = !m_bFullExplanation;
+        OwnSettings().setValue(QString::fromUtf8(kFullExplanationKey), m_bFullExplanation);
+        m_view.SetFullExplanation(m_bFullExplanation);
+        return true;
     default:
         return false;
     }
@@ -107,6 +115,10 @@ bool CBenchAssist::QueryCommand(int nId, CCommandState& state) const
         return true;
     case ID_OPTION_ASK_SAVE:
         state = CCommandState{true, true, m_bAskToSave};
+        return true;
+    case ID_OPTION_FULL_EXPLANATION:
+        // Only the 103 annotator has it.
+        state = CCommandState{true, m_view.Mode() == MODE_103, m_bFullExplanation};
         return true;
     default:
         return false;

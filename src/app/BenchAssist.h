@@ -21,6 +21,8 @@ struct CCommandState;
 //   did, the port and parity panes keep the form they had at start ("COM200", "NONE"), the port
 //   list shows devices and adapters, and the log keeps the user's place while they read back;
 // - asking to save: "新建", opening and closing ask before a log with unsaved entries is lost.
+// It also keeps "完整解释" (the full explanation of 103 frames in the log, off until asked for) in the
+// same settings file and hands it to the view.
 class CBenchAssist : public QObject
 {
     Q_OBJECT
@@ -78,6 +80,7 @@ private:
     DeviceOf m_fnDeviceOf;
     bool m_bHints = false;
     bool m_bAskToSave = false;
+    bool m_bFullExplanation = false;
     bool m_bFollow = true;
     bool m_bBelowShown = false;
     bool m_bOwnScroll = false;
