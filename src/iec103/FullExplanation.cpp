@@ -2,6 +2,7 @@
 #include "iec103/FullExplanation.h"
 
 #include "iec103/CompatibleNames.h"
+#include "iec103/RelayText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +14,8 @@ namespace
 
 constexpr int kAsduStart = 6;
 constexpr int kDisturbanceValuesPerLine = 10;
+
+const char* KindOfDescriptionName(int nKod);
 
 const char* DoublePointText(int nDpi)
 {
@@ -62,6 +65,11 @@ private:
     void Asdu4();
     void Asdu5();
     void ScanNumber();
+    void Asdu10();
+    void Asdu11();
+    int GenericElement(int nAt);
+    void GenericValues(int nAt, int nType, int nSize, int nNumber);
+    void AppendTime56(int nAt);
     void Asdu20();
     void Asdu21();
     void Asdu23();
@@ -114,6 +122,12 @@ void CExplainer::Run()
     case 7:
     case 8:
         ScanNumber();
+        break;
+    case 10:
+        Asdu10();
+        break;
+    case 11:
+        Asdu11();
         break;
     case 20:
         Asdu20();
@@ -198,18 +212,24 @@ void CExplainer::Time32Line(int nAt, const char* pszLabel)
 }
 
 // Seven octets: the four of the short time, then day of week and day, month, year.
+void CExplainer::AppendTime56(int nAt)
+{
+    const int nMs = Word(nAt);
+    const int nIv = A(nAt + 2) >> 7;
+    const int nSu = A(nAt + 3) >> 7;
+    m_text.AppendFormat("%4.4d-%2.2d-%2.2d %2.2d:%2.2d:%2.2d.%3.3d    星期: %d    IV: %d (%s)    SU: %d (%s)",
+                        2000 + (A(nAt + 6) & 0x7F), A(nAt + 5) & 0x0F, A(nAt + 4) & 0x1F, A(nAt + 3) & 0x1F,
+                        A(nAt + 2) & 0x3F, nMs / 1000, nMs % 1000, A(nAt + 4) >> 5, nIv, nIv != 0 ? "无效" : "有效",
+                        nSu, nSu != 0 ? "夏令时" : "标准时");
+}
+
 void CExplainer::Time56Line(int nAt, const char* pszLabel)
 {
     if (!Has(nAt, 7))
         return;
-    const int nMs = Word(nAt);
-    const int nIv = A(nAt + 2) >> 7;
-    const int nSu = A(nAt + 3) >> 7;
     m_text.Append(pszLabel);
-    m_text.AppendFormat("%4.4d-%2.2d-%2.2d %2.2d:%2.2d:%2.2d.%3.3d    星期: %d    IV: %d (%s)    SU: %d (%s)\n",
-                        2000 + (A(nAt + 6) & 0x7F), A(nAt + 5) & 0x0F, A(nAt + 4) & 0x1F, A(nAt + 3) & 0x1F,
-                        A(nAt + 2) & 0x3F, nMs / 1000, nMs % 1000, A(nAt + 4) >> 5, nIv, nIv != 0 ? "无效" : "有效",
-                        nSu, nSu != 0 ? "夏令时" : "标准时");
+    AppendTime56(nAt);
+    m_text.Append("\n");
 }
 
 // SIN carries the scan number of a general interrogation, or the RII of the command answered.
@@ -313,6 +333,189 @@ void CExplainer::ScanNumber()
     FunInfLine();
     if (Has(6))
         m_text.AppendFormat("扫描序号(SCN): %d\n", A(6));
+}
+
+const char* DataTypeName(int nType)
+{
+    switch (nType)
+    {
+    case 0:
+        return "无数据";
+    case 1:
+        return "ASCII字符(OS8)";
+    case 2:
+        return "成组8位串(BS1)";
+    case 3:
+        return "无符号整数(UI)";
+    case 4:
+        return "整数(I)";
+    case 5:
+        return "无符号浮点数(UF)";
+    case 6:
+        return "浮点数(F)";
+    case 7:
+        return "IEEE 754短实数(R32.23)";
+    case 8:
+        return "IEEE 754实数(R64.53)";
+    case 9:
+        return "双点信息";
+    case 10:
+        return "单点信息";
+    case 11:
+        return "带瞬变和差错的双点信息";
+    case 12:
+        return "带品质描述词的被测值";
+    case 14:
+        return "二进制时间";
+    case 15:
+        return "通用分类标识序号";
+    case 16:
+        return "相对时间";
+    case 17:
+        return "功能类型和信息序号";
+    case 18:
+        return "带时标的报文";
+    case 19:
+        return "带相对时间的时标报文";
+    case 20:
+        return "带相对时间的时标的被测值";
+    case 21:
+        return "外部文本序号";
+    case 22:
+        return "通用分类回答码";
+    case 23:
+        return "数据结构";
+    case 24:
+        return "索引";
+    default:
+        return nullptr;
+    }
+}
+
+// NGD and NDE: the number in bits 0 to 5, COUNT in bit 6, CONT in bit 7.
+void CExplainer::Asdu10()
+{
+    FunInfLine();
+    if (!Has(7))
+        return;
+    m_text.AppendFormat("返回信息标识(RII): %d    通用分类数据集数目(NGD): %d    计数器位(COUNT): %d    后续状态位(CONT): %d\n",
+                        A(6), A(7) & 0x3F, (A(7) >> 6) & 1, A(7) >> 7);
+    int nAt = 8;
+    for (int i = 1; nAt >= 0 && Has(nAt, 2) && !m_text.IsFull(); ++i)
+    {
+        m_text.AppendFormat("数据集%d: 组号 %d  条目号 %d    ", i, A(nAt), A(nAt + 1));
+        nAt = GenericElement(nAt + 2);
+    }
+}
+
+void CExplainer::Asdu11()
+{
+    FunInfLine();
+    if (!Has(9))
+        return;
+    m_text.AppendFormat("返回信息标识(RII): %d    组号 %d  条目号 %d", A(6), A(7), A(8));
+    if (Has(10))
+        m_text.AppendFormat("    描述元素数目(NDE): %d    计数器位(COUNT): %d    后续状态位(CONT): %d", A(9) & 0x3F,
+                            (A(9) >> 6) & 1, A(9) >> 7);
+    m_text.Append("\n");
+    int nAt = 10;
+    for (int i = 1; nAt >= 0 && Has(nAt) && !m_text.IsFull(); ++i)
+    {
+        m_text.AppendFormat("描述元素%d: ", i);
+        nAt = GenericElement(nAt);
+    }
+}
+
+// KOD, GDD (data type, size, number and CONT) and the data; the offset after it, or -1 when the
+// ASDU ends inside it.
+int CExplainer::GenericElement(int nAt)
+{
+    if (!Has(nAt, 4))
+    {
+        m_text.Append("(不完整)\n");
+        return -1;
+    }
+    const int nType = A(nAt + 1);
+    const int nSize = A(nAt + 2);
+    const int nNumber = A(nAt + 3) & 0x7F;
+    m_text.AppendFormat("描述类别(KOD): %d", A(nAt));
+    NameOrNothing(KindOfDescriptionName(A(nAt)));
+    m_text.AppendFormat("    数据类型: %d", nType);
+    NameOrNothing(DataTypeName(nType));
+    m_text.AppendFormat("    宽度: %d    数目: %d", nSize, nNumber);
+    if ((A(nAt + 3) & 0x80) != 0)
+        m_text.Append("    后续状态位(CONT): 1");
+    m_text.Append("\n");
+    if (!Has(nAt + 4, nSize * nNumber))
+    {
+        m_text.Append("    (数据不完整)\n");
+        return -1;
+    }
+    GenericValues(nAt + 4, nType, nSize, nNumber);
+    return nAt + 4 + nSize * nNumber;
+}
+
+// The data of one element; every byte of it is inside the ASDU. Types and widths without a reading
+// of their own are shown in hexadecimal.
+void CExplainer::GenericValues(int nAt, int nType, int nSize, int nNumber)
+{
+    if (nSize * nNumber == 0)
+        return;
+    m_text.Append("    值:");
+    if (nType == 1)
+    {
+        m_text.Append(" ");
+        AppendRelayText(m_text, m_pAsdu + nAt, static_cast<std::size_t>(nSize * nNumber));
+        m_text.Append("\n");
+        return;
+    }
+    for (int i = 0; i < nNumber && !m_text.IsFull(); ++i)
+    {
+        const int nElement = nAt + i * nSize;
+        std::uint32_t nBits = 0;
+        for (int b = 0; b < nSize && b < 4; ++b)
+            nBits |= static_cast<std::uint32_t>(A(nElement + b)) << (8 * b);
+        if (nType == 3 && nSize <= 4)
+            m_text.AppendFormat(" %u", nBits);
+        else if (nType == 4 && nSize <= 4)
+        {
+            const std::uint32_t nSign = 1u << (8 * nSize - 1);
+            m_text.AppendFormat(" %d", static_cast<std::int32_t>((nBits ^ nSign) - nSign));
+        }
+        else if (nType == 7 && nSize == 4)
+            m_text.AppendFormat(" %g", Float(nElement));
+        else if (nType == 8 && nSize == 8)
+        {
+            std::uint64_t nWide = 0;
+            for (int b = 0; b < 8; ++b)
+                nWide |= static_cast<std::uint64_t>(A(nElement + b)) << (8 * b);
+            double dValue = 0.0;
+            std::memcpy(&dValue, &nWide, sizeof dValue);
+            m_text.AppendFormat(" %g", dValue);
+        }
+        else if (nType == 9 && nSize == 1)
+            m_text.AppendFormat(" %d %s", A(nElement) & 0x03, DoublePointText(A(nElement) & 0x03));
+        else if (nType == 10 && nSize == 1)
+            m_text.AppendFormat(" %d %s", A(nElement) & 0x01, (A(nElement) & 0x01) != 0 ? "合(ON)" : "分(OFF)");
+        else if (nType == 12 && nSize == 2)
+        {
+            const auto nValue = static_cast<std::int16_t>(static_cast<std::uint16_t>(nBits & 0xFFF8));
+            m_text.AppendFormat(" %.6f (OV: %d  ER: %d)", nValue / 32768.0, static_cast<int>(nBits & 1),
+                                static_cast<int>((nBits >> 1) & 1));
+        }
+        else if (nType == 14 && nSize == 7)
+        {
+            m_text.Append(" ");
+            AppendTime56(nElement);
+        }
+        else
+        {
+            m_text.Append(" ");
+            for (int b = 0; b < nSize; ++b)
+                m_text.AppendFormat("%2.2X", A(nElement + b));
+        }
+    }
+    m_text.Append("\n");
 }
 
 void CExplainer::Asdu20()
