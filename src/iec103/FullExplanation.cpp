@@ -17,6 +17,52 @@ constexpr int kDisturbanceValuesPerLine = 10;
 
 const char* KindOfDescriptionName(int nKod);
 
+// Link function codes of IEC 60870-5-2 as the 103 link uses them.
+const char* LinkFunctionName(int nFunction, bool bPrimary)
+{
+    if (bPrimary)
+    {
+        switch (nFunction)
+        {
+        case 0:
+            return "复位通信单元";
+        case 3:
+            return "传送数据(发送/确认)";
+        case 4:
+            return "传送数据(发送/无回答)";
+        case 7:
+            return "复位帧计数位";
+        case 9:
+            return "召唤链路状态";
+        case 10:
+            return "召唤1级用户数据";
+        case 11:
+            return "召唤2级用户数据";
+        default:
+            return nullptr;
+        }
+    }
+    switch (nFunction)
+    {
+    case 0:
+        return "确认";
+    case 1:
+        return "链路忙";
+    case 8:
+        return "以数据响应请求帧";
+    case 9:
+        return "无所请求的数据";
+    case 11:
+        return "以链路状态响应请求帧";
+    case 14:
+        return "链路服务未工作";
+    case 15:
+        return "链路服务未完成";
+    default:
+        return nullptr;
+    }
+}
+
 const char* DoublePointText(int nDpi)
 {
     switch (nDpi)
@@ -714,9 +760,18 @@ bool AppendFullExplanation(const std::uint8_t* pFrame, int nCount, CAnnotationTe
     const int nLength = std::min(static_cast<int>(pFrame[1]) - 2, nCount - kAsduStart);
     if (nLength < 5)
         return false;
-    const std::size_t nBefore = text.Text().size();
-    CExplainer(pFrame + kAsduStart, nLength, (pFrame[4] & 0x40) != 0, text).Run();
-    return text.Text().size() != nBefore;
+    // The control field bit by bit (FCB and FCV from the master, ACD and DFC from the relay), and
+    // the variable structure qualifier.
+    const int nControl = pFrame[4];
+    const bool bPrimary = (nControl & 0x40) != 0;
+    text.AppendFormat("控制域: %2.2XH    PRM: %d    %s: %d    %s: %d    功能码: %d", nControl, bPrimary ? 1 : 0,
+                      bPrimary ? "FCB" : "ACD", (nControl >> 5) & 1, bPrimary ? "FCV" : "DFC", (nControl >> 4) & 1,
+                      nControl & 0x0F);
+    if (const char* pszName = LinkFunctionName(nControl & 0x0F, bPrimary))
+        text.AppendFormat(" (%s)", pszName);
+    text.AppendFormat("\n可变结构限定词(VSQ): %2.2XH    SQ: %d    数目: %d\n", pFrame[7], pFrame[7] >> 7, pFrame[7] & 0x7F);
+    CExplainer(pFrame + kAsduStart, nLength, bPrimary, text).Run();
+    return true;
 }
 
 } // namespace relvane

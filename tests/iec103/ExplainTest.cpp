@@ -35,6 +35,14 @@ std::string Explain(const std::vector<std::uint8_t>& frame)
     return text.Text();
 }
 
+// The explanation after its control-field and VSQ lines.
+std::string Body(const std::string& strText)
+{
+    const auto nFirst = strText.find('\n');
+    const auto nSecond = nFirst == std::string::npos ? nFirst : strText.find('\n', nFirst + 1);
+    return nSecond == std::string::npos ? std::string() : strText.substr(nSecond + 1);
+}
+
 struct CCase
 {
     const char* pszBody;
@@ -159,7 +167,33 @@ TEST(Iec103Explain, EveryAsduBodyField)
     for (const CCase& c : kCases)
     {
         SCOPED_TRACE(c.pszBody);
-        EXPECT_EQ(Explain(Frame(c.pszBody)), c.pszLines);
+        EXPECT_EQ(Body(Explain(Frame(c.pszBody))), c.pszLines);
+    }
+}
+
+TEST(Iec103Explain, ControlFieldAndVsqBitByBit)
+{
+    const struct
+    {
+        const char* pszBody;
+        const char* pszLines;
+    } kLinks[] = {
+        {"08 08 81 0A 01 FF 00 07", "控制域: 08H    PRM: 0    ACD: 0    DFC: 0    功能码: 8 (以数据响应请求帧)\n"
+                                    "可变结构限定词(VSQ): 81H    SQ: 1    数目: 1\n"},
+        {"38 03 01 02 01 A0 93 63 00", "控制域: 38H    PRM: 0    ACD: 1    DFC: 1    功能码: 8 (以数据响应请求帧)\n"
+                                       "可变结构限定词(VSQ): 01H    SQ: 0    数目: 1\n"},
+        {"73 07 81 09 FF FF 00 07", "控制域: 73H    PRM: 1    FCB: 1    FCV: 1    功能码: 3 (传送数据(发送/确认))\n"
+                                    "可变结构限定词(VSQ): 81H    SQ: 1    数目: 1\n"},
+        {"44 06 81 08 FF FF 00 00 00 00 00 01 01 1A", "控制域: 44H    PRM: 1    FCB: 0    FCV: 0    功能码: 4 "
+                                                      "(传送数据(发送/无回答))\n可变结构限定词(VSQ): 81H    SQ: 1    数目: 1\n"},
+        {"0D 40 02 01 01 80 05", "控制域: 0DH    PRM: 0    ACD: 0    DFC: 0    功能码: 13\n"
+                                 "可变结构限定词(VSQ): 02H    SQ: 0    数目: 2\n"},
+    };
+    for (const auto& link : kLinks)
+    {
+        SCOPED_TRACE(link.pszBody);
+        const std::string strText = Explain(Frame(link.pszBody));
+        EXPECT_EQ(strText.substr(0, strText.size() - Body(strText).size()), link.pszLines);
     }
 }
 
@@ -169,14 +203,16 @@ TEST(Iec103Explain, AddsAfterTheAnnotationAndOnlyForFrames)
     CAnnotationText text;
     text.Append("annotation\n");
     EXPECT_TRUE(AppendFullExplanation(frame.data(), static_cast<int>(frame.size()), text));
-    EXPECT_EQ(text.Text().rfind("annotation\n功能类型: 255", 0), 0u);
+    EXPECT_EQ(text.Text().rfind("annotation\n控制域: 08H", 0), 0u);
     for (const char* pszChunk : {"E5", "10 5B 01 5C 16", "68 04 04 68 08 01", "68 05 05 68 08 01 08 81 16"})
     {
         SCOPED_TRACE(pszChunk);
         EXPECT_EQ(Explain(Bytes(pszChunk)), "");
     }
-    // An unknown type adds nothing.
-    EXPECT_EQ(Explain(Frame("08 40 81 01 01 80 05 01 02 03")), "");
+    // An unknown type: the link lines only.
+    const std::string strUnknown = Explain(Frame("08 40 81 01 01 80 05 01 02 03"));
+    EXPECT_FALSE(strUnknown.empty());
+    EXPECT_EQ(Body(strUnknown), "");
 }
 
 // The length field ends the body even when more bytes follow, and a short chunk leaves out every
@@ -185,7 +221,7 @@ TEST(Iec103Explain, BodyEndsAtTheLengthFieldOrTheChunk)
 {
     auto frame = Frame("08 09 01 02 01 80 94 00 40 08 40 F8 3F");
     frame[1] = frame[2] = static_cast<std::uint8_t>(frame[1] - 2); // the third measurand is outside
-    const std::string strText = Explain(frame);
+    const std::string strText = Body(Explain(frame));
     EXPECT_NE(strText.find("测量值2 IL2"), std::string::npos);
     EXPECT_EQ(strText.find("测量值3"), std::string::npos);
 
@@ -194,13 +230,14 @@ TEST(Iec103Explain, BodyEndsAtTheLengthFieldOrTheChunk)
         const auto whole = Frame(c.pszBody);
         for (std::size_t n = 0; n < whole.size(); ++n)
         {
-            const std::string strPart = Explain(std::vector<std::uint8_t>(whole.begin(), whole.begin() + n));
+            const std::string strPart =
+                Body(Explain(std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n))));
             const auto Lines = [](const std::string& str) { return std::count(str.begin(), str.end(), '\n'); };
             EXPECT_LE(Lines(strPart), Lines(c.pszLines)) << c.pszBody << " cut at " << n;
         }
     }
     const auto first = Frame(kCases[0].pszBody);
-    const std::string strCut = Explain(std::vector<std::uint8_t>(first.begin(), first.begin() + 18));
+    const std::string strCut = Body(Explain(std::vector<std::uint8_t>(first.begin(), first.begin() + 18)));
     EXPECT_EQ(strCut, "功能类型: 128 (距离保护)    信息序号: 64 (启动L1)\n双点信息(DPI): 1 分(OFF)\n"
                       "相对时间(RET): 16 毫秒    故障序号(FAN): 5\n");
 }

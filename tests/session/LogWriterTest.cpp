@@ -149,7 +149,10 @@ TEST_F(LogWriter, FullExplanationFollowsThe103AnnotationOnlyWhenTurnedOn)
     View().ClearLog();
     View().SetFullExplanation(true);
     Write(abEnd);
-    EXPECT_EQ(Log(), strAnnotated + "功能类型: 255 (全局功能类型)    信息序号: 0 (总查询(总召唤)终止)\n扫描序号(SCN): 7\n) \r\n");
+    EXPECT_EQ(Log(), strAnnotated +
+                         "控制域: 08H    PRM: 0    ACD: 0    DFC: 0    功能码: 8 (以数据响应请求帧)\n"
+                         "可变结构限定词(VSQ): 81H    SQ: 1    数目: 1\n"
+                         "功能类型: 255 (全局功能类型)    信息序号: 0 (总查询(总召唤)终止)\n扫描序号(SCN): 7\n) \r\n");
 }
 
 TEST_F(LogWriter, AnnotationLineFeedsBreakTheLineInsideOneParagraph)
