@@ -258,4 +258,49 @@ const char* ActualChannelName(int nAcc)
     return Find(kChannelNames, nAcc);
 }
 
+const char* KindOfDescriptionName(int nKod)
+{
+    switch (nKod)
+    {
+    case 0:
+        return "无所指定的描述类别";
+    case 1:
+        return "实际值";
+    case 2:
+        return "缺省值";
+    case 3:
+        return "量程(最小值、最大值、步长)";
+    case 5:
+        return "精度";
+    case 6:
+        return "因子";
+    case 7:
+        return "％参比";
+    case 8:
+        return "列表";
+    case 9:
+        return "量纲";
+    case 10:
+        return "描述";
+    case 12:
+        return "口令条目";
+    case 13:
+        return "只读";
+    case 14:
+        return "只写";
+    case 19:
+        return "相应的功能类型和信息序号";
+    case 20:
+        return "相应的事件";
+    case 21:
+        return "列表的文本阵列";
+    case 22:
+        return "列表的值阵列";
+    case 23:
+        return "相关联的条目";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace relvane

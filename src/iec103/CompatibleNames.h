@@ -21,5 +21,6 @@ const char* MeasurandName(int nFun, int nInf, int nPosition);
 const char* DisturbanceOrderName(int nToo);    // TOO
 const char* DisturbanceValueTypeName(int nTov); // TOV
 const char* ActualChannelName(int nAcc);        // ACC
+const char* KindOfDescriptionName(int nKod);    // KOD of generic data
 
 } // namespace relvane

@@ -15,8 +15,6 @@ namespace
 constexpr int kAsduStart = 6;
 constexpr int kDisturbanceValuesPerLine = 10;
 
-const char* KindOfDescriptionName(int nKod);
-
 // Link function codes of IEC 60870-5-2 as the 103 link uses them.
 const char* LinkFunctionName(int nFunction, bool bPrimary)
 {
@@ -120,6 +118,7 @@ private:
     void Asdu21();
     void Asdu23();
     void OrderFields(); // ASDU 24, 25 and 31
+    void TovFanAccLine();
     void Asdu26();
     void Asdu27();
     void Asdu29();
@@ -573,50 +572,6 @@ void CExplainer::Asdu20()
         m_text.AppendFormat("返回信息标识(RII): %d\n", A(7));
 }
 
-const char* KindOfDescriptionName(int nKod)
-{
-    switch (nKod)
-    {
-    case 0:
-        return "无所指定的描述类别";
-    case 1:
-        return "实际值";
-    case 2:
-        return "缺省值";
-    case 3:
-        return "量程";
-    case 5:
-        return "精度";
-    case 6:
-        return "因子";
-    case 7:
-        return "％参比";
-    case 8:
-        return "列表";
-    case 9:
-        return "量纲";
-    case 10:
-        return "描述";
-    case 12:
-        return "口令条目";
-    case 13:
-        return "只读";
-    case 14:
-        return "只写";
-    case 19:
-        return "相应的功能类型和信息序号";
-    case 20:
-        return "相应的事件";
-    case 21:
-        return "列表的文本阵列";
-    case 22:
-        return "列表的值阵列";
-    case 23:
-        return "相关联的条目";
-    default:
-        return nullptr;
-    }
-}
 
 void CExplainer::Asdu21()
 {
@@ -661,6 +616,12 @@ void CExplainer::OrderFields()
     m_text.AppendFormat("命令类型(TOO): %d", A(6));
     NameOrNothing(DisturbanceOrderName(A(6)));
     m_text.Append("\n");
+    TovFanAccLine();
+}
+
+// TOV at 7, FAN at 8 and ACC at 10: the head of most ASDUs of the disturbance transfer.
+void CExplainer::TovFanAccLine()
+{
     if (!Has(7))
         return;
     ValueTypeField(7);
@@ -692,15 +653,7 @@ void CExplainer::Asdu26()
 void CExplainer::Asdu27()
 {
     FunLine();
-    if (!Has(7))
-        return;
-    ValueTypeField(7);
-    if (Has(8, 3))
-    {
-        m_text.AppendFormat("    故障序号(FAN): %d    ", Word(8));
-        ChannelField(10);
-    }
-    m_text.Append("\n");
+    TovFanAccLine();
     if (Has(11, 12))
         m_text.AppendFormat("一次额定值(RPV): %g    二次额定值(RSV): %g    参比因子(RFA): %g\n", Float(11), Float(15),
                             Float(19));
@@ -725,15 +678,7 @@ void CExplainer::Asdu29()
 void CExplainer::Asdu30()
 {
     FunLine();
-    if (!Has(7))
-        return;
-    ValueTypeField(7);
-    if (Has(8, 3))
-    {
-        m_text.AppendFormat("    故障序号(FAN): %d    ", Word(8));
-        ChannelField(10);
-    }
-    m_text.Append("\n");
+    TovFanAccLine();
     if (!Has(11, 3))
         return;
     const int nNumber = A(11);

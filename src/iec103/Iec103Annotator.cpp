@@ -1,6 +1,7 @@
 // Annotate: the plain-language description of a 103 frame that the log shows under its bytes.
 #include "iec103/Iec103Codec.h"
 
+#include "iec103/CompatibleNames.h"
 #include "iec103/RelayText.h"
 
 #include <cstddef>
@@ -113,33 +114,11 @@ const char* GenericServiceName(int nInf)
     }
 }
 
+// The log names the kinds of description up to 10; others stay unnamed.
 const char* KodName(int nKod)
 {
-    switch (nKod)
-    {
-    case 0:
-        return "无所指定的描述类别";
-    case 1:
-        return "实际值";
-    case 2:
-        return "缺省值";
-    case 3:
-        return "量程(最小值、最大值、步长)";
-    case 5:
-        return "精度";
-    case 6:
-        return "因子";
-    case 7:
-        return "％参比";
-    case 8:
-        return "列表";
-    case 9:
-        return "量纲";
-    case 10:
-        return "描述";
-    default:
-        return "";
-    }
+    const char* pszName = nKod <= 10 ? KindOfDescriptionName(nKod) : nullptr;
+    return pszName != nullptr ? pszName : "";
 }
 
 const char* DoublePointName(int nValue)
