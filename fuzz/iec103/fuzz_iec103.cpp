@@ -83,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     // and has nothing to say about anything but a variable frame with an ASDU header.
     relvane::CAnnotationText full;
     const bool bExplained = relvane::AppendFullExplanation(pChunk, nCount, full);
-    if (bExplained == full.IsEmpty() || relvane::GbkLength(full.Text()) > relvane::CAnnotationText::kMaxGbkBytes)
+    if (bExplained == full.IsEmpty() ||
+        relvane::GbkLength(full.Text()) > relvane::CAnnotationText::kMaxGbkBytes)
         std::abort();
     if (bExplained && (nSize < 11 || pChunk[0] != 0x68 || pChunk[1] < 7))
         std::abort();

@@ -16,8 +16,7 @@ struct CNumberName
     const char* pszName;
 };
 
-template <std::size_t N>
-const char* Find(const CNumberName (&table)[N], int nNumber)
+template <std::size_t N> const char* Find(const CNumberName (&table)[N], int nNumber)
 {
     for (const CNumberName& entry : table)
     {
@@ -112,14 +111,8 @@ const CNumberName kMonitorNames[] = {
 };
 
 const CNumberName kControlNames[] = {
-    {16, "自动重合闸投入/退出"},
-    {17, "远方保护投入/退出"},
-    {18, "保护投入/退出"},
-    {19, "LED复归"},
-    {23, "激活特性1"},
-    {24, "激活特性2"},
-    {25, "激活特性3"},
-    {26, "激活特性4"},
+    {16, "自动重合闸投入/退出"}, {17, "远方保护投入/退出"}, {18, "保护投入/退出"}, {19, "LED复归"},
+    {23, "激活特性1"},           {24, "激活特性2"},         {25, "激活特性3"},     {26, "激活特性4"},
 };
 
 const CNumberName kGenericNames[] = {
@@ -161,7 +154,7 @@ const CNumberName kOrderNames[] = {
 };
 
 const CNumberName kChannelNames[] = {
-    {0, "全局"},   {1, "IL1"},  {2, "IL2"},  {3, "IL3"}, {4, "IN"},
+    {0, "全局"}, {1, "IL1"},  {2, "IL2"},  {3, "IL3"}, {4, "IN"},
     {5, "UL1E"}, {6, "UL2E"}, {7, "UL3E"}, {8, "UEN"},
 };
 
@@ -223,9 +216,8 @@ const char* MeasurandName(int nFun, int nInf, int nPosition)
     static const char* const kInf146[] = {"IL2", "UL1-L2", "P", "Q"};
     static const char* const kInf147[] = {"IN", "UEN"};
     static const char* const kInf148[] = {"IL1", "IL2", "IL3", "UL1E", "UL2E", "UL3E", "P", "Q", "f"};
-    const auto Pick = [nPosition](const auto& names) -> const char* {
-        return nPosition < static_cast<int>(std::size(names)) ? names[nPosition] : nullptr;
-    };
+    const auto Pick = [nPosition](const auto& names) -> const char*
+    { return nPosition < static_cast<int>(std::size(names)) ? names[nPosition] : nullptr; };
     switch (nInf)
     {
     case 144:

@@ -18,7 +18,7 @@ bool CheckCompatibleFunction(int nFun);
 const char* InformationName(int nTyp, int nFun, int nInf, bool bFromMaster);
 // The measurand at a position (from 0) of ASDU 3 (INF 144 to 147) or ASDU 9 (INF 148).
 const char* MeasurandName(int nFun, int nInf, int nPosition);
-const char* DisturbanceOrderName(int nToo);    // TOO
+const char* DisturbanceOrderName(int nToo);     // TOO
 const char* DisturbanceValueTypeName(int nTov); // TOV
 const char* ActualChannelName(int nAcc);        // ACC
 const char* KindOfDescriptionName(int nKod);    // KOD of generic data

@@ -132,9 +132,9 @@ private:
 
 double CExplainer::Float(int nAt) const
 {
-    const std::uint32_t nBits = static_cast<std::uint32_t>(A(nAt)) | static_cast<std::uint32_t>(A(nAt + 1)) << 8 |
-                                static_cast<std::uint32_t>(A(nAt + 2)) << 16 |
-                                static_cast<std::uint32_t>(A(nAt + 3)) << 24;
+    const std::uint32_t nBits =
+        static_cast<std::uint32_t>(A(nAt)) | static_cast<std::uint32_t>(A(nAt + 1)) << 8 |
+        static_cast<std::uint32_t>(A(nAt + 2)) << 16 | static_cast<std::uint32_t>(A(nAt + 3)) << 24;
     float fValue = 0.0f;
     std::memcpy(&fValue, &nBits, sizeof fValue);
     return static_cast<double>(fValue);
@@ -252,8 +252,9 @@ void CExplainer::Time32Line(int nAt, const char* pszLabel)
     const int nIv = A(nAt + 2) >> 7;
     const int nSu = A(nAt + 3) >> 7;
     m_text.Append(pszLabel);
-    m_text.AppendFormat("%2.2d:%2.2d:%2.2d.%3.3d    IV: %d (%s)    SU: %d (%s)\n", A(nAt + 3) & 0x1F, A(nAt + 2) & 0x3F,
-                        nMs / 1000, nMs % 1000, nIv, nIv != 0 ? "无效" : "有效", nSu, nSu != 0 ? "夏令时" : "标准时");
+    m_text.AppendFormat("%2.2d:%2.2d:%2.2d.%3.3d    IV: %d (%s)    SU: %d (%s)\n", A(nAt + 3) & 0x1F,
+                        A(nAt + 2) & 0x3F, nMs / 1000, nMs % 1000, nIv, nIv != 0 ? "无效" : "有效", nSu,
+                        nSu != 0 ? "夏令时" : "标准时");
 }
 
 // Seven octets: the four of the short time, then day of week and day, month, year.
@@ -264,8 +265,8 @@ void CExplainer::AppendTime56(int nAt)
     const int nSu = A(nAt + 3) >> 7;
     m_text.AppendFormat("%4.4d-%2.2d-%2.2d %2.2d:%2.2d:%2.2d.%3.3d    星期: %d    IV: %d (%s)    SU: %d (%s)",
                         2000 + (A(nAt + 6) & 0x7F), A(nAt + 5) & 0x0F, A(nAt + 4) & 0x1F, A(nAt + 3) & 0x1F,
-                        A(nAt + 2) & 0x3F, nMs / 1000, nMs % 1000, A(nAt + 4) >> 5, nIv, nIv != 0 ? "无效" : "有效",
-                        nSu, nSu != 0 ? "夏令时" : "标准时");
+                        A(nAt + 2) & 0x3F, nMs / 1000, nMs % 1000, A(nAt + 4) >> 5, nIv,
+                        nIv != 0 ? "无效" : "有效", nSu, nSu != 0 ? "夏令时" : "标准时");
 }
 
 void CExplainer::Time56Line(int nAt, const char* pszLabel)
@@ -334,9 +335,10 @@ void CExplainer::Measurands()
         m_text.AppendFormat("测量值%d", i + 1);
         if (const char* pszName = MeasurandName(A(4), A(5), i))
             m_text.AppendFormat(" %s", pszName);
-        m_text.AppendFormat(": 分数值: %.6f (原始 0x%4.4X)    按1.2倍额定: %.4f倍额定值    按2.4倍额定: %.4f倍额定值"
-                            "    溢出(OV): %d    差错(ER): %d\n",
-                            dFraction, nRaw, dFraction * 1.2, dFraction * 2.4, nRaw & 1, (nRaw >> 1) & 1);
+        m_text.AppendFormat(
+            ": 分数值: %.6f (原始 0x%4.4X)    按1.2倍额定: %.4f倍额定值    按2.4倍额定: %.4f倍额定值"
+            "    溢出(OV): %d    差错(ER): %d\n",
+            dFraction, nRaw, dFraction * 1.2, dFraction * 2.4, nRaw & 1, (nRaw >> 1) & 1);
     }
 }
 
@@ -369,7 +371,8 @@ void CExplainer::Asdu5()
     m_text.AppendFormat("制造厂: \"%s\"\n", szMaker);
     if (!Has(15, 4))
         return;
-    const std::uint32_t nSoftware = static_cast<std::uint32_t>(Word(15)) | static_cast<std::uint32_t>(Word(17)) << 16;
+    const std::uint32_t nSoftware =
+        static_cast<std::uint32_t>(Word(15)) | static_cast<std::uint32_t>(Word(17)) << 16;
     m_text.AppendFormat("软件标识: %u (%2.2X %2.2X %2.2X %2.2X)\n", nSoftware, A(15), A(16), A(17), A(18));
 }
 
@@ -443,7 +446,8 @@ void CExplainer::Asdu10()
     FunInfLine();
     if (!Has(7))
         return;
-    m_text.AppendFormat("返回信息标识(RII): %d    通用分类数据集数目(NGD): %d    计数器位(COUNT): %d    后续状态位(CONT): %d\n",
+    m_text.AppendFormat("返回信息标识(RII): %d    通用分类数据集数目(NGD): %d    计数器位(COUNT): %d    "
+                        "后续状态位(CONT): %d\n",
                         A(6), A(7) & 0x3F, (A(7) >> 6) & 1, A(7) >> 7);
     int nAt = 8;
     for (int i = 1; nAt >= 0 && Has(nAt, 2) && !m_text.IsFull(); ++i)
@@ -460,8 +464,8 @@ void CExplainer::Asdu11()
         return;
     m_text.AppendFormat("返回信息标识(RII): %d    组号 %d  条目号 %d", A(6), A(7), A(8));
     if (Has(10))
-        m_text.AppendFormat("    描述元素数目(NDE): %d    计数器位(COUNT): %d    后续状态位(CONT): %d", A(9) & 0x3F,
-                            (A(9) >> 6) & 1, A(9) >> 7);
+        m_text.AppendFormat("    描述元素数目(NDE): %d    计数器位(COUNT): %d    后续状态位(CONT): %d",
+                            A(9) & 0x3F, (A(9) >> 6) & 1, A(9) >> 7);
     m_text.Append("\n");
     int nAt = 10;
     for (int i = 1; nAt >= 0 && Has(nAt) && !m_text.IsFull(); ++i)
@@ -541,7 +545,8 @@ void CExplainer::GenericValues(int nAt, int nType, int nSize, int nNumber)
         else if (nType == 9 && nSize == 1)
             m_text.AppendFormat(" %d %s", A(nElement) & 0x03, DoublePointText(A(nElement) & 0x03));
         else if (nType == 10 && nSize == 1)
-            m_text.AppendFormat(" %d %s", A(nElement) & 0x01, (A(nElement) & 0x01) != 0 ? "合(ON)" : "分(OFF)");
+            m_text.AppendFormat(" %d %s", A(nElement) & 0x01,
+                                (A(nElement) & 0x01) != 0 ? "合(ON)" : "分(OFF)");
         else if (nType == 12 && nSize == 2)
         {
             const auto nValue = static_cast<std::int16_t>(static_cast<std::uint16_t>(nBits & 0xFFF8));
@@ -572,7 +577,6 @@ void CExplainer::Asdu20()
         m_text.AppendFormat("返回信息标识(RII): %d\n", A(7));
 }
 
-
 void CExplainer::Asdu21()
 {
     FunInfLine();
@@ -582,8 +586,8 @@ void CExplainer::Asdu21()
     for (int i = 0; i < A(7) && Has(8 + 3 * i, 3) && !m_text.IsFull(); ++i)
     {
         const int nAt = 8 + 3 * i;
-        m_text.AppendFormat("通用分类标识%d: 组号 %d  条目号 %d    描述类别(KOD): %d", i + 1, A(nAt), A(nAt + 1),
-                            A(nAt + 2));
+        m_text.AppendFormat("通用分类标识%d: 组号 %d  条目号 %d    描述类别(KOD): %d", i + 1, A(nAt),
+                            A(nAt + 1), A(nAt + 2));
         NameOrNothing(KindOfDescriptionName(A(nAt + 2)));
         m_text.Append("\n");
     }
@@ -600,8 +604,8 @@ void CExplainer::Asdu23()
         const int nSof = A(nAt + 2);
         m_text.AppendFormat("录波%d: 故障序号(FAN): %d    故障状态(SOF): 0x%2.2X  TP: %d (%s)  TM: %d (%s)  "
                             "TEST: %d (%s)  OTEV: %d (%s)\n",
-                            i + 1, Word(nAt), nSof, nSof & 1, (nSof & 1) != 0 ? "跳闸" : "未跳闸", (nSof >> 1) & 1,
-                            (nSof & 2) != 0 ? "正在传输" : "等待传输", (nSof >> 2) & 1,
+                            i + 1, Word(nAt), nSof, nSof & 1, (nSof & 1) != 0 ? "跳闸" : "未跳闸",
+                            (nSof >> 1) & 1, (nSof & 2) != 0 ? "正在传输" : "等待传输", (nSof >> 2) & 1,
                             (nSof & 4) != 0 ? "测试模式下记录" : "运行中记录", (nSof >> 3) & 1,
                             (nSof & 8) != 0 ? "由其他事件启动" : "由启动(动作)启动");
         Time56Line(nAt + 3, "      时间(CP56Time2a): ");
@@ -645,8 +649,9 @@ void CExplainer::Asdu26()
         m_text.AppendFormat("    故障序号(FAN): %d    电网故障序号(NOF): %d", Word(8), Word(10));
     m_text.Append("\n");
     if (Has(12, 5))
-        m_text.AppendFormat("通道数目(NOC): %d    每通道信息元素数目(NOE): %d    信息元素间隔(INT): %d 微秒\n", A(12),
-                            Word(13), Word(15));
+        m_text.AppendFormat(
+            "通道数目(NOC): %d    每通道信息元素数目(NOE): %d    信息元素间隔(INT): %d 微秒\n", A(12),
+            Word(13), Word(15));
     Time32Line(17, "第一个信息元素的时间(CP32Time2a): ");
 }
 
@@ -655,8 +660,8 @@ void CExplainer::Asdu27()
     FunLine();
     TovFanAccLine();
     if (Has(11, 12))
-        m_text.AppendFormat("一次额定值(RPV): %g    二次额定值(RSV): %g    参比因子(RFA): %g\n", Float(11), Float(15),
-                            Float(19));
+        m_text.AppendFormat("一次额定值(RPV): %g    二次额定值(RSV): %g    参比因子(RFA): %g\n", Float(11),
+                            Float(15), Float(19));
 }
 
 void CExplainer::Asdu29()
@@ -664,13 +669,15 @@ void CExplainer::Asdu29()
     FunLine();
     if (!Has(9, 2))
         return;
-    m_text.AppendFormat("故障序号(FAN): %d    标志数目(NOT): %d    标志位置(TAP): %d\n", Word(6), A(8), Word(9));
+    m_text.AppendFormat("故障序号(FAN): %d    标志数目(NOT): %d    标志位置(TAP): %d\n", Word(6), A(8),
+                        Word(9));
     for (int i = 0; i < A(8) && Has(11 + 3 * i, 3) && !m_text.IsFull(); ++i)
     {
         const int nAt = 11 + 3 * i;
         m_text.AppendFormat("标志%d: 功能类型: %d    信息序号: %d", i + 1, A(nAt), A(nAt + 1));
         NameOrNothing(InformationName(1, A(nAt), A(nAt + 1), false));
-        m_text.AppendFormat("    双点信息(DPI): %d %s\n", A(nAt + 2) & 0x03, DoublePointText(A(nAt + 2) & 0x03));
+        m_text.AppendFormat("    双点信息(DPI): %d %s\n", A(nAt + 2) & 0x03,
+                            DoublePointText(A(nAt + 2) & 0x03));
     }
 }
 
@@ -709,12 +716,13 @@ bool AppendFullExplanation(const std::uint8_t* pFrame, int nCount, CAnnotationTe
     // the variable structure qualifier.
     const int nControl = pFrame[4];
     const bool bPrimary = (nControl & 0x40) != 0;
-    text.AppendFormat("控制域: %2.2XH    PRM: %d    %s: %d    %s: %d    功能码: %d", nControl, bPrimary ? 1 : 0,
-                      bPrimary ? "FCB" : "ACD", (nControl >> 5) & 1, bPrimary ? "FCV" : "DFC", (nControl >> 4) & 1,
-                      nControl & 0x0F);
+    text.AppendFormat("控制域: %2.2XH    PRM: %d    %s: %d    %s: %d    功能码: %d", nControl,
+                      bPrimary ? 1 : 0, bPrimary ? "FCB" : "ACD", (nControl >> 5) & 1,
+                      bPrimary ? "FCV" : "DFC", (nControl >> 4) & 1, nControl & 0x0F);
     if (const char* pszName = LinkFunctionName(nControl & 0x0F, bPrimary))
         text.AppendFormat(" (%s)", pszName);
-    text.AppendFormat("\n可变结构限定词(VSQ): %2.2XH    SQ: %d    数目: %d\n", pFrame[7], pFrame[7] >> 7, pFrame[7] & 0x7F);
+    text.AppendFormat("\n可变结构限定词(VSQ): %2.2XH    SQ: %d    数目: %d\n", pFrame[7], pFrame[7] >> 7,
+                      pFrame[7] & 0x7F);
     CExplainer(pFrame + kAsduStart, nLength, bPrimary, text).Run();
     return true;
 }

@@ -1,7 +1,6 @@
 // Annotate: the plain-language description of a 103 frame that the log shows under its bytes.
-#include "iec103/Iec103Codec.h"
-
 #include "iec103/CompatibleNames.h"
+#include "iec103/Iec103Codec.h"
 #include "iec103/RelayText.h"
 
 #include <cstddef>

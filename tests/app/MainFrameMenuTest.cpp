@@ -47,7 +47,8 @@ const QString kEdit = QStringLiteral("编辑(&E):57643,-,57635,57634,57637,-,328
 // full explanation and the line monitor under 选项, the statistics panel under 查看.
 const QString kOwnOptions = QStringLiteral(",-,32901,32902,32903,-,32904,32905,-,32911,32912,32930,-,32913");
 // The Ethernet mode has no annotator, so nothing to explain either.
-const QString kOwnOptionsEthernet = QStringLiteral(",-,32901,32902,32903,-,32904,32905,-,32911,32912,-,32913");
+const QString kOwnOptionsEthernet =
+    QStringLiteral(",-,32901,32902,32903,-,32904,32905,-,32911,32912,-,32913");
 const QString kView = QStringLiteral("查看(&V):59393,32906");
 const QString kHelp = QStringLiteral("帮助(&H):57664");
 // Our own menu after the specified ones, in the serial modes: the test plans.

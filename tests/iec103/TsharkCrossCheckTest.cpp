@@ -5,15 +5,15 @@
 #include "iec103/FullExplanation.h"
 #include "iec103/Iec103Codec.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <algorithm>
-#include <array>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <sstream>
 #include <unistd.h>
@@ -38,18 +38,36 @@ const char* const kFields[] = {
     "iec60870_5_103.asdu_address",    "iec60870_5_103.func_type", "iec60870_5_103.info_num"};
 
 // Fields of the full explanation; every occurrence, joined by ';'.
-const char* const kBodyFields[] = {
-    "iec60870_5_103.ctrl_prm",      "iec60870_5_103.ctrl_fcb",       "iec60870_5_103.ctrl_fcv",
-    "iec60870_5_103.ctrl_dfc",      "iec60870_5_103.ctrl_func_pri_to_sec", "iec60870_5_103.ctrl_func_sec_to_pri",
-    "iec60870_5_103.sq",
-    "iec60870_5_103.dpi",           "iec60870_5_103.cp32time2a_ms",  "iec60870_5_103.cp32time2a_min",
-    "iec60870_5_103.cp32time2a_iv", "iec60870_5_103.cp32time2a_hr",  "iec60870_5_103.cp32time2a_sum",
-    "iec60870_5_103.sin",           "iec60870_5_103.col",            "iec60870_5_103.mfg",
-    "iec60870_5_103.mfg_sw",        "iec60870_5_103.scn",            "iec60870_asdu.normval",
-    "iec60870_5_103.dco",           "iec60870_5_103.rii",            "iec60870_asdu.cp56time.ms",
-    "iec60870_asdu.cp56time.min",   "iec60870_asdu.cp56time.iv",     "iec60870_asdu.cp56time.hour",
-    "iec60870_asdu.cp56time.su",    "iec60870_asdu.cp56time.day",    "iec60870_asdu.cp56time.dow",
-    "iec60870_asdu.cp56time.month", "iec60870_asdu.cp56time.year"};
+const char* const kBodyFields[] = {"iec60870_5_103.ctrl_prm",
+                                   "iec60870_5_103.ctrl_fcb",
+                                   "iec60870_5_103.ctrl_fcv",
+                                   "iec60870_5_103.ctrl_dfc",
+                                   "iec60870_5_103.ctrl_func_pri_to_sec",
+                                   "iec60870_5_103.ctrl_func_sec_to_pri",
+                                   "iec60870_5_103.sq",
+                                   "iec60870_5_103.dpi",
+                                   "iec60870_5_103.cp32time2a_ms",
+                                   "iec60870_5_103.cp32time2a_min",
+                                   "iec60870_5_103.cp32time2a_iv",
+                                   "iec60870_5_103.cp32time2a_hr",
+                                   "iec60870_5_103.cp32time2a_sum",
+                                   "iec60870_5_103.sin",
+                                   "iec60870_5_103.col",
+                                   "iec60870_5_103.mfg",
+                                   "iec60870_5_103.mfg_sw",
+                                   "iec60870_5_103.scn",
+                                   "iec60870_asdu.normval",
+                                   "iec60870_5_103.dco",
+                                   "iec60870_5_103.rii",
+                                   "iec60870_asdu.cp56time.ms",
+                                   "iec60870_asdu.cp56time.min",
+                                   "iec60870_asdu.cp56time.iv",
+                                   "iec60870_asdu.cp56time.hour",
+                                   "iec60870_asdu.cp56time.su",
+                                   "iec60870_asdu.cp56time.day",
+                                   "iec60870_asdu.cp56time.dow",
+                                   "iec60870_asdu.cp56time.month",
+                                   "iec60870_asdu.cp56time.year"};
 
 template <std::size_t N>
 std::vector<std::vector<std::string>> RunTshark(const std::vector<std::vector<std::uint8_t>>& frames,
@@ -66,11 +84,10 @@ std::vector<std::vector<std::string>> RunTshark(const std::vector<std::vector<st
             input << "0000 00 00 00 00 00 00 00 00 00 00 00 00 " << relvane::test::Hex(frame) << "\n\n";
         }
     }
-    std::string strCommand =
-        "text2pcap -q -l 250 " + strDir + "/frames.txt " + strDir +
-        "/frames.pcap >/dev/null 2>&1 && tshark -r " + strDir +
-        "/frames.pcap -d rtacser.data,iec60870_5_103 -T fields -E separator=, " +
-        (bEveryOccurrence ? "-E occurrence=a -E aggregator=';'" : "-E occurrence=f");
+    std::string strCommand = "text2pcap -q -l 250 " + strDir + "/frames.txt " + strDir +
+                             "/frames.pcap >/dev/null 2>&1 && tshark -r " + strDir +
+                             "/frames.pcap -d rtacser.data,iec60870_5_103 -T fields -E separator=, " +
+                             (bEveryOccurrence ? "-E occurrence=a -E aggregator=';'" : "-E occurrence=f");
     for (const char* pszField : fields)
         strCommand += std::string(" -e ") + pszField;
     strCommand += " 2>/dev/null > " + strDir + "/fields.txt";
@@ -171,7 +188,8 @@ std::vector<std::vector<std::uint8_t>> FrameCollection()
     frames.push_back(relvane::test::Bytes("68 09 09 68 08 03 08 81 0A 07 FF 00 05 00 16"));
     for (const char* pszAsdu : kRelayAsdus)
     {
-        std::vector<std::uint8_t> frame = relvane::test::Bytes(std::string("68 00 00 68 08 03 ") + pszAsdu + " 00 16");
+        std::vector<std::uint8_t> frame =
+            relvane::test::Bytes(std::string("68 00 00 68 08 03 ") + pszAsdu + " 00 16");
         frame[1] = frame[2] = static_cast<std::uint8_t>(frame.size() - 6);
         frames.push_back(frame);
     }
@@ -229,7 +247,6 @@ TEST(Iec103Tshark, BuildersAndAnnotatorAgreeWithWireshark)
     }
 }
 
-
 std::vector<std::string> Split(const std::string& strField, char cSeparator)
 {
     std::vector<std::string> parts;
@@ -282,8 +299,15 @@ std::array<long long, 9> Time56(const std::string& strText)
     if (p == nullptr ||
         std::sscanf(p, "%d-%d-%d %d:%d:%d.%d", &nYear, &nMonth, &nDay, &nHour, &nMinute, &nSecond, &nMs) != 7)
         return result;
-    result = {nYear - 2000,         nMonth, nDay, nHour, nMinute, nSecond * 1000 + nMs, NumberAfter(p, "星期: "),
-              NumberAfter(p, "IV: "), NumberAfter(p, "SU: ")};
+    result = {nYear - 2000,
+              nMonth,
+              nDay,
+              nHour,
+              nMinute,
+              nSecond * 1000 + nMs,
+              NumberAfter(p, "星期: "),
+              NumberAfter(p, "IV: "),
+              NumberAfter(p, "SU: ")};
     return result;
 }
 
@@ -366,7 +390,8 @@ TEST(Iec103Tshark, FullExplanationAgreesWithWireshark)
                     p = std::strstr(p, "分数值: ");
                     ASSERT_NE(p, nullptr) << "fewer measurands than tshark shows";
                     p += std::strlen("分数值: ");
-                    EXPECT_NEAR(std::strtod(p, nullptr), std::strtod(strShown.c_str(), nullptr), 8.0 / 32768 + 1e-6);
+                    EXPECT_NEAR(std::strtod(p, nullptr), std::strtod(strShown.c_str(), nullptr),
+                                8.0 / 32768 + 1e-6);
                 }
             }
             else

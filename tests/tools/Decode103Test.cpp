@@ -34,10 +34,11 @@ TEST(Decode103Tool, FullAddsTheExplanationAfterTheAnnotation)
 {
     CRun103 run = Decode103(std::string("--full ") + kInterrogation);
     EXPECT_EQ(run.nExit, 0);
-    EXPECT_EQ(run.strOut, std::string(kInterrogationText) +
-                              "控制域: 73H    PRM: 1    FCB: 1    FCV: 1    功能码: 3 (传送数据(发送/确认))\n"
-                              "可变结构限定词(VSQ): 81H    SQ: 1    数目: 1\n"
-                              "功能类型: 255 (全局功能类型)    信息序号: 0 (总查询(总召唤)的启动)\n扫描序号(SCN): 0\n");
+    EXPECT_EQ(run.strOut,
+              std::string(kInterrogationText) +
+                  "控制域: 73H    PRM: 1    FCB: 1    FCV: 1    功能码: 3 (传送数据(发送/确认))\n"
+                  "可变结构限定词(VSQ): 81H    SQ: 1    数目: 1\n"
+                  "功能类型: 255 (全局功能类型)    信息序号: 0 (总查询(总召唤)的启动)\n扫描序号(SCN): 0\n");
     run = Decode103("--full 10 5A 01 5B 16");
     EXPECT_EQ(run.nExit, 1);
     EXPECT_EQ(run.strOut, "");
