@@ -1,8 +1,10 @@
-// Arbitrary bytes as a received 103 chunk and as typed frame text: the annotation, the checksum test,
-// the automatic answer, the chunk splitter, the frame-text parser and the checksum completion must
-// never read past the input, and what they produce must keep its own rules.
+// Arbitrary bytes as a received 103 chunk and as typed frame text: the annotation, its full
+// explanation, the checksum test, the automatic answer, the chunk splitter, the frame-text parser and
+// the checksum completion must never read past the input, and what they produce must keep its own
+// rules.
 #include "common/AnnotationText.h"
 #include "iec103/FrameText.h"
+#include "iec103/FullExplanation.h"
 #include "iec103/Iec103ChunkSplit.h"
 #include "iec103/Iec103Codec.h"
 
@@ -75,6 +77,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     if ((nResult > 0) != bAnnotated || (nResult <= 0 && !text.IsEmpty()))
         std::abort();
     if (relvane::GbkLength(text.Text()) > relvane::CAnnotationText::kMaxGbkBytes)
+        std::abort();
+
+    // The full explanation reads only inside the chunk and the frame's own length, keeps its bound,
+    // and has nothing to say about anything but a variable frame with an ASDU header.
+    relvane::CAnnotationText full;
+    const bool bExplained = relvane::AppendFullExplanation(pChunk, nCount, full);
+    if (bExplained == full.IsEmpty() ||
+        relvane::GbkLength(full.Text()) > relvane::CAnnotationText::kMaxGbkBytes)
+        std::abort();
+    if (bExplained && (nSize < 11 || pChunk[0] != 0x68 || pChunk[1] < 7))
         std::abort();
 
     CheckPieces(abChunk);

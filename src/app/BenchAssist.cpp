@@ -21,6 +21,7 @@ namespace
 
 const char* const kHintsKey = "window/hints";
 const char* const kAskToSaveKey = "file/askToSave";
+const char* const kFullExplanationKey = "log/fullExplanation";
 constexpr int kTransientMs = 5000;
 
 bool AllDigits(const QString& strText)
@@ -44,6 +45,8 @@ CBenchAssist::CBenchAssist(CRelvaneView& view, QMainWindow& frame, CLogEdit& edi
     // Asking before unsaved entries are lost is on unless the user turned it off: a log that
     // goes with a stray click is lost data.
     m_bAskToSave = OwnSettings().value(QString::fromUtf8(kAskToSaveKey), true).toBool();
+    m_bFullExplanation = OwnSettings().value(QString::fromUtf8(kFullExplanationKey), false).toBool();
+    m_view.SetFullExplanation(m_bFullExplanation);
     connect(m_edit.verticalScrollBar(), &QScrollBar::valueChanged, this, &CBenchAssist::OnScrolled);
     m_edit.installEventFilter(this);
     if (QTextDocument* pDocument = m_view.LogDocument())
@@ -102,6 +105,11 @@ bool CBenchAssist::OnCommand(int nId)
         m_bAskToSave = !m_bAskToSave;
         OwnSettings().setValue(QString::fromUtf8(kAskToSaveKey), m_bAskToSave);
         return true;
+    case ID_OPTION_FULL_EXPLANATION:
+        m_bFullExplanation = !m_bFullExplanation;
+        OwnSettings().setValue(QString::fromUtf8(kFullExplanationKey), m_bFullExplanation);
+        m_view.SetFullExplanation(m_bFullExplanation);
+        return true;
     default:
         return false;
     }
@@ -116,6 +124,10 @@ bool CBenchAssist::QueryCommand(int nId, CCommandState& state) const
         return true;
     case ID_OPTION_ASK_SAVE:
         state = CCommandState{true, true, m_bAskToSave};
+        return true;
+    case ID_OPTION_FULL_EXPLANATION:
+        // Only the 103 annotator has it.
+        state = CCommandState{true, m_view.Mode() == MODE_103, m_bFullExplanation};
         return true;
     default:
         return false;

@@ -22,6 +22,8 @@ struct CCommandState;
 //   list shows devices and adapters, and the log keeps the user's place while they read back;
 // - asking to save (on until turned off): "新建", opening and closing ask before a log with
 //   unsaved entries is lost.
+// It also keeps "完整解释" (the full explanation of 103 frames in the log, off until asked for) in the
+// same settings file and hands it to the view.
 class CBenchAssist : public QObject
 {
     Q_OBJECT
@@ -79,6 +81,7 @@ private:
     DeviceOf m_fnDeviceOf;
     bool m_bHints = false;
     bool m_bAskToSave = false;
+    bool m_bFullExplanation = false;
     bool m_bFollow = true;
     bool m_bBelowShown = false;
     bool m_bOwnScroll = false;

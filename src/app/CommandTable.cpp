@@ -96,6 +96,8 @@ std::vector<CCommandText> BuildCommandTexts()
         Same(ID_OPTION_HINTS, u"操作提示",
              u"在状态栏提示连接情况，串口列表显示设备详情，翻看记录时不跳到末尾", true),
         Same(ID_OPTION_ASK_SAVE, u"询问保存记录", u"新建、打开或关闭前询问是否保存未保存的记录", true),
+        Same(ID_OPTION_FULL_EXPLANATION, u"完整解释", u"在103报文注释后逐项解释应用服务数据单元的全部内容",
+             true),
         Same(ID_LINE_MONITOR, u"线路监视…", u"只听主站与装置之间的线路,不参与通信"),
         Same(ID_DISTURBANCE_UPLOAD, u"读取录波…", u"从装置读取录波, 存为COMTRADE文件"),
         // '94 commands: prompt and tip are the caption without its code.
@@ -180,6 +182,7 @@ const std::vector<int> kOptionItems{ID_FORMAT_HEX,
                                     0,
                                     ID_OPTION_HINTS,
                                     ID_OPTION_ASK_SAVE,
+                                    ID_OPTION_FULL_EXPLANATION,
                                     0,
                                     ID_LINE_MONITOR};
 const std::vector<int> kEditItems{ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_CLEAR_LOG};

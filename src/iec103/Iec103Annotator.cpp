@@ -1,7 +1,7 @@
 // Annotate: the plain-language description of a 103 frame that the log shows under its bytes.
+#include "iec103/CompatibleNames.h"
 #include "iec103/Iec103Codec.h"
-
-#include "common/GbkDecoder.h"
+#include "iec103/RelayText.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -13,7 +13,6 @@ namespace
 {
 
 constexpr int kAsduStart = 6;
-constexpr std::size_t kMaxDescriptionBytes = 255; // longest KOD 9/10 text shown
 constexpr const char* kFourBlanks = "    ";
 // What the relay means by E5H: a confirmation, or "no data" to a request for user data.
 constexpr const char* kSingleAckText = "单个控制字符E5H: 肯定确认或无所请求的数据\n";
@@ -114,33 +113,11 @@ const char* GenericServiceName(int nInf)
     }
 }
 
+// The log names the kinds of description up to 10; others stay unnamed.
 const char* KodName(int nKod)
 {
-    switch (nKod)
-    {
-    case 0:
-        return "无所指定的描述类别";
-    case 1:
-        return "实际值";
-    case 2:
-        return "缺省值";
-    case 3:
-        return "量程(最小值、最大值、步长)";
-    case 5:
-        return "精度";
-    case 6:
-        return "因子";
-    case 7:
-        return "％参比";
-    case 8:
-        return "列表";
-    case 9:
-        return "量纲";
-    case 10:
-        return "描述";
-    default:
-        return "";
-    }
+    const char* pszName = nKod <= 10 ? KindOfDescriptionName(nKod) : nullptr;
+    return pszName != nullptr ? pszName : "";
 }
 
 const char* DoublePointName(int nValue)
@@ -180,44 +157,6 @@ std::int32_t ReadSignedLittle(const std::uint8_t* p, int nSize)
         return static_cast<std::int32_t>(nValue);
     const std::uint32_t nSignBit = 1u << (8 * nSize - 1);
     return static_cast<std::int32_t>((nValue ^ nSignBit) - nSignBit);
-}
-
-// Relay texts (KOD 9 and 10) are GBK. They end at the first zero byte and are shown up to 255 bytes,
-// cut at a character boundary; bytes that are not GBK are shown as '?'.
-void AppendRelayText(CAnnotationText& text, const std::uint8_t* pBytes, std::size_t nCount)
-{
-    const void* pZero = std::memchr(pBytes, 0, nCount);
-    if (pZero != nullptr)
-        nCount = static_cast<std::size_t>(static_cast<const std::uint8_t*>(pZero) - pBytes);
-    CAnnotationText piece(kMaxDescriptionBytes);
-    CGbkDecoder gbk;
-    std::size_t i = 0;
-    while (i < nCount && !piece.IsFull())
-    {
-        const std::uint8_t c = pBytes[i];
-        if (c < 0x80)
-        {
-            piece.Append(std::string_view(reinterpret_cast<const char*>(pBytes + i), 1));
-            ++i;
-            continue;
-        }
-        bool bConverted = false;
-        char abOut[8];
-        std::size_t nOut = 0;
-        if (i + 1 < nCount && gbk.Decode(c, pBytes[i + 1], abOut, nOut))
-        {
-            piece.Append(std::string_view(abOut, nOut));
-            bConverted = true;
-        }
-        if (bConverted)
-            i += 2;
-        else
-        {
-            piece.Append("?");
-            ++i;
-        }
-    }
-    text.Append(piece.Text());
 }
 
 // Walks one frame. Every piece first asks whether the chunk reaches its last byte; the first piece

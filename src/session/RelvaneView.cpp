@@ -1,6 +1,7 @@
 #include "session/RelvaneView.h"
 
 #include "common/AnnotationText.h"
+#include "iec103/FullExplanation.h"
 #include "iec103/Iec103ChunkSplit.h"
 #include "proto94/Bcd.h"
 #include "proto94/Proto94ChunkSplit.h"
@@ -1195,6 +1196,13 @@ int CRelvaneView::Annotate(const std::uint8_t* pFrame, int nLength, std::string&
         CAnnotationText text;
         const int nResult = Iec103Codec::Annotate(pFrame, nLength, text);
         strText = text.Text();
+        if (nResult > 0 && m_bFullExplanation)
+        {
+            // Its own bound: the annotation keeps the length it is specified with.
+            CAnnotationText full;
+            AppendFullExplanation(pFrame, nLength, full);
+            strText += full.Text();
+        }
         return nResult;
     }
     return -1; // the Ethernet mode has no annotator

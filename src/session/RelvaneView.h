@@ -151,6 +151,10 @@ public:
     // Ends that repetition: the next poll goes out only when the user asks for one.
     void StopProto94Polling();
     bool ShowAnnotations() const { return m_bShowAnnotations != 0; }
+    // Our own option, off until asked for: the full explanation of each 103 frame's ASDU body after
+    // its annotation.
+    void SetFullExplanation(bool bOn) { m_bFullExplanation = bOn; }
+    bool FullExplanation() const { return m_bFullExplanation; }
     int HexFormat() const { return m_bHex; }
     bool LineLimitOn() const { return m_bLineLimit != 0; }
     int LineLimit() const { return m_nLineLimit; }
@@ -251,6 +255,7 @@ private:
     std::int32_t m_bAutoProcess = 1;
     std::int32_t m_b103Polling = 0;
     std::int32_t m_bShowAnnotations = 1;
+    bool m_bFullExplanation = false;
     int m_bHex = 1;
     std::int32_t m_bLineLimit = 1;
     int m_nLineLimit = 2000;

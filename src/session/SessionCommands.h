@@ -71,6 +71,8 @@ enum SessionCommandId : int
     ID_LINE_MONITOR = 32913, // the line monitor's window
     // Our own 103 command after the specified ones: a disturbance record to COMTRADE files.
     ID_DISTURBANCE_UPLOAD = 32914,
+    // The full explanation of 103 ASDU bodies in the log.
+    ID_OPTION_FULL_EXPLANATION = 32930,
 
     ID_INDICATOR_PORT = 59143,
     ID_INDICATOR_PARITY = 59144,

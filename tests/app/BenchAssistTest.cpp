@@ -239,6 +239,29 @@ TEST_F(BenchAssistTest, UnsavedEntriesAreNotLostWithoutAQuestionWhenAskingIsOn)
     EXPECT_FALSE(Frame().isVisible());
 }
 
+TEST_F(BenchAssistTest, FullExplanationIsA103OptionKeptInOurOwnSettings)
+{
+    Choose(ID_MODE_103);
+    Frame().UpdateCommandStates();
+    EXPECT_FALSE(Checked(ID_OPTION_FULL_EXPLANATION));
+    EXPECT_FALSE(View().FullExplanation());
+    Choose(ID_OPTION_FULL_EXPLANATION);
+    Frame().UpdateCommandStates();
+    EXPECT_TRUE(Checked(ID_OPTION_FULL_EXPLANATION));
+    EXPECT_TRUE(View().FullExplanation());
+    EXPECT_TRUE(OwnSettings().value(QStringLiteral("log/fullExplanation")).toBool());
+
+    // The '94 annotator has no such thing.
+    Choose(ID_MODE_94);
+    Frame().UpdateCommandStates();
+    EXPECT_FALSE(Enabled(ID_OPTION_FULL_EXPLANATION));
+
+    // The next window starts with it as stored.
+    View().SetFullExplanation(false);
+    CBenchAssist stored(View(), Frame(), *Frame().LogEdit());
+    EXPECT_TRUE(View().FullExplanation());
+}
+
 TEST_F(BenchAssistTest, TheSmallestWindowKeepsMenusToolbarsAndPanesReadable)
 {
     for (const int nMode : {ID_MODE_94, ID_MODE_103, ID_MODE_ETH103})

@@ -135,6 +135,29 @@ TEST_F(LogWriter, AnnotationsOnInTheEthernetModeWriteAGreenLineEndOnly)
     EXPECT_EQ(plain[0].colour, kBlack);
 }
 
+TEST_F(LogWriter, FullExplanationFollowsThe103AnnotationOnlyWhenTurnedOn)
+{
+    View().OnCommand(ID_MODE_103);
+    const Bytes abEnd = {0x68, 0x09, 0x09, 0x68, 0x08, 0x01, 0x08, 0x81,
+                         0x0A, 0x01, 0xFF, 0x00, 0x07, 0x9C, 0x16};
+    const std::string strAnnotated = "68 09 09 68 08 01 08 81 0A 01 FF 00 07 9C 16 \r\n (\n"
+                                     "链路地址: 1      ASDU 8      COT: 10  总查询(总召唤)终止\n"
+                                     "应用服务数据单元公共地址: 1\n";
+    EXPECT_FALSE(View().FullExplanation());
+    Write(abEnd);
+    EXPECT_EQ(Log(), strAnnotated + ") \r\n");
+
+    View().ClearLog();
+    View().SetFullExplanation(true);
+    Write(abEnd);
+    EXPECT_EQ(
+        Log(),
+        strAnnotated +
+            "控制域: 08H    PRM: 0    ACD: 0    DFC: 0    功能码: 8 (以数据响应请求帧)\n"
+            "可变结构限定词(VSQ): 81H    SQ: 1    数目: 1\n"
+            "功能类型: 255 (全局功能类型)    信息序号: 0 (总查询(总召唤)终止)\n扫描序号(SCN): 7\n) \r\n");
+}
+
 TEST_F(LogWriter, AnnotationLineFeedsBreakTheLineInsideOneParagraph)
 {
     View().Log().AppendText("\r\n (\nA\nB) \r\n", true);

@@ -30,6 +30,24 @@ TEST(Decode103Tool, PrintsTheAnnotationAsTheLogHoldsIt)
     EXPECT_EQ(run.strOut, kInterrogationText);
 }
 
+TEST(Decode103Tool, FullAddsTheExplanationAfterTheAnnotation)
+{
+    CRun103 run = Decode103(std::string("--full ") + kInterrogation);
+    EXPECT_EQ(run.nExit, 0);
+    EXPECT_EQ(run.strOut,
+              std::string(kInterrogationText) +
+                  "控制域: 73H    PRM: 1    FCB: 1    FCV: 1    功能码: 3 (传送数据(发送/确认))\n"
+                  "可变结构限定词(VSQ): 81H    SQ: 1    数目: 1\n"
+                  "功能类型: 255 (全局功能类型)    信息序号: 0 (总查询(总召唤)的启动)\n扫描序号(SCN): 0\n");
+    run = Decode103("--full 10 5A 01 5B 16");
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_EQ(run.strOut, "");
+    run = relvane::test::RunTool(RELVANE_DECODE_PATH, "--protocol 94 --full 01 83 00 30 F0",
+                                 relvane::test::ToolOutput::Stderr);
+    EXPECT_EQ(run.nExit, 2);
+    EXPECT_NE(run.strOut.find("--full"), std::string::npos);
+}
+
 TEST(Decode103Tool, CheckLineComesFirst)
 {
     CRun103 run = Decode103(std::string("--check ") + kInterrogation);

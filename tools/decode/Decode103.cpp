@@ -1,5 +1,6 @@
 #include "DecodeCommand.h"
 #include "iec103/FrameText.h"
+#include "iec103/FullExplanation.h"
 #include "iec103/Iec103Codec.h"
 
 #include <cstdint>
@@ -45,6 +46,12 @@ int Decode103(const CDecodeRequest& request, std::ostream& out, std::ostream& er
     if (Iec103Codec::Annotate(abFrame.data(), nCount, text) <= 0 || text.IsEmpty())
         return DECODE_NOTHING;
     out << text.Text();
+    if (request.bFull)
+    {
+        CAnnotationText full;
+        AppendFullExplanation(abFrame.data(), nCount, full);
+        out << full.Text();
+    }
     return DECODE_ANNOTATED;
 }
 

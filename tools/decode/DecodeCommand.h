@@ -14,6 +14,7 @@ struct CDecodeRequest
     std::string strModel = "KLR10"; // '94 only
     bool bCheck = false;            // print the checksum verdict first
     bool bComplete = false;         // 103 only: complete the frame instead of annotating it
+    bool bFull = false;             // 103 only: the full explanation after the annotation
 };
 
 // Exit codes of relvane-decode.

@@ -17,9 +17,10 @@ namespace
 
 const char* const kUsage =
     "usage: relvane-decode --protocol 94 [--model KLR10|KTR20] [--check] [BYTE...]\n"
-    "       relvane-decode --protocol 103 [--check] [--complete] [BYTE...]\n"
+    "       relvane-decode --protocol 103 [--check] [--complete] [--full] [BYTE...]\n"
     "Bytes are hexadecimal pairs (01 83 00 30 F0, 01830030F0, 0x01 0x83).\n"
     "Without bytes, frames are read from standard input, one per line (at most 1 MB each).\n"
+    "--full adds the full explanation of a 103 ASDU body after the annotation.\n"
     "Requests from the master have no annotation: they print nothing and give status 1.\n"
     "Exit status: 0 annotated, 1 nothing to annotate, 2 bad input.\n";
 
@@ -106,6 +107,8 @@ int main(int argc, char** argv)
             request.bCheck = true;
         else if (arg == "--complete")
             request.bComplete = true;
+        else if (arg == "--full")
+            request.bFull = true;
         else if (arg.rfind("--", 0) == 0)
         {
             std::cerr << "relvane-decode: unknown option \"" << relvane::PrintableText(arg) << "\"\n" << kUsage;
@@ -117,6 +120,11 @@ int main(int argc, char** argv)
     if (strProtocol != "94" && strProtocol != "103")
     {
         std::cerr << "relvane-decode: --protocol must be 94 or 103\n" << kUsage;
+        return relvane::DECODE_BAD_INPUT;
+    }
+    if (request.bFull && strProtocol != "103")
+    {
+        std::cerr << "relvane-decode: --full explains 103 frames only\n";
         return relvane::DECODE_BAD_INPUT;
     }
     if (request.strModel != "KLR10" && request.strModel != "KTR20")
