@@ -63,6 +63,8 @@ walk: deps
 
 # Every benchmark at its default size (a few minutes in all); each prints its figures.
 # The window benchmarks run again on X11 (xcb) on a private Xvfb display, where one is installed.
+# No benchmark or screenshot sends a frame beyond loopback, whatever its forms hold.
+bench screenshots: export RELVANE_LOOPBACK_ONLY := 1
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && QT_QPA_PLATFORM=offscreen "$$b"; done; true
 	@if command -v Xvfb >/dev/null; then \

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <system_error>
 #include <vector>
@@ -122,6 +123,11 @@ int CNetworkChannel::SendUdpOnce()
 int CNetworkChannel::SendUdpFrame(SocketValue nSocket, std::uint32_t nAddress, int nPort)
 {
     if (nSocket < 0)
+        return -1;
+    // Test runs, benchmarks and screenshots set RELVANE_LOOPBACK_ONLY: whatever a form or a random
+    // walk typed, no frame of theirs may leave the machine.
+    static const bool bLoopbackOnly = std::getenv("RELVANE_LOOPBACK_ONLY") != nullptr;
+    if (bLoopbackOnly && (nAddress >> 24) != 127)
         return -1;
     // Built into a local frame: the window thread and the sender thread may send at once.
     std::uint8_t abFrame[kUdpFrameLength];

@@ -20,6 +20,8 @@ class CTestHome
 public:
     CTestHome()
     {
+        // No test, nor any program a test starts, may send a frame beyond loopback.
+        SetVariable("RELVANE_LOOPBACK_ONLY", "1");
         // A helper a test starts runs in the environment that test gave it.
         if (std::getenv("RELVANE_TEST_STARTED_HOME") != nullptr)
             return;
