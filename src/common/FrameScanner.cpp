@@ -11,7 +11,16 @@ void CFrameScanner::Feed(const std::uint8_t* pBytes, int nCount, const CScanTime
     if (pBytes == nullptr || nCount <= 0 || m_fnScan == nullptr)
         return;
     m_abBuffer.insert(m_abBuffer.end(), pBytes, pBytes + nCount);
-    m_times.insert(m_times.end(), static_cast<std::size_t>(nCount), read);
+    if (m_nCharacterUs <= 0)
+        m_times.insert(m_times.end(), static_cast<std::size_t>(nCount), read);
+    for (int i = 0; m_nCharacterUs > 0 && i < nCount; ++i)
+    {
+        std::int64_t nBackUs = static_cast<std::int64_t>(nCount - 1 - i) * m_nCharacterUs;
+        if (m_bAnyRead)
+            nBackUs = std::min(nBackUs, std::max<std::int64_t>(read.nSteadyUs - m_nLastReadUs, 0));
+        m_times.push_back(CScanTime{read.nWallUs - nBackUs, read.nSteadyUs - nBackUs});
+    }
+    m_bAnyRead = true;
     m_nLastReadUs = read.nSteadyUs;
     Scan(false, pieces);
 }

@@ -40,7 +40,7 @@ struct CScanPiece
     std::vector<std::uint8_t> abBytes;
     bool bFrame = false;   // a frame by its framing; false for bytes that start no frame
     bool bValid = false;   // a frame whose checksum or CRC holds
-    CScanTime firstByte;   // the time of the read that brought its first byte
+    CScanTime firstByte;   // the time of the read that brought its first byte (see SetCharacterTime)
     CScanTime lastByte;    // the time of the read that brought its last byte
 };
 
@@ -58,6 +58,10 @@ public:
     CFrameScanner() = default;
     CFrameScanner(ScanFunction fnScan, std::int64_t nQuietUs) : m_fnScan(fnScan), m_nQuietUs(nQuietUs) {}
 
+    // With a character time, each byte of a read is timed back from the read's completion by the
+    // characters that followed it in the read (they came at most at the line's rate), never before
+    // the previous read: a reader woken late still times the frames as the line carried them.
+    void SetCharacterTime(std::int64_t nCharacterUs) { m_nCharacterUs = nCharacterUs; }
     // The bytes of one read; complete pieces are appended to pieces.
     void Feed(const std::uint8_t* pBytes, int nCount, const CScanTime& read, std::vector<CScanPiece>& pieces);
     // Gives out what waits when nothing has come for the quiet time before nNowSteadyUs.
@@ -83,6 +87,8 @@ private:
     std::vector<CScanTime> m_times;       // the read time of each of them
     std::size_t m_nGarbled = 0;           // bytes at the front known to start no frame
     std::int64_t m_nLastReadUs = 0;
+    std::int64_t m_nCharacterUs = 0;
+    bool m_bAnyRead = false;
 };
 
 } // namespace relvane

@@ -36,7 +36,13 @@ constexpr std::int64_t kSchedulingUs = 1000;
 constexpr std::int64_t kReadGapCharacters = 3;
 constexpr std::int64_t kMinReadGapUs = 200;
 constexpr std::int64_t kQuietCharacters = 4;
+// Never less than the workbench's own gap: a sender (or an adapter) that stalls within a frame
+// must not cut it in two.
+constexpr std::int64_t kMinQuietUs = 30000;
 constexpr std::uint8_t kIec103SendNoReply = 4;
+// A relay's frame later than this after a request's last byte is no answer to it (the workbench's
+// own response time-out at start).
+constexpr std::int64_t kAnswerLimitUs = 1500000;
 
 // A 103 request that asks for no answer (send / no reply, also broadcast).
 bool ExpectsNoAnswer(int nProtocol, const std::vector<std::uint8_t>& abBytes)
@@ -109,7 +115,7 @@ bool CLineMonitor::Start(const CMonitorSettings& settings, std::string& strError
     }
     // The scanner gives a frame out once its last byte came, a garbled run at its end or after
     // the quiet time; the longest piece is the read limit's worth of bytes.
-    const std::int64_t nQuietUs = nResolutionUs + kQuietCharacters * nCharacterUs;
+    const std::int64_t nQuietUs = std::max(nResolutionUs + kQuietCharacters * nCharacterUs, kMinQuietUs);
     for (int nLine = LINE_MASTER; nLine <= LINE_RELAY; ++nLine)
     {
         const MonitorDirection eDirection =
@@ -200,11 +206,18 @@ void CLineMonitor::Pump(bool bAll)
     m_order.Release(nNowUs, bAll, released);
     for (const CMonitorFrame& frame : released)
     {
+        // Frames are released in time order: a request whose limit ran out before this frame's
+        // time was not answered.
+        CountUnanswered(frame.time.nSteadyUs);
         CountFrame(frame);
         WriteEntry(frame);
         if (m_fnFrameTap)
             m_fnFrameTap(frame);
     }
+    // Everything up to the hold time back has been released: a request still unanswered then
+    // got no answer within its limit.
+    if (m_order.Waiting() == 0)
+        CountUnanswered(bAll ? nNowUs : nNowUs - m_order.HoldUs());
     if (m_pCapture)
         CheckCapture(m_pCapture->SyncIfDue(CChannelTime::Now().nSteadyUs));
     if (!released.empty())
@@ -301,7 +314,21 @@ void CLineMonitor::CountFrame(const CMonitorFrame& frame)
     }
     if (m_bAwaitingAnswer)
     {
-        m_statistics.OnResponse(std::max<std::int64_t>(frame.time.nSteadyUs - m_nRequestEndUs, 0));
+        const std::int64_t nResponseUs = std::max<std::int64_t>(frame.time.nSteadyUs - m_nRequestEndUs, 0);
+        if (nResponseUs <= kAnswerLimitUs)
+            m_statistics.OnResponse(nResponseUs);
+        else
+            m_statistics.OnTimeout();
+        m_bAwaitingAnswer = false;
+    }
+}
+
+void CLineMonitor::CountUnanswered(std::int64_t nNowSteadyUs)
+{
+    // A request whose time limit ran out without an answer: counted once the limit is past.
+    if (m_bAwaitingAnswer && nNowSteadyUs - m_nRequestEndUs > kAnswerLimitUs)
+    {
+        m_statistics.OnTimeout();
         m_bAwaitingAnswer = false;
     }
 }

@@ -85,6 +85,7 @@ private:
     void OnChannelMessage(int nLine, unsigned nMessage);
     void WriteEntry(const CMonitorFrame& frame);
     void CountFrame(const CMonitorFrame& frame);
+    void CountUnanswered(std::int64_t nNowSteadyUs);
     void CheckCapture(bool bWritten);
     int PortOf(int nLine) const;
 

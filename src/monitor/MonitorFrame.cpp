@@ -73,6 +73,7 @@ CMonitorCutter::CMonitorCutter(int nProtocol, int nLine, MonitorDirection eLineD
     : m_nProtocol(nProtocol), m_nLine(nLine), m_eLineDirection(eLineDirection), m_nCharacterUs(nCharacterUs),
       m_scanner(nProtocol == MONITOR_94 ? ScanProto94Frame : ScanIec103Frame, nQuietUs)
 {
+    m_scanner.SetCharacterTime(nCharacterUs);
 }
 
 int CMonitorCutter::Cut(const std::uint8_t* pBytes, int nCount, const CChannelTime& read,
@@ -119,7 +120,7 @@ int CMonitorCutter::Take(std::vector<CScanPiece>& pieces, std::vector<CMonitorFr
         frame.bValid = CheckMonitorFrame(m_nProtocol, pPiece, nLength);
         frame.time = CChannelTime{piece.firstByte.nWallUs, piece.firstByte.nSteadyUs};
         frame.lastByte = CChannelTime{piece.lastByte.nWallUs, piece.lastByte.nSteadyUs};
-        const std::int64_t nShiftUs = std::max<std::int64_t>(m_nPreviousUs - frame.time.nSteadyUs, 0);
+        const std::int64_t nShiftUs = m_nPreviousUs > frame.time.nSteadyUs ? m_nPreviousUs - frame.time.nSteadyUs : 0;
         frame.time.nWallUs += nShiftUs;
         frame.time.nSteadyUs += nShiftUs;
         m_nPreviousUs = frame.time.nSteadyUs;

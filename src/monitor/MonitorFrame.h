@@ -4,6 +4,7 @@
 #include "transport/ChannelTime.h"
 #include "transport/ISerialChannel.h"
 
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -43,8 +44,9 @@ struct CMonitorFrame
     bool bValid = false;             // its checksum (103) or CRC ('94) holds
     bool bTie = false;  // closer in time than the lines' resolution to the frame before it on the
                         // other line: the two may have been the other way round
-    CChannelTime time;            // its first byte: when the read that brought it completed
-    CChannelTime lastByte;        // when the read that brought its last byte completed
+    CChannelTime time;            // its first byte: when the read that brought it completed, less
+                                  // the characters after it in that read (not before the read before)
+    CChannelTime lastByte;        // its last byte, the same way
     std::int64_t nDurationUs = 0; // its bytes at the line's rate
     std::uint64_t nSequence = 0;  // order of arrival, which breaks ties of equal times
 };
@@ -64,7 +66,8 @@ bool CheckMonitorFrame(int nProtocol, const std::uint8_t* pBytes, int nCount);
 
 // Cuts the reads of one line into frames with the protocol's frame scanner: a frame is found by
 // its structure wherever the reads cut it and however much noise comes before it, and takes the
-// time of the read that brought its first byte (a line's times are kept from going back). What a
+// time of the read that brought its first byte, less the characters that followed it in that read
+// at the line's rate (a line's times are kept from going back). What a
 // read leaves incomplete waits for the next read, or for Expire once the line was quiet.
 // On a line that carries one direction the direction is
 // the line's; on a bus it is read from each frame, and a piece without a readable header takes
@@ -95,7 +98,7 @@ private:
     std::int64_t m_nCharacterUs = 0;
     CFrameScanner m_scanner;
     MonitorDirection m_ePrevious = DIRECTION_UNKNOWN;
-    std::int64_t m_nPreviousUs = 0;  // steady time of the frame before: a line's times never go back
+    std::int64_t m_nPreviousUs = INT64_MIN; // steady time of the frame before: a line's times never go back
     bool m_bPreviousRequest = false; // the piece before was a good frame of the master's
 };
 
@@ -114,6 +117,7 @@ public:
     // bAll) into released, earliest first.
     void Release(std::int64_t nNowSteadyUs, bool bAll, std::vector<CMonitorFrame>& released);
     std::size_t Waiting() const { return m_waiting.size(); }
+    std::int64_t HoldUs() const { return m_nHoldUs; }
 
 private:
     std::vector<CMonitorFrame> m_waiting; // a heap, earliest on top

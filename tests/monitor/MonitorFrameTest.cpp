@@ -51,14 +51,15 @@ TEST(MonitorFrame, DirectionComesFromThePrimaryBitOrTheCommandCode)
 }
 
 // On a bus one read may hold a request and its answer: each is its own frame with its own
-// direction and the time of the read that brought its first byte; a frame cut by the read waits
-// for the next one; what has no header follows the line's history and says so.
+// direction and the time of the read that brought its first byte, less the characters after it in
+// that read; a frame cut by the read waits for the next one; what has no header follows the
+// line's history and says so.
 TEST(MonitorFrame, BusReadsAreCutIntoFramesWithDirectionsAndTimes)
 {
     CMonitorCutter cutter(MONITOR_103, LINE_MASTER, DIRECTION_UNKNOWN, 100, 5000);
     std::vector<CMonitorFrame> frames;
     const Bytes abRead = {0x10, 0x5B, 0x01, 0x5C, 0x16, 0x10, 0x09, 0x01, 0x0A, 0x16, 0xE5, 0x10, 0x7B, 0x01, 0x7C, 0x16, 0x68, 0x0E};
-    EXPECT_EQ(cutter.Cut(abRead.data(), static_cast<int>(abRead.size()), At(1000), frames), 4);
+    EXPECT_EQ(cutter.Cut(abRead.data(), static_cast<int>(abRead.size()), At(10000), frames), 4);
     // The rest of a garbled frame in the next read continues it, and it is given out once the
     // line is quiet.
     const Bytes abRest = {0x01, 0x81, 0x16};
@@ -75,9 +76,9 @@ TEST(MonitorFrame, BusReadsAreCutIntoFramesWithDirectionsAndTimes)
         std::int64_t nLastUs;
     };
     const CExpected expected[] = {
-        {5, DIRECTION_TO_RELAY, false, true, 1000, 1000},  {5, DIRECTION_TO_MASTER, false, true, 1000, 1000},
-        {1, DIRECTION_TO_MASTER, false, true, 1000, 1000}, {5, DIRECTION_TO_RELAY, false, true, 1000, 1000},
-        {5, DIRECTION_TO_MASTER, true, false, 1000, 90000},
+        {5, DIRECTION_TO_RELAY, false, true, 8300, 8700},  {5, DIRECTION_TO_MASTER, false, true, 8800, 9200},
+        {1, DIRECTION_TO_MASTER, false, true, 9300, 9300}, {5, DIRECTION_TO_RELAY, false, true, 9400, 9800},
+        {5, DIRECTION_TO_MASTER, true, false, 9900, 90000},
     };
     ASSERT_EQ(frames.size(), std::size(expected));
     for (std::size_t i = 0; i < frames.size(); ++i)
@@ -96,12 +97,17 @@ TEST(MonitorFrame, BusReadsAreCutIntoFramesWithDirectionsAndTimes)
     CMonitorCutter relay103(MONITOR_103, LINE_RELAY, DIRECTION_TO_MASTER, 100);
     frames.clear();
     const Bytes abNoisy = {0xFF, 0x10, 0x09, 0x01, 0x0A, 0x16, 0x10, 0x09, 0x01, 0x0A, 0x16};
-    EXPECT_EQ(relay103.CutReads(abNoisy.data(), 11, {CChunkRead{0, At(10)}, CChunkRead{6, At(20)}}, frames), 3);
+    EXPECT_EQ(relay103.CutReads(abNoisy.data(), 11, {CChunkRead{0, At(10000)}, CChunkRead{6, At(20000)}}, frames), 3);
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_FALSE(frames[0].bValid);
     EXPECT_TRUE(frames[1].bValid);
-    EXPECT_EQ(frames[1].time.nSteadyUs, 10);
-    EXPECT_EQ(frames[2].time.nSteadyUs, 20);
+    EXPECT_EQ(frames[1].time.nSteadyUs, 9600);
+    EXPECT_EQ(frames[2].time.nSteadyUs, 19600);
+    // Bytes that came faster than the line carries them (a reader woken in time) are not timed
+    // before the read that came before them.
+    const Bytes abQuick = {0x10, 0x09, 0x01, 0x0A, 0x16};
+    EXPECT_EQ(relay103.Cut(abQuick.data(), 5, At(20100), frames), 1);
+    EXPECT_EQ(frames.back().time.nSteadyUs, 20000);
 
     // '94: a good command then a frame whose CRC fails; on a receive line the line decides.
     CMonitorCutter bus94(MONITOR_94, LINE_MASTER, DIRECTION_UNKNOWN, 0);
