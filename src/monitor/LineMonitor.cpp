@@ -125,6 +125,9 @@ bool CLineMonitor::Start(const CMonitorSettings& settings, std::string& strError
     const std::int64_t nHoldUs = CSerialChannel::kReadLimit * nCharacterUs + nReadGapUs + nQuietUs +
                                  kHandOverSlackUs + nResolutionUs;
     m_order = CMonitorOrder(nHoldUs, nResolutionUs);
+    m_nResolutionUs = nResolutionUs;
+    if (m_pCapture)
+        m_pCapture->SetTimeResolution(nResolutionUs);
     m_bAwaitingAnswer = false;
     m_bRunning = true;
     m_pumpTimer.start();
@@ -353,6 +356,8 @@ bool CLineMonitor::StartCapture(const std::string& strBase, std::string& strErro
     auto pCapture = std::make_unique<CCaptureFile>();
     if (!pCapture->Open(strBase, strError))
         return false;
+    if (m_bRunning)
+        pCapture->SetTimeResolution(m_nResolutionUs);
     m_pCapture = std::move(pCapture);
     return true;
 }

@@ -107,6 +107,7 @@ private:
     std::uint64_t m_nFrames = 0;
     bool m_bAwaitingAnswer = false;
     std::int64_t m_nRequestEndUs = 0;
+    std::int64_t m_nResolutionUs = 0; // how close two lines' frames may be before their order is in doubt
 };
 
 } // namespace relvane
