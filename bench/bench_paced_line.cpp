@@ -72,7 +72,8 @@ CFigures Compare(const std::vector<CPacedFrame>& played, const std::vector<CHear
             if (heard[h].bFromRelay != bFromRelay)
                 continue;
             std::size_t p = nNext;
-            while (p < played.size() && (played[p].bFromRelay != bFromRelay || played[p].abBytes != heard[h].abBytes))
+            while (p < played.size() &&
+                   (played[p].bFromRelay != bFromRelay || played[p].abBytes != heard[h].abBytes))
                 ++p;
             if (p == played.size())
                 continue; // garbled or made up: not a match
@@ -104,11 +105,12 @@ void Report(const char* pszWhat, int nBaud, CFigures figures)
     {
         if (figures.anErrorUs.empty())
             return 0.0;
-        return static_cast<double>(
-                   figures.anErrorUs[static_cast<std::size_t>(dShare * static_cast<double>(figures.anErrorUs.size() - 1))]) /
+        return static_cast<double>(figures.anErrorUs[static_cast<std::size_t>(
+                   dShare * static_cast<double>(figures.anErrorUs.size() - 1))]) /
                1000.0;
     };
-    std::printf("%-22s %6d baud: %5zu frames played, %5zu heard, %zu lost, %zu marked 先后不定, %zu unmarked inversions; "
+    std::printf("%-22s %6d baud: %5zu frames played, %5zu heard, %zu lost, %zu marked 先后不定, %zu unmarked "
+                "inversions; "
                 "time error (ms) median %.2f, 95%% %.2f, min %.2f, max %.2f\n",
                 pszWhat, nBaud, figures.nPlayed, figures.nHeard, figures.nLost, figures.nTies,
                 figures.nUnmarkedInversions, At(0.5), At(0.95), At(0), At(1));
@@ -141,8 +143,8 @@ void RunMonitor(const std::filesystem::path& dir, int nBaud, bool bBus, int nSec
     monitor.SetFrameTap(
         [&](const relvane::CMonitorFrame& frame)
         {
-            heard.push_back({frame.eDirection == relvane::DIRECTION_TO_MASTER, frame.abBytes, frame.time.nSteadyUs,
-                             frame.bTie});
+            heard.push_back({frame.eDirection == relvane::DIRECTION_TO_MASTER, frame.abBytes,
+                             frame.time.nSteadyUs, frame.bTie});
         });
     relvane::CMonitorSettings settings;
     (bBus ? settings.nBusPort : settings.nMasterPort) = 241;
@@ -271,10 +273,12 @@ void RunSession(const std::filesystem::path& dir, int nBaud, int nSeconds)
     }
     std::vector<CHeardFrame> heard;
     view.Recorder().SetFrameTap(
-        [&](bool bInbound, const std::uint8_t* pBytes, int nLength, const CChannelTime& firstByte, const CChannelTime&)
+        [&](bool bInbound, const std::uint8_t* pBytes, int nLength, const CChannelTime& firstByte,
+            const CChannelTime&)
         {
             if (bInbound)
-                heard.push_back({true, std::vector<std::uint8_t>(pBytes, pBytes + nLength), firstByte.nSteadyUs, false});
+                heard.push_back(
+                    {true, std::vector<std::uint8_t>(pBytes, pBytes + nLength), firstByte.nSteadyUs, false});
         });
     std::vector<CPacedFrame> answers;
     {
@@ -311,7 +315,8 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(dir / "relvane" / "ports");
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     relvane::bench::PrintMachine("bench_paced_line");
-    std::printf("%d s per run; relay turnaround 20 ms at 9600 baud, 5 ms at 115200; 3 characters before each request\n",
+    std::printf("%d s per run; relay turnaround 20 ms at 9600 baud, 5 ms at 115200; 3 characters before each "
+                "request\n",
                 nSeconds);
     for (const int nBaud : {9600, 115200})
     {

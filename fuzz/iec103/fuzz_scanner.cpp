@@ -12,8 +12,8 @@
 namespace
 {
 
-std::vector<relvane::CScanPiece> Scan(relvane::ScanFunction fnScan, const std::uint8_t* pData, std::size_t nSize,
-                                      std::uint8_t nCutSeed)
+std::vector<relvane::CScanPiece> Scan(relvane::ScanFunction fnScan, const std::uint8_t* pData,
+                                      std::size_t nSize, std::uint8_t nCutSeed)
 {
     relvane::CFrameScanner scanner(fnScan, 1000);
     std::vector<relvane::CScanPiece> pieces;
@@ -57,7 +57,8 @@ void Check(relvane::ScanFunction fnScan, const std::uint8_t* pData, std::size_t 
         if (piece.bFrame)
         {
             const relvane::CScanResult result = fnScan(piece.abBytes.data(), nLength, true);
-            if (result.eMatch != relvane::SCAN_FRAME || result.nLength != nLength || result.bValid != piece.bValid)
+            if (result.eMatch != relvane::SCAN_FRAME || result.nLength != nLength ||
+                result.bValid != piece.bValid)
                 std::abort();
         }
         else if (nLength > relvane::CFrameScanner::kMaxGarbled)

@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         {
             const std::size_t nRead = nSize - nAt < nCutEvery ? nSize - nAt : nCutEvery;
             nUs += 40000;
-            nPieces = cutter.Cut(pData + nAt, static_cast<int>(nRead), relvane::CChannelTime{nUs, nUs}, frames);
+            nPieces =
+                cutter.Cut(pData + nAt, static_cast<int>(nRead), relvane::CChannelTime{nUs, nUs}, frames);
         }
         else
             nPieces = cutter.Expire(nUs, true, frames); // the line fell quiet: nothing waits
@@ -46,9 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         for (relvane::CMonitorFrame& frame : frames)
         {
             // A frame takes the time of the read that brought its first byte; a line's times never go back.
-            if (frame.abBytes.empty() || frame.eDirection == relvane::DIRECTION_UNKNOWN || frame.nLine != nLine ||
-                frame.time.nSteadyUs > nUs || frame.time.nSteadyUs < 40000 || frame.time.nSteadyUs < nPreviousUs ||
-                frame.lastByte.nSteadyUs < frame.time.nSteadyUs)
+            if (frame.abBytes.empty() || frame.eDirection == relvane::DIRECTION_UNKNOWN ||
+                frame.nLine != nLine || frame.time.nSteadyUs > nUs || frame.time.nSteadyUs < 40000 ||
+                frame.time.nSteadyUs < nPreviousUs || frame.lastByte.nSteadyUs < frame.time.nSteadyUs)
                 std::abort();
             nPreviousUs = frame.time.nSteadyUs;
             abHeard.insert(abHeard.end(), frame.abBytes.begin(), frame.abBytes.end());

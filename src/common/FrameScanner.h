@@ -38,10 +38,10 @@ struct CScanTime
 struct CScanPiece
 {
     std::vector<std::uint8_t> abBytes;
-    bool bFrame = false;   // a frame by its framing; false for bytes that start no frame
-    bool bValid = false;   // a frame whose checksum or CRC holds
-    CScanTime firstByte;   // the time of the read that brought its first byte (see SetCharacterTime)
-    CScanTime lastByte;    // the time of the read that brought its last byte
+    bool bFrame = false; // a frame by its framing; false for bytes that start no frame
+    bool bValid = false; // a frame whose checksum or CRC holds
+    CScanTime firstByte; // the time of the read that brought its first byte (see SetCharacterTime)
+    CScanTime lastByte;  // the time of the read that brought its last byte
 };
 
 // Cuts a received byte stream into frames by their structure, read by read. A byte at which no

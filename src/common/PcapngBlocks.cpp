@@ -82,7 +82,8 @@ std::vector<std::uint8_t> BuildSectionHeader(const std::string& strApplication)
     return Block(kSectionHeaderType, body);
 }
 
-std::vector<std::uint8_t> BuildInterfaceDescription(LinkType eLinkType, const std::string& strName, int nTsExponent)
+std::vector<std::uint8_t> BuildInterfaceDescription(LinkType eLinkType, const std::string& strName,
+                                                    int nTsExponent)
 {
     std::vector<std::uint8_t> body;
     Put16(body, eLinkType);

@@ -33,7 +33,8 @@ constexpr int kRtacHeaderLength = 12;
 std::vector<std::uint8_t> BuildSectionHeader(const std::string& strApplication);
 // nTsExponent: the interface's time stamps count units of 10^-nTsExponent s (if_tsresol); 6, the
 // format's default microseconds, writes no option.
-std::vector<std::uint8_t> BuildInterfaceDescription(LinkType eLinkType, const std::string& strName, int nTsExponent = 6);
+std::vector<std::uint8_t> BuildInterfaceDescription(LinkType eLinkType, const std::string& strName,
+                                                    int nTsExponent = 6);
 // The exponent of the coarsest power of ten (at most a second) not coarser than the resolution.
 int TsExponentFor(std::int64_t nResolutionUs);
 // nTimeUs counts the interface's time units (microseconds unless its description says otherwise).

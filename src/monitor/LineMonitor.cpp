@@ -122,8 +122,8 @@ bool CLineMonitor::Start(const CMonitorSettings& settings, std::string& strError
             bBus ? DIRECTION_UNKNOWN : (nLine == LINE_MASTER ? DIRECTION_TO_RELAY : DIRECTION_TO_MASTER);
         m_cutters[nLine] = CMonitorCutter(settings.nProtocol, nLine, eDirection, nCharacterUs, nQuietUs);
     }
-    const std::int64_t nHoldUs = CSerialChannel::kReadLimit * nCharacterUs + nReadGapUs + nQuietUs +
-                                 kHandOverSlackUs + nResolutionUs;
+    const std::int64_t nHoldUs =
+        CSerialChannel::kReadLimit * nCharacterUs + nReadGapUs + nQuietUs + kHandOverSlackUs + nResolutionUs;
     m_order = CMonitorOrder(nHoldUs, nResolutionUs);
     m_nResolutionUs = nResolutionUs;
     if (m_pCapture)

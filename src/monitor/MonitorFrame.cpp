@@ -1,9 +1,9 @@
 #include "monitor/MonitorFrame.h"
 
-#include "iec103/Iec103FrameScan.h"
 #include "iec103/Iec103Codec.h"
-#include "proto94/Proto94FrameScan.h"
+#include "iec103/Iec103FrameScan.h"
 #include "proto94/Proto94Codec.h"
+#include "proto94/Proto94FrameScan.h"
 
 #include <algorithm>
 
@@ -68,8 +68,8 @@ bool CheckMonitorFrame(int nProtocol, const std::uint8_t* pBytes, int nCount)
     return nCount >= kMinFrame && Proto94Codec().CheckFrame(pBytes, nCount) != 0;
 }
 
-CMonitorCutter::CMonitorCutter(int nProtocol, int nLine, MonitorDirection eLineDirection, std::int64_t nCharacterUs,
-                               std::int64_t nQuietUs)
+CMonitorCutter::CMonitorCutter(int nProtocol, int nLine, MonitorDirection eLineDirection,
+                               std::int64_t nCharacterUs, std::int64_t nQuietUs)
     : m_nProtocol(nProtocol), m_nLine(nLine), m_eLineDirection(eLineDirection), m_nCharacterUs(nCharacterUs),
       m_scanner(nProtocol == MONITOR_94 ? ScanProto94Frame : ScanIec103Frame, nQuietUs)
 {
@@ -120,7 +120,8 @@ int CMonitorCutter::Take(std::vector<CScanPiece>& pieces, std::vector<CMonitorFr
         frame.bValid = CheckMonitorFrame(m_nProtocol, pPiece, nLength);
         frame.time = CChannelTime{piece.firstByte.nWallUs, piece.firstByte.nSteadyUs};
         frame.lastByte = CChannelTime{piece.lastByte.nWallUs, piece.lastByte.nSteadyUs};
-        const std::int64_t nShiftUs = m_nPreviousUs > frame.time.nSteadyUs ? m_nPreviousUs - frame.time.nSteadyUs : 0;
+        const std::int64_t nShiftUs =
+            m_nPreviousUs > frame.time.nSteadyUs ? m_nPreviousUs - frame.time.nSteadyUs : 0;
         frame.time.nWallUs += nShiftUs;
         frame.time.nSteadyUs += nShiftUs;
         m_nPreviousUs = frame.time.nSteadyUs;

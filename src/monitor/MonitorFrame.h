@@ -44,8 +44,8 @@ struct CMonitorFrame
     bool bValid = false;             // its checksum (103) or CRC ('94) holds
     bool bTie = false;  // closer in time than the lines' resolution to the frame before it on the
                         // other line: the two may have been the other way round
-    CChannelTime time;            // its first byte: when the read that brought it completed, less
-                                  // the characters after it in that read (not before the read before)
+    CChannelTime time;  // its first byte: when the read that brought it completed, less
+                        // the characters after it in that read (not before the read before)
     CChannelTime lastByte;        // its last byte, the same way
     std::int64_t nDurationUs = 0; // its bytes at the line's rate
     std::uint64_t nSequence = 0;  // order of arrival, which breaks ties of equal times
@@ -81,7 +81,8 @@ public:
                    std::int64_t nQuietUs = 0);
 
     // One read; appends the frames it completed and returns how many.
-    int Cut(const std::uint8_t* pBytes, int nCount, const CChannelTime& read, std::vector<CMonitorFrame>& frames);
+    int Cut(const std::uint8_t* pBytes, int nCount, const CChannelTime& read,
+            std::vector<CMonitorFrame>& frames);
     // A chunk of several reads (each with its offset and time); returns the frames completed.
     int CutReads(const std::uint8_t* pBytes, int nCount, const std::vector<CChunkRead>& reads,
                  std::vector<CMonitorFrame>& frames);

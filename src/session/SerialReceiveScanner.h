@@ -26,8 +26,8 @@ struct CReceivedChunk
 class CSerialReceiveScanner
 {
 public:
-    CReceivedChunk Cut(int nMode, const std::uint8_t* pBytes, int nCount, const std::vector<CChunkRead>& reads,
-                       const CChannelTime& fallback, int nReadLimit);
+    CReceivedChunk Cut(int nMode, const std::uint8_t* pBytes, int nCount,
+                       const std::vector<CChunkRead>& reads, const CChannelTime& fallback, int nReadLimit);
     // Forgets what waits (the port closed, the protocol changed).
     void Reset() { m_nMode = -1; }
 

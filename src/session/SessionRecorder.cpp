@@ -1,8 +1,8 @@
 #include "session/SessionRecorder.h"
 
 #include "common/LineEnds.h"
-#include "session/SerialReceiveScanner.h"
 #include "session/LogEvent.h"
+#include "session/SerialReceiveScanner.h"
 #include "session/SessionCommands.h"
 
 #include <algorithm>

@@ -48,8 +48,9 @@ void WaitForWake(int nWakeFd)
 // Reads one chunk into abChunk, waiting for the device or the wake-up descriptor: the first byte
 // without limit (its time goes to firstByte), after it until the gap's silence or the read limit.
 // Each read's offset and time go to reads.
-ChunkEnd ReadChunk(int nFd, int nWakeFd, std::size_t nReadLimit, std::int64_t nGapUs, std::vector<std::uint8_t>& abChunk,
-                   CChannelTime& firstByte, std::vector<CChunkRead>& reads)
+ChunkEnd ReadChunk(int nFd, int nWakeFd, std::size_t nReadLimit, std::int64_t nGapUs,
+                   std::vector<std::uint8_t>& abChunk, CChannelTime& firstByte,
+                   std::vector<CChunkRead>& reads)
 {
     std::uint8_t abBuffer[CSerialChannel::kReadLimit];
     int nEmptyReads = 0;
@@ -225,9 +226,8 @@ void CSerialChannel::SerialReaderThread()
     {
         CChunk chunk;
         chunk.abBytes.reserve(static_cast<std::size_t>(m_nReadLimit));
-        const ChunkEnd end =
-            ReadChunk(nFd, nWakeFd, static_cast<std::size_t>(m_nReadLimit), m_nGapUs, chunk.abBytes, chunk.firstByte,
-                      chunk.reads);
+        const ChunkEnd end = ReadChunk(nFd, nWakeFd, static_cast<std::size_t>(m_nReadLimit), m_nGapUs,
+                                       chunk.abBytes, chunk.firstByte, chunk.reads);
         if (!chunk.abBytes.empty())
             QueueChunk(std::move(chunk));
         if (end == CHUNK_STOP)

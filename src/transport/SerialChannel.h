@@ -18,9 +18,9 @@ namespace relvane
 // Win32 communications API (SerialChannelWin.cpp); configuration and the chunk queue are the same
 // on both (SerialChannelQueue.cpp). Open maps the COM number to a device (SerialPortMap), sets raw 8-bit,
 // 1-stop-bit mode with the chosen baud and parity, holds RTS on and starts the reader thread.
-// The reader ends a chunk after 30 ms of silence (or the gap set) or at the read limit (512), queues it and posts
-// one WM_SERIAL_DATA; the window thread takes the chunks one by one with AdvanceChunk. Chunks
-// stay queued across Close and Open so that every posted notification still finds its own bytes.
+// The reader ends a chunk after 30 ms of silence (or the gap set) or at the read limit (512), queues it and
+// posts one WM_SERIAL_DATA; the window thread takes the chunks one by one with AdvanceChunk. Chunks stay
+// queued across Close and Open so that every posted notification still finds its own bytes.
 class CSerialChannel final : public ISerialChannel
 {
 public:

@@ -265,8 +265,8 @@ void CSerialChannel::SerialReaderThread()
                 finishChunk();
                 continue;
             }
-            nWaitMs = static_cast<DWORD>(
-                std::max<long long>(1, std::chrono::duration_cast<std::chrono::milliseconds>(gap - silence).count()));
+            nWaitMs = static_cast<DWORD>(std::max<long long>(
+                1, std::chrono::duration_cast<std::chrono::milliseconds>(gap - silence).count()));
         }
         const HANDLE aWaitList[2] = {hReadEvent, hStop};
         const DWORD nResult = WaitForMultipleObjects(2, aWaitList, FALSE, nWaitMs);

@@ -47,11 +47,13 @@ const NoisyStream kStreams[] = {
     {"garbage after the frames", {{'F', kFixed}, {'F', kEvent}, {'G', "12 34"}}},
     {"E5 inside garbage is a data byte", {{'G', "AA E5 BB"}, {'F', kFixed}}},
     {"a byte slipped into a frame", {{'G', "68 09 09 68 08 00 01 05 81 04 01 FF 03 02 98 16"}, {'F', kPoll}}},
-    {"a frame that lost a byte", {{'G', "68 0E 0E 68 28 01 01 81 01 A0 5A 01 A6 0F 2C 15 00 9E 16"}, {'F', kFixed}}},
+    {"a frame that lost a byte",
+     {{'G', "68 0E 0E 68 28 01 01 81 01 A0 5A 01 A6 0F 2C 15 00 9E 16"}, {'F', kFixed}}},
     {"lengths that differ", {{'G', "68 09 08 68 08 01 05 81 04 01 FF 03 02 98 16"}, {'F', kFixed}}},
     {"wrong end character", {{'G', "10 09 01 0A 17"}, {'F', kFixed}}},
     {"a wrong checksum keeps its frame", {{'B', "10 09 01 0B 16"}, {'F', kFixed}}},
-    {"a variable frame with a wrong checksum", {{'F', kPoll}, {'B', "68 09 09 68 08 01 05 81 04 01 FF 03 02 99 16"}, {'F', "E5"}}},
+    {"a variable frame with a wrong checksum",
+     {{'F', kPoll}, {'B', "68 09 09 68 08 01 05 81 04 01 FF 03 02 99 16"}, {'F', "E5"}}},
     {"a frame cut off at the end", {{'F', kFixed}, {'G', "68 09 09 68 08 01"}}},
     {"a fixed frame cut off at the end", {{'F', kVariable}, {'G', "10 09 01"}}},
     {"L too small for C and A", {{'G', "68 01 01 68 05 16"}, {'F', kPoll}}},
@@ -127,8 +129,10 @@ TEST(Iec103FrameScan, ShortAndNullInputsReadNothingPastTheEnd)
 {
     EXPECT_EQ(ScanIec103Frame(nullptr, 5, true).eMatch, relvane::SCAN_NONE);
     const ByteVector abHead = Bytes("68 FF FF 68 00 00");
-    EXPECT_EQ(ScanIec103Frame(abHead.data(), static_cast<int>(abHead.size()), false).eMatch, relvane::SCAN_MORE);
-    EXPECT_EQ(ScanIec103Frame(abHead.data(), static_cast<int>(abHead.size()), true).eMatch, relvane::SCAN_NONE);
+    EXPECT_EQ(ScanIec103Frame(abHead.data(), static_cast<int>(abHead.size()), false).eMatch,
+              relvane::SCAN_MORE);
+    EXPECT_EQ(ScanIec103Frame(abHead.data(), static_cast<int>(abHead.size()), true).eMatch,
+              relvane::SCAN_NONE);
     CFrameScanner scanner(ScanIec103Frame, 1000);
     std::vector<CScanPiece> pieces;
     scanner.Feed(nullptr, 5, CScanTime{}, pieces);

@@ -1,6 +1,6 @@
-#include "PacedLine.h"
 #include "monitor/LineMonitor.h"
 
+#include "PacedLine.h"
 #include "session/LogDocument.h"
 #include "session/SessionRecorder.h"
 
@@ -211,13 +211,16 @@ TEST_F(LineMonitorTest, BackToBackTrafficAtLineRateIsHeardWholeAndInOrder)
         std::vector<test::CPacedFrame> played = test::BackToBackPolling103(400);
         test::CPacedLine line(115200, 'N', 1000, 3 * 87);
         std::atomic<bool> bDone{false};
-        std::thread player([&] {
-            line.Play(played, m_anMasters[0], m_anMasters[bBus ? 0 : 1]);
-            bDone = true;
-        });
+        std::thread player(
+            [&]
+            {
+                line.Play(played, m_anMasters[0], m_anMasters[bBus ? 0 : 1]);
+                bDone = true;
+            });
         QElapsedTimer timer;
         timer.start();
-        while ((!bDone || monitor.FrameCount() + monitor.WaitingCount() < played.size()) && timer.elapsed() < 20000)
+        while ((!bDone || monitor.FrameCount() + monitor.WaitingCount() < played.size()) &&
+               timer.elapsed() < 20000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         player.join();
         monitor.Stop();
@@ -258,7 +261,8 @@ TEST_F(LineMonitorTest, BackToBackTrafficAtLineRateIsHeardWholeAndInOrder)
         if (bBus)
         {
             EXPECT_EQ(monitor.Statistics().Timeouts(), 0u) << monitor.StatisticsTable();
-            EXPECT_TRUE(std::none_of(heard.begin(), heard.end(), [](const CMonitorFrame& frame) { return frame.bTie; }));
+            EXPECT_TRUE(std::none_of(heard.begin(), heard.end(),
+                                     [](const CMonitorFrame& frame) { return frame.bTie; }));
         }
     }
 }

@@ -76,8 +76,8 @@ TEST(MonitorFrame, BusReadsAreCutIntoFramesWithDirectionsAndTimes)
         std::int64_t nLastUs;
     };
     const CExpected expected[] = {
-        {5, DIRECTION_TO_RELAY, false, true, 8300, 8700},  {5, DIRECTION_TO_MASTER, false, true, 8800, 9200},
-        {1, DIRECTION_TO_MASTER, false, true, 9300, 9300}, {5, DIRECTION_TO_RELAY, false, true, 9400, 9800},
+        {5, DIRECTION_TO_RELAY, false, true, 8300, 8700},   {5, DIRECTION_TO_MASTER, false, true, 8800, 9200},
+        {1, DIRECTION_TO_MASTER, false, true, 9300, 9300},  {5, DIRECTION_TO_RELAY, false, true, 9400, 9800},
         {5, DIRECTION_TO_MASTER, true, false, 9900, 90000},
     };
     ASSERT_EQ(frames.size(), std::size(expected));
@@ -97,7 +97,9 @@ TEST(MonitorFrame, BusReadsAreCutIntoFramesWithDirectionsAndTimes)
     CMonitorCutter relay103(MONITOR_103, LINE_RELAY, DIRECTION_TO_MASTER, 100);
     frames.clear();
     const Bytes abNoisy = {0xFF, 0x10, 0x09, 0x01, 0x0A, 0x16, 0x10, 0x09, 0x01, 0x0A, 0x16};
-    EXPECT_EQ(relay103.CutReads(abNoisy.data(), 11, {CChunkRead{0, At(10000)}, CChunkRead{6, At(20000)}}, frames), 3);
+    EXPECT_EQ(
+        relay103.CutReads(abNoisy.data(), 11, {CChunkRead{0, At(10000)}, CChunkRead{6, At(20000)}}, frames),
+        3);
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_FALSE(frames[0].bValid);
     EXPECT_TRUE(frames[1].bValid);

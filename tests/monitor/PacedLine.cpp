@@ -25,7 +25,8 @@ void SleepUntil(std::int64_t nDueUs)
     // The scheduler wakes a sleeper some tens of microseconds late: sleep short of the time and
     // give the rest away in small steps.
     for (std::int64_t nLeftUs = nDueUs - SteadyNowUs(); nLeftUs > 0; nLeftUs = nDueUs - SteadyNowUs())
-        std::this_thread::sleep_for(std::chrono::microseconds(nLeftUs > 300 ? nLeftUs - 150 : nLeftUs / 2 + 1));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(nLeftUs > 300 ? nLeftUs - 150 : nLeftUs / 2 + 1));
 }
 
 void WriteAll(int nFd, const std::uint8_t* pBytes, std::size_t nCount)
@@ -144,7 +145,8 @@ void CPacedLine::Answer(const std::vector<std::uint8_t>& abAnswer, int nFd, std:
     WritePaced(abAnswer, nFd, nRequestEndUs + m_nTurnaroundUs, nFirstUs, nFirstWallUs);
 }
 
-void CPacedLine::Play(std::vector<CPacedFrame>& frames, int nMasterFd, int nRelayFd, const std::atomic<bool>* pStop)
+void CPacedLine::Play(std::vector<CPacedFrame>& frames, int nMasterFd, int nRelayFd,
+                      const std::atomic<bool>* pStop)
 {
     std::int64_t nNextUs = SteadyNowUs() + 20000;
     for (CPacedFrame& frame : frames)

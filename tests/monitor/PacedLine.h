@@ -32,18 +32,19 @@ public:
     CPacedLine(int nBaud, char cParity, std::int64_t nTurnaroundUs, std::int64_t nGapUs);
 
     // Plays the frames in order and records each one's first byte; stops early when pStop turns true.
-    void Play(std::vector<CPacedFrame>& frames, int nMasterFd, int nRelayFd, const std::atomic<bool>* pStop = nullptr);
+    void Play(std::vector<CPacedFrame>& frames, int nMasterFd, int nRelayFd,
+              const std::atomic<bool>* pStop = nullptr);
     // Plays the relay's side of one answer: its bytes at the line's pace, the turnaround after
     // nRequestEndUs (steady). Returns when its first byte was written (steady, wall).
-    void Answer(const std::vector<std::uint8_t>& abAnswer, int nFd, std::int64_t nRequestEndUs, std::int64_t& nFirstUs,
-                std::int64_t& nFirstWallUs);
+    void Answer(const std::vector<std::uint8_t>& abAnswer, int nFd, std::int64_t nRequestEndUs,
+                std::int64_t& nFirstUs, std::int64_t& nFirstWallUs);
 
     std::int64_t CharacterUs() const { return m_nCharacterUs; }
 
 private:
     // Writes the bytes, the first at nStartUs and each next one character time later.
-    void WritePaced(const std::vector<std::uint8_t>& abBytes, int nFd, std::int64_t nStartUs, std::int64_t& nFirstUs,
-                    std::int64_t& nFirstWallUs);
+    void WritePaced(const std::vector<std::uint8_t>& abBytes, int nFd, std::int64_t nStartUs,
+                    std::int64_t& nFirstUs, std::int64_t& nFirstWallUs);
 
     std::int64_t m_nCharacterUs;
     std::int64_t m_nTurnaroundUs;

@@ -45,7 +45,8 @@ TEST(Proto94FrameScan, FindsEveryGoodFrameOfANoisyStreamWhereverItsReadsAreCut)
         std::string strPieces;
     } cases[] = {
         {"frames back to back", Concat({kPoll, kReport, kPoll, kClock}),
-         Text('F', kPoll) + " | " + Text('F', kReport) + " | " + Text('F', kPoll) + " | " + Text('F', kClock)},
+         Text('F', kPoll) + " | " + Text('F', kReport) + " | " + Text('F', kPoll) + " | " +
+             Text('F', kClock)},
         {"a stray byte before a frame", Concat({{0xFF}, kPoll}), "G:FF | " + Text('F', kPoll)},
         {"a stray byte whose length would reach far", Concat({{0x7F, 0x01}, kReport}),
          "G:7F 01 | " + Text('F', kReport)},

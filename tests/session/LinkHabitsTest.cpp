@@ -147,7 +147,9 @@ TEST_F(LinkHabits, AFrameBehindNoiseInTheSameReadIsTaken)
     } cases[] = {
         {"a stray byte", Join({{0xFF}, kEvent}), {"校验和出错: FF ", "接收: " + Hex(kEvent)}},
         {"a stray start character", Join({{0x10}, kNoData}), {"校验和出错: 10 ", "接收: " + Hex(kNoData)}},
-        {"a damaged frame", Join({abDamaged, kNoData}), {"校验和出错: " + Hex(abDamaged), "接收: " + Hex(kNoData)}},
+        {"a damaged frame",
+         Join({abDamaged, kNoData}),
+         {"校验和出错: " + Hex(abDamaged), "接收: " + Hex(kNoData)}},
     };
     for (const auto& c : cases)
     {

@@ -4,10 +4,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace relvane::test
 {
@@ -46,8 +45,8 @@ inline std::vector<CScanPiece> ScanReads(ScanFunction fnScan, const std::vector<
         ++nRead;
         if (nTo <= nFrom)
             continue;
-        scanner.Feed(abStream.data() + nFrom, static_cast<int>(nTo - nFrom), CScanTime{nRead * 1000, nRead * 1000},
-                     pieces);
+        scanner.Feed(abStream.data() + nFrom, static_cast<int>(nTo - nFrom),
+                     CScanTime{nRead * 1000, nRead * 1000}, pieces);
         nFrom = nTo;
     }
     scanner.Flush(pieces);
@@ -68,16 +67,19 @@ inline void ExpectPiecesAtEveryCut(ScanFunction fnScan, const std::vector<std::u
         std::size_t nOffset = 0;
         for (const CScanPiece& piece : pieces)
         {
-            EXPECT_EQ(piece.firstByte.nSteadyUs, nOffset < nCut ? 1000 : 2000) << pszWhat << ", cut at " << nCut;
+            EXPECT_EQ(piece.firstByte.nSteadyUs, nOffset < nCut ? 1000 : 2000)
+                << pszWhat << ", cut at " << nCut;
             nOffset += piece.abBytes.size();
-            EXPECT_EQ(piece.lastByte.nSteadyUs, nOffset <= nCut ? 1000 : 2000) << pszWhat << ", cut at " << nCut;
+            EXPECT_EQ(piece.lastByte.nSteadyUs, nOffset <= nCut ? 1000 : 2000)
+                << pszWhat << ", cut at " << nCut;
         }
         EXPECT_EQ(nOffset, abStream.size()) << pszWhat;
     }
     std::vector<std::size_t> everyByte;
     for (std::size_t n = 1; n < abStream.size(); ++n)
         everyByte.push_back(n);
-    EXPECT_EQ(DescribePieces(ScanReads(fnScan, abStream, everyByte)), strExpected) << pszWhat << ", byte by byte";
+    EXPECT_EQ(DescribePieces(ScanReads(fnScan, abStream, everyByte)), strExpected)
+        << pszWhat << ", byte by byte";
 }
 
 } // namespace relvane::test
