@@ -4,6 +4,8 @@
 #include "proto94/Proto94FrameScan.h"
 #include "session/SessionCommands.h"
 
+#include <algorithm>
+
 namespace relvane
 {
 namespace
@@ -32,7 +34,17 @@ CReceivedChunk CSerialReceiveScanner::Cut(int nMode, const std::uint8_t* pBytes,
         m_nMode = nMode;
         m_scanner = CFrameScanner(nMode == MODE_94 ? ScanProto94Frame : ScanIec103Frame, 0);
     }
-    const bool bShortTaken = nMode == MODE_103 && (nCount == 1 || pBytes[0] == kSingleAck);
+    bool bShortTaken = nMode == MODE_103 && (nCount == 1 || pBytes[0] == kSingleAck);
+    if (nMode == MODE_103 && !bShortTaken && nCount < kMinChunk)
+    {
+        // An acknowledgement behind a stray byte is an answer too.
+        CFrameScanner probe(ScanIec103Frame, 0);
+        std::vector<CScanPiece> pieces;
+        probe.Feed(pBytes, nCount, ScanTime(fallback), pieces);
+        probe.Flush(pieces);
+        bShortTaken =
+            std::any_of(pieces.begin(), pieces.end(), [](const CScanPiece& piece) { return piece.bValid; });
+    }
     if (!bScanned || (nCount < kMinChunk && !bShortTaken && !m_scanner.IsHolding()))
     {
         CScanPiece piece;

@@ -22,7 +22,8 @@ struct CReceivedChunk
 // 30 ms of silence, so what waits at its end is given out with it, except when the read limit
 // cut it: then a frame cut there takes its rest from the next chunk. Reads shorter than a frame
 // are left alone as they always were, except in the 103 mode a lone byte (E5H is the
-// acknowledgement, any other lone byte a damaged one) and a read that begins with E5H.
+// acknowledgement, any other lone byte a damaged one) and a read that holds an E5H taken as the
+// acknowledgement (also behind a stray byte).
 class CSerialReceiveScanner
 {
 public:

@@ -99,7 +99,7 @@ TEST_F(LinkHabits, SingleCharacterIsLoggedAndAnswersTheRequest)
 
 TEST_F(LinkHabits, ShortReadsOtherThanTheSingleCharacterStayIgnored)
 {
-    for (const Bytes& abShort : {Bytes{0x10, 0x09}, Bytes{0x16, 0xE5}})
+    for (const Bytes& abShort : {Bytes{0x10, 0x09}, Bytes{0x16, 0x00}})
     {
         View().OnCommand(ID_103_CLASS2);
         Relay(abShort);
@@ -147,6 +147,7 @@ TEST_F(LinkHabits, AFrameBehindNoiseInTheSameReadIsTaken)
     } cases[] = {
         {"a stray byte", Join({{0xFF}, kEvent}), {"校验和出错: FF ", "接收: " + Hex(kEvent)}},
         {"a stray start character", Join({{0x10}, kNoData}), {"校验和出错: 10 ", "接收: " + Hex(kNoData)}},
+        {"a stray byte before E5", {0x16, 0xE5}, {"校验和出错: 16 ", "接收: E5 "}},
         {"a damaged frame",
          Join({abDamaged, kNoData}),
          {"校验和出错: " + Hex(abDamaged), "接收: " + Hex(kNoData)}},
