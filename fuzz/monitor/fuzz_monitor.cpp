@@ -28,19 +28,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     std::vector<std::uint8_t> abHeard;
     std::int64_t nUs = 0;
     std::size_t nFrames = 0;
-    for (std::size_t nAt = 0; nAt < nSize; nAt += nCutEvery)
+    std::int64_t nPreviousUs = 0;
+    for (std::size_t nAt = 0; nAt < nSize + nCutEvery; nAt += nCutEvery)
     {
-        const std::size_t nRead = nSize - nAt < nCutEvery ? nSize - nAt : nCutEvery;
         std::vector<relvane::CMonitorFrame> frames;
-        nUs += 40000;
-        const int nPieces = cutter.Cut(pData + nAt, static_cast<int>(nRead), relvane::CChannelTime{nUs, nUs}, frames);
-        if (nPieces != static_cast<int>(frames.size()) || nPieces < 1)
+        int nPieces = 0;
+        if (nAt < nSize)
+        {
+            const std::size_t nRead = nSize - nAt < nCutEvery ? nSize - nAt : nCutEvery;
+            nUs += 40000;
+            nPieces =
+                cutter.Cut(pData + nAt, static_cast<int>(nRead), relvane::CChannelTime{nUs, nUs}, frames);
+        }
+        else
+            nPieces = cutter.Expire(nUs, true, frames); // the line fell quiet: nothing waits
+        if (nPieces != static_cast<int>(frames.size()))
             std::abort();
         for (relvane::CMonitorFrame& frame : frames)
         {
-            if (frame.abBytes.empty() || frame.eDirection == relvane::DIRECTION_UNKNOWN || frame.nLine != nLine ||
-                frame.time.nSteadyUs < nUs)
+            // A frame takes the time of the read that brought its first byte; a line's times never go back.
+            if (frame.abBytes.empty() || frame.eDirection == relvane::DIRECTION_UNKNOWN ||
+                frame.nLine != nLine || frame.time.nSteadyUs > nUs || frame.time.nSteadyUs < 40000 ||
+                frame.time.nSteadyUs < nPreviousUs || frame.lastByte.nSteadyUs < frame.time.nSteadyUs)
                 std::abort();
+            nPreviousUs = frame.time.nSteadyUs;
             abHeard.insert(abHeard.end(), frame.abBytes.begin(), frame.abBytes.end());
             order.Add(std::move(frame));
             ++nFrames;

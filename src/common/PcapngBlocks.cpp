@@ -15,6 +15,7 @@ constexpr std::uint32_t kSnapLength = 65535;
 constexpr std::uint16_t kOptionEnd = 0;
 constexpr std::uint16_t kShbUserApplication = 4;
 constexpr std::uint16_t kIfName = 2;
+constexpr std::uint16_t kIfTsResol = 9;
 constexpr std::uint16_t kEpbFlags = 2;
 constexpr std::uint32_t kFlagInbound = 1;
 constexpr std::uint32_t kFlagOutbound = 2;
@@ -81,15 +82,33 @@ std::vector<std::uint8_t> BuildSectionHeader(const std::string& strApplication)
     return Block(kSectionHeaderType, body);
 }
 
-std::vector<std::uint8_t> BuildInterfaceDescription(LinkType eLinkType, const std::string& strName)
+std::vector<std::uint8_t> BuildInterfaceDescription(LinkType eLinkType, const std::string& strName,
+                                                    int nTsExponent)
 {
     std::vector<std::uint8_t> body;
     Put16(body, eLinkType);
     Put16(body, 0);
     Put32(body, kSnapLength);
     PutTextOption(body, kIfName, strName);
+    if (nTsExponent != 6)
+    {
+        const std::uint8_t nResolution = static_cast<std::uint8_t>(std::clamp(nTsExponent, 0, 9));
+        PutOption(body, kIfTsResol, &nResolution, 1);
+    }
     Put32(body, kOptionEnd);
     return Block(kInterfaceDescriptionType, body);
+}
+
+int TsExponentFor(std::int64_t nResolutionUs)
+{
+    int nExponent = 6;
+    std::int64_t nUnitUs = 1;
+    while (nExponent > 0 && nUnitUs * 10 <= nResolutionUs)
+    {
+        nUnitUs *= 10;
+        --nExponent;
+    }
+    return nExponent;
 }
 
 std::vector<std::uint8_t> BuildEnhancedPacket(std::uint32_t nInterface, std::int64_t nTimeUs,

@@ -31,7 +31,13 @@ constexpr std::uint8_t kRtacRxStart = 0x02;
 constexpr int kRtacHeaderLength = 12;
 
 std::vector<std::uint8_t> BuildSectionHeader(const std::string& strApplication);
-std::vector<std::uint8_t> BuildInterfaceDescription(LinkType eLinkType, const std::string& strName);
+// nTsExponent: the interface's time stamps count units of 10^-nTsExponent s (if_tsresol); 6, the
+// format's default microseconds, writes no option.
+std::vector<std::uint8_t> BuildInterfaceDescription(LinkType eLinkType, const std::string& strName,
+                                                    int nTsExponent = 6);
+// The exponent of the coarsest power of ten (at most a second) not coarser than the resolution.
+int TsExponentFor(std::int64_t nResolutionUs);
+// nTimeUs counts the interface's time units (microseconds unless its description says otherwise).
 // bInbound selects the epb_flags direction (inbound or outbound). Frames longer than the
 // interface's snapshot length (65535) are cut there, with their original length kept.
 std::vector<std::uint8_t> BuildEnhancedPacket(std::uint32_t nInterface, std::int64_t nTimeUs,

@@ -30,7 +30,19 @@ constexpr std::int64_t kHandOverSlackUs = 100000;
 // at most on the common 16550 kind) or has gone quiet; a reader's time is that late at worst.
 constexpr std::int64_t kFifoCharacters = 16;
 constexpr std::int64_t kSchedulingUs = 1000;
+// A read ends after this many characters of silence, so that each frame's read is its own and its
+// time follows the line; a frame cut between reads waits for its rest until the line was quiet
+// for the resolution and this many characters more.
+constexpr std::int64_t kReadGapCharacters = 3;
+constexpr std::int64_t kMinReadGapUs = 200;
+constexpr std::int64_t kQuietCharacters = 4;
+// Never less than the workbench's own gap: a sender (or an adapter) that stalls within a frame
+// must not cut it in two.
+constexpr std::int64_t kMinQuietUs = 30000;
 constexpr std::uint8_t kIec103SendNoReply = 4;
+// A relay's frame later than this after a request's last byte is no answer to it (the workbench's
+// own response time-out at start).
+constexpr std::int64_t kAnswerLimitUs = 1500000;
 
 // A 103 request that asks for no answer (send / no reply, also broadcast).
 bool ExpectsNoAnswer(int nProtocol, const std::vector<std::uint8_t>& abBytes)
@@ -76,6 +88,7 @@ bool CLineMonitor::Start(const CMonitorSettings& settings, std::string& strError
     const std::int64_t nCharacterUs = CharacterTimeUs(settings.nBaud, settings.cParity);
     const bool bBus = settings.nBusPort != 0;
     std::int64_t nResolutionUs = settings.nResolutionUs;
+    const std::int64_t nReadGapUs = std::max(kReadGapCharacters * nCharacterUs, kMinReadGapUs);
     for (int nLine = LINE_MASTER; nLine <= LINE_RELAY; ++nLine)
     {
         m_channels[nLine].reset();
@@ -83,14 +96,12 @@ bool CLineMonitor::Start(const CMonitorSettings& settings, std::string& strError
         const int nPort = PortOf(nLine);
         if (nPort == 0)
             continue;
-        const MonitorDirection eDirection =
-            bBus ? DIRECTION_UNKNOWN : (nLine == LINE_MASTER ? DIRECTION_TO_RELAY : DIRECTION_TO_MASTER);
-        m_cutters[nLine] = CMonitorCutter(settings.nProtocol, nLine, eDirection, nCharacterUs);
         m_queues[nLine] = std::make_unique<CUiMessageQueue>();
         m_queues[nLine]->SetHandler([this, nLine](const CChannelMessage& message)
                                     { OnChannelMessage(nLine, message.nMessage); });
         m_channels[nLine] = std::make_unique<CSerialChannel>();
         m_channels[nLine]->SetReadOnly(true);
+        m_channels[nLine]->SetReadGap(nReadGapUs);
         m_channels[nLine]->Configure(m_queues[nLine].get(), nPort, settings.nBaud, settings.cParity, 8, 1, 5,
                                      CSerialChannel::kReadLimit);
         if (m_channels[nLine]->Open() <= 0)
@@ -102,9 +113,21 @@ bool CLineMonitor::Start(const CMonitorSettings& settings, std::string& strError
         if (settings.nResolutionUs == 0)
             nResolutionUs = std::max(nResolutionUs, kFifoCharacters * nCharacterUs + kSchedulingUs + AdapterLatencyUs(nPort));
     }
-    const std::int64_t nHoldUs = CSerialChannel::kReadLimit * nCharacterUs + CSerialChannel::kGapMs * 1000 +
-                                 kHandOverSlackUs + nResolutionUs;
+    // The scanner gives a frame out once its last byte came, a garbled run at its end or after
+    // the quiet time; the longest piece is the read limit's worth of bytes.
+    const std::int64_t nQuietUs = std::max(nResolutionUs + kQuietCharacters * nCharacterUs, kMinQuietUs);
+    for (int nLine = LINE_MASTER; nLine <= LINE_RELAY; ++nLine)
+    {
+        const MonitorDirection eDirection =
+            bBus ? DIRECTION_UNKNOWN : (nLine == LINE_MASTER ? DIRECTION_TO_RELAY : DIRECTION_TO_MASTER);
+        m_cutters[nLine] = CMonitorCutter(settings.nProtocol, nLine, eDirection, nCharacterUs, nQuietUs);
+    }
+    const std::int64_t nHoldUs =
+        CSerialChannel::kReadLimit * nCharacterUs + nReadGapUs + nQuietUs + kHandOverSlackUs + nResolutionUs;
     m_order = CMonitorOrder(nHoldUs, nResolutionUs);
+    m_nResolutionUs = nResolutionUs;
+    if (m_pCapture)
+        m_pCapture->SetTimeResolution(nResolutionUs);
     m_bAwaitingAnswer = false;
     m_bRunning = true;
     m_pumpTimer.start();
@@ -135,6 +158,11 @@ void CLineMonitor::Stop()
         }
     }
     m_bRunning = false;
+    std::vector<CMonitorFrame> frames;
+    for (CMonitorCutter& cutter : m_cutters)
+        cutter.Expire(0, true, frames);
+    for (CMonitorFrame& frame : frames)
+        m_order.Add(std::move(frame));
     Pump(true);
     // Notifications still on their way find the channels empty.
 }
@@ -157,7 +185,10 @@ void CLineMonitor::OnChannelMessage(int nLine, unsigned nMessage)
     std::vector<std::uint8_t> abChunk(static_cast<std::size_t>(nCount));
     pChannel->CopyReceived(abChunk.data(), nCount);
     std::vector<CMonitorFrame> frames;
-    const int nPieces = m_cutters[nLine].Cut(abChunk.data(), nCount, pChannel->ChunkFirstByteTime(), frames);
+    std::vector<CChunkRead> reads = pChannel->ChunkReads();
+    if (reads.empty())
+        reads.push_back(CChunkRead{0, pChannel->ChunkFirstByteTime()});
+    const int nPieces = m_cutters[nLine].CutReads(abChunk.data(), nCount, reads, frames);
     if (nPieces > 1)
         m_statistics.OnSplitFrames(nPieces);
     for (CMonitorFrame& frame : frames)
@@ -168,15 +199,28 @@ void CLineMonitor::OnChannelMessage(int nLine, unsigned nMessage)
 
 void CLineMonitor::Pump(bool bAll)
 {
+    const std::int64_t nNowUs = CChannelTime::Now().nSteadyUs;
+    std::vector<CMonitorFrame> expired;
+    for (CMonitorCutter& cutter : m_cutters)
+        cutter.Expire(nNowUs, false, expired);
+    for (CMonitorFrame& frame : expired)
+        m_order.Add(std::move(frame));
     std::vector<CMonitorFrame> released;
-    m_order.Release(CChannelTime::Now().nSteadyUs, bAll, released);
+    m_order.Release(nNowUs, bAll, released);
     for (const CMonitorFrame& frame : released)
     {
+        // Frames are released in time order: a request whose limit ran out before this frame's
+        // time was not answered.
+        CountUnanswered(frame.time.nSteadyUs);
         CountFrame(frame);
         WriteEntry(frame);
         if (m_fnFrameTap)
             m_fnFrameTap(frame);
     }
+    // Everything up to the hold time back has been released: a request still unanswered then
+    // got no answer within its limit.
+    if (m_order.Waiting() == 0)
+        CountUnanswered(bAll ? nNowUs : nNowUs - m_order.HoldUs());
     if (m_pCapture)
         CheckCapture(m_pCapture->SyncIfDue(CChannelTime::Now().nSteadyUs));
     if (!released.empty())
@@ -268,12 +312,26 @@ void CLineMonitor::CountFrame(const CMonitorFrame& frame)
         if (m_bAwaitingAnswer)
             m_statistics.OnTimeout();
         m_bAwaitingAnswer = true;
-        m_nRequestEndUs = frame.time.nSteadyUs + frame.nDurationUs;
+        m_nRequestEndUs = frame.lastByte.nSteadyUs;
         return;
     }
     if (m_bAwaitingAnswer)
     {
-        m_statistics.OnResponse(std::max<std::int64_t>(frame.time.nSteadyUs - m_nRequestEndUs, 0));
+        const std::int64_t nResponseUs = std::max<std::int64_t>(frame.time.nSteadyUs - m_nRequestEndUs, 0);
+        if (nResponseUs <= kAnswerLimitUs)
+            m_statistics.OnResponse(nResponseUs);
+        else
+            m_statistics.OnTimeout();
+        m_bAwaitingAnswer = false;
+    }
+}
+
+void CLineMonitor::CountUnanswered(std::int64_t nNowSteadyUs)
+{
+    // A request whose time limit ran out without an answer: counted once the limit is past.
+    if (m_bAwaitingAnswer && nNowSteadyUs - m_nRequestEndUs > kAnswerLimitUs)
+    {
+        m_statistics.OnTimeout();
         m_bAwaitingAnswer = false;
     }
 }
@@ -298,6 +356,8 @@ bool CLineMonitor::StartCapture(const std::string& strBase, std::string& strErro
     auto pCapture = std::make_unique<CCaptureFile>();
     if (!pCapture->Open(strBase, strError))
         return false;
+    if (m_bRunning)
+        pCapture->SetTimeResolution(m_nResolutionUs);
     m_pCapture = std::move(pCapture);
     return true;
 }

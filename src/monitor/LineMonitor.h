@@ -85,6 +85,7 @@ private:
     void OnChannelMessage(int nLine, unsigned nMessage);
     void WriteEntry(const CMonitorFrame& frame);
     void CountFrame(const CMonitorFrame& frame);
+    void CountUnanswered(std::int64_t nNowSteadyUs);
     void CheckCapture(bool bWritten);
     int PortOf(int nLine) const;
 
@@ -106,6 +107,7 @@ private:
     std::uint64_t m_nFrames = 0;
     bool m_bAwaitingAnswer = false;
     std::int64_t m_nRequestEndUs = 0;
+    std::int64_t m_nResolutionUs = 0; // how close two lines' frames may be before their order is in doubt
 };
 
 } // namespace relvane

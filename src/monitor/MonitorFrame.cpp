@@ -1,9 +1,9 @@
 #include "monitor/MonitorFrame.h"
 
-#include "iec103/Iec103ChunkSplit.h"
 #include "iec103/Iec103Codec.h"
-#include "proto94/Proto94ChunkSplit.h"
+#include "iec103/Iec103FrameScan.h"
 #include "proto94/Proto94Codec.h"
+#include "proto94/Proto94FrameScan.h"
 
 #include <algorithm>
 
@@ -68,34 +68,71 @@ bool CheckMonitorFrame(int nProtocol, const std::uint8_t* pBytes, int nCount)
     return nCount >= kMinFrame && Proto94Codec().CheckFrame(pBytes, nCount) != 0;
 }
 
-int CMonitorCutter::Cut(const std::uint8_t* pBytes, int nCount, const CChannelTime& firstByte,
+CMonitorCutter::CMonitorCutter(int nProtocol, int nLine, MonitorDirection eLineDirection,
+                               std::int64_t nCharacterUs, std::int64_t nQuietUs)
+    : m_nProtocol(nProtocol), m_nLine(nLine), m_eLineDirection(eLineDirection), m_nCharacterUs(nCharacterUs),
+      m_scanner(nProtocol == MONITOR_94 ? ScanProto94Frame : ScanIec103Frame, nQuietUs)
+{
+    m_scanner.SetCharacterTime(nCharacterUs);
+}
+
+int CMonitorCutter::Cut(const std::uint8_t* pBytes, int nCount, const CChannelTime& read,
                         std::vector<CMonitorFrame>& frames)
 {
-    if (pBytes == nullptr || nCount <= 0)
+    return CutReads(pBytes, nCount, {CChunkRead{0, read}}, frames);
+}
+
+int CMonitorCutter::CutReads(const std::uint8_t* pBytes, int nCount, const std::vector<CChunkRead>& reads,
+                             std::vector<CMonitorFrame>& frames)
+{
+    if (pBytes == nullptr || nCount <= 0 || reads.empty())
         return 0;
-    const std::vector<CChunkPiece> pieces =
-        m_nProtocol == MONITOR_94 ? SplitProto94Chunk(pBytes, nCount) : SplitIec103Chunk(pBytes, nCount);
-    for (const CChunkPiece& piece : pieces)
+    std::vector<CScanPiece> pieces;
+    for (std::size_t i = 0; i < reads.size(); ++i)
+    {
+        const int nFrom = i == 0 ? 0 : std::clamp(reads[i].nOffset, 0, nCount);
+        const int nTo = i + 1 < reads.size() ? std::clamp(reads[i + 1].nOffset, nFrom, nCount) : nCount;
+        m_scanner.Feed(pBytes + nFrom, nTo - nFrom, CScanTime{reads[i].time.nWallUs, reads[i].time.nSteadyUs},
+                       pieces);
+    }
+    return Take(pieces, frames);
+}
+
+int CMonitorCutter::Expire(std::int64_t nNowSteadyUs, bool bAll, std::vector<CMonitorFrame>& frames)
+{
+    std::vector<CScanPiece> pieces;
+    if (bAll)
+        m_scanner.Flush(pieces);
+    else
+        m_scanner.Expire(nNowSteadyUs, pieces);
+    return Take(pieces, frames);
+}
+
+int CMonitorCutter::Take(std::vector<CScanPiece>& pieces, std::vector<CMonitorFrame>& frames)
+{
+    for (CScanPiece& piece : pieces)
     {
         CMonitorFrame frame;
-        const std::uint8_t* pPiece = pBytes + piece.nOffset;
-        frame.abBytes.assign(pPiece, pPiece + piece.nLength);
+        frame.abBytes = std::move(piece.abBytes);
+        const std::uint8_t* pPiece = frame.abBytes.data();
+        const int nLength = static_cast<int>(frame.abBytes.size());
         frame.nLine = m_nLine;
-        frame.bValid = CheckMonitorFrame(m_nProtocol, pPiece, piece.nLength);
-        const std::int64_t nOffsetUs = m_nCharacterUs * piece.nOffset;
-        frame.time = firstByte;
-        const std::int64_t nShiftUs = std::max(nOffsetUs, m_nPreviousEndUs - firstByte.nSteadyUs);
+        frame.bValid = CheckMonitorFrame(m_nProtocol, pPiece, nLength);
+        frame.time = CChannelTime{piece.firstByte.nWallUs, piece.firstByte.nSteadyUs};
+        frame.lastByte = CChannelTime{piece.lastByte.nWallUs, piece.lastByte.nSteadyUs};
+        const std::int64_t nShiftUs =
+            m_nPreviousUs > frame.time.nSteadyUs ? m_nPreviousUs - frame.time.nSteadyUs : 0;
         frame.time.nWallUs += nShiftUs;
         frame.time.nSteadyUs += nShiftUs;
-        frame.nDurationUs = m_nCharacterUs * piece.nLength;
-        m_nPreviousEndUs = frame.time.nSteadyUs + frame.nDurationUs;
+        m_nPreviousUs = frame.time.nSteadyUs;
+        frame.nDurationUs = m_nCharacterUs * nLength;
         frame.eDirection = m_eLineDirection;
         if (frame.eDirection == DIRECTION_UNKNOWN)
         {
             // A '94 frame has no start character: the code of a frame that fails its CRC may be
             // any byte, so only a good frame tells its direction.
             if (m_nProtocol != MONITOR_94 || frame.bValid)
-                frame.eDirection = FrameDirection(m_nProtocol, pPiece, piece.nLength);
+                frame.eDirection = FrameDirection(m_nProtocol, pPiece, nLength);
             if (frame.eDirection == DIRECTION_UNKNOWN)
             {
                 frame.bDirectionInferred = true;

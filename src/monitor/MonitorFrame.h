@@ -1,7 +1,10 @@
 #pragma once
 
+#include "common/FrameScanner.h"
 #include "transport/ChannelTime.h"
+#include "transport/ISerialChannel.h"
 
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -41,8 +44,9 @@ struct CMonitorFrame
     bool bValid = false;             // its checksum (103) or CRC ('94) holds
     bool bTie = false;  // closer in time than the lines' resolution to the frame before it on the
                         // other line: the two may have been the other way round
-    CChannelTime time;  // its first byte: the read's first byte, plus the bytes before it at the
-                        // line's rate when one read held several frames
+    CChannelTime time;  // its first byte: when the read that brought it completed, less
+                        // the characters after it in that read (not before the read before)
+    CChannelTime lastByte;        // its last byte, the same way
     std::int64_t nDurationUs = 0; // its bytes at the line's rate
     std::uint64_t nSequence = 0;  // order of arrival, which breaks ties of equal times
 };
@@ -60,9 +64,11 @@ MonitorDirection FrameDirection(int nProtocol, const std::uint8_t* pBytes, int n
 // 103 the FT1.2 checksum (or the single character E5H), '94 the CRC-16.
 bool CheckMonitorFrame(int nProtocol, const std::uint8_t* pBytes, int nCount);
 
-// Cuts the chunks of one line into frames. A frame's time is its read's first byte plus the
-// characters before it; a reader that fell behind and then read on without a gap would put a
-// frame before the end of the one it follows, so a line's times are kept from going back.
+// Cuts the reads of one line into frames with the protocol's frame scanner: a frame is found by
+// its structure wherever the reads cut it and however much noise comes before it, and takes the
+// time of the read that brought its first byte, less the characters that followed it in that read
+// at the line's rate (a line's times are kept from going back). What a
+// read leaves incomplete waits for the next read, or for Expire once the line was quiet.
 // On a line that carries one direction the direction is
 // the line's; on a bus it is read from each frame, and a piece without a readable header takes
 // the direction the line's history suggests (marked as inferred): the answer after a good request,
@@ -71,21 +77,29 @@ class CMonitorCutter
 {
 public:
     CMonitorCutter() = default;
-    CMonitorCutter(int nProtocol, int nLine, MonitorDirection eLineDirection, std::int64_t nCharacterUs)
-        : m_nProtocol(nProtocol), m_nLine(nLine), m_eLineDirection(eLineDirection), m_nCharacterUs(nCharacterUs)
-    {
-    }
+    CMonitorCutter(int nProtocol, int nLine, MonitorDirection eLineDirection, std::int64_t nCharacterUs,
+                   std::int64_t nQuietUs = 0);
 
-    // Appends the chunk's frames to frames; returns how many pieces the chunk held.
-    int Cut(const std::uint8_t* pBytes, int nCount, const CChannelTime& firstByte, std::vector<CMonitorFrame>& frames);
+    // One read; appends the frames it completed and returns how many.
+    int Cut(const std::uint8_t* pBytes, int nCount, const CChannelTime& read,
+            std::vector<CMonitorFrame>& frames);
+    // A chunk of several reads (each with its offset and time); returns the frames completed.
+    int CutReads(const std::uint8_t* pBytes, int nCount, const std::vector<CChunkRead>& reads,
+                 std::vector<CMonitorFrame>& frames);
+    // Gives out what waits once the line has been quiet for the quiet time (all of it with bAll).
+    int Expire(std::int64_t nNowSteadyUs, bool bAll, std::vector<CMonitorFrame>& frames);
+    bool IsHolding() const { return m_scanner.IsHolding(); }
 
 private:
+    int Take(std::vector<CScanPiece>& pieces, std::vector<CMonitorFrame>& frames);
+
     int m_nProtocol = MONITOR_103;
     int m_nLine = LINE_MASTER;
     MonitorDirection m_eLineDirection = DIRECTION_UNKNOWN; // DIRECTION_UNKNOWN: a bus
     std::int64_t m_nCharacterUs = 0;
+    CFrameScanner m_scanner;
     MonitorDirection m_ePrevious = DIRECTION_UNKNOWN;
-    std::int64_t m_nPreviousEndUs = 0; // steady time the frame before ended: a line's times never go back
+    std::int64_t m_nPreviousUs = INT64_MIN; // steady time of the frame before: a line's times never go back
     bool m_bPreviousRequest = false; // the piece before was a good frame of the master's
 };
 
@@ -104,6 +118,7 @@ public:
     // bAll) into released, earliest first.
     void Release(std::int64_t nNowSteadyUs, bool bAll, std::vector<CMonitorFrame>& released);
     std::size_t Waiting() const { return m_waiting.size(); }
+    std::int64_t HoldUs() const { return m_nHoldUs; }
 
 private:
     std::vector<CMonitorFrame> m_waiting; // a heap, earliest on top

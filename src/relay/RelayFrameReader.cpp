@@ -1,7 +1,8 @@
 #include "relay/RelayFrameReader.h"
 
 #include "iec103/Iec103Codec.h"
-#include "proto94/Crc16.h"
+#include "iec103/Iec103FrameScan.h"
+#include "proto94/Proto94FrameScan.h"
 
 #include <algorithm>
 
@@ -11,19 +12,23 @@ namespace relvane
 CRelayFrameReader::Match CRelayFrameReader::Match103(std::size_t& nLength) const
 {
     const CRelayBytes& ab = m_abBuffer;
-    if (ab[0] == 0x10)
+    // A master never sends the single character; from it, E5H is noise.
+    if (ab[0] == 0xE5)
+        return MATCH_NONE;
+    const CScanResult result = ScanIec103Frame(ab.data(), static_cast<int>(ab.size()), false);
+    if (result.eMatch == SCAN_MORE)
+        return MATCH_MORE;
+    if (result.eMatch == SCAN_FRAME)
     {
-        if (ab.size() < 5)
-            return MATCH_MORE;
-        nLength = 5;
-        const bool bSum = m_bBadChecksum || ab[3] == static_cast<std::uint8_t>(ab[1] + ab[2]);
-        return ab[4] == 0x16 && bSum ? MATCH_FRAME : MATCH_NONE;
+        nLength = static_cast<std::size_t>(result.nLength);
+        return result.bValid || m_bBadChecksum ? MATCH_FRAME : MATCH_NONE;
     }
-    if (ab[0] != 0x68)
+    // A relay with the defect takes a variable frame whose second length differs by the first.
+    if (!m_bBadLength || ab[0] != 0x68 || (ab.size() >= 2 && ab[1] < 2))
         return MATCH_NONE;
     if (ab.size() < 4)
         return MATCH_MORE;
-    if ((ab[1] != ab[2] && !m_bBadLength) || ab[3] != 0x68 || ab[1] < 2)
+    if (ab[3] != 0x68)
         return MATCH_NONE;
     nLength = static_cast<std::size_t>(ab[1]) + 6;
     if (ab.size() < nLength)
@@ -35,17 +40,16 @@ CRelayFrameReader::Match CRelayFrameReader::Match103(std::size_t& nLength) const
 CRelayFrameReader::Match CRelayFrameReader::Match94(std::size_t& nLength) const
 {
     const CRelayBytes& ab = m_abBuffer;
-    if (ab.size() < 2)
-        return MATCH_MORE;
-    if (ab[1] < 0x80 || ab[1] > 0x9A)
+    // Only the master's commands are taken: 80H to 9AH.
+    if (ab.size() >= 2 && (ab[1] < 0x80 || ab[1] > 0x9A))
         return MATCH_NONE;
-    if (ab.size() < 3)
+    const CScanResult result = ScanProto94Frame(ab.data(), static_cast<int>(ab.size()), false);
+    if (result.eMatch == SCAN_MORE)
         return MATCH_MORE;
-    nLength = static_cast<std::size_t>(ab[2]) + 5;
-    if (ab.size() < nLength)
-        return MATCH_MORE;
-    const std::uint16_t nCrc = Crc16Arc(ab.data(), nLength - 2);
-    return ab[nLength - 2] == (nCrc & 0xFF) && ab[nLength - 1] == (nCrc >> 8) ? MATCH_FRAME : MATCH_NONE;
+    if (result.eMatch != SCAN_FRAME)
+        return MATCH_NONE;
+    nLength = static_cast<std::size_t>(result.nLength);
+    return MATCH_FRAME;
 }
 
 void CRelayFrameReader::Feed(const std::uint8_t* pBytes, std::size_t nCount, std::vector<CRelayFrame>& frames)

@@ -16,8 +16,8 @@ struct CRelayFrame
 
 // Cuts the byte stream from the master into whole frames: '94 (address, code 80H to 9AH,
 // length, data, right CRC-16) and FT1.2 (fixed or variable, right checksum and end character),
-// as the accepted protocol allows; RELAY_AUTO tries FT1.2 first. Bytes that begin no frame are
-// skipped one at a time; a frame still incomplete waits for more bytes until Flush.
+// as the accepted protocol allows, by the codecs' frame tests; RELAY_AUTO tries FT1.2 first. Bytes that begin
+// no frame are skipped one at a time; a frame still incomplete waits for more bytes until Flush.
 class CRelayFrameReader
 {
 public:

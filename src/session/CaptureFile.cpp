@@ -156,7 +156,7 @@ bool CCaptureFile::WritePacket(CaptureLine eLine, bool bInbound, std::int64_t nT
         // Interfaces are described as their lines first carry a frame.
         const CLineDescription line = Describe(eLine);
         const std::vector<std::uint8_t> abBlock =
-            pcapng::BuildInterfaceDescription(line.eLinkType, line.pszName);
+            pcapng::BuildInterfaceDescription(line.eLinkType, line.pszName, m_nTsExponent);
         if (!WriteAll(m_nPacketFd, abBlock.data(), abBlock.size(), m_nPacketBytes))
             return false;
         it = m_interfaces.emplace(eLine, static_cast<std::uint32_t>(m_interfaces.size())).first;
@@ -175,8 +175,11 @@ bool CCaptureFile::WritePacket(CaptureLine eLine, bool bInbound, std::int64_t nT
         pPacket = abPacket.data();
         nPacket = static_cast<int>(abPacket.size());
     }
+    std::int64_t nUnitUs = 1;
+    for (int n = m_nTsExponent; n < 6; ++n)
+        nUnitUs *= 10;
     const std::vector<std::uint8_t> abBlock =
-        pcapng::BuildEnhancedPacket(it->second, nTimeUs, pPacket, nPacket, bInbound);
+        pcapng::BuildEnhancedPacket(it->second, nTimeUs / nUnitUs, pPacket, nPacket, bInbound);
     return WriteAll(m_nPacketFd, abBlock.data(), abBlock.size(), m_nPacketBytes);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/PcapngBlocks.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -47,6 +49,14 @@ public:
 
     static constexpr std::int64_t kSyncPeriodUs = 1000000;
 
+    // How finely the packets' times can be trusted: the interfaces then say so (if_tsresol, the
+    // coarsest power of ten not coarser) and their packets count in that unit. Before the first packet.
+    void SetTimeResolution(std::int64_t nResolutionUs)
+    {
+        if (m_interfaces.empty())
+            m_nTsExponent = pcapng::TsExponentFor(nResolutionUs);
+    }
+
     const std::string& BaseName() const { return m_strBase; }
     std::uint64_t TextBytes() const { return m_nTextBytes; }
     std::uint64_t PacketBytes() const { return m_nPacketBytes; }
@@ -57,6 +67,7 @@ private:
     bool Fail(const std::string& strWhat);
 
     std::string m_strBase;
+    int m_nTsExponent = 6;
     int m_nTextFd = -1;
     int m_nPacketFd = -1;
     std::uint64_t m_nTextBytes = 0;

@@ -2,9 +2,7 @@
 
 #include "common/AnnotationText.h"
 #include "iec103/FullExplanation.h"
-#include "iec103/Iec103ChunkSplit.h"
 #include "proto94/Bcd.h"
-#include "proto94/Proto94ChunkSplit.h"
 #include "proto94/Proto94Commands.h"
 #include "session/IUserInterface.h"
 #include "session/PortMessages.h"
@@ -36,7 +34,6 @@ constexpr int kReadBufferSize = 512;
 
 // The shortest chunk the receive paths log and answer.
 constexpr int kMinChunk = 5;
-constexpr std::uint8_t kIec103SingleAck = 0xE5;
 constexpr std::uint8_t kIec103VariableStart = 0x68;
 // Our own mark after an answer the relay repeated because the FCB was kept.
 constexpr const char* kRepetitionNote = "(重复应答)";
@@ -351,6 +348,7 @@ void CRelvaneView::ClosePort(const char* pszCause)
     if (bAwaited && m_nMode == MODE_103)
         m_iec103Codec.RestoreFcb(); // the answer is lost: the next request repeats its FCB
     m_heldSends.clear();
+    m_receiveScanner.Reset();
     UpdateHeldHint();
     m_entryTime = CChannelTime();
     WriteNote(std::string(kPortLostMessage) + ": COM" + m_strPort + " (" + pszCause + ")\r\n");
@@ -602,17 +600,20 @@ void CRelvaneView::OnSerialData()
     // Every notification moves the channel on to its chunk, also when the chunk goes unread.
     m_pSerialChannel->AdvanceChunk();
     m_entryTime = m_pSerialChannel->ChunkTime().OrNow();
-    if (const int nAvailable = m_pSerialChannel->BytesAvailable(); nAvailable > 0)
-    {
-        std::vector<std::uint8_t> abChunk(static_cast<std::size_t>(nAvailable));
-        const int nCopied = m_pSerialChannel->CopyReceived(abChunk.data(), nAvailable);
-        const CChannelTime firstByte = m_pSerialChannel->ChunkFirstByteTime();
-        m_recorder.OnSerialChunk(m_nMode, abChunk.data(), nCopied, firstByte.IsSet() ? firstByte : m_entryTime);
-    }
+    const int nAvailable = m_pSerialChannel->BytesAvailable();
+    if (nAvailable <= 0)
+        return;
+    const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
+    const CChannelTime firstByte = m_pSerialChannel->ChunkFirstByteTime();
+    // Cut by the frames' structure; each piece keeps the time of the read that brought its first byte.
+    const CReceivedChunk chunk =
+        m_receiveScanner.Cut(m_nMode, m_rxBuffer.data(), std::max(nLength, 0), m_pSerialChannel->ChunkReads(),
+                             firstByte.IsSet() ? firstByte : m_entryTime, kReadBufferSize);
+    m_recorder.OnSerialPieces(m_nMode, std::max(nLength, 0), chunk.pieces);
     if (m_nMode == MODE_94)
-        OnProto94Received();
+        OnProto94Received(chunk);
     else if (m_nMode == MODE_103)
-        OnIec103Received();
+        OnIec103Received(chunk);
 }
 
 void CRelvaneView::OnSerialHangUp()
@@ -709,16 +710,16 @@ void CRelvaneView::SendProto94Command(int nId, const CClockFields& clock)
     SendSerialFrame(nLength, true);
 }
 
-void CRelvaneView::OnProto94Received()
+void CRelvaneView::OnProto94Received(const CReceivedChunk& chunk)
 {
-    if (m_pSerialChannel->BytesAvailable() < kMinChunk)
+    // A short read, or the first part of a frame the read limit cut, is not an answer (yet).
+    if (chunk.bIgnored || chunk.pieces.empty())
         return;
     KillTimer(TIMER_RESPONSE);
-    const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
     // Answers that met in one read are taken frame by frame, each as if it had come alone.
     CAutomaticStep step;
-    for (const CChunkPiece& piece : SplitProto94Chunk(m_rxBuffer.data(), std::max(nLength, 0)))
-        step.Merge(OnProto94Frame(m_rxBuffer.data() + piece.nOffset, piece.nLength));
+    for (const CScanPiece& piece : chunk.pieces)
+        step.Merge(OnProto94Frame(piece.abBytes.data(), static_cast<int>(piece.abBytes.size())));
     TakeAutomaticStep(std::move(step), CHeldSend::FOLLOW_UP_94);
 }
 
@@ -927,23 +928,18 @@ void CRelvaneView::SendIec103Request(const CIec103Request& request)
     SendSerialFrame(nLength, request.bTimed);
 }
 
-void CRelvaneView::OnIec103Received()
+void CRelvaneView::OnIec103Received(const CReceivedChunk& chunk)
 {
-    const int nAvailable = m_pSerialChannel->BytesAvailable();
-    if (nAvailable < kMinChunk)
-    {
-        // Too short to be a frame and ignored, unless it is the single character E5H with which
-        // a relay confirms or says it has no data: that is an answer like any other.
-        const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
-        if (nLength < 1 || m_rxBuffer[0] != kIec103SingleAck)
-            return;
-    }
+    // Reads too short to be a frame are ignored, unless they are the single character E5H with
+    // which a relay confirms or says it has no data (an answer like any other), or one other byte
+    // (an answer damaged on the line, logged as garbled).
+    if (chunk.bIgnored || chunk.pieces.empty())
+        return;
     KillTimer(TIMER_RESPONSE);
-    const int nLength = m_pSerialChannel->CopyReceived(m_rxBuffer.data(), kRxBufferSize);
     // Answers that met in one read are taken frame by frame, each as if it had come alone.
     CAutomaticStep step;
-    for (const CChunkPiece& piece : SplitIec103Chunk(m_rxBuffer.data(), std::max(nLength, 0)))
-        step.Merge(OnIec103Frame(m_rxBuffer.data() + piece.nOffset, piece.nLength));
+    for (const CScanPiece& piece : chunk.pieces)
+        step.Merge(OnIec103Frame(piece.abBytes.data(), static_cast<int>(piece.abBytes.size())));
     TakeAutomaticStep(std::move(step), CHeldSend::FOLLOW_UP_103);
     if (m_pIec103Observer != nullptr)
         m_pIec103Observer->OnIec103Settled();

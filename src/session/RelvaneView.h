@@ -10,6 +10,7 @@
 #include "session/IIec103Observer.h"
 #include "session/LogDocument.h"
 #include "session/LogEvent.h"
+#include "session/SerialReceiveScanner.h"
 #include "session/SessionCommands.h"
 #include "session/SessionRecorder.h"
 #include "session/UiMessageQueue.h"
@@ -75,9 +76,9 @@ public:
 
     // The protocol handlers.
     void OnProto94Command(int nId);
-    void OnProto94Received();
+    void OnProto94Received(const CReceivedChunk& chunk);
     void OnIec103Command(int nId);
-    void OnIec103Received();
+    void OnIec103Received(const CReceivedChunk& chunk);
 
     // For layers built on the session (the disturbance upload): follow the 103 link, and queue a
     // 103 request as a form would, without the form. Idle: no answer awaited, no poll due and
@@ -270,6 +271,7 @@ private:
     std::int32_t m_bNetworkActive = 0;
 
     CSessionRecorder m_recorder;
+    CSerialReceiveScanner m_receiveScanner;
     // When the bytes of the entry being logged moved (unset: the moment it is written).
     CChannelTime m_entryTime;
 

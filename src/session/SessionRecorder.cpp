@@ -1,9 +1,8 @@
 #include "session/SessionRecorder.h"
 
 #include "common/LineEnds.h"
-#include "iec103/Iec103ChunkSplit.h"
-#include "proto94/Proto94ChunkSplit.h"
 #include "session/LogEvent.h"
+#include "session/SerialReceiveScanner.h"
 #include "session/SessionCommands.h"
 
 #include <algorithm>
@@ -15,6 +14,14 @@ namespace
 {
 
 constexpr int kSyncPeriodMs = 1000;
+
+CChannelTime Time(const CScanTime& time)
+{
+    CChannelTime channelTime;
+    channelTime.nWallUs = time.nWallUs;
+    channelTime.nSteadyUs = time.nSteadyUs;
+    return channelTime;
+}
 
 bool IsFramePrefix(int nKind)
 {
@@ -148,42 +155,43 @@ void CSessionRecorder::OnSerialChunk(int nMode, const std::uint8_t* pBytes, int 
 {
     if (pBytes == nullptr || nLength <= 0)
         return;
-    m_statistics.OnBytes(true, nLength);
+    CSerialReceiveScanner scanner;
+    const CReceivedChunk chunk = scanner.Cut(nMode, pBytes, nLength, {}, firstByte, nLength + 1);
+    OnSerialPieces(nMode, nLength, chunk.pieces);
+}
+
+void CSessionRecorder::OnSerialPieces(int nMode, int nChunkLength, const std::vector<CScanPiece>& pieces)
+{
+    if (nChunkLength > 0)
+        m_statistics.OnBytes(true, nChunkLength);
+    if (pieces.empty())
+        return;
     if (m_bAwaitingAnswer)
     {
-        m_statistics.OnResponse(firstByte.nSteadyUs - m_request.nSteadyUs);
+        m_statistics.OnResponse(pieces.front().firstByte.nSteadyUs - m_request.nSteadyUs);
         m_bAwaitingAnswer = false;
     }
-    // The time the relay began to answer (the end of a read comes a silence gap later), but never
-    // before our last frame: a write's time is taken when the call returns, and on a fast line
-    // (a pseudo-terminal) the answer's first byte can come before that.
-    const std::int64_t nTimeUs = std::max(firstByte.nWallUs, m_nLastPacketUs);
-    std::vector<CChunkPiece> pieces;
-    if (nMode == MODE_94)
-        pieces = SplitProto94Chunk(pBytes, nLength);
-    else if (nMode == MODE_103)
-        pieces = SplitIec103Chunk(pBytes, nLength);
-    else
-        pieces.push_back(CChunkPiece{0, nLength, false});
     if (pieces.size() > 1)
         m_statistics.OnSplitFrames(static_cast<int>(pieces.size()));
-    m_nLastPacketUs = nTimeUs;
-    if (m_fnFrameTap)
-    {
-        // A received frame is told by its chunk's first byte, as its capture packet is; the chunk's
-        // end is the silence gap later and says nothing of the relay.
-        for (const CChunkPiece& piece : pieces)
-            m_fnFrameTap(true, pBytes + piece.nOffset, piece.nLength, firstByte, firstByte);
-    }
-    if (!m_pCapture)
-        return;
-    // One packet per frame, so that a decoder sees each answer of a merged read on its own.
     const CaptureLine eLine = nMode == MODE_103 ? CAPTURE_SERIAL_103 : CAPTURE_SERIAL_OTHER;
-    for (const CChunkPiece& piece : pieces)
+    for (const CScanPiece& piece : pieces)
     {
-        if (!m_pCapture)
-            return;
-        CheckCapture(m_pCapture->WritePacket(eLine, true, nTimeUs, pBytes + piece.nOffset, piece.nLength));
+        // The time the relay began to send the piece (the end of a read comes a silence gap
+        // later), but never before our last frame: a write's time is taken when the call
+        // returns, and on a fast line (a pseudo-terminal) the answer's first byte can come before.
+        CChannelTime firstByte;
+        firstByte.nWallUs = std::max(piece.firstByte.nWallUs, m_nLastPacketUs);
+        firstByte.nSteadyUs = piece.firstByte.nSteadyUs;
+        m_nLastPacketUs = firstByte.nWallUs;
+        const std::uint8_t* pBytes = piece.abBytes.data();
+        const int nLength = static_cast<int>(piece.abBytes.size());
+        // A received frame is told by its first byte's read, as its capture packet is; the end
+        // of its chunk is the silence gap later and says nothing of the relay.
+        if (m_fnFrameTap)
+            m_fnFrameTap(true, pBytes, nLength, Time(piece.firstByte), Time(piece.firstByte));
+        // One packet per frame, so that a decoder sees each answer of a merged read on its own.
+        if (m_pCapture)
+            CheckCapture(m_pCapture->WritePacket(eLine, true, firstByte.nWallUs, pBytes, nLength));
     }
 }
 

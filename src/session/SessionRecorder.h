@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FrameScanner.h"
 #include "session/CaptureFile.h"
 #include "session/LogStamp.h"
 #include "session/SessionStatistics.h"
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace relvane
 {
@@ -44,6 +46,8 @@ public:
     // the time of its first byte, as the response times do.
     void OnSerialWritten(int nMode, const std::uint8_t* pBytes, int nLength, const CChannelTime& time);
     void OnSerialChunk(int nMode, const std::uint8_t* pBytes, int nLength, const CChannelTime& firstByte);
+    // The same for a chunk already cut into pieces, each with the time of its first byte's read.
+    void OnSerialPieces(int nMode, int nChunkLength, const std::vector<CScanPiece>& pieces);
     void OnNetworkFrame(CaptureLine eLine, bool bInbound, const std::uint8_t* pBytes, int nLength,
                         const CChannelTime& time);
 

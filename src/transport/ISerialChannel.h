@@ -5,11 +5,19 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace relvane
 {
 
 class IMessageSink;
+
+// One read of the reader inside a chunk: where its bytes begin in the chunk, and when it completed.
+struct CChunkRead
+{
+    int nOffset = 0;
+    CChannelTime time;
+};
 
 enum ChannelResult : int
 {
@@ -52,6 +60,8 @@ public:
     // channel without a clock: the session then takes the time it handles the chunk).
     virtual CChannelTime ChunkTime() const { return {}; }
     virtual CChannelTime ChunkFirstByteTime() const { return ChunkTime(); }
+    // The reads the current chunk was made of, in order (empty for a channel without a clock).
+    virtual std::vector<CChunkRead> ChunkReads() const { return {}; }
     // When the last Write finished.
     virtual CChannelTime LastWriteTime() const { return {}; }
 };

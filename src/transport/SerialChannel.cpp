@@ -57,16 +57,19 @@ void WaitForWake(int nWakeFd)
 }
 
 // Reads one chunk into abChunk, waiting for the device or the wake-up descriptor: the first byte
-// without limit (its time goes to firstByte), after it until 30 ms of silence or the read limit.
-ChunkEnd ReadChunk(int nFd, int nWakeFd, std::size_t nReadLimit, std::vector<std::uint8_t>& abChunk,
-                   CChannelTime& firstByte)
+// without limit (its time goes to firstByte), after it until the gap's silence or the read limit.
+// Each read's offset and time go to reads.
+ChunkEnd ReadChunk(int nFd, int nWakeFd, std::size_t nReadLimit, std::int64_t nGapUs,
+                   std::vector<std::uint8_t>& abChunk, CChannelTime& firstByte,
+                   std::vector<CChunkRead>& reads)
 {
     std::uint8_t abBuffer[CSerialChannel::kReadLimit];
     int nEmptyReads = 0;
+    const timespec gap{static_cast<time_t>(nGapUs / 1000000), static_cast<long>(nGapUs % 1000000) * 1000};
     for (;;)
     {
         pollfd fds[2] = {{nFd, POLLIN, 0}, {nWakeFd, POLLIN, 0}};
-        const int nReady = poll(fds, 2, abChunk.empty() ? -1 : CSerialChannel::kGapMs);
+        const int nReady = ppoll(fds, 2, abChunk.empty() ? nullptr : &gap, nullptr);
         if (nReady < 0)
         {
             if (errno == EINTR)
@@ -83,8 +86,10 @@ ChunkEnd ReadChunk(int nFd, int nWakeFd, std::size_t nReadLimit, std::vector<std
             if (nRead > 0)
             {
                 nEmptyReads = 0;
+                const CChannelTime read = CChannelTime::Now();
                 if (abChunk.empty())
-                    firstByte = CChannelTime::Now();
+                    firstByte = read;
+                reads.push_back(CChunkRead{static_cast<int>(abChunk.size()), read});
                 abChunk.insert(abChunk.end(), abBuffer, abBuffer + nRead);
                 if (abChunk.size() >= nReadLimit)
                     return CHUNK_DONE;
@@ -251,8 +256,8 @@ void CSerialChannel::SerialReaderThread()
     {
         CChunk chunk;
         chunk.abBytes.reserve(static_cast<std::size_t>(m_nReadLimit));
-        const ChunkEnd end =
-            ReadChunk(nFd, nWakeFd, static_cast<std::size_t>(m_nReadLimit), chunk.abBytes, chunk.firstByte);
+        const ChunkEnd end = ReadChunk(nFd, nWakeFd, static_cast<std::size_t>(m_nReadLimit), m_nGapUs,
+                                       chunk.abBytes, chunk.firstByte, chunk.reads);
         if (!chunk.abBytes.empty())
             QueueChunk(std::move(chunk));
         if (end == CHUNK_STOP)

@@ -18,9 +18,9 @@ namespace relvane
 // Win32 communications API (SerialChannelWin.cpp); configuration and the chunk queue are the same
 // on both (SerialChannelQueue.cpp). Open maps the COM number to a device (SerialPortMap), sets raw 8-bit,
 // 1-stop-bit mode with the chosen baud and parity, holds RTS on and starts the reader thread.
-// The reader ends a chunk after 30 ms of silence or at the read limit (512), queues it and posts
-// one WM_SERIAL_DATA; the window thread takes the chunks one by one with AdvanceChunk. Chunks
-// stay queued across Close and Open so that every posted notification still finds its own bytes.
+// The reader ends a chunk after 30 ms of silence (or the gap set) or at the read limit (512), queues it and
+// posts one WM_SERIAL_DATA; the window thread takes the chunks one by one with AdvanceChunk. Chunks stay
+// queued across Close and Open so that every posted notification still finds its own bytes.
 class CSerialChannel final : public ISerialChannel
 {
 public:
@@ -59,6 +59,15 @@ public:
     bool IsHungUp() const override { return m_bHungUp.load(); }
     CChannelTime ChunkTime() const override { return m_current.complete; }
     CChannelTime ChunkFirstByteTime() const override { return m_current.firstByte; }
+    std::vector<CChunkRead> ChunkReads() const override { return m_current.reads; }
+
+    // The silence that ends a chunk, 30 ms unless set (while closed): a listener that wants each
+    // frame's own time reads in pieces a few characters long.
+    void SetReadGap(std::int64_t nGapUs)
+    {
+        if (!m_bOpen && nGapUs > 0)
+            m_nGapUs = nGapUs;
+    }
     CChannelTime LastWriteTime() const override { return m_lastWrite; }
     CPortDescription::EState OpenFailure() const override { return m_eOpenFailure; }
     // The device the last Open tried, a map entry followed to where it leads.
@@ -71,6 +80,7 @@ private:
         std::vector<std::uint8_t> abBytes;
         CChannelTime firstByte;
         CChannelTime complete;
+        std::vector<CChunkRead> reads;
     };
 
     void SerialReaderThread();
@@ -91,6 +101,7 @@ private:
     int m_nStopBits = 1;
     unsigned m_nEventMask = 0;
     int m_nReadLimit = kReadLimit;
+    std::int64_t m_nGapUs = kGapMs * 1000;
     bool m_bConfigured = false;
     bool m_bOpen = false;
     bool m_bReadOnly = false;

@@ -88,7 +88,7 @@ int CSerialChannel::Open()
 
     // Time-outs, events and line settings step by step; a refused step is not fatal.
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = kGapMs;
+    timeouts.ReadIntervalTimeout = static_cast<DWORD>(std::max<std::int64_t>(1, (m_nGapUs + 999) / 1000));
     timeouts.ReadTotalTimeoutMultiplier = 1000;
     timeouts.ReadTotalTimeoutConstant = 1000;
     timeouts.WriteTotalTimeoutMultiplier = 1000;
@@ -200,6 +200,7 @@ void CSerialChannel::SerialReaderThread()
     bool bReadPending = false;
     bool bHungUp = false;
     int nEmptyReads = 0;
+    const auto gap = std::chrono::microseconds(m_nGapUs);
     Clock::time_point readStarted;
     Clock::time_point lastData;
     CChunk chunk;
@@ -220,8 +221,10 @@ void CSerialChannel::SerialReaderThread()
             return nEmptyReads < kMaxEmptyReads;
         }
         nEmptyReads = 0;
+        const CChannelTime read = CChannelTime::Now();
         if (chunk.abBytes.empty())
-            chunk.firstByte = CChannelTime::Now();
+            chunk.firstByte = read;
+        chunk.reads.push_back(CChunkRead{static_cast<int>(chunk.abBytes.size()), read});
         chunk.abBytes.insert(chunk.abBytes.end(), abBuffer, abBuffer + nRead);
         lastData = Clock::now();
         if (chunk.abBytes.size() >= static_cast<std::size_t>(m_nReadLimit))
@@ -271,8 +274,8 @@ void CSerialChannel::SerialReaderThread()
         DWORD nWaitMs = kIdleWaitMs;
         if (!chunk.abBytes.empty())
         {
-            const auto silence = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastData);
-            if (silence.count() >= kGapMs)
+            const auto silence = Clock::now() - lastData;
+            if (silence >= gap)
             {
                 // Bytes the cancelled read had taken mean the line is still busy.
                 CancelIo(hPort);
@@ -287,7 +290,8 @@ void CSerialChannel::SerialReaderThread()
                 finishChunk();
                 continue;
             }
-            nWaitMs = static_cast<DWORD>(kGapMs - silence.count());
+            nWaitMs = static_cast<DWORD>(std::max<long long>(
+                1, std::chrono::duration_cast<std::chrono::milliseconds>(gap - silence).count()));
         }
         const HANDLE aWaitList[2] = {hReadEvent, hStop};
         const DWORD nResult = WaitForMultipleObjects(2, aWaitList, FALSE, nWaitMs);

@@ -68,6 +68,27 @@ TEST(PcapngBlocks, BlocksAreFramedAndPadded)
     }
 }
 
+// An interface whose times are only good to a few milliseconds says so in if_tsresol (option 9,
+// one byte: the power of ten); the default microseconds write no option.
+TEST(PcapngBlocks, TimeResolutionIsStatedByTheInterface)
+{
+    const struct
+    {
+        std::int64_t nResolutionUs;
+        int nExponent;
+    } cases[] = {{0, 6}, {1, 6}, {9, 6}, {10, 5}, {2400, 3}, {17700, 2}, {100000, 1}, {5000000, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(TsExponentFor(c.nResolutionUs), c.nExponent) << c.nResolutionUs;
+    const Bytes plain = BuildInterfaceDescription(LINKTYPE_USER0, "COM5");
+    const Bytes coarse = BuildInterfaceDescription(LINKTYPE_USER0, "COM5", 3);
+    ExpectWellFormed(coarse, 1);
+    ASSERT_EQ(coarse.size(), plain.size() + 8);
+    // Before the end of options: code 9, length 1, the exponent, padding.
+    const std::size_t nOption = coarse.size() - 4 - 4 - 8;
+    EXPECT_EQ(Read32(coarse, nOption), 0x00010009u);
+    EXPECT_EQ(Read32(coarse, nOption + 4), 3u);
+}
+
 TEST(PcapngBlocks, RtacHeaderCarriesTimeAndDirection)
 {
     EXPECT_EQ(BuildRtacHeader(1765000000123456LL, false),

@@ -51,17 +51,21 @@ TEST(MonitorFrame, DirectionComesFromThePrimaryBitOrTheCommandCode)
 }
 
 // On a bus one read may hold a request and its answer: each is its own frame with its own
-// direction and a time moved on by the characters before it; what has no header follows the
+// direction and the time of the read that brought its first byte, less the characters after it in
+// that read; a frame cut by the read waits for the next one; what has no header follows the
 // line's history and says so.
 TEST(MonitorFrame, BusReadsAreCutIntoFramesWithDirectionsAndTimes)
 {
-    CMonitorCutter cutter(MONITOR_103, LINE_MASTER, DIRECTION_UNKNOWN, 100);
+    CMonitorCutter cutter(MONITOR_103, LINE_MASTER, DIRECTION_UNKNOWN, 100, 5000);
     std::vector<CMonitorFrame> frames;
     const Bytes abRead = {0x10, 0x5B, 0x01, 0x5C, 0x16, 0x10, 0x09, 0x01, 0x0A, 0x16, 0xE5, 0x10, 0x7B, 0x01, 0x7C, 0x16, 0x68, 0x0E};
-    EXPECT_EQ(cutter.Cut(abRead.data(), static_cast<int>(abRead.size()), At(1000), frames), 5);
-    // The rest of a garbled frame in the next read continues it.
+    EXPECT_EQ(cutter.Cut(abRead.data(), static_cast<int>(abRead.size()), At(10000), frames), 4);
+    // The rest of a garbled frame in the next read continues it, and it is given out once the
+    // line is quiet.
     const Bytes abRest = {0x01, 0x81, 0x16};
-    EXPECT_EQ(cutter.Cut(abRest.data(), 3, At(90000), frames), 1);
+    EXPECT_EQ(cutter.Cut(abRest.data(), 3, At(90000), frames), 0);
+    EXPECT_EQ(cutter.Expire(94999, false, frames), 0);
+    EXPECT_EQ(cutter.Expire(95000, false, frames), 1);
     struct CExpected
     {
         std::size_t nLength;
@@ -69,11 +73,12 @@ TEST(MonitorFrame, BusReadsAreCutIntoFramesWithDirectionsAndTimes)
         bool bInferred;
         bool bValid;
         std::int64_t nUs;
+        std::int64_t nLastUs;
     };
     const CExpected expected[] = {
-        {5, DIRECTION_TO_RELAY, false, true, 1000},   {5, DIRECTION_TO_MASTER, false, true, 1500},
-        {1, DIRECTION_TO_MASTER, false, true, 2000},  {5, DIRECTION_TO_RELAY, false, true, 2100},
-        {2, DIRECTION_TO_MASTER, true, false, 2600},  {3, DIRECTION_TO_MASTER, true, false, 90000},
+        {5, DIRECTION_TO_RELAY, false, true, 8300, 8700},   {5, DIRECTION_TO_MASTER, false, true, 8800, 9200},
+        {1, DIRECTION_TO_MASTER, false, true, 9300, 9300},  {5, DIRECTION_TO_RELAY, false, true, 9400, 9800},
+        {5, DIRECTION_TO_MASTER, true, false, 9900, 90000},
     };
     ASSERT_EQ(frames.size(), std::size(expected));
     for (std::size_t i = 0; i < frames.size(); ++i)
@@ -83,16 +88,36 @@ TEST(MonitorFrame, BusReadsAreCutIntoFramesWithDirectionsAndTimes)
         EXPECT_EQ(frames[i].bDirectionInferred, expected[i].bInferred) << i;
         EXPECT_EQ(frames[i].bValid, expected[i].bValid) << i;
         EXPECT_EQ(frames[i].time.nSteadyUs, expected[i].nUs) << i;
+        EXPECT_EQ(frames[i].lastByte.nSteadyUs, expected[i].nLastUs) << i;
         EXPECT_EQ(frames[i].time.nWallUs - frames[i].time.nSteadyUs, 1'700'000'000'000'000) << i;
         EXPECT_EQ(frames[i].nDurationUs, static_cast<std::int64_t>(expected[i].nLength) * 100) << i;
     }
+
+    // A good frame after noise is found; reads of one chunk keep their own times.
+    CMonitorCutter relay103(MONITOR_103, LINE_RELAY, DIRECTION_TO_MASTER, 100);
+    frames.clear();
+    const Bytes abNoisy = {0xFF, 0x10, 0x09, 0x01, 0x0A, 0x16, 0x10, 0x09, 0x01, 0x0A, 0x16};
+    EXPECT_EQ(
+        relay103.CutReads(abNoisy.data(), 11, {CChunkRead{0, At(10000)}, CChunkRead{6, At(20000)}}, frames),
+        3);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_FALSE(frames[0].bValid);
+    EXPECT_TRUE(frames[1].bValid);
+    EXPECT_EQ(frames[1].time.nSteadyUs, 9600);
+    EXPECT_EQ(frames[2].time.nSteadyUs, 19600);
+    // Bytes that came faster than the line carries them (a reader woken in time) are not timed
+    // before the read that came before them.
+    const Bytes abQuick = {0x10, 0x09, 0x01, 0x0A, 0x16};
+    EXPECT_EQ(relay103.Cut(abQuick.data(), 5, At(20100), frames), 1);
+    EXPECT_EQ(frames.back().time.nSteadyUs, 20000);
 
     // '94: a good command then a frame whose CRC fails; on a receive line the line decides.
     CMonitorCutter bus94(MONITOR_94, LINE_MASTER, DIRECTION_UNKNOWN, 0);
     CMonitorCutter relayLine(MONITOR_94, LINE_RELAY, DIRECTION_TO_MASTER, 0);
     frames.clear();
     const Bytes ab94 = {0x01, 0x83, 0x00, 0x30, 0xF0, 0x01, 0x83, 0x00, 0x30, 0xF1};
-    EXPECT_EQ(bus94.Cut(ab94.data(), 10, At(0), frames), 2);
+    EXPECT_EQ(bus94.Cut(ab94.data(), 10, At(0), frames), 1);
+    EXPECT_EQ(bus94.Expire(0, true, frames), 1);
     EXPECT_EQ(relayLine.Cut(ab94.data(), 5, At(0), frames), 1);
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[0].eDirection, DIRECTION_TO_RELAY);

@@ -99,7 +99,7 @@ TEST_F(LinkHabits, SingleCharacterIsLoggedAndAnswersTheRequest)
 
 TEST_F(LinkHabits, ShortReadsOtherThanTheSingleCharacterStayIgnored)
 {
-    for (const Bytes& abShort : {Bytes{0x10, 0x09}, Bytes{0x00}, Bytes{0x16, 0xE5}})
+    for (const Bytes& abShort : {Bytes{0x10, 0x09}, Bytes{0x16, 0x00}})
     {
         View().OnCommand(ID_103_CLASS2);
         Relay(abShort);
@@ -115,6 +115,53 @@ TEST_F(LinkHabits, ShortReadsOtherThanTheSingleCharacterStayIgnored)
     Relay({0xE5});
     EXPECT_EQ(Lines(Log()).size(), 1u) << Log();
     EXPECT_TRUE(View().IsTimerActive(TIMER_RESPONSE));
+}
+
+// An E5H damaged on the line into one other byte is an answer as garbled as any other.
+TEST_F(LinkHabits, ALoneByteOtherThanE5IsLoggedAsGarbled)
+{
+    for (const std::uint8_t nByte : {0xED, 0xE7, 0xF5, 0x65, 0x00})
+    {
+        View().OnCommand(ID_103_CLASS2);
+        const int nControl = LastControl();
+        Relay({nByte});
+        EXPECT_EQ(Lines(Log()).back(), "校验和出错: " + Hex({nByte}));
+        EXPECT_FALSE(View().IsTimerActive(TIMER_RESPONSE));
+        View().OnCommand(ID_103_CLASS2);
+        EXPECT_EQ(LastControl(), nControl) << "the relay is asked again with the same FCB";
+        Relay({0xE5});
+    }
+    EXPECT_EQ(View().Recorder().Statistics().CheckErrors(), 5u);
+}
+
+// A good frame behind noise (a stray byte at switch-on, an RS-485 converter's echo) or behind a
+// damaged frame in the same read is found and taken.
+TEST_F(LinkHabits, AFrameBehindNoiseInTheSameReadIsTaken)
+{
+    const Bytes abDamaged(kEvent.begin(), kEvent.end() - 3);
+    const struct
+    {
+        const char* pszWhat;
+        Bytes abChunk;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a stray byte", Join({{0xFF}, kEvent}), {"校验和出错: FF ", "接收: " + Hex(kEvent)}},
+        {"a stray start character", Join({{0x10}, kNoData}), {"校验和出错: 10 ", "接收: " + Hex(kNoData)}},
+        {"a stray byte before E5", {0x16, 0xE5}, {"校验和出错: 16 ", "接收: E5 "}},
+        {"a damaged frame",
+         Join({abDamaged, kNoData}),
+         {"校验和出错: " + Hex(abDamaged), "接收: " + Hex(kNoData)}},
+    };
+    for (const auto& c : cases)
+    {
+        View().ClearLog();
+        View().OnCommand(ID_103_CLASS2);
+        Relay(c.abChunk);
+        std::vector<std::string> lines = Lines(Log());
+        lines.erase(lines.begin());
+        EXPECT_EQ(lines, c.lines) << c.pszWhat << "\n" << Log();
+        EXPECT_FALSE(View().IsTimerActive(TIMER_RESPONSE)) << c.pszWhat;
+    }
 }
 
 // Every one of these has a checksum that fits; FT1.2 rejects them for their framing.
