@@ -288,7 +288,7 @@ TEST_F(RelvaneRun, ReportsMessagesAndScriptErrors)
     // A 103 command with the port closed is refused as a '94 one is: nothing is logged as sent
     // that never reached a port.
     result = RunScript(m_dir, "command 32772\ncommand 32842\ncommand 32841\n");
-    EXPECT_EQ(result.nExit, 0);
+    EXPECT_EQ(result.nExit, 2);
     EXPECT_EQ(CountOf(result.strErr, "message: 串口尚未打开,不能发送报文.\n"), 2u) << result.strErr;
     EXPECT_EQ(result.strOut.find("发送"), std::string::npos) << result.strOut;
 
@@ -525,6 +525,7 @@ TEST_F(RelvaneRun, RefusedRunLeavesEveryFileAsItWas)
     std::ofstream(m_dir / "keep.html") << "old report";
     std::ofstream(m_dir / "keep.xml") << "old junit";
     std::ofstream(m_dir / "keep.txt") << "old capture";
+    std::ofstream(m_dir / "opts.txt") << "[testplan]\n";
     ASSERT_EQ(mkfifo((m_dir / "pipe").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo((m_dir / "fifo.xml").c_str(), 0600), 0);
     fs::create_symlink("c.txt", m_dir / "dangling");
@@ -560,7 +561,7 @@ TEST_F(RelvaneRun, RefusedRunLeavesEveryFileAsItWas)
         {"--log /dev/null " + strScript, "is a device"},
         {"--capture " + strDir + "old.txt --log " + strDir + "old.txt.txt " + strScript, "writes as well"},
         {"--plan 103 --port COM9 --report " + strDir + "keep", "COM9 cannot be opened"},
-        {"--plan 103 --port COM9 --options " + strScript + " --report " + strDir + "script", "is --options"},
+        {"--plan 103 --port COM9 --options " + strDir + "opts.txt --report " + strDir + "opts", "is --options"},
         {"--plan 94 --port COM9 --report " + strDir + "fifo", "fifo.xml\" is a named pipe"},
     };
     for (const CCase& test : cases)
