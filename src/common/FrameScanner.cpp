@@ -44,16 +44,17 @@ CScanResult CFrameScanner::MatchAt(std::size_t nAt, bool bEnd) const
     CScanResult result = m_fnScan(pBytes, nCount, bEnd);
     if (result.eMatch == SCAN_NONE || (result.eMatch == SCAN_FRAME && result.bValid))
         return result;
-    // A frame still hoped for, or one whose check fails, must not swallow a good frame (of more
-    // than the lone acknowledgement character) that starts inside it. A frame that fails its check
-    // waits while one may still start inside it, so that the cuts between reads never change
-    // the pieces.
+    // A frame whose check fails must not swallow a good frame (of more than the lone
+    // acknowledgement character) that starts inside it; it waits while one may still start inside
+    // it. A frame still hoped for waits for its rest even past a good frame inside it (a good frame
+    // may hold another, as a '94 frame of zeros does): decided on the whole frame, the pieces are
+    // the same wherever the reads were cut. What waits is given out when the line goes quiet.
     const int nSpan = std::min(std::max(result.nLength, 1), nCount);
     for (int j = 1; j < nSpan; ++j)
     {
         const CScanResult inner = m_fnScan(pBytes + j, nCount - j, bEnd);
         if (inner.eMatch == SCAN_FRAME && inner.bValid && inner.nLength > 1)
-            return CScanResult{};
+            return result.eMatch == SCAN_MORE ? result : CScanResult{};
         if (inner.eMatch == SCAN_MORE && result.eMatch == SCAN_FRAME && inner.nLength > 1)
             result = CScanResult{SCAN_MORE, result.nLength, false};
     }

@@ -14,6 +14,7 @@ using relvane::test::WithCrc;
 
 const Bytes kPoll = WithCrc({0x01, 0x83, 0x00});
 const Bytes kReport = WithCrc({0x01, 0xBA, 0x02, 0x03, 0x06});
+const Bytes kZeros = WithCrc({0x01, 0xB7, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
 const Bytes kClock = WithCrc({0x01, 0xB7, 0x08, 0x01, 0x04, 0x20, 0x03, 0x15, 0x08, 0x30, 0x45});
 
 Bytes Garbled(Bytes abFrame)
@@ -59,6 +60,8 @@ TEST(Proto94FrameScan, FindsEveryGoodFrameOfANoisyStreamWhereverItsReadsAreCut)
         {"a frame cut off at the end", Concat({kClock, abCut}), Text('F', kClock) + " | " + Text('G', abCut)},
         {"a frame cut off between two", Concat({kPoll, abCut, kClock}),
          Text('F', kPoll) + " | " + Text('G', abCut) + " | " + Text('F', kClock)},
+        // Five zeros are a frame of their own: the frame that holds them is still one frame.
+        {"a frame that holds a frame", kZeros, Text('F', kZeros)},
     };
     for (const auto& c : cases)
         relvane::test::ExpectPiecesAtEveryCut(ScanProto94Frame, c.abStream, c.strPieces, c.pszWhat);
