@@ -1,5 +1,6 @@
 #include "app/MonitorWindow.h"
 
+#include "app/OwnSettings.h"
 #include "monitor/LineMonitor.h"
 #include "session/LogDocument.h"
 #include "app/RtfText.h"
@@ -261,7 +262,7 @@ QString CMonitorWindow::AskFileName(const QString& strTitle, const QString& strF
 {
     if (FileNameHookSlot())
         return FileNameHookSlot()(strTitle);
-    return QFileDialog::getSaveFileName(this, strTitle, QString(), strFilter);
+    return QFileDialog::getSaveFileName(this, strTitle, LastFolder(), strFilter);
 }
 
 } // namespace relvane

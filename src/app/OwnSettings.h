@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace relvane
 {
@@ -14,10 +16,16 @@ inline QSettings OwnSettings()
                      QStringLiteral("relvane"));
 }
 
-// The folder the file dialogs start in: the one of the last file opened, saved or captured to.
+// The folder the file dialogs start in: the one of the last file opened, saved or captured to,
+// else the user's documents (or home) folder; never the working folder, which from a desktop
+// shortcut is the program's own, where a user may not write.
 inline QString LastFolder()
 {
-    return OwnSettings().value(QStringLiteral("file/lastFolder")).toString();
+    const QString strLast = OwnSettings().value(QStringLiteral("file/lastFolder")).toString();
+    if (!strLast.isEmpty() && QFileInfo(strLast).isDir())
+        return strLast;
+    const QString strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !strDocuments.isEmpty() && QFileInfo(strDocuments).isDir() ? strDocuments : QDir::homePath();
 }
 
 inline void RememberFolder(const QString& strFile)

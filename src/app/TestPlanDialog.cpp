@@ -1,5 +1,6 @@
 #include "app/TestPlanDialog.h"
 
+#include "app/OwnSettings.h"
 #include "app/TestPlanForm.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
@@ -345,7 +346,7 @@ bool CTestPlanDialog::ExportReport(const std::string& strBase, std::string& strE
 
 void CTestPlanDialog::OnExport()
 {
-    const QString strChosen = QFileDialog::getSaveFileName(this, QStringLiteral("导出报告"), QString(),
+    const QString strChosen = QFileDialog::getSaveFileName(this, QStringLiteral("导出报告"), LastFolder(),
                                                            QStringLiteral("HTML (*.html)"));
     if (strChosen.isEmpty())
         return;

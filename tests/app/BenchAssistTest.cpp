@@ -8,6 +8,7 @@
 #include "app/RecorderControls.h"
 #include "session/SessionStatistics.h"
 
+#include <QDir>
 #include <QDockWidget>
 #include <QFile>
 #include <QHeaderView>
@@ -214,6 +215,10 @@ TEST_F(BenchAssistTest, UnsavedEntriesAreNotLostWithoutAQuestionWhenAskingIsOn)
     EXPECT_FALSE(View().LogText().empty());
     Frame().close(); // 取消: the window stays
     EXPECT_TRUE(Frame().isVisible());
+
+    // Before anything was saved the dialogs start in the user's documents or home folder, never
+    // in the working folder (the program's own, from a desktop shortcut).
+    EXPECT_EQ(LastFolder(), QDir::homePath());
 
     // 是: saved under its name, then replaced; the folder is remembered for the dialogs.
     QTemporaryDir dir;
