@@ -17,13 +17,17 @@ void InstallLogFontFallbacks()
     for (const QString& strFile :
          fonts.entryList({QStringLiteral("*.ttf"), QStringLiteral("*.ttc"), QStringLiteral("*.otf")}, QDir::Files))
         QFontDatabase::addApplicationFont(fonts.filePath(strFile));
+    // Outline faces first: WenQuanYi Zen Hei carries bitmaps that some renderers (Wine's) clip at
+    // the log's size, so it comes after the system's YaHei and the Micro Hei shipped beside the
+    // Windows program.
     const QStringList substitutes{QStringLiteral("SimSun"),
                                   QStringLiteral("NSimSun"),
                                   QStringLiteral("Noto Serif CJK SC"),
                                   QStringLiteral("Noto Sans CJK SC"),
+                                  QStringLiteral("Microsoft YaHei"),
+                                  QStringLiteral("WenQuanYi Micro Hei"),
                                   QStringLiteral("AR PL UMing CN"),
                                   QStringLiteral("WenQuanYi Zen Hei"),
-                                  QStringLiteral("WenQuanYi Micro Hei"),
                                   QStringLiteral("Droid Sans Fallback")};
     QFont::insertSubstitutions(QStringLiteral("宋体"), substitutes);
 }
