@@ -94,7 +94,7 @@ protected:
     // Runs relvane-run with the arguments; its exit status, standard output in strOut.
     int Run(const std::string& strArgs, std::string& strOut)
     {
-        const std::string strCommand = "XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
+        const std::string strCommand = "HOME=" + m_dir.string() + " XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
                                        RELVANE_RUN_PATH + " " + strArgs + " > " + (m_dir / "out.txt").string() +
                                        " 2> " + (m_dir / "err.txt").string();
         const int nStatus = std::system(strCommand.c_str());

@@ -176,7 +176,7 @@ protected:
     int Run(const std::string& strScript)
     {
         std::ofstream(m_dir / "script.txt") << strScript;
-        const std::string strCommand = "XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen timeout 120 " +
+        const std::string strCommand = "HOME=" + m_dir.string() + " XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen timeout 120 " +
                                        RELVANE_RUN_PATH + " " + (m_dir / "script.txt").string() + " > " +
                                        (m_dir / "log.txt").string() + " 2> " + (m_dir / "err.txt").string();
         const int nStatus = std::system(strCommand.c_str());

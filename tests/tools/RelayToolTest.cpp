@@ -329,7 +329,7 @@ TEST_F(RelayProgram, ServesAHeadlessRunOfEachSerialProtocol)
         ASSERT_TRUE(WaitForLink(m_dir / "relvane" / "ports" / (std::string("COM") + c.pszCom)))
             << relay.Output();
         std::ofstream(m_dir / "script.txt") << c.pszScript;
-        const std::string strCommand = "XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
+        const std::string strCommand = "HOME=" + m_dir.string() + " XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
                                        RELVANE_RUN_PATH + " " + (m_dir / "script.txt").string() + " > " +
                                        (m_dir / "run.txt").string() + " 2>&1";
         EXPECT_EQ(std::system(strCommand.c_str()), 0);

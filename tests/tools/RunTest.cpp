@@ -68,7 +68,7 @@ CRunResult RunScript(const std::filesystem::path& dir, const std::string& script
 {
     const auto scriptPath = dir / "script.txt";
     std::ofstream(scriptPath) << script;
-    const std::string command = "XDG_CONFIG_HOME=" + dir.string() + " QT_QPA_PLATFORM=offscreen " +
+    const std::string command = "HOME=" + dir.string() + " XDG_CONFIG_HOME=" + dir.string() + " QT_QPA_PLATFORM=offscreen " +
                                 RELVANE_RUN_PATH + " " + extraArgs + " " + scriptPath.string() + " > " +
                                 (dir / "out.txt").string() + " 2> " + (dir / "err.txt").string();
     CRunResult result;
@@ -146,7 +146,7 @@ protected:
         std::vector<std::string> argv{RELVANE_RUN_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
         argv.push_back((m_dir / "script.txt").string());
-        std::vector<std::string> env{"XDG_CONFIG_HOME=" + m_dir.string(), "QT_QPA_PLATFORM=offscreen"};
+        std::vector<std::string> env{"HOME=" + m_dir.string(), "XDG_CONFIG_HOME=" + m_dir.string(), "QT_QPA_PLATFORM=offscreen"};
         for (char** p = environ; *p != nullptr; ++p)
             env.emplace_back(*p);
         std::vector<char*> argp;
@@ -466,7 +466,7 @@ TEST_F(RelvaneRun, OutputThatComesUpShortIsSaidAndFailsTheRun)
     for (const CCase& test : cases)
     {
         SCOPED_TRACE(test.strArgs);
-        const std::string strCommand = "XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
+        const std::string strCommand = "HOME=" + m_dir.string() + " XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
                                        RELVANE_RUN_PATH + " " + test.strArgs + " " + (m_dir / "script.txt").string() +
                                        " > /dev/null 2> " + (m_dir / "err.txt").string();
         int nStatus = 0;
@@ -567,7 +567,7 @@ TEST_F(RelvaneRun, RefusedRunLeavesEveryFileAsItWas)
     for (const CCase& test : cases)
     {
         SCOPED_TRACE(test.strArgs);
-        const std::string strCommand = "XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
+        const std::string strCommand = "HOME=" + m_dir.string() + " XDG_CONFIG_HOME=" + m_dir.string() + " QT_QPA_PLATFORM=offscreen " +
                                        RELVANE_RUN_PATH + " " + test.strArgs + " > " + strDir + "out.txt 2> " +
                                        strDir + "err.txt";
         const int nStatus = std::system(strCommand.c_str());
