@@ -6,6 +6,7 @@
 #include "ScriptedUserInterface.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
+#include "testplan/PlanLine.h"
 #include "testplan/PlanUserInterface.h"
 #include "testplan/TestPlanRunner.h"
 #include "testplan/PlanReport.h"
@@ -64,15 +65,8 @@ CPlanRunResult RunPlanOnRelay(const CTestPlan& plan, const CRelaySettings& relay
             return true;
         });
     view.OnCommand(ID_POLL_INTERVAL);
-    CSerialFields serial = view.SerialFields();
-    serial.nTimeoutMs = std::max(1500, options.nResponseLimitMs * 2 + 1000);
-    ui.SetPlanActive(true);
-    ui.AnswerSerialForm(serial);
-    view.OnCommand(ID_SERIAL_SETTINGS);
-    view.OnCommand(ID_SERIAL_CONNECT);
-    view.OnCommand(plan.nMode == MODE_103 ? ID_MODE_103 : ID_MODE_94);
-    ui.SetPlanActive(false);
-    EXPECT_TRUE(view.PortOpen());
+    std::vector<std::string> messages;
+    EXPECT_TRUE(OpenPlanLine(view, ui, plan, view.SerialFields(), options, messages));
     CTestPlanRunner runner(view, ui);
     bool bEventCase = false;
     QObject::connect(&runner, &CTestPlanRunner::CaseStarted,

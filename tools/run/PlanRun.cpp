@@ -7,6 +7,7 @@
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
 #include "testplan/DeviceOptions.h"
+#include "testplan/PlanLine.h"
 #include "testplan/PlanReport.h"
 #include "testplan/PlanUserInterface.h"
 #include "testplan/TestPlanRunner.h"
@@ -81,10 +82,52 @@ bool IsPlanCommand(int argc, char** argv)
     return false;
 }
 
-int RunPlanCommand(int argc, char** argv)
+namespace
 {
-    std::string strPlan, strPort, strBaud = "9600", strParity = "None", strCases, strOptions, strReport;
+
+// The plan command's arguments as given.
+struct CPlanArguments
+{
+    std::string strPlan;
+    std::string strPort;
+    std::string strBaud = "9600";
+    std::string strParity = "None";
+    std::string strCases;
+    std::string strOptions;
+    std::string strReport;
     bool bList = false;
+};
+
+// A run the arguments describe, checked whole before the port opens.
+struct CPlanSetup
+{
+    const CTestPlan* pPlan = nullptr;
+    std::vector<int> positions;
+    CDeviceOptions options;
+    int nBaudIndex = 0;
+    int nParity = 0;
+};
+
+// What a run brings back: the report and the exit status a signal asks for (0: none came).
+struct CPlanOutcome
+{
+    CPlanReport report;
+    int nStopStatus = 0;
+};
+
+const char* const kBauds[] = {"300",   "1200",  "2400",  "4800",  "9600",
+                              "14400", "19200", "38400", "57600", "115200"};
+const char* const kParities[] = {"None", "Odd", "Even", "Mark", "Space"};
+
+enum class ParseResult
+{
+    Run,
+    Help,
+    Bad
+};
+
+ParseResult ParsePlanArguments(int argc, char** argv, CPlanArguments& args, std::string& strError)
+{
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
@@ -97,127 +140,117 @@ int RunPlanCommand(int argc, char** argv)
         };
         bool bOk = true;
         if (arg == "--help" || arg == "-h")
-        {
-            std::cout << kPlanUsage;
-            return 0;
-        }
+            return ParseResult::Help;
         if (arg == "--plan")
-            bOk = Value(strPlan);
+            bOk = Value(args.strPlan);
         else if (arg == "--port")
-            bOk = Value(strPort);
+            bOk = Value(args.strPort);
         else if (arg == "--baud")
-            bOk = Value(strBaud);
+            bOk = Value(args.strBaud);
         else if (arg == "--parity")
-            bOk = Value(strParity);
+            bOk = Value(args.strParity);
         else if (arg == "--cases")
-            bOk = Value(strCases);
+            bOk = Value(args.strCases);
         else if (arg == "--options")
-            bOk = Value(strOptions);
+            bOk = Value(args.strOptions);
         else if (arg == "--report")
-            bOk = Value(strReport);
+            bOk = Value(args.strReport);
         else if (arg == "--list")
-            bList = true;
+            args.bList = true;
         else
-            return Bad("unexpected argument \"" + arg + "\"");
+        {
+            strError = "unexpected argument \"" + arg + "\"";
+            return ParseResult::Bad;
+        }
         if (!bOk)
-            return Bad(arg + " needs a value");
+        {
+            strError = arg + " needs a value";
+            return ParseResult::Bad;
+        }
     }
+    return ParseResult::Run;
+}
 
-    const CTestPlan* pPlan = FindTestPlan(strPlan);
-    if (pPlan == nullptr)
-        return Bad("unknown plan \"" + strPlan + "\" (103 or 94)");
-    if (bList)
-    {
-        for (const CTestCase& testCase : pPlan->cases)
-            std::cout << testCase.strId << ' ' << testCase.strTitle << '\n';
-        return 0;
-    }
-
-    // Everything is checked before the port opens.
+// Everything is checked before the port opens: the line's settings, the cases, the options and
+// the files the run will write.
+bool CheckPlanArguments(const CPlanArguments& args, CPlanSetup& setup, std::string& strError)
+{
+    const std::string& strPort = args.strPort;
     std::size_t nDigits = 0;
     if (strPort.size() > 3 && strPort.compare(0, 3, "COM") == 0)
         nDigits = strPort.find_first_not_of("0123456789", 3) == std::string::npos ? strPort.size() - 3 : 0;
     if (nDigits == 0 || nDigits > 3 || std::stoi(strPort.substr(3)) < 1 || std::stoi(strPort.substr(3)) > 256)
-        return Bad("--port must be COM1 to COM256, not \"" + strPort + "\"");
-    static const char* const kBauds[] = {"300", "1200", "2400", "4800", "9600", "14400", "19200", "38400", "57600", "115200"};
-    const auto* pBaud = std::find(std::begin(kBauds), std::end(kBauds), strBaud);
+    {
+        strError = "--port must be COM1 to COM256, not \"" + strPort + "\"";
+        return false;
+    }
+    const auto* pBaud = std::find(std::begin(kBauds), std::end(kBauds), args.strBaud);
     if (pBaud == std::end(kBauds))
-        return Bad("--baud must be one of 300 1200 2400 4800 9600 14400 19200 38400 57600 115200");
-    static const char* const kParities[] = {"None", "Odd", "Even", "Mark", "Space"};
-    int nParity = -1;
+    {
+        strError = "--baud must be one of 300 1200 2400 4800 9600 14400 19200 38400 57600 115200";
+        return false;
+    }
+    setup.nBaudIndex = static_cast<int>(pBaud - std::begin(kBauds));
+    setup.nParity = -1;
     for (int i = 0; i < 5; ++i)
     {
-        if (QString::fromStdString(strParity).compare(QLatin1String(kParities[i]), Qt::CaseInsensitive) == 0)
-            nParity = i;
+        if (QString::fromStdString(args.strParity)
+                .compare(QLatin1String(kParities[i]), Qt::CaseInsensitive) == 0)
+            setup.nParity = i;
     }
-    if (nParity < 0)
-        return Bad("--parity must be None, Odd, Even, Mark or Space");
-    std::vector<int> positions;
-    std::string strError;
-    if (!CTestPlanRunner::SelectCases(*pPlan, SplitList(strCases), positions, strError))
-        return Bad(strError);
-    if (!strCases.empty() && positions.empty())
-        return Bad("--cases names no case");
-    CDeviceOptions options;
-    if (!strOptions.empty() && !LoadDeviceOptions(strOptions, options, strError))
-        return Bad(strError);
-    if (strReport.empty())
-        return Bad("--report NAME is needed");
-    const std::string strHtml = strReport + ".html";
-    const std::string strXml = strReport + ".xml";
+    if (setup.nParity < 0)
+    {
+        strError = "--parity must be None, Odd, Even, Mark or Space";
+        return false;
+    }
+    if (!CTestPlanRunner::SelectCases(*setup.pPlan, SplitList(args.strCases), setup.positions, strError))
+        return false;
+    if (!args.strCases.empty() && setup.positions.empty())
+    {
+        strError = "--cases names no case";
+        return false;
+    }
+    if (!args.strOptions.empty() && !LoadDeviceOptions(args.strOptions, setup.options, strError))
+        return false;
+    if (args.strReport.empty())
+    {
+        strError = "--report NAME is needed";
+        return false;
+    }
     // The reports and the capture are checked, not touched: they are made only once the port is
     // open, so that a run that cannot start leaves the last run's files as they were.
     std::vector<COutputFile> outputs;
     for (const char* pszExtension : {".html", ".xml", ".txt", ".pcapng"})
-        outputs.push_back({strReport + pszExtension, "--report"});
-    if (!CheckOutputFiles(outputs, {{strOptions, "--options"}}, strError))
-        return Bad(strError);
+        outputs.push_back({args.strReport + pszExtension, "--report"});
+    return CheckOutputFiles(outputs, {{args.strOptions, "--options"}}, strError);
+}
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    IgnoreWriteSignals();
-
-    CRunnerUserInterface runnerUi(std::cerr);
-    CPlanUserInterface ui(&runnerUi);
-    auto pView = std::make_unique<CRelvaneView>(std::make_unique<CSerialChannel>(),
-                                                std::make_unique<CNetworkChannel>(), ui);
-    // The line as the serial form would set it; the session's time-out long enough that a late
-    // answer is still taken as one (the cases judge the lateness).
-    CSerialFields serial = pView->SerialFields();
-    serial.strPort = strPort;
+// The line as the serial form would set it.
+CSerialFields PlanSerialFields(const CRelvaneView& view, const CPlanArguments& args, const CPlanSetup& setup)
+{
+    CSerialFields serial = view.SerialFields();
+    serial.strPort = args.strPort;
     serial.nPortIndex = -1;
-    serial.strBaud = strBaud;
-    serial.nBaudIndex = static_cast<int>(pBaud - std::begin(kBauds));
-    serial.strParity = QString::fromLatin1(kParities[nParity]).toUpper().toStdString();
-    serial.nParityIndex = nParity;
-    serial.nTimeoutMs = std::max(1500, options.nResponseLimitMs * 2 + 1000);
-    ui.SetPlanActive(true);
-    ui.AnswerSerialForm(serial);
-    pView->OnCommand(ID_SERIAL_SETTINGS);
-    pView->OnCommand(ID_SERIAL_CONNECT);
-    pView->OnCommand(pPlan->nMode == MODE_103 ? ID_MODE_103 : ID_MODE_94);
-    for (const std::string& strMessage : ui.TakeMessages())
-        std::cerr << "message: " << strMessage << '\n';
-    ui.SetPlanActive(false);
-    if (!pView->PortOpen())
-    {
-        std::cerr << "relvane-run: " << strPort << " cannot be opened\n";
-        return 2;
-    }
-    // The capture starts with the run: a port that does not open leaves no files behind.
-    if (!pView->Recorder().StartCapture(strReport, strError))
-        return Bad(strError);
+    serial.strBaud = args.strBaud;
+    serial.nBaudIndex = setup.nBaudIndex;
+    serial.strParity = QString::fromLatin1(kParities[setup.nParity]).toUpper().toStdString();
+    serial.nParityIndex = setup.nParity;
+    return serial;
+}
 
-    CTestPlanRunner runner(*pView, ui);
+// Runs the cases, each finished case said on standard output as it ends; a stop signal ends the
+// run after the case it interrupts.
+CPlanOutcome RunPlan(CRelvaneView& view, CPlanUserInterface& ui, const CPlanArguments& args,
+                     const CPlanSetup& setup, const std::string& strParity)
+{
+    CTestPlanRunner runner(view, ui);
     CStopSignals stopSignals;
-    int nStopStatus = 0;
+    CPlanOutcome outcome;
     QObject::connect(&stopSignals, &CStopSignals::Stopped,
                      [&](int nSignal)
                      {
-                         if (nStopStatus == 0)
-                             nStopStatus = kSignalStatusBase + nSignal;
+                         if (outcome.nStopStatus == 0)
+                             outcome.nStopStatus = kSignalStatusBase + nSignal;
                          runner.Stop();
                      });
     QObject::connect(&runner, &CTestPlanRunner::CaseFinished,
@@ -231,35 +264,99 @@ int RunPlanCommand(int argc, char** argv)
                          std::cout << '\n' << std::flush;
                      });
 
-    CPlanReport report;
-    report.strPlanId = pPlan->strId;
-    report.strPlanTitle = pPlan->strTitle;
-    report.strPort = strPort + " " + strBaud + " bps " + serial.strParity;
-    report.strCapture = strReport + ".pcapng";
-    report.options = options;
-    report.strOptionsFile = strOptions;
+    const CTestPlan& plan = *setup.pPlan;
+    CPlanReport& report = outcome.report;
+    report.strPlanId = plan.strId;
+    report.strPlanTitle = plan.strTitle;
+    report.strPort = args.strPort + " " + args.strBaud + " bps " + strParity;
+    report.strCapture = args.strReport + ".pcapng";
+    report.options = setup.options;
+    report.strOptionsFile = args.strOptions;
     report.nStartWallUs = WallNowUs();
-    report.results = runner.Run(*pPlan, options, positions);
+    report.results = runner.Run(plan, setup.options, setup.positions);
     report.nEndWallUs = WallNowUs();
     report.frames = runner.Frames();
-    if (pPlan->nMode == MODE_103)
+    if (plan.nMode == MODE_103)
         report.strIdentification = Iec103Identification(report.frames);
-    if (nStopStatus == 0 && CStopSignals::Received() != 0)
-        nStopStatus = kSignalStatusBase + CStopSignals::Received();
+    if (outcome.nStopStatus == 0 && CStopSignals::Received() != 0)
+        outcome.nStopStatus = kSignalStatusBase + CStopSignals::Received();
+    return outcome;
+}
 
-    pView->Recorder().StopCapture();
-    const CVerdictCount count = CountVerdicts(report.results);
+// The count of verdicts on standard output and the reports beside the capture.
+int ReportPlan(const CPlanOutcome& outcome, const std::string& strReport)
+{
+    const CVerdictCount count = CountVerdicts(outcome.report.results);
     std::cout << "通过 " << count.nPass << ", 不通过 " << count.nFail << ", 不适用 " << count.nNotApplicable
               << ", 未完成 " << count.nUnfinished << '\n';
     // The capture was written as the run went; the reports come whole at its end.
-    if (!WritePlanReports(strReport, report, false, strError))
+    std::string strError;
+    if (!WritePlanReports(strReport, outcome.report, false, strError))
     {
         std::cerr << "relvane-run: " << PrintableText(strError) << '\n';
         return 2;
     }
-    if (nStopStatus != 0)
-        return nStopStatus;
-    return PlanExitStatus(report.results);
+    if (outcome.nStopStatus != 0)
+        return outcome.nStopStatus;
+    return PlanExitStatus(outcome.report.results);
+}
+
+} // namespace
+
+int RunPlanCommand(int argc, char** argv)
+{
+    CPlanArguments args;
+    std::string strError;
+    switch (ParsePlanArguments(argc, argv, args, strError))
+    {
+    case ParseResult::Help:
+        std::cout << kPlanUsage;
+        return 0;
+    case ParseResult::Bad:
+        return Bad(strError);
+    case ParseResult::Run:
+        break;
+    }
+    CPlanSetup setup;
+    setup.pPlan = FindTestPlan(args.strPlan);
+    if (setup.pPlan == nullptr)
+        return Bad("unknown plan \"" + args.strPlan + "\" (103 or 94)");
+    if (args.bList)
+    {
+        for (const CTestCase& testCase : setup.pPlan->cases)
+            std::cout << testCase.strId << ' ' << testCase.strTitle << '\n';
+        return 0;
+    }
+    if (!CheckPlanArguments(args, setup, strError))
+        return Bad(strError);
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    IgnoreWriteSignals();
+
+    CRunnerUserInterface runnerUi(std::cerr);
+    CPlanUserInterface ui(&runnerUi);
+    auto pView = std::make_unique<CRelvaneView>(std::make_unique<CSerialChannel>(),
+                                                std::make_unique<CNetworkChannel>(), ui);
+    const CSerialFields serial = PlanSerialFields(*pView, args, setup);
+    std::vector<std::string> messages;
+    const bool bOpen = OpenPlanLine(*pView, ui, *setup.pPlan, serial, setup.options, messages);
+    for (const std::string& strMessage : messages)
+        std::cerr << "message: " << strMessage << '\n';
+    if (!bOpen)
+    {
+        std::cerr << "relvane-run: " << args.strPort << " cannot be opened\n";
+        return 2;
+    }
+    // The capture starts with the run: a port that does not open leaves no files behind.
+    if (!pView->Recorder().StartCapture(args.strReport, strError))
+        return Bad(strError);
+
+    const CPlanOutcome outcome = RunPlan(*pView, ui, args, setup, serial.strParity);
+    pView->Recorder().StopCapture();
+    return ReportPlan(outcome, args.strReport);
 }
 
 } // namespace relvane
