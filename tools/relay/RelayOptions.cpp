@@ -50,6 +50,140 @@ bool ParseNumber(const std::string& strText, long long nMin, long long nMax, lon
            nValue <= nMax;
 }
 
+// An option without a value.
+struct CFlagOption
+{
+    const char* pszName;
+    void (*pfnSet)(CRelayOptions& options);
+};
+
+// An option that takes a whole number in a range.
+struct CNumberOption
+{
+    const char* pszName;
+    long long nMin;
+    long long nMax;
+    void (*pfnSet)(CRelayOptions& options, long long nValue);
+};
+
+// An option that takes a word or a list; Error when the value is not one it knows (strError says
+// why), Run when taken.
+struct CTextOption
+{
+    const char* pszName;
+    OptionsResult (*pfnSet)(CRelayOptions& options, const std::string& strValue, std::string& strError);
+};
+
+const CFlagOption kFlagOptions[] = {
+    {"--quiet", [](CRelayOptions& options) { options.bQuiet = true; }},
+    {"--single-char-ack", [](CRelayOptions& options) { options.settings.bSingleCharAck = true; }},
+};
+
+const CNumberOption kNumberOptions[] = {
+    {"--com", 1, 256,
+     [](CRelayOptions& options, long long nValue) { options.nCom = static_cast<int>(nValue); }},
+    {"--address", 0, 254,
+     [](CRelayOptions& options, long long nValue)
+     { options.settings.nAddress = static_cast<std::uint8_t>(nValue); }},
+    {"--event-interval", 0, 86400000,
+     [](CRelayOptions& options, long long nValue)
+     { options.settings.nEventIntervalMs = static_cast<int>(nValue); }},
+    {"--answer-delay", 0, 60000,
+     [](CRelayOptions& options, long long nValue)
+     { options.settings.nAnswerDelayMs = static_cast<int>(nValue); }},
+    {"--measurand-cycle", 0, 3600000,
+     [](CRelayOptions& options, long long nValue)
+     { options.settings.nMeasurandCycleMs = static_cast<int>(nValue); }},
+    {"--fault-rate", 0, 100,
+     [](CRelayOptions& options, long long nValue)
+     { options.settings.nFaultRatePercent = static_cast<int>(nValue); }},
+    {"--seed", 0, std::numeric_limits<std::uint32_t>::max(),
+     [](CRelayOptions& options, long long nValue)
+     { options.settings.nSeed = static_cast<std::uint32_t>(nValue); }},
+    {"--tcp-port", 1, 65535,
+     [](CRelayOptions& options, long long nValue) { options.nTcpPort = static_cast<int>(nValue); }},
+    {"--udp-port", 1, 65535,
+     [](CRelayOptions& options, long long nValue) { options.nUdpPort = static_cast<int>(nValue); }},
+};
+
+OptionsResult SetProtocol(CRelayOptions& options, const std::string& strValue, std::string& strError)
+{
+    options.eMode = RelayMode::Serial;
+    if (strValue == "auto")
+        options.settings.eProtocol = RELAY_AUTO;
+    else if (strValue == "94")
+        options.settings.eProtocol = RELAY_94;
+    else if (strValue == "103")
+        options.settings.eProtocol = RELAY_103;
+    else if (strValue == "eth103")
+        options.eMode = RelayMode::Ethernet;
+    else
+    {
+        strError = "--protocol takes auto, 94, 103 or eth103, not \"" + strValue + "\"";
+        return OptionsResult::Error;
+    }
+    return OptionsResult::Run;
+}
+
+OptionsResult SetModel(CRelayOptions& options, const std::string& strValue, std::string& strError)
+{
+    if (strValue == "KLR10")
+        options.settings.eModel = KLR10;
+    else if (strValue == "KTR20")
+        options.settings.eModel = KTR20;
+    else
+    {
+        strError = "--model takes KLR10 or KTR20, not \"" + strValue + "\"";
+        return OptionsResult::Error;
+    }
+    return OptionsResult::Run;
+}
+
+OptionsResult SetFaults(CRelayOptions& options, const std::string& strValue, std::string& strError)
+{
+    if (ParseFaultList(strValue, options.settings.nFaultMask))
+        return OptionsResult::Run;
+    strError =
+        "--faults takes a comma list of checksum, split, nack, silence and merge, not \"" + strValue + "\"";
+    return OptionsResult::Error;
+}
+
+OptionsResult SetDisturbanceFaults(CRelayOptions& options, const std::string& strValue, std::string& strError)
+{
+    if (ParseDisturbanceFaultList(strValue, options.settings.nDisturbanceFaults))
+        return OptionsResult::Run;
+    strError = "--disturbance-faults takes a comma list of abort, lost and garbled, not \"" + strValue + "\"";
+    return OptionsResult::Error;
+}
+
+OptionsResult AddDefects(CRelayOptions& options, const std::string& strValue, std::string& strError)
+{
+    if (strValue == "list")
+        return OptionsResult::ListDefects;
+    std::string strBad;
+    if (options.settings.defects.AddList(strValue, strBad))
+        return OptionsResult::Run;
+    strError = "--defect: no defect is called \"" + strBad + "\" (--defect list names them)";
+    return OptionsResult::Error;
+}
+
+const CTextOption kTextOptions[] = {
+    {"--protocol", SetProtocol}, {"--model", SetModel},
+    {"--faults", SetFaults},     {"--disturbance-faults", SetDisturbanceFaults},
+    {"--defect", AddDefects},
+};
+
+template <typename Option, std::size_t N>
+const Option* FindOption(const Option (&table)[N], const std::string& strName)
+{
+    for (const Option& option : table)
+    {
+        if (strName == option.pszName)
+            return &option;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions& options,
@@ -62,16 +196,12 @@ OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions
             return OptionsResult::Help;
         if (strName == "--version")
             return OptionsResult::Version;
-        if (strName == "--quiet")
+        if (const CFlagOption* pFlag = FindOption(kFlagOptions, strName))
         {
-            options.bQuiet = true;
+            pFlag->pfnSet(options);
             continue;
         }
-        if (strName == "--single-char-ack")
-        {
-            options.settings.bSingleCharAck = true;
-            continue;
-        }
+        // "--name=value" or "--name value".
         std::string strValue;
         bool bHasValue = false;
         const std::size_t nEquals = strName.find('=');
@@ -81,151 +211,37 @@ OptionsResult ParseRelayOptions(int argc, const char* const* argv, CRelayOptions
             strName.resize(nEquals);
             bHasValue = true;
         }
-        auto Value = [&]() -> bool
-        {
-            if (bHasValue)
-                return true;
-            if (i + 1 >= argc)
-            {
-                strError = strName + " needs a value";
-                return false;
-            }
-            strValue = argv[++i];
-            return true;
-        };
-        auto Number = [&](long long nMin, long long nMax, long long& nValue) -> bool
-        {
-            if (!Value())
-                return false;
-            if (ParseNumber(strValue, nMin, nMax, nValue))
-                return true;
-            strError = strName + " takes a number from " + std::to_string(nMin) + " to " +
-                       std::to_string(nMax) + ", not \"" + strValue + "\"";
-            return false;
-        };
-
-        long long nValue = 0;
-        if (strName == "--protocol")
-        {
-            if (!Value())
-                return OptionsResult::Error;
-            options.eMode = RelayMode::Serial;
-            if (strValue == "auto")
-                options.settings.eProtocol = RELAY_AUTO;
-            else if (strValue == "94")
-                options.settings.eProtocol = RELAY_94;
-            else if (strValue == "103")
-                options.settings.eProtocol = RELAY_103;
-            else if (strValue == "eth103")
-                options.eMode = RelayMode::Ethernet;
-            else
-            {
-                strError = "--protocol takes auto, 94, 103 or eth103, not \"" + strValue + "\"";
-                return OptionsResult::Error;
-            }
-        }
-        else if (strName == "--com")
-        {
-            if (!Number(1, 256, nValue))
-                return OptionsResult::Error;
-            options.nCom = static_cast<int>(nValue);
-        }
-        else if (strName == "--address")
-        {
-            if (!Number(0, 254, nValue))
-                return OptionsResult::Error;
-            options.settings.nAddress = static_cast<std::uint8_t>(nValue);
-        }
-        else if (strName == "--model")
-        {
-            if (!Value())
-                return OptionsResult::Error;
-            if (strValue == "KLR10")
-                options.settings.eModel = KLR10;
-            else if (strValue == "KTR20")
-                options.settings.eModel = KTR20;
-            else
-            {
-                strError = "--model takes KLR10 or KTR20, not \"" + strValue + "\"";
-                return OptionsResult::Error;
-            }
-        }
-        else if (strName == "--event-interval")
-        {
-            if (!Number(0, 86400000, nValue))
-                return OptionsResult::Error;
-            options.settings.nEventIntervalMs = static_cast<int>(nValue);
-        }
-        else if (strName == "--answer-delay")
-        {
-            if (!Number(0, 60000, nValue))
-                return OptionsResult::Error;
-            options.settings.nAnswerDelayMs = static_cast<int>(nValue);
-        }
-        else if (strName == "--measurand-cycle")
-        {
-            if (!Number(0, 3600000, nValue))
-                return OptionsResult::Error;
-            options.settings.nMeasurandCycleMs = static_cast<int>(nValue);
-        }
-        else if (strName == "--fault-rate")
-        {
-            if (!Number(0, 100, nValue))
-                return OptionsResult::Error;
-            options.settings.nFaultRatePercent = static_cast<int>(nValue);
-        }
-        else if (strName == "--faults")
-        {
-            if (!Value())
-                return OptionsResult::Error;
-            if (!ParseFaultList(strValue, options.settings.nFaultMask))
-            {
-                strError = "--faults takes a comma list of checksum, split, nack, silence and merge, not \"" +
-                           strValue + "\"";
-                return OptionsResult::Error;
-            }
-        }
-        else if (strName == "--disturbance-faults")
-        {
-            if (!Value())
-                return OptionsResult::Error;
-            if (!ParseDisturbanceFaultList(strValue, options.settings.nDisturbanceFaults))
-            {
-                strError = "--disturbance-faults takes a comma list of abort, lost and garbled, not \"" +
-                           strValue + "\"";
-                return OptionsResult::Error;
-            }
-        }
-        else if (strName == "--seed")
-        {
-            if (!Number(0, std::numeric_limits<std::uint32_t>::max(), nValue))
-                return OptionsResult::Error;
-            options.settings.nSeed = static_cast<std::uint32_t>(nValue);
-        }
-        else if (strName == "--defect")
-        {
-            if (!Value())
-                return OptionsResult::Error;
-            if (strValue == "list")
-                return OptionsResult::ListDefects;
-            std::string strBad;
-            if (!options.settings.defects.AddList(strValue, strBad))
-            {
-                strError = "--defect: no defect is called \"" + strBad + "\" (--defect list names them)";
-                return OptionsResult::Error;
-            }
-        }
-        else if (strName == "--tcp-port" || strName == "--udp-port")
-        {
-            if (!Number(1, 65535, nValue))
-                return OptionsResult::Error;
-            (strName == "--tcp-port" ? options.nTcpPort : options.nUdpPort) = static_cast<int>(nValue);
-        }
-        else
+        const CNumberOption* pNumber = FindOption(kNumberOptions, strName);
+        const CTextOption* pText = FindOption(kTextOptions, strName);
+        if (pNumber == nullptr && pText == nullptr)
         {
             strError = "unknown option \"" + strName + "\"";
             return OptionsResult::Error;
         }
+        if (!bHasValue)
+        {
+            if (i + 1 >= argc)
+            {
+                strError = strName + " needs a value";
+                return OptionsResult::Error;
+            }
+            strValue = argv[++i];
+        }
+        if (pText != nullptr)
+        {
+            const OptionsResult eResult = pText->pfnSet(options, strValue, strError);
+            if (eResult != OptionsResult::Run)
+                return eResult;
+            continue;
+        }
+        long long nValue = 0;
+        if (!ParseNumber(strValue, pNumber->nMin, pNumber->nMax, nValue))
+        {
+            strError = strName + " takes a number from " + std::to_string(pNumber->nMin) + " to " +
+                       std::to_string(pNumber->nMax) + ", not \"" + strValue + "\"";
+            return OptionsResult::Error;
+        }
+        pNumber->pfnSet(options, nValue);
     }
     return OptionsResult::Run;
 }
