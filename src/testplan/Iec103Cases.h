@@ -1,7 +1,8 @@
 #pragma once
 
 // The IEC 60870-5-103 cases, link layer (Iec103LinkCases.cpp) and application layer
-// (Iec103AppCases.cpp); Iec103Plan.cpp puts them in order.
+// (Iec103AppCases.cpp, the generic services in Iec103GenericCases.cpp); Iec103Plan.cpp puts them in
+// order.
 namespace relvane
 {
 
