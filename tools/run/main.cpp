@@ -97,17 +97,19 @@ bool CheckOutputs(const std::string& strLogFile, const std::string& strCaptureNa
     return relvane::CheckOutputFiles(outputs, inputs, strError);
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The script command's arguments.
+struct CScriptArguments
 {
-    relvane::UseConsoleText();
-    if (relvane::IsPlanCommand(argc, argv))
-        return relvane::RunPlanCommand(argc, argv);
     std::string strLogFile;
     std::string strCaptureName;
     bool bStatistics = false;
     std::string strScript;
+};
+
+// Reads the arguments; an exit status when the program is to end here (help, bad arguments),
+// -1 when it is to run the script.
+int ParseScriptArguments(int argc, char** argv, CScriptArguments& args)
+{
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
@@ -117,13 +119,13 @@ int main(int argc, char** argv)
             return 0;
         }
         if (arg == "--log" && i + 1 < argc)
-            strLogFile = argv[++i];
+            args.strLogFile = argv[++i];
         else if (arg == "--capture" && i + 1 < argc)
-            strCaptureName = argv[++i];
+            args.strCaptureName = argv[++i];
         else if (arg == "--stats")
-            bStatistics = true;
-        else if (strScript.empty() && (arg == "-" || arg.rfind("--", 0) != 0))
-            strScript = arg;
+            args.bStatistics = true;
+        else if (args.strScript.empty() && (arg == "-" || arg.rfind("--", 0) != 0))
+            args.strScript = arg;
         else
         {
             std::cerr << "relvane-run: unexpected argument \"" << relvane::PrintableText(relvane::TokenExcerpt(arg)) << "\"\n"
@@ -131,11 +133,28 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    if (strScript.empty())
+    if (args.strScript.empty())
     {
         std::cerr << kUsage;
         return 2;
     }
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    relvane::UseConsoleText();
+    if (relvane::IsPlanCommand(argc, argv))
+        return relvane::RunPlanCommand(argc, argv);
+    CScriptArguments args;
+    if (const int nStatus = ParseScriptArguments(argc, argv, args); nStatus >= 0)
+        return nStatus;
+    const std::string& strLogFile = args.strLogFile;
+    const std::string& strCaptureName = args.strCaptureName;
+    const bool bStatistics = args.bStatistics;
+    const std::string& strScript = args.strScript;
 
     // A reader of standard output that goes away shows as EPIPE, which stops the run in order;
     // a file that reaches the size limit shows as EFBIG, which is said, instead of a core dump.
