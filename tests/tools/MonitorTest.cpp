@@ -178,11 +178,15 @@ TEST_P(RelvaneMonitor, HearsEveryFrameOfARealSessionInOrderAndDirection)
     ASSERT_EQ(waitpid(nRunner, &nStatus, 0), nRunner);
     nRunner = -1;
     ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << ReadFile(m_dir / "run.out");
-    // The monitor holds frames back until no earlier one can come on the other line.
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The monitor holds frames back until no earlier one can come on the other line: it is
+    // stopped once it has told every frame the runner logged.
+    const std::vector<CHeard> ran = RunnerFrames(ReadFile(m_dir / "run.log"));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (MonitorFrames(ReadFile(m_dir / "monitor.out")).size() < ran.size() &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(Stop(nMonitor), 0);
 
-    const std::vector<CHeard> ran = RunnerFrames(ReadFile(m_dir / "run.log"));
     int nTies = 0;
     const std::string strMonitor = ReadFile(m_dir / "monitor.out");
     const std::vector<CHeard> heard = MonitorFrames(strMonitor, &nTies);
