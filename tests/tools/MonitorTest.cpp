@@ -168,8 +168,11 @@ TEST_P(RelvaneMonitor, HearsEveryFrameOfARealSessionInOrderAndDirection)
     }
     Start(RELVANE_TAP_PATH, tapArgs, "tap.out");
     ASSERT_TRUE(WaitForText("tap.out", "ready")) << ReadFile(m_dir / "tap.out");
+    std::ofstream(m_dir / "log.rtf") << "old log";
     pid_t nMonitor = Start(RELVANE_MONITOR_PATH, monitorArgs, "monitor.out");
     ASSERT_TRUE(WaitForText("monitor.out", "listening on")) << ReadFile(m_dir / "monitor.out");
+    // The old RTF file stays until the new one is ready, at the end.
+    EXPECT_EQ(ReadFile(m_dir / "log.rtf"), "old log");
 
     std::ofstream(m_dir / "script.txt") << "set port COM221\nset baud 115200\n" << test.pszScript;
     pid_t nRunner = Start(RELVANE_RUN_PATH, {"--log", (m_dir / "run.log").string(), (m_dir / "script.txt").string()},
