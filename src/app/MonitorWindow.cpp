@@ -1,6 +1,7 @@
 #include "app/MonitorWindow.h"
 
 #include "app/OwnSettings.h"
+#include "common/WholeFile.h"
 #include "monitor/LineMonitor.h"
 #include "session/LogDocument.h"
 #include "app/RtfText.h"
@@ -8,7 +9,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFormLayout>
@@ -219,9 +219,9 @@ void CMonitorWindow::OnSave()
     if (strPath.isEmpty())
         return;
     m_pMonitor->Log().Flush();
-    QFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(BuildRtf(*m_pMonitor->Log().Document())) < 0 || !file.flush())
+    const QByteArray abRtf = BuildRtf(*m_pMonitor->Log().Document());
+    int nError = 0;
+    if (!WriteWholeFile(strPath.toStdString(), abRtf.constData(), static_cast<std::size_t>(abRtf.size()), nError))
         m_pStatus->setText(QStringLiteral("无法保存: ") + strPath);
     else
         m_pStatus->setText(QStringLiteral("已保存: ") + strPath);

@@ -7,6 +7,7 @@
 #include "app/LogHeap.h"
 #include "app/MainFrame.h"
 #include "app/QtTranslations.h"
+#include "common/WholeFile.h"
 #include "forms/FormDialog.h"
 #include "session/PortMessages.h"
 #include "session/RelvaneView.h"
@@ -18,6 +19,7 @@
 #include "transport/SerialPortMap.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -129,7 +131,12 @@ void TakeScreenshot(CMainFrame& frame, const CCommandLine& line)
     {
         frame.UpdateCommandStates();
         const QPixmap image = bScreen ? QGuiApplication::primaryScreen()->grabWindow(0) : frame.grab();
-        if (!image.save(line.strScreenshot, "PNG"))
+        QByteArray abPng;
+        QBuffer buffer(&abPng);
+        int nError = 0;
+        if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
+            !WriteWholeFile(line.strScreenshot.toStdString(), abPng.constData(), static_cast<std::size_t>(abPng.size()),
+                            nError))
             std::fprintf(stderr, "relvane: cannot write %s\n", qPrintable(line.strScreenshot));
         QApplication::quit();
     };

@@ -52,4 +52,8 @@ private:
     bool m_bFinished = false; // synced and closed, not yet in place
 };
 
+// Writes the bytes as one whole file through CWholeFile; false with the errno of the first
+// failure in nError (and the target untouched) when anything failed.
+bool WriteWholeFile(const std::string& strPath, const void* pData, std::size_t nCount, int& nError);
+
 } // namespace relvane

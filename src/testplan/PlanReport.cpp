@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 namespace relvane
 {
@@ -367,23 +368,34 @@ std::vector<std::uint8_t> BuildPlanCapture(const CPlanReport& report, bool bFt12
 
 bool WritePlanReports(const std::string& strBase, const CPlanReport& report, bool bCapture, std::string& strError)
 {
-    if (!WriteReportFile(strBase + ".html", BuildHtmlReport(report), strError) ||
-        !WriteReportFile(strBase + ".xml", BuildJUnitReport(report), strError))
-        return false;
-    if (!bCapture)
-        return true;
-    const std::vector<std::uint8_t> abCapture = BuildPlanCapture(report, report.strPlanId == "103");
-    return WriteReportFile(strBase + ".pcapng", std::string(abCapture.begin(), abCapture.end()), strError);
-}
-
-bool WriteReportFile(const std::string& strPath, const std::string& strText, std::string& strError)
-{
-    CWholeFile file;
-    if (file.Open(strPath) && file.Write(strText.data(), strText.size()) && file.Commit())
-        return true;
-    file.Cancel();
-    strError = "cannot write \"" + strPath + "\": " + std::strerror(file.Error());
-    return false;
+    std::vector<std::pair<std::string, std::string>> contents = {{strBase + ".html", BuildHtmlReport(report)},
+                                                                 {strBase + ".xml", BuildJUnitReport(report)}};
+    if (bCapture)
+    {
+        const std::vector<std::uint8_t> abCapture = BuildPlanCapture(report, report.strPlanId == "103");
+        contents.emplace_back(strBase + ".pcapng", std::string(abCapture.begin(), abCapture.end()));
+    }
+    // A full disk leaves the last run's reports or this run's, never some of each; the files not
+    // placed are dropped with their writers.
+    std::vector<CWholeFile> files(contents.size());
+    for (std::size_t i = 0; i < contents.size(); ++i)
+    {
+        const auto& [strPath, strText] = contents[i];
+        if (!files[i].Open(strPath) || !files[i].Write(strText.data(), strText.size()) || !files[i].Finish())
+        {
+            strError = "cannot write \"" + strPath + "\": " + std::strerror(files[i].Error());
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < contents.size(); ++i)
+    {
+        if (!files[i].Commit())
+        {
+            strError = "cannot write \"" + contents[i].first + "\": " + std::strerror(files[i].Error());
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace relvane

@@ -48,12 +48,9 @@ std::string BuildJUnitReport(const CPlanReport& report);
 // The run's frames as a pcapng capture, numbered as the report numbers them: FT1.2 frames (103)
 // on the RTAC serial link type, '94 frames on the user type, as the session's capture writes them.
 std::vector<std::uint8_t> BuildPlanCapture(const CPlanReport& report, bool bFt12);
-// Writes NAME.html, NAME.xml and, with bCapture, NAME.pcapng, each whole; false with a message at
-// the first that could not be written.
+// Writes NAME.html, NAME.xml and, with bCapture, NAME.pcapng, all of them or none: every file is
+// on the disk before the first takes its old one's place. False with a message at the first that
+// could not be written, the old files as they were.
 bool WritePlanReports(const std::string& strBase, const CPlanReport& report, bool bCapture, std::string& strError);
-
-// Writes the text to the file whole (the old file stays until the new one is on the disk); false
-// with a message.
-bool WriteReportFile(const std::string& strPath, const std::string& strText, std::string& strError);
 
 } // namespace relvane

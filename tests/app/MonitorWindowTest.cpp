@@ -1,4 +1,5 @@
 #include "app/MonitorWindow.h"
+#include "FileSizeLimit.h"
 
 #include "FrameFixture.h"
 #include "app/MainFrame.h"
@@ -17,6 +18,7 @@
 #include <QTextEdit>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <termios.h>
 #include <unistd.h>
 
@@ -101,6 +103,16 @@ TEST_F(FrameFixture, LineMonitorWindowListensCapturesAndSaves)
     pWindow->findChild<QPushButton*>(QStringLiteral("stop"))->click();
     EXPECT_FALSE(pWindow->Monitor().IsRunning());
     CMonitorWindow::SetFileNameHook([&](const QString&) { return files.filePath(QStringLiteral("line.rtf")); });
+    // A save that cannot be written whole leaves the old file and says so.
+    std::ofstream(files.filePath(QStringLiteral("line.rtf")).toStdString()) << "old log";
+    {
+        test::CFileSizeLimit limit(16);
+        pWindow->OnSave();
+    }
+    EXPECT_TRUE(pWindow->findChild<QLabel*>(QStringLiteral("monitorStatus"))->text().startsWith(QStringLiteral("无法保存: ")));
+    QFile old(files.filePath(QStringLiteral("line.rtf")));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old log"));
     pWindow->OnSave();
     CMonitorWindow::SetFileNameHook(nullptr);
     QFile rtf(files.filePath(QStringLiteral("line.rtf")));

@@ -84,6 +84,42 @@ TEST_F(WholeFile, ReplacesTheFileOnlyWhenEveryByteIsWritten)
     }
 }
 
+// The one-call writer (saved monitor logs, the monitor's RTF, screenshots): the old file stays
+// when the disk fills up midway or the new file cannot even be started.
+TEST_F(WholeFile, OneCallWriterKeepsTheOldFileOnAnyFailure)
+{
+    const std::string strNew(100000, 'y');
+    struct CCase
+    {
+        const char* pszName;
+        const char* pszPath; // under the test's folder
+        rlim_t nLimit;       // 0: none
+        int nError;
+    };
+    const CCase cases[] = {
+        {"full midway", "log.rtf", 36864, EFBIG},
+        {"no folder for the temporary", "missing/log.rtf", 0, ENOENT},
+        {"whole", "log.rtf", 0, 0},
+    };
+    for (const CCase& c : cases)
+    {
+        const auto path = m_dir / c.pszPath;
+        std::ofstream(m_dir / "log.rtf") << "old log";
+        int nError = -1;
+        bool bWritten = false;
+        {
+            std::unique_ptr<test::CFileSizeLimit> pLimit;
+            if (c.nLimit != 0)
+                pLimit = std::make_unique<test::CFileSizeLimit>(c.nLimit);
+            bWritten = WriteWholeFile(path.string(), strNew.data(), strNew.size(), nError);
+        }
+        EXPECT_EQ(bWritten, c.nError == 0) << c.pszName;
+        EXPECT_EQ(nError, c.nError) << c.pszName;
+        EXPECT_EQ(ReadFile(m_dir / "log.rtf"), c.nError == 0 ? strNew : "old log") << c.pszName;
+        EXPECT_EQ(Entries(), 1u) << c.pszName << ": no temporary file is left";
+    }
+}
+
 // A device is written directly, with the same checks: /dev/full is a disk that is full.
 TEST_F(WholeFile, WritesADeviceDirectlyAndReportsAFullDisk)
 {

@@ -24,7 +24,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <thread>
 
 namespace relvane
 {
@@ -120,7 +119,6 @@ protected:
         View().OnCommand(nCommand);
         m_pSerial->SetClock(At(nAnsweredMs));
         m_pSerial->Inject(abAnswer);
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
         Deliver();
     }
 
@@ -271,7 +269,6 @@ TEST_F(RecorderTest, CapturedAnswersCarryTheirFirstByteTime)
     View().OnCommand(ID_103_CLASS2);
     m_pSerial->SetClock(At(45)); // the read ends 30 ms after the last byte
     m_pSerial->Inject(Bytes{0x10, 0x09, 0x01, 0x0A, 0x16, 0xE5}, At(12));
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
     Deliver();
     View().Recorder().StopCapture();
 
@@ -396,9 +393,11 @@ TEST_F(RecorderTest, AWritingErrorStopsTheCaptureAndNotTheSession)
     std::filesystem::remove(m_dir / "run.txt");
     std::filesystem::remove(m_dir / "run.pcapng");
     // The next sync, a second on, notices.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-    Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (View().Recorder().IsCapturing() && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_FALSE(View().Recorder().IsCapturing());
+    Exchange(ID_103_CLASS2, 0, {0x10, 0x09, 0x01, 0x0A, 0x16}, 20);
     ASSERT_EQ(m_ui.Messages().size(), 1u);
     EXPECT_NE(m_ui.Messages()[0].find("捕获已停止"), std::string::npos) << m_ui.Messages()[0];
     Exchange(ID_103_CLASS2, 100, {0x10, 0x09, 0x01, 0x0A, 0x16}, 120);

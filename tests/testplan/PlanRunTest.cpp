@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 
 #include <QXmlStreamReader>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -194,14 +195,18 @@ TEST_F(PlanRun, RefusedRunsLeaveNoReport)
 TEST_F(PlanRun, RelayGoneLeavesTheRestUnfinished)
 {
     StartRelay();
+    // The relay goes once the runner has said the first case's verdict (or the run has ended).
+    std::atomic<bool> bRunEnded{false};
     std::thread killer(
-        [this]
+        [this, &bRunEnded]
         {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+            while (!bRunEnded && ReadFile(m_dir / "out.txt").find(" 103-LNK-01 ") == std::string::npos)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             StopRelay();
         });
     std::string strOut;
     const int nStatus = Run(PlanArgs("gone"), strOut);
+    bRunEnded = true;
     killer.join();
     EXPECT_EQ(nStatus, 1) << strOut;
     const std::map<std::string, std::string> outcomes = Outcomes(m_dir / "gone.xml");

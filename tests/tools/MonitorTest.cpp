@@ -168,8 +168,11 @@ TEST_P(RelvaneMonitor, HearsEveryFrameOfARealSessionInOrderAndDirection)
     }
     Start(RELVANE_TAP_PATH, tapArgs, "tap.out");
     ASSERT_TRUE(WaitForText("tap.out", "ready")) << ReadFile(m_dir / "tap.out");
+    std::ofstream(m_dir / "log.rtf") << "old log";
     pid_t nMonitor = Start(RELVANE_MONITOR_PATH, monitorArgs, "monitor.out");
     ASSERT_TRUE(WaitForText("monitor.out", "listening on")) << ReadFile(m_dir / "monitor.out");
+    // The old RTF file stays until the new one is ready, at the end.
+    EXPECT_EQ(ReadFile(m_dir / "log.rtf"), "old log");
 
     std::ofstream(m_dir / "script.txt") << "set port COM221\nset baud 115200\n" << test.pszScript;
     pid_t nRunner = Start(RELVANE_RUN_PATH, {"--log", (m_dir / "run.log").string(), (m_dir / "script.txt").string()},
@@ -178,11 +181,15 @@ TEST_P(RelvaneMonitor, HearsEveryFrameOfARealSessionInOrderAndDirection)
     ASSERT_EQ(waitpid(nRunner, &nStatus, 0), nRunner);
     nRunner = -1;
     ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << ReadFile(m_dir / "run.out");
-    // The monitor holds frames back until no earlier one can come on the other line.
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The monitor holds frames back until no earlier one can come on the other line: it is
+    // stopped once it has told every frame the runner logged.
+    const std::vector<CHeard> ran = RunnerFrames(ReadFile(m_dir / "run.log"));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (MonitorFrames(ReadFile(m_dir / "monitor.out")).size() < ran.size() &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(Stop(nMonitor), 0);
 
-    const std::vector<CHeard> ran = RunnerFrames(ReadFile(m_dir / "run.log"));
     int nTies = 0;
     const std::string strMonitor = ReadFile(m_dir / "monitor.out");
     const std::vector<CHeard> heard = MonitorFrames(strMonitor, &nTies);

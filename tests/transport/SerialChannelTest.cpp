@@ -62,7 +62,6 @@ TEST_F(SerialChannelTest, SilenceEndsAReadSoAGapInsideAnAnswerGivesTwoChunks)
     WriteAll(nMaster, abHead);
     // The first part completes on its own once the line is quiet.
     auto chunks = TakeChunks(channel, 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     WriteAll(nMaster, abTail);
     auto more = TakeChunks(channel, 2);
     chunks.insert(chunks.end(), more.begin(), more.end());
@@ -90,8 +89,7 @@ TEST_F(SerialChannelTest, ChunkAndWriteTimesAreTakenWhereTheBytesMove)
     WriteAll(nMaster, {0x10, 0x09, 0x01, 0x0A, 0x16});
     ASSERT_TRUE(m_sink.WaitForCount(1));
     const CChannelTime notified = CChannelTime::Now();
-    // A busy window thread.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The window thread takes the chunk only after it was told of it.
     channel.AdvanceChunk();
     const CChannelTime first = channel.ChunkFirstByteTime();
     const CChannelTime complete = channel.ChunkTime();

@@ -83,7 +83,6 @@ TEST_F(WinSerialChannelTest, SilenceEndsAChunkAndSixHundredBytesGiveFiveHundredT
     const Bytes abTail = {0x01, 0x05, 0x81, 0x16};
     PeerWrites(abHead);
     auto chunks = TakeChunks(channel, 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     PeerWrites(abTail);
     const auto more = TakeChunks(channel, 2);
     chunks.insert(chunks.end(), more.begin(), more.end());
@@ -124,7 +123,6 @@ TEST_F(WinSerialChannelTest, ChunkTimesAreTakenWhereTheBytesMove)
     PeerWrites({0x10, 0x09, 0x01, 0x0A, 0x16});
     ASSERT_TRUE(m_sink.WaitForCount(1));
     const CChannelTime notified = CChannelTime::Now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     channel.AdvanceChunk();
     EXPECT_GE(channel.ChunkFirstByteTime().nSteadyUs, beforeWrite.nSteadyUs);
     EXPECT_GE(channel.ChunkTime().nSteadyUs, channel.ChunkFirstByteTime().nSteadyUs);

@@ -4,7 +4,7 @@
 #include "PrintableText.h"
 #include "StopSignals.h"
 #include "app/RtfText.h"
-#include "common/DescriptorFile.h"
+#include "common/WholeFile.h"
 #include "monitor/LineMonitor.h"
 #include "session/LogDocument.h"
 
@@ -138,13 +138,13 @@ int main(int argc, char** argv)
     if (!strProblem.empty())
         return Fail(strProblem);
 
-    // The RTF file is written at the end; whether it can be is known now.
-    int nRtfFd = -1;
+    // The RTF file is written whole at the end; whether it can be is known now, and an old one
+    // stays as it was until then.
     if (!strRtf.empty())
     {
-        nRtfFd = relvane::OpenDescriptorForWriting(strRtf, 0644);
-        if (nRtfFd < 0)
-            return Fail("cannot write \"" + strRtf + "\": " + std::strerror(errno));
+        relvane::CWholeFile probe;
+        if (!probe.Open(strRtf))
+            return Fail("cannot write \"" + strRtf + "\": " + std::strerror(probe.Error()));
     }
     relvane::IgnoreWriteSignals();
 
@@ -155,7 +155,7 @@ int main(int argc, char** argv)
     std::setlocale(LC_NUMERIC, "C");
 
     relvane::CLineMonitor monitor;
-    monitor.SetKeepLog(nRtfFd >= 0);
+    monitor.SetKeepLog(!strRtf.empty());
     std::string strError;
     if (!strCapture.empty() && !monitor.StartCapture(strCapture, strError))
         return Fail(strError);
@@ -197,14 +197,14 @@ int main(int argc, char** argv)
     monitor.Stop();
     monitor.StopCapture();
     bool bWritten = true;
-    if (nRtfFd >= 0)
+    if (!strRtf.empty())
     {
         monitor.Log().Flush();
         const QByteArray abRtf = relvane::BuildRtf(*monitor.Log().Document());
-        bWritten = WriteAll(nRtfFd, abRtf.toStdString()) && relvane::SyncDescriptor(nRtfFd) == 0;
+        int nError = 0;
+        bWritten = relvane::WriteWholeFile(strRtf, abRtf.constData(), static_cast<std::size_t>(abRtf.size()), nError);
         if (!bWritten)
-            Fail("cannot write \"" + strRtf + "\": " + std::strerror(errno), 0);
-        close(nRtfFd);
+            Fail("cannot write \"" + strRtf + "\": " + std::strerror(nError), 0);
     }
     std::cerr << monitor.StatisticsTable();
     if (!bWritten)
