@@ -137,7 +137,7 @@ void RunMonitor(const std::filesystem::path& dir, int nBaud, bool bBus, int nSec
 {
     const int nMaster = OpenPty(dir, 241);
     const int nRelay = bBus ? nMaster : OpenPty(dir, 242);
-    relvane::CLineMonitor monitor;
+    relvane::CLineMonitor monitor(std::make_unique<relvane::CSerialChannel>(), std::make_unique<relvane::CSerialChannel>());
     monitor.SetKeepLog(false);
     std::vector<CHeardFrame> heard;
     monitor.SetFrameTap(
