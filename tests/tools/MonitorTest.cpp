@@ -178,8 +178,11 @@ TEST_P(RelvaneMonitor, HearsEveryFrameOfARealSessionInOrderAndDirection)
     ASSERT_EQ(waitpid(nRunner, &nStatus, 0), nRunner);
     nRunner = -1;
     ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << ReadFile(m_dir / "run.out");
-    // The monitor holds frames back until no earlier one can come on the other line.
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The monitor holds frames back until no earlier one can come on the other line: it is
+    // stopped once it has written as many frames as the runner logged.
+    const std::size_t nRan = RunnerFrames(ReadFile(m_dir / "run.log")).size();
+    for (int i = 0; i < 1500 && MonitorFrames(ReadFile(m_dir / "monitor.out")).size() < nRan; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(Stop(nMonitor), 0);
 
     const std::vector<CHeard> ran = RunnerFrames(ReadFile(m_dir / "run.log"));
