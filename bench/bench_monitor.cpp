@@ -12,6 +12,7 @@
 #include "BenchFigures.h"
 #include "iec103/Iec103Codec.h"
 #include "monitor/LineMonitor.h"
+#include "transport/SerialChannel.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -112,7 +113,7 @@ CRun RunMonitor(const std::filesystem::path& dir, int nFramesPerLine, int nBaud,
         std::filesystem::remove(link);
         std::filesystem::create_symlink(ptsname(lines[n].nMasterFd), link);
     }
-    relvane::CLineMonitor monitor;
+    relvane::CLineMonitor monitor(std::make_unique<relvane::CSerialChannel>(), std::make_unique<relvane::CSerialChannel>());
     monitor.SetKeepLog(false);
     CRun run;
     std::uint32_t anNext[2] = {0, 0};

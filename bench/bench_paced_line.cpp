@@ -3,7 +3,10 @@
 // 115200 baud. The pacer writes every byte when its character time is due and records when each
 // frame's first byte left; the figures are the listener's time minus that record.
 //
-//   bench_paced_line [seconds per run, default 10]
+//   bench_paced_line [--seconds N] [--load N]
+//
+// --seconds: each run's length (default 10; a bare number says the same); --load: so many threads
+// spinning beside the runs, at the priority of the rest of the machine's work.
 //
 // The master polls class 2 back to back (three characters between an answer and the next request),
 // the relay answers after its turnaround (20 ms at 9600 baud, 5 ms at 115200) with "no data", an
@@ -12,9 +15,8 @@
 #include "BenchFigures.h"
 #include "FakeNetworkChannel.h"
 #include "PacedLine.h"
+#include "PacedRelay.h"
 #include "ScriptedUserInterface.h"
-#include "common/FrameScanner.h"
-#include "iec103/Iec103FrameScan.h"
 #include "monitor/LineMonitor.h"
 #include "session/RelvaneView.h"
 #include "transport/SerialChannel.h"
@@ -27,8 +29,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <mutex>
-#include <poll.h>
 #include <thread>
 #include <unistd.h>
 
@@ -137,7 +137,7 @@ void RunMonitor(const std::filesystem::path& dir, int nBaud, bool bBus, int nSec
 {
     const int nMaster = OpenPty(dir, 241);
     const int nRelay = bBus ? nMaster : OpenPty(dir, 242);
-    relvane::CLineMonitor monitor;
+    relvane::CLineMonitor monitor(std::make_unique<relvane::CSerialChannel>(), std::make_unique<relvane::CSerialChannel>());
     monitor.SetKeepLog(false);
     std::vector<CHeardFrame> heard;
     monitor.SetFrameTap(
@@ -182,66 +182,6 @@ void RunMonitor(const std::filesystem::path& dir, int nBaud, bool bBus, int nSec
         close(nRelay);
 }
 
-// Plays the relay on the pseudo-terminal of the session's port: every request read is answered
-// after the turnaround at the line's pace, and each answer recorded.
-class CSessionRelay
-{
-public:
-    CSessionRelay(int nFd, int nBaud)
-        : m_nFd(nFd), m_line(nBaud, 'N', TurnaroundUs(nBaud), 0), m_scanner(relvane::ScanIec103Frame, 100000)
-    {
-        m_thread = std::thread([this] { Run(); });
-    }
-    ~CSessionRelay()
-    {
-        m_bStop = true;
-        m_thread.join();
-    }
-    std::vector<CPacedFrame> Answers()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_answers;
-    }
-
-private:
-    void Run()
-    {
-        const std::vector<CPacedFrame> pattern = relvane::test::BackToBackPolling103(6);
-        std::size_t nAnswer = 0;
-        std::uint8_t abBuffer[512];
-        while (!m_bStop)
-        {
-            pollfd in{m_nFd, POLLIN, 0};
-            if (poll(&in, 1, 20) <= 0)
-                continue;
-            const ssize_t nRead = read(m_nFd, abBuffer, sizeof abBuffer);
-            if (nRead <= 0)
-                continue;
-            const std::int64_t nReadUs = relvane::test::SteadyNowUs();
-            std::vector<relvane::CScanPiece> pieces;
-            m_scanner.Feed(abBuffer, static_cast<int>(nRead), relvane::CScanTime{nReadUs, nReadUs}, pieces);
-            for (const relvane::CScanPiece& piece : pieces)
-            {
-                if (!piece.bValid)
-                    continue;
-                // The request took its characters on the line before the read saw its end.
-                CPacedFrame answer = pattern[2 * (nAnswer++ % 3) + 1];
-                m_line.Answer(answer.abBytes, m_nFd, nReadUs, answer.nFirstByteUs, answer.nFirstByteWallUs);
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_answers.push_back(std::move(answer));
-            }
-        }
-    }
-
-    int m_nFd;
-    relvane::test::CPacedLine m_line;
-    relvane::CFrameScanner m_scanner;
-    std::atomic<bool> m_bStop{false};
-    std::mutex m_mutex;
-    std::vector<CPacedFrame> m_answers;
-    std::thread m_thread;
-};
-
 void RunSession(const std::filesystem::path& dir, int nBaud, int nSeconds)
 {
     using namespace relvane;
@@ -282,7 +222,7 @@ void RunSession(const std::filesystem::path& dir, int nBaud, int nSeconds)
         });
     std::vector<CPacedFrame> answers;
     {
-        CSessionRelay relay(nFd, nBaud);
+        test::CPacedRelay relay(nFd, nBaud, TurnaroundUs(nBaud), test::PollingAnswers103());
         view.OnCommand(ID_103_POLLING);
         view.OnCommand(ID_103_CLASS2);
         QElapsedTimer timer;
@@ -307,7 +247,20 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const int nSeconds = relvane::bench::PositionalNumber(argc, argv, 10);
+    const int nSeconds = std::max(
+        1, relvane::bench::OptionInteger(argc, argv, "--seconds",
+                                         argc == 2 ? relvane::bench::PositionalNumber(argc, argv, 10) : 10));
+    const int nLoad = std::max(0, relvane::bench::OptionInteger(argc, argv, "--load", 0));
+    std::atomic<bool> bLoaded{true};
+    std::vector<std::thread> load;
+    for (int i = 0; i < nLoad; ++i)
+        load.emplace_back(
+            [&bLoaded]
+            {
+                volatile std::uint64_t nSpin = 0;
+                while (bLoaded.load(std::memory_order_relaxed))
+                    nSpin = nSpin + 1;
+            });
     char szPattern[] = "/tmp/relvane-bench-paced-XXXXXX";
     if (mkdtemp(szPattern) == nullptr)
         return 1;
@@ -315,15 +268,18 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(dir / "relvane" / "ports");
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     relvane::bench::PrintMachine("bench_paced_line");
-    std::printf("%d s per run; relay turnaround 20 ms at 9600 baud, 5 ms at 115200; 3 characters before each "
-                "request\n",
-                nSeconds);
+    std::printf("%d s per run, %d spinning threads beside; relay turnaround 20 ms at 9600 baud, 5 ms at 115200; 3 "
+                "characters before each request\n",
+                nSeconds, nLoad);
     for (const int nBaud : {9600, 115200})
     {
         RunMonitor(dir, nBaud, false, nSeconds);
         RunMonitor(dir, nBaud, true, nSeconds);
         RunSession(dir, nBaud, nSeconds);
     }
+    bLoaded = false;
+    for (std::thread& thread : load)
+        thread.join();
     std::filesystem::remove_all(dir);
     return 0;
 }

@@ -1,12 +1,13 @@
 // Arbitrary bytes as a received 103 chunk and as typed frame text: the annotation, its full
-// explanation, the checksum test, the automatic answer, the chunk splitter, the frame-text parser and
+// explanation, the checksum test, the automatic answer, the frame scanner, the frame-text parser and
 // the checksum completion must never read past the input, and what they produce must keep its own
 // rules.
 #include "common/AnnotationText.h"
 #include "iec103/FrameText.h"
 #include "iec103/FullExplanation.h"
-#include "iec103/Iec103ChunkSplit.h"
+#include "common/FrameScanner.h"
 #include "iec103/Iec103Codec.h"
+#include "iec103/Iec103FrameScan.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,27 +36,36 @@ void CheckCompleted(const relvane::CCompletedFrame& completed, const std::vector
         std::abort();
 }
 
-// The pieces cover the chunk front to back without gaps; only the last may be a remainder, and
-// every other one is a frame with its start and end characters where they belong.
+// The chunk read at once, cut by the scanner.
+std::vector<relvane::CScanPiece> Scan(const std::vector<std::uint8_t>& abChunk)
+{
+    relvane::CFrameScanner scanner(relvane::ScanIec103Frame, 1000);
+    std::vector<relvane::CScanPiece> pieces;
+    scanner.Feed(abChunk.data(), static_cast<int>(abChunk.size()), relvane::CScanTime{}, pieces);
+    scanner.Flush(pieces);
+    return pieces;
+}
+
+// The pieces cover the chunk front to back without gaps, and every frame has its start and end
+// characters where they belong.
 void CheckPieces(const std::vector<std::uint8_t>& abChunk)
 {
-    const auto pieces = relvane::SplitIec103Chunk(abChunk.data(), static_cast<int>(abChunk.size()));
-    int nNext = 0;
-    for (std::size_t i = 0; i < pieces.size(); ++i)
+    std::vector<std::uint8_t> abJoined;
+    for (const relvane::CScanPiece& piece : Scan(abChunk))
     {
-        const relvane::CChunkPiece& piece = pieces[i];
-        if (piece.nOffset != nNext || piece.nLength < 1 || (piece.bRemainder && i + 1 != pieces.size()))
+        const int nLength = static_cast<int>(piece.abBytes.size());
+        if (nLength < 1)
             std::abort();
-        const std::uint8_t* p = abChunk.data() + piece.nOffset;
-        const bool bAck = piece.nLength == 1 && p[0] == 0xE5;
-        const bool bFixed = piece.nLength == 5 && p[0] == 0x10 && p[4] == 0x16;
-        const bool bVariable = piece.nLength >= 6 && p[0] == 0x68 && p[3] == 0x68 && p[1] == p[2] &&
-                               piece.nLength == p[1] + 6 && p[piece.nLength - 1] == 0x16;
-        if (!piece.bRemainder && !bAck && !bFixed && !bVariable)
+        const std::uint8_t* p = piece.abBytes.data();
+        const bool bAck = nLength == 1 && p[0] == 0xE5;
+        const bool bFixed = nLength == 5 && p[0] == 0x10 && p[4] == 0x16;
+        const bool bVariable =
+            nLength >= 6 && p[0] == 0x68 && p[3] == 0x68 && p[1] == p[2] && nLength == p[1] + 6 && p[nLength - 1] == 0x16;
+        if (piece.bFrame && !bAck && !bFixed && !bVariable)
             std::abort();
-        nNext = piece.nOffset + piece.nLength;
+        abJoined.insert(abJoined.end(), piece.abBytes.begin(), piece.abBytes.end());
     }
-    if (nNext != static_cast<int>(abChunk.size()))
+    if (abJoined != abChunk)
         std::abort();
 }
 
@@ -94,11 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     const bool bValid = relvane::Iec103Codec::CheckFrame(pChunk, nCount);
     if (bValid && nSize < 5)
         std::abort();
-    // The splitter and the check agree on framing: a valid chunk is one whole frame piece.
+    // The scanner and the check agree on framing: a valid chunk is one whole good frame.
     if (bValid)
     {
-        const auto pieces = relvane::SplitIec103Chunk(pChunk, nCount);
-        if (pieces.size() != 1 || pieces[0].bRemainder || pieces[0].nLength != nCount)
+        const auto pieces = Scan(abChunk);
+        if (pieces.size() != 1 || !pieces[0].bValid || pieces[0].abBytes.size() != nSize)
             std::abort();
     }
 

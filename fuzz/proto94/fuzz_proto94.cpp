@@ -1,9 +1,10 @@
 // Arbitrary bytes as a received '94 frame: the annotation under both relay models, the checksum test,
-// the automatic answer and the chunk splitter must never read past the input, and the annotation must
+// the automatic answer and the frame scanner must never read past the input, and the annotation must
 // stay within its bound.
 #include "common/AnnotationText.h"
-#include "proto94/Proto94ChunkSplit.h"
+#include "common/FrameScanner.h"
 #include "proto94/Proto94Codec.h"
+#include "proto94/Proto94FrameScan.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,21 +34,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     }
     (void)codec.CheckFrame(pFrame, nLength);
 
-    // Pieces cover the chunk without gaps; every one but a last remainder is a frame of its own
-    // length byte whose CRC checks.
-    int nNext = 0;
-    const auto pieces = relvane::SplitProto94Chunk(pFrame, nLength);
-    for (std::size_t i = 0; i < pieces.size(); ++i)
+    // The scanner's pieces cover the bytes without gaps; every frame is one of its own length byte
+    // whose CRC checks.
+    relvane::CFrameScanner scanner(relvane::ScanProto94Frame, 1000);
+    std::vector<relvane::CScanPiece> pieces;
+    scanner.Feed(pFrame, nLength, relvane::CScanTime{}, pieces);
+    scanner.Flush(pieces);
+    std::vector<std::uint8_t> abJoined;
+    for (const relvane::CScanPiece& piece : pieces)
     {
-        const relvane::CChunkPiece& piece = pieces[i];
-        if (piece.nOffset != nNext || piece.nLength < 1 || (piece.bRemainder && i + 1 != pieces.size()))
+        const int nPiece = static_cast<int>(piece.abBytes.size());
+        if (nPiece < 1)
             std::abort();
-        if (!piece.bRemainder && (piece.nLength < 5 || piece.nLength != abFrame[piece.nOffset + 2] + 5 ||
-                                  codec.CheckFrame(pFrame + piece.nOffset, piece.nLength) != 1))
+        if (piece.bFrame && (nPiece < 5 || nPiece != piece.abBytes[2] + 5 || codec.CheckFrame(piece.abBytes.data(), nPiece) != 1))
             std::abort();
-        nNext = piece.nOffset + piece.nLength;
+        abJoined.insert(abJoined.end(), piece.abBytes.begin(), piece.abBytes.end());
     }
-    if (nNext != nLength)
+    if (abJoined != abFrame)
         std::abort();
 
     std::uint8_t abAnswer[relvane::Proto94Codec::kMaxFrameLength];

@@ -5,6 +5,7 @@
 #include "monitor/LineMonitor.h"
 #include "session/LogDocument.h"
 #include "app/RtfText.h"
+#include "transport/SerialChannel.h"
 #include "transport/SerialPortMap.h"
 
 #include <QCloseEvent>
@@ -56,7 +57,7 @@ void CMonitorWindow::SetFileNameHook(FileNameHook fnHook)
 }
 
 CMonitorWindow::CMonitorWindow(QWidget* pParent)
-    : QWidget(pParent, Qt::Window), m_pMonitor(std::make_unique<CLineMonitor>())
+    : QWidget(pParent, Qt::Window), m_pMonitor(std::make_unique<CLineMonitor>(std::make_unique<CSerialChannel>(), std::make_unique<CSerialChannel>()))
 {
     setObjectName(QStringLiteral("monitorWindow"));
     setWindowTitle(QStringLiteral("线路监视"));

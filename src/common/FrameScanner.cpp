@@ -18,7 +18,7 @@ void CFrameScanner::Feed(const std::uint8_t* pBytes, int nCount, const CScanTime
         std::int64_t nBackUs = static_cast<std::int64_t>(nCount - 1 - i) * m_nCharacterUs;
         if (m_bAnyRead)
             nBackUs = std::min(nBackUs, std::max<std::int64_t>(read.nSteadyUs - m_nLastReadUs, 0));
-        m_times.push_back(CScanTime{read.nWallUs - nBackUs, read.nSteadyUs - nBackUs});
+        m_times.push_back(CScanTime{read.nWallUs - nBackUs, read.nSteadyUs - nBackUs, read.nQuietSinceUs});
     }
     m_bAnyRead = true;
     m_nLastReadUs = read.nSteadyUs;

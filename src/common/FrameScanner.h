@@ -32,6 +32,7 @@ struct CScanTime
 {
     std::int64_t nWallUs = 0;
     std::int64_t nSteadyUs = 0;
+    std::int64_t nQuietSinceUs = 0; // steady: none of the read's bytes came earlier (0: unknown)
 };
 
 // A piece of a received byte stream: a frame, or a run of bytes that start none (garbled).

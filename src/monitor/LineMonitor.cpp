@@ -11,8 +11,7 @@
 #include "session/LogStamp.h"
 #include "session/SessionRecorder.h"
 #include "session/UiMessageQueue.h"
-#include "transport/SerialChannel.h"
-#include "transport/SerialPortMap.h"
+#include "transport/ChannelMessage.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -39,6 +38,13 @@ constexpr std::int64_t kQuietCharacters = 4;
 // Never less than the workbench's own gap: a sender (or an adapter) that stalls within a frame
 // must not cut it in two.
 constexpr std::int64_t kMinQuietUs = 30000;
+// The idle line is looked at this often (and no less often than every few characters), so that
+// a reader woken late still knows how long its line has been quiet: a relay's answer is put
+// after the request before it without doubt when the turnaround is longer than this.
+constexpr std::int64_t kWatchCharacters = 2;
+constexpr std::int64_t kMinWatchUs = 1000;
+// The longest read: the readers' own limit.
+constexpr int kReadLimit = 512;
 constexpr std::uint8_t kIec103SendNoReply = 4;
 // A relay's frame later than this after a request's last byte is no answer to it (the workbench's
 // own response time-out at start).
@@ -59,7 +65,10 @@ bool ExpectsNoAnswer(int nProtocol, const std::vector<std::uint8_t>& abBytes)
 
 } // namespace
 
-CLineMonitor::CLineMonitor(QObject* pParent) : QObject(pParent), m_pLog(std::make_unique<CLogDocument>())
+CLineMonitor::CLineMonitor(std::unique_ptr<ISerialChannel> pMasterLine, std::unique_ptr<ISerialChannel> pRelayLine,
+                           QObject* pParent)
+    : QObject(pParent), m_channels{std::move(pMasterLine), std::move(pRelayLine)},
+      m_pLog(std::make_unique<CLogDocument>())
 {
     m_pLog->Prepare();
     m_pumpTimer.setInterval(kPumpPeriodMs);
@@ -69,6 +78,12 @@ CLineMonitor::CLineMonitor(QObject* pParent) : QObject(pParent), m_pLog(std::mak
 CLineMonitor::~CLineMonitor()
 {
     Stop();
+}
+
+ISerialChannel* CLineMonitor::Listening(int nLine) const
+{
+    return m_abListening[static_cast<std::size_t>(nLine)] ? m_channels[static_cast<std::size_t>(nLine)].get()
+                                                         : nullptr;
 }
 
 int CLineMonitor::PortOf(int nLine) const
@@ -89,27 +104,37 @@ bool CLineMonitor::Start(const CMonitorSettings& settings, std::string& strError
     const bool bBus = settings.nBusPort != 0;
     std::int64_t nResolutionUs = settings.nResolutionUs;
     const std::int64_t nReadGapUs = std::max(kReadGapCharacters * nCharacterUs, kMinReadGapUs);
+    const std::int64_t nWatchUs = std::max(kWatchCharacters * nCharacterUs, kMinWatchUs);
+    m_abListening = {false, false};
     for (int nLine = LINE_MASTER; nLine <= LINE_RELAY; ++nLine)
     {
-        m_channels[nLine].reset();
         m_queues[nLine].reset();
         const int nPort = PortOf(nLine);
         if (nPort == 0)
             continue;
+        ISerialChannel* pChannel = m_channels[nLine].get();
+        if (pChannel == nullptr)
+        {
+            strError = "无法打开串口 COM" + std::to_string(nPort);
+            Close();
+            m_abListening = {false, false};
+            return false;
+        }
         m_queues[nLine] = std::make_unique<CUiMessageQueue>();
         m_queues[nLine]->SetHandler([this, nLine](const CChannelMessage& message)
                                     { OnChannelMessage(nLine, message.nMessage); });
-        m_channels[nLine] = std::make_unique<CSerialChannel>();
-        m_channels[nLine]->SetReadOnly(true);
-        m_channels[nLine]->SetReadGap(nReadGapUs);
-        m_channels[nLine]->Configure(m_queues[nLine].get(), nPort, settings.nBaud, settings.cParity, 8, 1, 5,
-                                     CSerialChannel::kReadLimit);
-        if (m_channels[nLine]->Open() <= 0)
+        pChannel->SetReadOnly(true);
+        pChannel->SetReadGap(nReadGapUs);
+        pChannel->SetQuietWatch(nWatchUs);
+        pChannel->Configure(m_queues[nLine].get(), nPort, settings.nBaud, settings.cParity, 8, 1, 5, kReadLimit);
+        if (pChannel->Open() <= 0)
         {
             strError = "无法打开串口 COM" + std::to_string(nPort);
-            m_channels = {};
+            Close();
+            m_abListening = {false, false};
             return false;
         }
+        m_abListening[static_cast<std::size_t>(nLine)] = true;
         if (settings.nResolutionUs == 0)
             nResolutionUs = std::max(nResolutionUs, kFifoCharacters * nCharacterUs + kSchedulingUs + AdapterLatencyUs(nPort));
     }
@@ -123,7 +148,7 @@ bool CLineMonitor::Start(const CMonitorSettings& settings, std::string& strError
         m_cutters[nLine] = CMonitorCutter(settings.nProtocol, nLine, eDirection, nCharacterUs, nQuietUs);
     }
     const std::int64_t nHoldUs =
-        CSerialChannel::kReadLimit * nCharacterUs + nReadGapUs + nQuietUs + kHandOverSlackUs + nResolutionUs;
+        kReadLimit * nCharacterUs + nReadGapUs + nQuietUs + kHandOverSlackUs + nResolutionUs;
     m_order = CMonitorOrder(nHoldUs, nResolutionUs);
     m_nResolutionUs = nResolutionUs;
     if (m_pCapture)
@@ -139,24 +164,7 @@ void CLineMonitor::Stop()
     if (!m_bRunning)
         return;
     m_pumpTimer.stop();
-    // The readers end first; what they delivered is still queued in the channels.
-    for (auto& pChannel : m_channels)
-    {
-        if (pChannel)
-            pChannel->Close();
-    }
-    for (int nLine = LINE_MASTER; nLine <= LINE_RELAY; ++nLine)
-    {
-        if (!m_channels[nLine])
-            continue;
-        for (;;)
-        {
-            m_channels[nLine]->AdvanceChunk();
-            if (m_channels[nLine]->BytesAvailable() <= 0)
-                break;
-            OnChannelMessage(nLine, 0);
-        }
-    }
+    Close();
     m_bRunning = false;
     std::vector<CMonitorFrame> frames;
     for (CMonitorCutter& cutter : m_cutters)
@@ -167,9 +175,32 @@ void CLineMonitor::Stop()
     // Notifications still on their way find the channels empty.
 }
 
+void CLineMonitor::Close()
+{
+    // The readers end first; what they delivered is still queued in the channels.
+    for (int nLine = LINE_MASTER; nLine <= LINE_RELAY; ++nLine)
+    {
+        if (ISerialChannel* pChannel = Listening(nLine))
+            pChannel->Close();
+    }
+    for (int nLine = LINE_MASTER; nLine <= LINE_RELAY; ++nLine)
+    {
+        ISerialChannel* pChannel = Listening(nLine);
+        if (pChannel == nullptr)
+            continue;
+        for (;;)
+        {
+            pChannel->AdvanceChunk();
+            if (pChannel->BytesAvailable() <= 0)
+                break;
+            OnChannelMessage(nLine, 0);
+        }
+    }
+}
+
 void CLineMonitor::OnChannelMessage(int nLine, unsigned nMessage)
 {
-    CSerialChannel* pChannel = m_channels[nLine].get();
+    ISerialChannel* pChannel = Listening(nLine);
     if (pChannel == nullptr)
         return;
     if (nMessage == WM_SERIAL_HANGUP)

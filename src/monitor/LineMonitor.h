@@ -4,6 +4,7 @@
 #include "monitor/MonitorSettings.h"
 #include "session/CaptureFile.h"
 #include "session/SessionStatistics.h"
+#include "transport/ISerialChannel.h"
 
 #include <QObject>
 #include <QString>
@@ -17,7 +18,6 @@ namespace relvane
 {
 
 class CLogDocument;
-class CSerialChannel;
 class CUiMessageQueue;
 
 // Listens to a master-relay line without taking part: opens the ports for reading only, cuts
@@ -30,7 +30,10 @@ class CLineMonitor : public QObject
     Q_OBJECT
 
 public:
-    explicit CLineMonitor(QObject* pParent = nullptr);
+    // The channels it listens on: the master's transmit line (also the one line of a bus) and the
+    // relay's; the monitor configures and opens them on Start, reading only, and closes them on Stop.
+    CLineMonitor(std::unique_ptr<ISerialChannel> pMasterLine, std::unique_ptr<ISerialChannel> pRelayLine,
+                 QObject* pParent = nullptr);
     ~CLineMonitor() override;
 
     // Opens the ports; false with a reason ("无法打开串口 COMn") when one cannot be opened.
@@ -82,16 +85,20 @@ signals:
     void FramesWritten();
 
 private:
+    // Closes the channels of this run and takes in what they still held.
+    void Close();
     void OnChannelMessage(int nLine, unsigned nMessage);
     void WriteEntry(const CMonitorFrame& frame);
     void CountFrame(const CMonitorFrame& frame);
     void CountUnanswered(std::int64_t nNowSteadyUs);
     void CheckCapture(bool bWritten);
     int PortOf(int nLine) const;
+    ISerialChannel* Listening(int nLine) const;
 
     CMonitorSettings m_settings;
     std::array<std::unique_ptr<CUiMessageQueue>, 2> m_queues;
-    std::array<std::unique_ptr<CSerialChannel>, 2> m_channels;
+    std::array<std::unique_ptr<ISerialChannel>, 2> m_channels;
+    std::array<bool, 2> m_abListening{false, false}; // the channel is the line of this run
     std::array<CMonitorCutter, 2> m_cutters;
     CMonitorOrder m_order;
     std::unique_ptr<CLogDocument> m_pLog;

@@ -92,8 +92,8 @@ int CMonitorCutter::CutReads(const std::uint8_t* pBytes, int nCount, const std::
     {
         const int nFrom = i == 0 ? 0 : std::clamp(reads[i].nOffset, 0, nCount);
         const int nTo = i + 1 < reads.size() ? std::clamp(reads[i + 1].nOffset, nFrom, nCount) : nCount;
-        m_scanner.Feed(pBytes + nFrom, nTo - nFrom, CScanTime{reads[i].time.nWallUs, reads[i].time.nSteadyUs},
-                       pieces);
+        m_scanner.Feed(pBytes + nFrom, nTo - nFrom,
+                       CScanTime{reads[i].time.nWallUs, reads[i].time.nSteadyUs, reads[i].nQuietSinceUs}, pieces);
     }
     return Take(pieces, frames);
 }
@@ -120,6 +120,7 @@ int CMonitorCutter::Take(std::vector<CScanPiece>& pieces, std::vector<CMonitorFr
         frame.bValid = CheckMonitorFrame(m_nProtocol, pPiece, nLength);
         frame.time = CChannelTime{piece.firstByte.nWallUs, piece.firstByte.nSteadyUs};
         frame.lastByte = CChannelTime{piece.lastByte.nWallUs, piece.lastByte.nSteadyUs};
+        frame.nQuietSinceUs = piece.firstByte.nQuietSinceUs;
         const std::int64_t nShiftUs =
             m_nPreviousUs > frame.time.nSteadyUs ? m_nPreviousUs - frame.time.nSteadyUs : 0;
         frame.time.nWallUs += nShiftUs;
@@ -164,13 +165,20 @@ void CMonitorOrder::Release(std::int64_t nNowSteadyUs, bool bAll, std::vector<CM
         CMonitorFrame frame = std::move(m_waiting.back());
         m_waiting.pop_back();
         const std::int64_t nUs = frame.time.nSteadyUs;
-        // A frame that came later than the hold allows, or too close to one of the other line,
-        // may belong before the frame already shown.
-        if (m_bAnyReleased && (nUs < m_nLastUs || (frame.nLine != m_nLastLine && nUs - m_nLastUs < m_nResolutionUs)))
+        // The first byte came at nUs at the latest, and no earlier than the resolution before it or,
+        // when its reader was held up for longer, than the moment its line was last seen quiet.
+        std::int64_t nEarliestUs = nUs - m_nResolutionUs;
+        if (frame.nQuietSinceUs != 0)
+            nEarliestUs = std::min(nEarliestUs, frame.nQuietSinceUs);
+        const std::size_t nOther = frame.nLine == LINE_MASTER ? LINE_RELAY : LINE_MASTER;
+        const std::size_t nOwn = frame.nLine == LINE_MASTER ? LINE_MASTER : LINE_RELAY;
+        // A frame that came later than the hold allows, or that may have come before a frame of the
+        // other line already shown, may belong before it.
+        if ((m_nShownUs != INT64_MIN && nUs < m_nShownUs) ||
+            (m_anLastUs[nOther] != INT64_MIN && nEarliestUs < m_anLastUs[nOther]))
             frame.bTie = true;
-        m_bAnyReleased = true;
-        m_nLastUs = std::max(m_nLastUs, nUs);
-        m_nLastLine = frame.nLine;
+        m_nShownUs = std::max(m_nShownUs, nUs);
+        m_anLastUs[nOwn] = std::max(m_anLastUs[nOwn], nUs);
         released.push_back(std::move(frame));
     }
 }

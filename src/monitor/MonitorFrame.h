@@ -4,6 +4,7 @@
 #include "transport/ChannelTime.h"
 #include "transport/ISerialChannel.h"
 
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -47,6 +48,7 @@ struct CMonitorFrame
     CChannelTime time;  // its first byte: when the read that brought it completed, less
                         // the characters after it in that read (not before the read before)
     CChannelTime lastByte;        // its last byte, the same way
+    std::int64_t nQuietSinceUs = 0; // steady: its line was last seen without it then (0: unknown)
     std::int64_t nDurationUs = 0; // its bytes at the line's rate
     std::uint64_t nSequence = 0;  // order of arrival, which breaks ties of equal times
 };
@@ -105,8 +107,10 @@ private:
 
 // Puts the frames of two lines into the order of their times. A frame waits until no frame with an
 // earlier time can still come: a reader hands a chunk over only once it is complete, so up to the
-// hold time after its first byte. Frames of different lines closer than the resolution are marked
-// as ties rather than put in an order that may be wrong.
+// hold time after its first byte. A frame's first byte came at its time at the latest, and no
+// earlier than the resolution before it or the moment its line was last seen quiet, whichever is
+// earlier (a reader woken late knows only the latter): a frame that may have come before a frame
+// of the other line already shown is marked as a tie rather than put in an order that may be wrong.
 class CMonitorOrder
 {
 public:
@@ -125,9 +129,8 @@ private:
     std::int64_t m_nHoldUs = 0;
     std::int64_t m_nResolutionUs = 0;
     std::uint64_t m_nNextSequence = 0;
-    bool m_bAnyReleased = false;
-    int m_nLastLine = LINE_MASTER;
-    std::int64_t m_nLastUs = 0;
+    std::int64_t m_nShownUs = INT64_MIN;                   // the latest time released
+    std::array<std::int64_t, 2> m_anLastUs{INT64_MIN, INT64_MIN}; // the latest time released per line
 };
 
 } // namespace relvane

@@ -17,6 +17,9 @@ struct CChunkRead
 {
     int nOffset = 0;
     CChannelTime time;
+    // The reader last saw the line without these bytes then (steady clock): none of them came
+    // earlier. 0 when the channel cannot tell.
+    std::int64_t nQuietSinceUs = 0;
 };
 
 enum ChannelResult : int
@@ -64,6 +67,14 @@ public:
     virtual std::vector<CChunkRead> ChunkReads() const { return {}; }
     // When the last Write finished.
     virtual CChannelTime LastWriteTime() const { return {}; }
+
+    // For listening on a line others drive, set while closed: a port opened for reading only;
+    // reads ended after nGapUs of silence instead of 30 ms; and the idle line looked at every
+    // nWatchUs, so that each read tells since when its bytes can have come (nQuietSinceUs) however
+    // late its reader was woken. A channel without a port may ignore them.
+    virtual void SetReadOnly(bool /*bReadOnly*/) {}
+    virtual void SetReadGap(std::int64_t /*nGapUs*/) {}
+    virtual void SetQuietWatch(std::int64_t /*nWatchUs*/) {}
 };
 
 } // namespace relvane

@@ -56,20 +56,34 @@ void WaitForWake(int nWakeFd)
     }
 }
 
+std::int64_t SteadyNowUs()
+{
+    return CChannelTime::Now().nSteadyUs;
+}
+
+timespec AsTimespec(std::int64_t nUs)
+{
+    return timespec{static_cast<time_t>(nUs / 1000000), static_cast<long>(nUs % 1000000) * 1000};
+}
+
 // Reads one chunk into abChunk, waiting for the device or the wake-up descriptor: the first byte
-// without limit (its time goes to firstByte), after it until the gap's silence or the read limit.
-// Each read's offset and time go to reads.
-ChunkEnd ReadChunk(int nFd, int nWakeFd, std::size_t nReadLimit, std::int64_t nGapUs,
-                   std::vector<std::uint8_t>& abChunk, CChannelTime& firstByte,
+// without limit (its time goes to firstByte; with nWatchUs the idle line is looked at that often),
+// after it until the gap's silence or the read limit. Each read's offset and time go to reads,
+// with nQuietUs: the last moment the reader knew the line to hold none of its bytes (a wait that
+// ran out, or a read that emptied the device's buffer), kept across chunks.
+ChunkEnd ReadChunk(int nFd, int nWakeFd, std::size_t nReadLimit, std::int64_t nGapUs, std::int64_t nWatchUs,
+                   std::int64_t& nQuietUs, std::vector<std::uint8_t>& abChunk, CChannelTime& firstByte,
                    std::vector<CChunkRead>& reads)
 {
     std::uint8_t abBuffer[CSerialChannel::kReadLimit];
     int nEmptyReads = 0;
-    const timespec gap{static_cast<time_t>(nGapUs / 1000000), static_cast<long>(nGapUs % 1000000) * 1000};
     for (;;)
     {
         pollfd fds[2] = {{nFd, POLLIN, 0}, {nWakeFd, POLLIN, 0}};
-        const int nReady = ppoll(fds, 2, abChunk.empty() ? nullptr : &gap, nullptr);
+        const std::int64_t nWaitUs = abChunk.empty() ? nWatchUs : nGapUs;
+        const timespec wait = AsTimespec(nWaitUs);
+        const std::int64_t nWaitFromUs = nWaitUs > 0 ? SteadyNowUs() : 0;
+        const int nReady = ppoll(fds, 2, nWaitUs > 0 ? &wait : nullptr, nullptr);
         if (nReady < 0)
         {
             if (errno == EINTR)
@@ -79,17 +93,28 @@ ChunkEnd ReadChunk(int nFd, int nWakeFd, std::size_t nReadLimit, std::int64_t nG
         if ((fds[1].revents & POLLIN) != 0)
             return CHUNK_STOP;
         if (nReady == 0)
+        {
+            // Nothing came before the wait ran out.
+            nQuietUs = std::max(nQuietUs, nWaitFromUs + nWaitUs);
+            if (abChunk.empty())
+                continue;
             return CHUNK_DONE;
+        }
         if ((fds[0].revents & POLLIN) != 0)
         {
-            const ssize_t nRead = read(nFd, abBuffer, std::min(nReadLimit - abChunk.size(), sizeof abBuffer));
+            const std::size_t nWanted = std::min(nReadLimit - abChunk.size(), sizeof abBuffer);
+            const std::int64_t nBeforeUs = SteadyNowUs();
+            const ssize_t nRead = read(nFd, abBuffer, nWanted);
             if (nRead > 0)
             {
                 nEmptyReads = 0;
                 const CChannelTime read = CChannelTime::Now();
                 if (abChunk.empty())
                     firstByte = read;
-                reads.push_back(CChunkRead{static_cast<int>(abChunk.size()), read});
+                reads.push_back(CChunkRead{static_cast<int>(abChunk.size()), read, nQuietUs});
+                // A read that took less than it could emptied the buffer: what comes next came after.
+                if (static_cast<std::size_t>(nRead) < nWanted)
+                    nQuietUs = std::max(nQuietUs, nBeforeUs);
                 abChunk.insert(abChunk.end(), abBuffer, abBuffer + nRead);
                 if (abChunk.size() >= nReadLimit)
                     return CHUNK_DONE;
@@ -252,12 +277,13 @@ void CSerialChannel::SerialReaderThread()
     pthread_setname_np(pthread_self(), "relvane-serial");
     const int nFd = AsDescriptor(m_nDevice);
     const int nWakeFd = AsDescriptor(m_nStop);
+    std::int64_t nQuietUs = 0;
     for (;;)
     {
         CChunk chunk;
         chunk.abBytes.reserve(static_cast<std::size_t>(m_nReadLimit));
-        const ChunkEnd end = ReadChunk(nFd, nWakeFd, static_cast<std::size_t>(m_nReadLimit), m_nGapUs,
-                                       chunk.abBytes, chunk.firstByte, chunk.reads);
+        const ChunkEnd end = ReadChunk(nFd, nWakeFd, static_cast<std::size_t>(m_nReadLimit), m_nGapUs, m_nWatchUs,
+                                       nQuietUs, chunk.abBytes, chunk.firstByte, chunk.reads);
         if (!chunk.abBytes.empty())
             QueueChunk(std::move(chunk));
         if (end == CHUNK_STOP)

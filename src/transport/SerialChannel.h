@@ -45,7 +45,7 @@ public:
     // A receive-only port for listening on a line others drive: opened for reading, its modem
     // lines left as they are (an RS-485 adapter may key its transmitter on RTS), and Write
     // refused. Set while closed; kept across Open and Close.
-    void SetReadOnly(bool bReadOnly)
+    void SetReadOnly(bool bReadOnly) override
     {
         if (!m_bOpen)
             m_bReadOnly = bReadOnly;
@@ -63,10 +63,18 @@ public:
 
     // The silence that ends a chunk, 30 ms unless set (while closed): a listener that wants each
     // frame's own time reads in pieces a few characters long.
-    void SetReadGap(std::int64_t nGapUs)
+    void SetReadGap(std::int64_t nGapUs) override
     {
         if (!m_bOpen && nGapUs > 0)
             m_nGapUs = nGapUs;
+    }
+    // While no chunk is being read, the reader looks at the line every nWatchUs (0: it sleeps
+    // until bytes come), so that a read's nQuietSinceUs is never older than that plus the time
+    // the reader was held up. Set while closed.
+    void SetQuietWatch(std::int64_t nWatchUs) override
+    {
+        if (!m_bOpen && nWatchUs >= 0)
+            m_nWatchUs = nWatchUs;
     }
     CChannelTime LastWriteTime() const override { return m_lastWrite; }
     CPortDescription::EState OpenFailure() const override { return m_eOpenFailure; }
@@ -102,6 +110,7 @@ private:
     unsigned m_nEventMask = 0;
     int m_nReadLimit = kReadLimit;
     std::int64_t m_nGapUs = kGapMs * 1000;
+    std::int64_t m_nWatchUs = 0;
     bool m_bConfigured = false;
     bool m_bOpen = false;
     bool m_bReadOnly = false;

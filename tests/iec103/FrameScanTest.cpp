@@ -58,6 +58,18 @@ const NoisyStream kStreams[] = {
     {"a fixed frame cut off at the end", {{'F', kVariable}, {'G', "10 09 01"}}},
     {"L too small for C and A", {{'G', "68 01 01 68 05 16"}, {'F', kPoll}}},
     {"nothing but garbage", {{'G', "01 02 03 04 05"}}},
+    {"a single E5", {{'F', "E5"}}},
+    {"one variable frame", {{'F', kVariable}}},
+    // The poll's answer and the hand-sent command's answer in one read.
+    {"fixed then variable", {{'F', "10 20 01 21 16"}, {'F', kEvent}}},
+    // Three queued answers after a stall.
+    {"fixed, variable, fixed",
+     {{'F', kFixed}, {'F', "68 10 10 68 08 01 09 04 02 01 A0 94 40 03 48 03 50 03 58 03 89 16"}, {'F', kFixed}}},
+    {"garbage behind a good frame", {{'F', kFixed}, {'G', "12 34 56"}}},
+    {"second start character missing", {{'G', "68 09 09 67 08 01 05 81 04 01 FF 03 02 98 16"}, {'F', kFixed}}},
+    {"variable frame cut short", {{'G', "68 09 09 68 08 01 05"}}},
+    {"fixed frame cut short", {{'G', "10 09 01"}}},
+    {"empty", {}},
 };
 
 TEST(Iec103FrameScan, FindsEveryFrameOfANoisyStreamWhereverItsReadsAreCut)

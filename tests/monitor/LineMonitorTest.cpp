@@ -1,11 +1,14 @@
 #include "monitor/LineMonitor.h"
 
+#include "FakeLine.h"
 #include "PacedLine.h"
 #include "session/LogDocument.h"
 #include "session/SessionRecorder.h"
+#include "transport/SerialChannel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QObject>
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -92,7 +95,157 @@ TEST(LineMonitorEntry, SettingsOfTheTwoFormsAreChecked)
     }
 }
 
-// Two pseudo-terminals play the master's and the relay's transmit lines.
+// Delivered chunks reach the monitor once the events posted for them are handled.
+void HandlePosted()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+// A monitor on two fake lines; times are given relative to a start a minute ahead, so that no
+// frame is due before Stop, whatever order the lines are delivered in and however slow the test.
+class FakeLineMonitor : public ::testing::Test
+{
+protected:
+    FakeLineMonitor()
+    {
+        auto pMaster = std::make_unique<test::CFakeLine>();
+        auto pRelay = std::make_unique<test::CFakeLine>();
+        m_pMaster = pMaster.get();
+        m_pRelay = pRelay.get();
+        m_pMonitor = std::make_unique<CLineMonitor>(std::move(pMaster), std::move(pRelay));
+        m_pMonitor->SetEntryTap([this](const std::string& strEntry)
+                                { m_strEntries += strEntry.substr(strEntry.find("] ") + 2); });
+        m_settings.nMasterPort = 31;
+        m_settings.nRelayPort = 32;
+        m_settings.nBaud = 9600;
+        m_settings.nResolutionUs = 1000;
+    }
+
+    bool Start()
+    {
+        std::string strError;
+        const bool bStarted = m_pMonitor->Start(m_settings, strError);
+        EXPECT_TRUE(bStarted) << strError;
+        return bStarted;
+    }
+    // One read on a line: its bytes, when it completed and since when its line was seen quiet
+    // (milliseconds after the start; a negative quiet time: unknown).
+    void Read(test::CFakeLine* pLine, const Bytes& abBytes, double dReadMs, double dQuietMs = -1)
+    {
+        pLine->Deliver({{abBytes, Us(dReadMs), dQuietMs < 0 ? 0 : Us(dQuietMs)}});
+        HandlePosted();
+    }
+    std::int64_t Us(double dMs) const { return m_nStartUs + static_cast<std::int64_t>(dMs * 1000); }
+
+    const std::int64_t m_nStartUs = CChannelTime::Now().nSteadyUs + 60000000;
+    test::CFakeLine* m_pMaster = nullptr;
+    test::CFakeLine* m_pRelay = nullptr;
+    std::unique_ptr<CLineMonitor> m_pMonitor;
+    CMonitorSettings m_settings;
+    std::string m_strEntries;
+};
+
+// Request, answer, an unanswered request and a garbled answer, the relay's line delivered first:
+// each is written once, in the order of the line, with its direction; stopping writes what was
+// still held back; the statistics count both ways. The ports are opened for reading only and
+// nothing is written to them.
+TEST_F(FakeLineMonitor, TwoLinesAreHeardInOrderAndStoppingWritesWhatWasHeld)
+{
+    CLineMonitor& monitor = *m_pMonitor;
+    ASSERT_TRUE(Start());
+    std::string strError;
+    EXPECT_FALSE(monitor.Start(CMonitorSettings{}, strError));
+    EXPECT_FALSE(strError.empty());
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(m_pMaster->IsOpen() && m_pRelay->IsOpen());
+    EXPECT_TRUE(m_pMaster->IsReadOnly() && m_pRelay->IsReadOnly());
+    EXPECT_EQ(m_pRelay->Port(), 32);
+
+    Read(m_pRelay, {0x10, 0x09, 0x01, 0x0A, 0x16}, 30, 20);
+    Read(m_pRelay, {0x10, 0x09, 0x01, 0x0B, 0x16}, 130, 100);
+    Read(m_pMaster, {0x10, 0x5B, 0x01, 0x5C, 0x16}, 6, 0);
+    Read(m_pMaster, {0x10, 0x7B, 0x01, 0x7C, 0x16}, 56, 40);
+    Read(m_pMaster, {0x10, 0x5B, 0x01}, 100, 90); // cut between reads
+    Read(m_pMaster, {0x5C, 0x16}, 102, 101);
+    monitor.Stop();
+    EXPECT_FALSE(monitor.IsRunning());
+    EXPECT_FALSE(m_pMaster->IsOpen() || m_pRelay->IsOpen());
+    EXPECT_EQ(m_strEntries, "主站→装置: 10 5B 01 5C 16 \r\n"
+                            "装置→主站: 10 09 01 0A 16 \r\n"
+                            "主站→装置: 10 7B 01 7C 16 \r\n"
+                            "主站→装置: 10 5B 01 5C 16 \r\n"
+                            "装置→主站 校验和出错: 10 09 01 0B 16 \r\n");
+    EXPECT_EQ(monitor.FrameCount(), 5u);
+    monitor.Log().Flush();
+    EXPECT_NE(monitor.Log().PlainText().find("装置→主站: 10 09 01 0A 16 \r\n"), std::string::npos);
+    const std::string strTable = monitor.StatisticsTable();
+    EXPECT_EQ(strTable.rfind("报文              主站→装置  装置→主站\n", 0), 0u) << strTable;
+    EXPECT_NE(strTable.find("链路功能码 11          3         0\n"), std::string::npos) << strTable;
+    EXPECT_NE(strTable.find("无应答 1, 校验错 1"), std::string::npos) << strTable;
+    EXPECT_NE(strTable.find("响应时间(ms): 2 次"), std::string::npos) << strTable;
+    EXPECT_EQ(m_pMaster->Written() + m_pRelay->Written(), 0);
+}
+
+// A reader woken late stamps its frame late. Where its line was last seen quiet before the other
+// line's frame, the two may have come either way: the later one shown is marked "先后不定". Where
+// its line was seen quiet after the other's frame, or the reader was on time, the order is sure.
+TEST_F(FakeLineMonitor, AReaderWokenLateMarksTheFramesItMayHaveCarriedEarlier)
+{
+    struct CCase
+    {
+        const char* pszWhat;
+        double dRequestReadMs, dRequestQuietMs;
+        const char* pszExpected;
+    };
+    const CCase cases[] = {
+        {"request read late, line seen quiet long before", 30, 2,
+         "装置→主站: 10 09 01 0A 16 \r\n主站→装置(先后不定): 10 5B 01 5C 16 \r\n"},
+        {"request read late, unknown when its line was quiet", 30, -1,
+         "装置→主站: 10 09 01 0A 16 \r\n主站→装置: 10 5B 01 5C 16 \r\n"},
+        {"request after the answer, its line seen quiet after the answer", 30, 26,
+         "装置→主站: 10 09 01 0A 16 \r\n主站→装置: 10 5B 01 5C 16 \r\n"},
+        {"request on time", 6, 0, "主站→装置: 10 5B 01 5C 16 \r\n装置→主站: 10 09 01 0A 16 \r\n"},
+        {"answer read late, its line seen quiet before the request", 6, 0,
+         "主站→装置: 10 5B 01 5C 16 \r\n装置→主站(先后不定): 10 09 01 0A 16 \r\n"},
+    };
+    for (const CCase& test : cases)
+    {
+        m_strEntries.clear();
+        ASSERT_TRUE(Start());
+        const bool bAnswerLate = std::string(test.pszWhat).rfind("answer read late", 0) == 0;
+        Read(m_pRelay, {0x10, 0x09, 0x01, 0x0A, 0x16}, 25, bAnswerLate ? 1 : 20);
+        Read(m_pMaster, {0x10, 0x5B, 0x01, 0x5C, 0x16}, test.dRequestReadMs, test.dRequestQuietMs);
+        m_pMonitor->Stop();
+        EXPECT_EQ(m_strEntries, test.pszExpected) << test.pszWhat;
+    }
+}
+
+// A port that does not open is named and the other is closed again; a line whose device goes away
+// is named while the other is still heard.
+TEST_F(FakeLineMonitor, APortThatFailsOrGoesAwayIsNamed)
+{
+    m_pRelay->SetOpenResult(CHANNEL_FAILED);
+    std::string strError;
+    EXPECT_FALSE(m_pMonitor->Start(m_settings, strError));
+    EXPECT_EQ(strError, "无法打开串口 COM32");
+    EXPECT_FALSE(m_pMaster->IsOpen());
+    EXPECT_FALSE(m_pMonitor->IsRunning());
+
+    m_pRelay->SetOpenResult(CHANNEL_OK);
+    ASSERT_TRUE(Start());
+    std::vector<QString> gone;
+    QObject::connect(m_pMonitor.get(), &CLineMonitor::LineGone, [&](const QString& strText) { gone.push_back(strText); });
+    m_pRelay->HangUp();
+    HandlePosted();
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_EQ(gone[0].toStdString(), "串口已断开: COM32");
+    Read(m_pMaster, {0x10, 0x5B, 0x01, 0x5C, 0x16}, 6, 0);
+    m_pMonitor->Stop();
+    EXPECT_EQ(m_strEntries, "主站→装置: 10 5B 01 5C 16 \r\n");
+}
+
+// Two pseudo-terminals play the master's and the relay's transmit lines, heard by real channels.
 class LineMonitorTest : public ::testing::Test
 {
 protected:
@@ -120,75 +273,10 @@ protected:
         std::filesystem::remove_all(m_root);
         unsetenv("XDG_CONFIG_HOME");
     }
-    void Send(int nLine, const Bytes& abBytes)
-    {
-        ASSERT_EQ(write(m_anMasters[static_cast<std::size_t>(nLine)], abBytes.data(), abBytes.size()),
-                  static_cast<ssize_t>(abBytes.size()));
-    }
-    // Lets the readers deliver for a while.
-    static void Run(int nMs)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < nMs)
-        {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    }
 
     std::filesystem::path m_root;
     std::vector<int> m_anMasters;
 };
-
-// Request, answer, an unanswered request and a garbled answer: each is written once, in order,
-// with its direction; stopping writes what was still held back; the statistics count both ways.
-TEST_F(LineMonitorTest, TwoLinesAreHeardInOrderAndStoppingWritesWhatWasHeld)
-{
-    CLineMonitor monitor;
-    std::string strEntries;
-    monitor.SetEntryTap([&](const std::string& strEntry) { strEntries += strEntry.substr(strEntry.find("] ") + 2); });
-    CMonitorSettings settings;
-    settings.nMasterPort = 31;
-    settings.nRelayPort = 32;
-    settings.nBaud = 115200;
-    std::string strError;
-    ASSERT_TRUE(monitor.Start(settings, strError)) << strError;
-    EXPECT_FALSE(monitor.Start(CMonitorSettings{}, strError));
-    EXPECT_FALSE(strError.empty());
-    ASSERT_TRUE(monitor.Start(settings, strError)) << strError;
-
-    // Each frame is heard (written or held for ordering) before the next is sent, however slowly
-    // the readers are scheduled.
-    const auto SendHeard = [&](int nLine, const Bytes& abBytes)
-    {
-        const std::uint64_t nHeard = monitor.FrameCount() + monitor.WaitingCount();
-        Send(nLine, abBytes);
-        for (int i = 0; i < 500 && monitor.FrameCount() + monitor.WaitingCount() == nHeard; ++i)
-            Run(10);
-        Run(20);
-    };
-    SendHeard(LINE_MASTER, {0x10, 0x5B, 0x01, 0x5C, 0x16});
-    SendHeard(LINE_RELAY, {0x10, 0x09, 0x01, 0x0A, 0x16});
-    SendHeard(LINE_MASTER, {0x10, 0x7B, 0x01, 0x7C, 0x16});
-    SendHeard(LINE_MASTER, {0x10, 0x5B, 0x01, 0x5C, 0x16});
-    SendHeard(LINE_RELAY, {0x10, 0x09, 0x01, 0x0B, 0x16});
-    monitor.Stop();
-    EXPECT_FALSE(monitor.IsRunning());
-    EXPECT_EQ(strEntries, "主站→装置: 10 5B 01 5C 16 \r\n"
-                          "装置→主站: 10 09 01 0A 16 \r\n"
-                          "主站→装置: 10 7B 01 7C 16 \r\n"
-                          "主站→装置: 10 5B 01 5C 16 \r\n"
-                          "装置→主站 校验和出错: 10 09 01 0B 16 \r\n");
-    EXPECT_EQ(monitor.FrameCount(), 5u);
-    monitor.Log().Flush();
-    EXPECT_NE(monitor.Log().PlainText().find("装置→主站: 10 09 01 0A 16 \r\n"), std::string::npos);
-    const std::string strTable = monitor.StatisticsTable();
-    EXPECT_EQ(strTable.rfind("报文              主站→装置  装置→主站\n", 0), 0u) << strTable;
-    EXPECT_NE(strTable.find("链路功能码 11          3         0\n"), std::string::npos) << strTable;
-    EXPECT_NE(strTable.find("无应答 1, 校验错 1"), std::string::npos) << strTable;
-    EXPECT_NE(strTable.find("响应时间(ms): 2 次"), std::string::npos) << strTable;
-}
 
 // A master polling back to back and a relay answering after its turnaround, paced at the line's
 // rate, a few characters between an answer and the next request: on two lines and on a bus,
@@ -197,7 +285,7 @@ TEST_F(LineMonitorTest, BackToBackTrafficAtLineRateIsHeardWholeAndInOrder)
 {
     for (const bool bBus : {false, true})
     {
-        CLineMonitor monitor;
+        CLineMonitor monitor(std::make_unique<CSerialChannel>(), std::make_unique<CSerialChannel>());
         monitor.SetKeepLog(false);
         std::vector<CMonitorFrame> heard;
         monitor.SetFrameTap([&](const CMonitorFrame& frame) { heard.push_back(frame); });

@@ -29,7 +29,7 @@ void SleepUntil(std::int64_t nDueUs)
             std::chrono::microseconds(nLeftUs > 300 ? nLeftUs - 150 : nLeftUs / 2 + 1));
 }
 
-void WriteAll(int nFd, const std::uint8_t* pBytes, std::size_t nCount)
+void WriteBytes(int nFd, const std::uint8_t* pBytes, std::size_t nCount)
 {
     while (nCount > 0)
     {
@@ -82,6 +82,11 @@ std::int64_t SteadyNowUs()
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+void WriteAll(int nFd, const std::vector<std::uint8_t>& abBytes)
+{
+    WriteBytes(nFd, abBytes.data(), abBytes.size());
+}
+
 std::vector<CPacedFrame> BackToBackPolling103(int nFrames)
 {
     const std::vector<std::uint8_t> abNoData = {0x10, 0x09, 0x01, 0x0A, 0x16};
@@ -114,7 +119,7 @@ CPacedLine::CPacedLine(int nBaud, char cParity, std::int64_t nTurnaroundUs, std:
 {
 }
 
-void CPacedLine::WritePaced(const std::vector<std::uint8_t>& abBytes, int nFd, std::int64_t nStartUs,
+void CPacedLine::WritePaced(const std::vector<std::uint8_t>& abBytes, const std::vector<int>& anFds, std::int64_t nStartUs,
                             std::int64_t& nFirstUs, std::int64_t& nFirstWallUs)
 {
     const CPacerPriority priority;
@@ -134,15 +139,19 @@ void CPacedLine::WritePaced(const std::vector<std::uint8_t>& abBytes, int nFd, s
             nFirstUs = nNowUs;
             nFirstWallUs = WallNowUs();
         }
-        WriteAll(nFd, abBytes.data() + nSent, nDue - nSent);
+        for (const int nFd : anFds)
+        {
+            if (nFd >= 0)
+                WriteBytes(nFd, abBytes.data() + nSent, nDue - nSent);
+        }
         nSent = nDue;
     }
 }
 
-void CPacedLine::Answer(const std::vector<std::uint8_t>& abAnswer, int nFd, std::int64_t nRequestEndUs,
-                        std::int64_t& nFirstUs, std::int64_t& nFirstWallUs)
+void CPacedLine::Answer(const std::vector<std::uint8_t>& abAnswer, const std::vector<int>& anFds,
+                        std::int64_t nRequestEndUs, std::int64_t& nFirstUs, std::int64_t& nFirstWallUs)
 {
-    WritePaced(abAnswer, nFd, nRequestEndUs + m_nTurnaroundUs, nFirstUs, nFirstWallUs);
+    WritePaced(abAnswer, anFds, nRequestEndUs + m_nTurnaroundUs, nFirstUs, nFirstWallUs);
 }
 
 void CPacedLine::Play(std::vector<CPacedFrame>& frames, int nMasterFd, int nRelayFd,
@@ -153,7 +162,7 @@ void CPacedLine::Play(std::vector<CPacedFrame>& frames, int nMasterFd, int nRela
     {
         if (pStop != nullptr && *pStop)
             return;
-        WritePaced(frame.abBytes, frame.bFromRelay ? nRelayFd : nMasterFd, nNextUs, frame.nFirstByteUs,
+        WritePaced(frame.abBytes, {frame.bFromRelay ? nRelayFd : nMasterFd}, nNextUs, frame.nFirstByteUs,
                    frame.nFirstByteWallUs);
         // The next frame starts the turnaround or gap after this one ended on the line; a frame
         // that left late (the pacer was not scheduled in time) moves the rest on, so that no

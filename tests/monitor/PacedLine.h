@@ -35,15 +35,16 @@ public:
     void Play(std::vector<CPacedFrame>& frames, int nMasterFd, int nRelayFd,
               const std::atomic<bool>* pStop = nullptr);
     // Plays the relay's side of one answer: its bytes at the line's pace, the turnaround after
-    // nRequestEndUs (steady). Returns when its first byte was written (steady, wall).
-    void Answer(const std::vector<std::uint8_t>& abAnswer, int nFd, std::int64_t nRequestEndUs,
+    // nRequestEndUs (steady), to every descriptor given (those below 0 are left out). Returns when
+    // its first byte was written (steady, wall).
+    void Answer(const std::vector<std::uint8_t>& abAnswer, const std::vector<int>& anFds, std::int64_t nRequestEndUs,
                 std::int64_t& nFirstUs, std::int64_t& nFirstWallUs);
 
     std::int64_t CharacterUs() const { return m_nCharacterUs; }
 
 private:
     // Writes the bytes, the first at nStartUs and each next one character time later.
-    void WritePaced(const std::vector<std::uint8_t>& abBytes, int nFd, std::int64_t nStartUs,
+    void WritePaced(const std::vector<std::uint8_t>& abBytes, const std::vector<int>& anFds, std::int64_t nStartUs,
                     std::int64_t& nFirstUs, std::int64_t& nFirstWallUs);
 
     std::int64_t m_nCharacterUs;
@@ -52,5 +53,7 @@ private:
 };
 
 std::int64_t SteadyNowUs();
+// Writes all the bytes, waiting while the descriptor is full; gives up on an error.
+void WriteAll(int nFd, const std::vector<std::uint8_t>& abBytes);
 
 } // namespace relvane::test

@@ -62,9 +62,27 @@ TEST(Proto94FrameScan, FindsEveryGoodFrameOfANoisyStreamWhereverItsReadsAreCut)
          Text('F', kPoll) + " | " + Text('G', abCut) + " | " + Text('F', kClock)},
         // Five zeros are a frame of their own: the frame that holds them is still one frame.
         {"a frame that holds a frame", kZeros, Text('F', kZeros)},
+        {"one frame", kReport, Text('F', kReport)},
+        {"two frames", Concat({kReport, kClock}), Text('F', kReport) + " | " + Text('F', kClock)},
+        {"one garbled frame", Garbled(kReport), Text('G', Garbled(kReport))},
+        {"a frame cut off by one byte", Concat({kClock, Bytes(kReport.begin(), kReport.end() - 1)}),
+         Text('F', kClock) + " | " + Text('G', Bytes(kReport.begin(), kReport.end() - 1))},
+        {"length byte longer than the stream", {0x01, 0xB0, 0x20, 0x00, 0x00}, "G:01 B0 20 00 00"},
+        {"shorter than any frame", {0x01, 0xB0}, "G:01 B0"},
+        {"empty", {}, ""},
     };
     for (const auto& c : cases)
         relvane::test::ExpectPiecesAtEveryCut(ScanProto94Frame, c.abStream, c.strPieces, c.pszWhat);
+}
+
+TEST(Proto94FrameScan, NullInputGivesNothing)
+{
+    EXPECT_EQ(ScanProto94Frame(nullptr, 7, true).eMatch, relvane::SCAN_NONE);
+    relvane::CFrameScanner scanner(ScanProto94Frame, 1000);
+    std::vector<relvane::CScanPiece> pieces;
+    scanner.Feed(nullptr, 7, relvane::CScanTime{}, pieces);
+    scanner.Flush(pieces);
+    EXPECT_TRUE(pieces.empty());
 }
 
 } // namespace

@@ -7,17 +7,13 @@
 #include "ScriptedUserInterface.h"
 #include "session/RelvaneView.h"
 #include "transport/SerialChannel.h"
-#include "PacedLine.h"
-#include "common/FrameScanner.h"
-#include "iec103/Iec103FrameScan.h"
+#include "PacedRelay.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <poll.h>
 #include <thread>
 #include <unistd.h>
 
@@ -164,61 +160,6 @@ TEST_F(LosslessLink, EveryQueuedEventReachesTheLogOnceInOrder)
     }
 }
 
-// A relay paced at the line's rate on the session's port: each request read is answered after a
-// short turnaround with "no data", an event or E5 in turn; every fifth answer has a stray byte of
-// line noise in front of it.
-class CPacedSecondary
-{
-public:
-    CPacedSecondary(int nFd, int nBaud) : m_nFd(nFd), m_line(nBaud, 'N', 2000, 0), m_scanner(ScanIec103Frame, 100000)
-    {
-        m_thread = std::thread([this] { Run(); });
-    }
-    ~CPacedSecondary()
-    {
-        m_bStop = true;
-        m_thread.join();
-    }
-    int Answered() const { return m_nAnswered; }
-
-private:
-    void Run()
-    {
-        const std::vector<test::CPacedFrame> pattern = test::BackToBackPolling103(6);
-        std::uint8_t abBuffer[512];
-        while (!m_bStop)
-        {
-            pollfd in{m_nFd, POLLIN, 0};
-            if (poll(&in, 1, 20) <= 0)
-                continue;
-            const ssize_t nRead = read(m_nFd, abBuffer, sizeof abBuffer);
-            if (nRead <= 0)
-                continue;
-            const std::int64_t nReadUs = test::SteadyNowUs();
-            std::vector<CScanPiece> pieces;
-            m_scanner.Feed(abBuffer, static_cast<int>(nRead), CScanTime{nReadUs, nReadUs}, pieces);
-            for (const CScanPiece& piece : pieces)
-            {
-                if (!piece.bValid)
-                    continue;
-                std::vector<std::uint8_t> abAnswer = pattern[static_cast<std::size_t>(2 * (m_nAnswered % 3) + 1)].abBytes;
-                if (m_nAnswered % 5 == 4)
-                    abAnswer.insert(abAnswer.begin(), 0xFF);
-                std::int64_t nFirstUs = 0, nFirstWallUs = 0;
-                m_line.Answer(abAnswer, m_nFd, nReadUs, nFirstUs, nFirstWallUs);
-                ++m_nAnswered;
-            }
-        }
-    }
-
-    int m_nFd;
-    test::CPacedLine m_line;
-    CFrameScanner m_scanner;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<int> m_nAnswered{0};
-    std::thread m_thread;
-};
-
 // Polling back to back (interval 0) a relay that answers at the line's pace: every answer is
 // logged, also the one behind a stray byte, and no request times out.
 TEST_F(LosslessLink, BackToBackPollingOfAPacedRelayLosesNoAnswer)
@@ -241,7 +182,9 @@ TEST_F(LosslessLink, BackToBackPollingOfAPacedRelayLosesNoAnswer)
     view.ClearLog();
     int nAnswered = 0;
     {
-        CPacedSecondary relay(m_nMaster, 115200);
+        // Each request read is answered after a short turnaround with "no data", an event or E5
+        // in turn; every fifth answer has a stray byte of line noise in front of it.
+        test::CPacedRelay relay(m_nMaster, 115200, 2000, test::PollingAnswers103(5));
         view.OnCommand(ID_103_POLLING);
         view.OnCommand(ID_103_CLASS2);
         EXPECT_TRUE(RunUntil([&] { return relay.Answered() >= 30; }, std::chrono::seconds(30)));

@@ -310,6 +310,32 @@ TEST_F(SerialChannelTest, CloseWhileIdleIsPromptAndTheDestructorCloses)
     EXPECT_EQ(again.Open(), CHANNEL_OK);
 }
 
+// A listener's channel looks at the idle line: each read says since when its bytes can have come,
+// never after they were written and never before the line last held none of them.
+TEST_F(SerialChannelTest, AWatchedLineTellsEachReadSinceWhenItsBytesCanHaveCome)
+{
+    const int nMaster = OpenPty(8);
+    CSerialChannel channel;
+    channel.SetReadGap(2000);
+    channel.SetQuietWatch(1000);
+    ASSERT_EQ(Configure(channel, 8), CHANNEL_OK);
+    ASSERT_EQ(channel.Open(), CHANNEL_OK);
+    std::int64_t nEarliestUs = 0;
+    for (std::size_t i = 1; i <= 3; ++i)
+    {
+        const std::int64_t nBeforeUs = CChannelTime::Now().nSteadyUs;
+        WriteAll(nMaster, {0x10, 0x5B, 0x01, 0x5C, 0x16});
+        const std::int64_t nAfterUs = CChannelTime::Now().nSteadyUs;
+        ASSERT_FALSE(TakeChunks(channel, m_nTaken + 1).empty());
+        const std::vector<CChunkRead> reads = channel.ChunkReads();
+        ASSERT_FALSE(reads.empty());
+        EXPECT_LE(reads.back().nQuietSinceUs, nAfterUs) << i;
+        EXPECT_GE(reads.back().nQuietSinceUs, nEarliestUs) << i;
+        nEarliestUs = nBeforeUs;
+    }
+    EXPECT_EQ(channel.Close(), CHANNEL_OK);
+}
+
 // A receive-only channel (the line monitor's) hears the line, holds its device open for reading
 // only and refuses every write, so nothing can reach a line that others drive.
 TEST_F(SerialChannelTest, ReadOnlyChannelHearsTheLineAndNeverWritesToIt)

@@ -6,6 +6,7 @@
 #include "app/RtfText.h"
 #include "common/WholeFile.h"
 #include "monitor/LineMonitor.h"
+#include "transport/SerialChannel.h"
 #include "session/LogDocument.h"
 
 #include <QGuiApplication>
@@ -154,7 +155,8 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
 
-    relvane::CLineMonitor monitor;
+    relvane::CLineMonitor monitor(std::make_unique<relvane::CSerialChannel>(),
+                                  std::make_unique<relvane::CSerialChannel>());
     monitor.SetKeepLog(!strRtf.empty());
     std::string strError;
     if (!strCapture.empty() && !monitor.StartCapture(strCapture, strError))
