@@ -1,0 +1,64 @@
+#pragma once
+
+// What the record viewer draws, reduced to the screen: a trace of 100,000 samples over 1,000
+// pixel columns is drawn as 1,000 vertical strokes from each column's lowest to its highest
+// value, which looks exactly like drawing every sample and costs a thousandth.
+#include <cmath>
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+namespace relvane
+{
+
+struct CColumnSpan
+{
+    float fMin = 0.0f;
+    float fMax = 0.0f;
+    bool bEmpty = true; // no sample falls in the column, or all of them are missing
+};
+
+// The samples whose times lie in [dFrom, dTo], as the half-open index range [first, second).
+// Times are in ascending order.
+std::pair<std::size_t, std::size_t> SamplesInView(const std::vector<double>& times, double dFrom, double dTo);
+
+// The sample nearest to dTime (times ascending, not empty).
+std::size_t NearestSample(const std::vector<double>& times, double dTime);
+
+// nColumns columns of equal width over [dFrom, dTo): each one's lowest and highest value of the
+// samples falling in it; a missing value (NaN) counts as no sample.
+template <typename TValue>
+std::vector<CColumnSpan> MinMaxColumns(const std::vector<double>& times, const std::vector<TValue>& values,
+                                       double dFrom, double dTo, int nColumns)
+{
+    std::vector<CColumnSpan> columns(nColumns > 0 ? static_cast<std::size_t>(nColumns) : 0);
+    if (columns.empty() || !(dTo > dFrom))
+        return columns;
+    const auto [nFirst, nEnd] = SamplesInView(times, dFrom, dTo);
+    const double dPerColumn = static_cast<double>(nColumns) / (dTo - dFrom);
+    const std::size_t nLast = values.size() < nEnd ? values.size() : nEnd;
+    for (std::size_t i = nFirst; i < nLast; ++i)
+    {
+        const auto fValue = static_cast<float>(values[i]);
+        if (std::isnan(fValue))
+            continue;
+        auto nColumn = static_cast<long long>((times[i] - dFrom) * dPerColumn);
+        if (nColumn >= nColumns)
+            nColumn = nColumns - 1; // the sample exactly at dTo
+        CColumnSpan& column = columns[static_cast<std::size_t>(nColumn)];
+        if (column.bEmpty)
+            column = {fValue, fValue, false};
+        else if (fValue < column.fMin)
+            column.fMin = fValue;
+        else if (fValue > column.fMax)
+            column.fMax = fValue;
+    }
+    return columns;
+}
+
+// Round steps (1, 2 or 5 times a power of ten) for an axis over [dFrom, dTo] with at most
+// nMost ticks; the ticks are the step's multiples inside the range.
+double TickStep(double dFrom, double dTo, int nMost);
+std::vector<double> Ticks(double dFrom, double dTo, int nMost);
+
+} // namespace relvane
