@@ -151,8 +151,8 @@ TEST_F(RecordViewFixture, OpensTheRelaysRecordAndReadsTheCursor)
         const QStringList readout = plot.CursorReadout();
         ASSERT_EQ(readout.size(), 10);
         const double dIl1 = R::Sample(1, 0, 205) * static_cast<double>(R::ReferenceFactor(0));
-        EXPECT_EQ(readout[0], QStringLiteral("IL1 A = ") + QString::number(dIl1, 'g', 5) + QStringLiteral(" A"));
-        EXPECT_TRUE(readout[4].startsWith(QStringLiteral("UL1E A = "))) << readout[4].toStdString();
+        EXPECT_EQ(readout[0], QStringLiteral("IL1 = ") + QString::number(dIl1, 'g', 5) + QStringLiteral(" A"));
+        EXPECT_TRUE(readout[4].startsWith(QStringLiteral("UL1E = "))) << readout[4].toStdString();
         EXPECT_EQ(readout[8], QStringLiteral("FUN128 INF84 General start = 1"));
         plot.SetCursorTime(0.1);
         EXPECT_EQ(plot.CursorReadout()[8], QStringLiteral("FUN128 INF84 General start = 0"));

@@ -14,7 +14,9 @@ namespace relvane
 namespace
 {
 
-constexpr int kLabelWidth = 170;
+constexpr int kMinLabelWidth = 150;
+constexpr int kMaxLabelWidth = 320;
+constexpr int kRightMargin = 24; // room for the last tick's label
 constexpr int kAxisHeight = 26;
 constexpr int kMinAnalogLane = 56;
 constexpr int kDigitalLane = 18;
@@ -43,12 +45,10 @@ QString Text(const std::string& str)
     return QString::fromUtf8(str.data(), static_cast<qsizetype>(str.size()));
 }
 
-QString ChannelTitle(const std::string& strId, const std::string& strPhase)
+// The lanes' scale: the value at the top and at the bottom of a lane.
+QString ScaleText(float fValue)
 {
-    QString str = Text(strId);
-    if (!strPhase.empty() && strId.find(strPhase) == std::string::npos)
-        str += QStringLiteral(" ") + Text(strPhase);
-    return str;
+    return QString::number(static_cast<double>(fValue), 'g', 3);
 }
 
 } // namespace
@@ -91,6 +91,17 @@ void CRecordPlot::SetRecord(std::shared_ptr<const CComtradeRecord> pRecord)
             m_ranges.emplace_back(fMin - fPad, fMax + fPad);
         }
     }
+    // The label column as wide as the longest name needs, within bounds.
+    m_nLabelWidth = kMinLabelWidth;
+    if (m_pRecord != nullptr)
+    {
+        const QFontMetrics metrics(font());
+        for (const CComtradeAnalog& analog : m_pRecord->analogs)
+            m_nLabelWidth = std::max(m_nLabelWidth, metrics.horizontalAdvance(Text(analog.strId + " (" + analog.strUnit + ")")) + 56);
+        for (const CComtradeDigital& digital : m_pRecord->digitals)
+            m_nLabelWidth = std::max(m_nLabelWidth, metrics.horizontalAdvance(Text(digital.strId) + QStringLiteral(" = 0")) + 16);
+        m_nLabelWidth = std::min(m_nLabelWidth, kMaxLabelWidth);
+    }
     updateGeometry();
     ShowAll();
 }
@@ -99,7 +110,7 @@ QSize CRecordPlot::minimumSizeHint() const
 {
     const std::size_t nAnalogs = m_pRecord != nullptr ? m_pRecord->analogs.size() : 0;
     const std::size_t nDigitals = m_pRecord != nullptr ? m_pRecord->digitals.size() : 0;
-    return {kLabelWidth + 200, kAxisHeight + static_cast<int>(nAnalogs) * kMinAnalogLane +
+    return {m_nLabelWidth + 200, kAxisHeight + static_cast<int>(nAnalogs) * kMinAnalogLane +
                                    static_cast<int>(nDigitals) * kDigitalLane + 4};
 }
 
@@ -110,7 +121,7 @@ QSize CRecordPlot::sizeHint() const
 
 QRect CRecordPlot::PlotArea() const
 {
-    return {kLabelWidth, 0, std::max(1, width() - kLabelWidth - 8), std::max(1, height() - kAxisHeight)};
+    return {m_nLabelWidth, 0, std::max(1, width() - m_nLabelWidth - kRightMargin), std::max(1, height() - kAxisHeight)};
 }
 
 CRecordPlot::CLane CRecordPlot::AnalogLane(std::size_t i) const
@@ -227,7 +238,7 @@ QStringList CRecordPlot::CursorReadout() const
     if (!m_bCursor || m_pRecord == nullptr)
         return lines;
     for (std::size_t i = 0; i < m_pRecord->analogs.size(); ++i)
-        lines << ChannelTitle(m_pRecord->analogs[i].strId, m_pRecord->analogs[i].strPhase) + QStringLiteral(" = ") +
+        lines << Text(m_pRecord->analogs[i].strId) + QStringLiteral(" = ") +
                      ValueText(i);
     for (const CComtradeDigital& digital : m_pRecord->digitals)
         lines << Text(digital.strId) + QStringLiteral(" = ") + QString::number(digital.states[m_nCursor]);
@@ -278,7 +289,7 @@ void CRecordPlot::DrawAxis(QPainter& painter, const QRect& area)
         painter.drawText(QRectF(dX - 45, area.bottom() + 5, 90, kAxisHeight - 6), Qt::AlignHCenter | Qt::AlignTop,
                          strLabel);
     }
-    painter.drawText(QRect(4, area.bottom() + 5, kLabelWidth - 8, kAxisHeight - 6), Qt::AlignLeft | Qt::AlignTop,
+    painter.drawText(QRect(4, area.bottom() + 5, m_nLabelWidth - 8, kAxisHeight - 6), Qt::AlignLeft | Qt::AlignTop,
                      QStringLiteral("ms (距触发)"));
 }
 
@@ -291,15 +302,20 @@ void CRecordPlot::DrawAnalog(QPainter& painter, std::size_t i, const QRect& area
     painter.setPen(QColor(0xC8, 0xC8, 0xC8));
     painter.drawLine(0, lane.nTop + lane.nHeight - 1, area.right(), lane.nTop + lane.nHeight - 1);
     painter.setPen(color);
-    const QRect label(6, lane.nTop + 2, kLabelWidth - 12, lane.nHeight - 4);
-    QString strLabel = ChannelTitle(analog.strId, analog.strPhase);
+    const QRect label(6, lane.nTop + 2, m_nLabelWidth - 12, lane.nHeight - 4);
+    QString strLabel = Text(analog.strId);
     if (!analog.strUnit.empty())
         strLabel += QStringLiteral(" (") + Text(analog.strUnit) + QStringLiteral(")");
     if (m_bCursor)
         strLabel += QStringLiteral("\n") + ValueText(i);
     painter.drawText(label, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, strLabel);
-
     const auto [fLow, fHigh] = m_ranges[i];
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawText(QRect(6, lane.nTop + 1, m_nLabelWidth - 10, lane.nHeight - 2), Qt::AlignRight | Qt::AlignTop,
+                     ScaleText(fHigh));
+    painter.drawText(QRect(6, lane.nTop + 1, m_nLabelWidth - 10, lane.nHeight - 3), Qt::AlignRight | Qt::AlignBottom,
+                     ScaleText(fLow));
+
     const double dTop = lane.nTop + 3.0;
     const double dHeight = lane.nHeight - 6.0;
     auto yOf = [&](double dValue) { return dTop + (fHigh - dValue) * dHeight / (fHigh - fLow); };
@@ -377,8 +393,8 @@ void CRecordPlot::DrawDigital(QPainter& painter, std::size_t i, const QRect& are
     QString strLabel = Text(digital.strId);
     if (m_bCursor)
         strLabel += QStringLiteral(" = ") + QString::number(digital.states[m_nCursor]);
-    painter.drawText(QRect(6, lane.nTop, kLabelWidth - 12, lane.nHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                     painter.fontMetrics().elidedText(strLabel, Qt::ElideMiddle, kLabelWidth - 12));
+    painter.drawText(QRect(6, lane.nTop, m_nLabelWidth - 12, lane.nHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                     painter.fontMetrics().elidedText(strLabel, Qt::ElideMiddle, m_nLabelWidth - 12));
     painter.setClipRect(QRect(area.left(), lane.nTop, area.width(), lane.nHeight));
     painter.setPen(QColor(0xB0, 0xB0, 0xB0));
     const int nBase = lane.nTop + lane.nHeight - 4;

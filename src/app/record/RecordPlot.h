@@ -87,6 +87,7 @@ private:
     double m_dDragX = 0.0;
     double m_dDragFrom = 0.0;
     bool m_bDragged = false;
+    int m_nLabelWidth = 150; // the names' column at the left
 };
 
 } // namespace relvane
