@@ -70,7 +70,6 @@ public:
 
     bool NeedsStamps() const { return !m_bRates; }
 
-    // nStamp < 0: the stamp is missing.
     bool Add(std::int64_t nSample, double dStamp, bool bStampMissing, std::string& strReason)
     {
         double dTime = 0.0;
@@ -83,7 +82,15 @@ public:
                 strReason = "缺少时间标记, 配置文件也没有采样率";
                 return false;
             }
-            dTime = dStamp * m_record.dTimeMultiplier * m_record.dTimeStampUnit;
+            // Counted from the first sample, whose stamp is usually but not always 0.
+            if (m_record.times.empty())
+                m_dFirstStamp = dStamp;
+            dTime = (dStamp - m_dFirstStamp) * m_record.dTimeMultiplier * m_record.dTimeStampUnit;
+            if (!std::isfinite(dTime))
+            {
+                strReason = "时间超出范围";
+                return false;
+            }
             if (!m_record.times.empty() && dTime < m_record.times.back())
             {
                 strReason = "时间标记比上一个采样早";
@@ -98,6 +105,7 @@ private:
     CComtradeRecord& m_record;
     CRateClock m_clock;
     bool m_bRates;
+    double m_dFirstStamp = 0.0;
 };
 
 void ReserveSamples(CComtradeRecord& record, std::size_t nSamples)

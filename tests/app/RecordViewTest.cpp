@@ -82,6 +82,8 @@ TEST(RecordDecimation, SamplesNearestAndTicks)
     EXPECT_EQ(Ticks(0.12, 0.58, 4), (std::vector<double>{0.2, 0.4}));
     EXPECT_EQ(Ticks(12, 58, 5), (std::vector<double>{20, 30, 40, 50}));
     EXPECT_TRUE(Ticks(1, 1, 5).empty());
+    // A view too narrow for the numbers' precision ends instead of counting for ever.
+    EXPECT_LE(Ticks(1e20, 1e20 + 1e5, 5).size(), 24u);
 }
 
 // The simulated relay's record, as the upload writes it.

@@ -162,6 +162,24 @@ TEST(ComtradeReader, DataCutShortShowsWhatIsThere)
     }
 }
 
+// Without a sample rate the time stamps give the times, counted from the first sample's, scaled
+// by the multiplier; times beyond what a number holds are refused.
+TEST(ComtradeReader, TimesFromStamps)
+{
+    const std::string strConfig = "S,D,1999\n1,1A,0D\n1,IA,A,,A,1,0,0,-1,1,1,1,S\n50\n0\n0,3\n"
+                                  "01/01/2025,00:00:00.000000\n01/01/2025,00:00:00.001000\nASCII\n";
+    CComtradeRecord record;
+    std::string strError;
+    const std::string strData = "1,1000,5\n2,1500,6\n3,2500,7\n";
+    const std::vector<std::uint8_t> abData(strData.begin(), strData.end());
+    ASSERT_TRUE(Read(strConfig + "0.5\n", abData, record, strError)) << strError;
+    ASSERT_EQ(record.times.size(), 3u);
+    EXPECT_NEAR(record.times[1], 0.00025, 1e-12);
+    EXPECT_NEAR(record.times[2], 0.00075, 1e-12);
+    EXPECT_FALSE(Read(strConfig + "1e307\n", abData, record, strError));
+    EXPECT_EQ(strError, "第2行 timestamp: 时间超出范围");
+}
+
 // Damaged configurations: each message names the line and the field.
 TEST(ComtradeReader, DamagedConfigurationNamesLineAndField)
 {

@@ -276,7 +276,7 @@ void CRecordPlot::DrawAxis(QPainter& painter, const QRect& area)
     const double dTrigger = m_pRecord->dTriggerSeconds;
     const int nMost = std::max(2, area.width() / 90);
     const double dStep = TickStep((m_dFrom - dTrigger) * 1000.0, (m_dTo - dTrigger) * 1000.0, nMost);
-    const int nDecimals = dStep >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(dStep) - 1e-9));
+    const int nDecimals = dStep >= 1.0 || !(dStep > 0.0) ? 0 : std::min(9, static_cast<int>(std::ceil(-std::log10(dStep) - 1e-9)));
     const QColor grid(0xE4, 0xE4, 0xE4);
     for (const double dMs : Ticks((m_dFrom - dTrigger) * 1000.0, (m_dTo - dTrigger) * 1000.0, nMost))
     {
