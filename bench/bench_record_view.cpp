@@ -92,8 +92,8 @@ std::vector<std::uint8_t> AsciiData(int nSamples)
     return {str.begin(), str.end()};
 }
 
-std::shared_ptr<CComtradeRecord> Read(int nSamples, const char* pszFormat, const std::vector<std::uint8_t>& abData,
-                                      double& dSeconds)
+std::shared_ptr<CComtradeRecord> Read(int nSamples, const char* pszFormat,
+                                      const std::vector<std::uint8_t>& abData, double& dSeconds)
 {
     auto pRecord = std::make_shared<CComtradeRecord>();
     std::string strError;
@@ -123,17 +123,20 @@ int Screenshot(const char* pszFile)
     record.faultTime = {2026, 12, 8, 3, 19, 10, 609000};
     for (int c = 0; c < R::kChannels; ++c)
     {
-        CDisturbanceChannel channel{R::Acc(c), R::RatedPrimary(c), R::RatedSecondary(c), R::ReferenceFactor(c), {}};
+        CDisturbanceChannel channel{
+            R::Acc(c), R::RatedPrimary(c), R::RatedSecondary(c), R::ReferenceFactor(c), {}};
         for (int n = 0; n < R::kElements; ++n)
             channel.values.push_back(R::Sample(1, c, n));
         record.channels.push_back(channel);
     }
-    record.tags = {{R::kPrefaultSamples - 1, 128, 64, 2}, {R::kPrefaultSamples, 128, 84, 2},
+    record.tags = {{R::kPrefaultSamples - 1, 128, 64, 2},
+                   {R::kPrefaultSamples, 128, 84, 2},
                    {R::kPrefaultSamples + 25, 128, 68, 2}};
     QTemporaryDir folder;
     std::vector<std::string> paths;
     std::string strError;
-    if (!folder.isValid() || !WriteComtrade(record, folder.path().toStdString(), ComtradeFormat::Binary, paths, strError))
+    if (!folder.isValid() ||
+        !WriteComtrade(record, folder.path().toStdString(), ComtradeFormat::Binary, paths, strError))
     {
         std::fprintf(stderr, "bench_record_view: cannot write the record: %s\n", strError.c_str());
         return 1;
@@ -180,8 +183,8 @@ struct CFrames
     void Print(const char* pszWhat) const
     {
         const int n = std::max(1, nCount);
-        std::printf("  %s: %.2f ms a frame (CPU %.2f ms; most %.2f ms; %d frames)\n", pszWhat, dTotal * 1000 / n,
-                    dCpu * 1000 / n, dMost * 1000, nCount);
+        std::printf("  %s: %.2f ms a frame (CPU %.2f ms; most %.2f ms; %d frames)\n", pszWhat,
+                    dTotal * 1000 / n, dCpu * 1000 / n, dMost * 1000, nCount);
     }
 };
 
@@ -202,10 +205,11 @@ int main(int argc, char** argv)
     const auto pRecord = Read(nSamples, "BINARY", abBinary, dBinary);
     if (pRecord == nullptr || Read(nSamples, "ASCII", abAscii, dAscii) == nullptr)
         return 1;
-    std::printf("  read %d analogue and %d digital channels of %d samples: BINARY (%.1f MB) %.1f ms, ASCII (%.1f MB) "
-                "%.1f ms\n",
-                kAnalogs, kDigitals, nSamples, abBinary.size() / 1048576.0, dBinary * 1000, abAscii.size() / 1048576.0,
-                dAscii * 1000);
+    std::printf(
+        "  read %d analogue and %d digital channels of %d samples: BINARY (%.1f MB) %.1f ms, ASCII (%.1f MB) "
+        "%.1f ms\n",
+        kAnalogs, kDigitals, nSamples, abBinary.size() / 1048576.0, dBinary * 1000,
+        abAscii.size() / 1048576.0, dAscii * 1000);
 
     CRecordViewer viewer;
     viewer.resize(1600, 900);
@@ -235,7 +239,8 @@ int main(int argc, char** argv)
         plot.PanBy(0.5);
         pan.Repaint(plot);
     }
-    for (int nStep = 0; nStep < 200 && plot.ViewTo() - plot.ViewFrom() < pRecord->times.back() - 1e-9; ++nStep)
+    for (int nStep = 0; nStep < 200 && plot.ViewTo() - plot.ViewFrom() < pRecord->times.back() - 1e-9;
+         ++nStep)
     {
         plot.ZoomBy(1.25, dAnchor);
         zoom.Repaint(plot);

@@ -72,7 +72,8 @@ public:
         return true;
     }
 
-    bool Real(const std::vector<std::string_view>& fields, std::size_t nIndex, std::string_view name, double& d)
+    bool Real(const std::vector<std::string_view>& fields, std::size_t nIndex, std::string_view name,
+              double& d)
     {
         std::string_view value;
         if (!Field(fields, nIndex, name, value))
@@ -152,8 +153,8 @@ bool DateTime(CConfigLines& lines, const std::vector<std::string_view>& fields, 
     for (int i = 0; i < 3; ++i)
     {
         const std::size_t nSlash = i < 2 ? date.find('/', nStart) : date.size();
-        if (nSlash == std::string_view::npos || !ParseInteger(date.substr(nStart, nSlash - nStart), anDate[i]) ||
-            anDate[i] < 0)
+        if (nSlash == std::string_view::npos ||
+            !ParseInteger(date.substr(nStart, nSlash - nStart), anDate[i]) || anDate[i] < 0)
             return lines.Fail(pszDateName, "不是日期 " + Quoted(date));
         nStart = nSlash + 1;
     }
@@ -172,14 +173,15 @@ bool DateTime(CConfigLines& lines, const std::vector<std::string_view>& fields, 
     const std::size_t nColon2 = nColon1 == std::string_view::npos ? nColon1 : time.find(':', nColon1 + 1);
     if (nColon2 == std::string_view::npos || !ParseInteger(time.substr(0, nColon1), nHour) ||
         !ParseInteger(time.substr(nColon1 + 1, nColon2 - nColon1 - 1), nMinute) ||
-        !ParseReal(time.substr(nColon2 + 1), dSecond) || nHour < 0 || nHour > 23 || nMinute < 0 || nMinute > 59 ||
-        dSecond < 0.0 || dSecond >= 61.0)
+        !ParseReal(time.substr(nColon2 + 1), dSecond) || nHour < 0 || nHour > 23 || nMinute < 0 ||
+        nMinute > 59 || dSecond < 0.0 || dSecond >= 61.0)
         return lines.Fail("hh:mm:ss.ssssss", "不是时间 " + Quoted(time));
     const std::size_t nPoint = time.find('.');
     nDecimals = nPoint == std::string_view::npos ? 0 : time.size() - nPoint - 1;
     const double dWhole = std::floor(dSecond);
-    stamp.nSeconds = DaysFromCivil(nYear, static_cast<unsigned>(nMonth), static_cast<unsigned>(nDay)) * 86400 +
-                     nHour * 3600 + nMinute * 60 + static_cast<std::int64_t>(dWhole);
+    stamp.nSeconds =
+        DaysFromCivil(nYear, static_cast<unsigned>(nMonth), static_cast<unsigned>(nDay)) * 86400 +
+        nHour * 3600 + nMinute * 60 + static_cast<std::int64_t>(dWhole);
     stamp.dFraction = dSecond - dWhole;
     return true;
 }
@@ -208,8 +210,9 @@ bool AnalogLine(CConfigLines& lines, const std::vector<std::string_view>& fields
         const char* pszName;
         double* pd;
     };
-    for (const CDescriptive& field : {CDescriptive{7, "skew", &analog.dSkew}, CDescriptive{8, "min", &analog.dMin},
-                                      CDescriptive{9, "max", &analog.dMax}})
+    for (const CDescriptive& field :
+         {CDescriptive{7, "skew", &analog.dSkew}, CDescriptive{8, "min", &analog.dMin},
+          CDescriptive{9, "max", &analog.dMax}})
     {
         if (!lines.Field(fields, field.nIndex, field.pszName, value))
             return false;
@@ -218,8 +221,8 @@ bool AnalogLine(CConfigLines& lines, const std::vector<std::string_view>& fields
     }
     if (fields.size() <= 10)
         return true; // 1991: no primary, secondary and PS
-    if (!lines.Real(fields, 10, "primary", analog.dPrimary) || !lines.Real(fields, 11, "secondary", analog.dSecondary) ||
-        !lines.Field(fields, 12, "PS", value))
+    if (!lines.Real(fields, 10, "primary", analog.dPrimary) ||
+        !lines.Real(fields, 11, "secondary", analog.dSecondary) || !lines.Field(fields, 12, "PS", value))
         return false;
     if (value != "P" && value != "p" && value != "S" && value != "s")
         return lines.Fail("PS", "不是P或S " + Quoted(value));
@@ -313,7 +316,8 @@ bool ParseComtradeConfig(std::string_view text, CComtradeRecord& record, std::st
         return fail();
     if (nAnalogs + nDigitals != nTotal)
     {
-        lines.Fail("TT", "不等于##A与##D之和 (" + std::to_string(nAnalogs) + "+" + std::to_string(nDigitals) + ")");
+        lines.Fail("TT",
+                   "不等于##A与##D之和 (" + std::to_string(nAnalogs) + "+" + std::to_string(nDigitals) + ")");
         return fail();
     }
     // Each channel takes a line: more channels than lines is a damaged file, not an allocation.
@@ -372,7 +376,8 @@ bool ParseComtradeConfig(std::string_view text, CComtradeRecord& record, std::st
     if (!lines.Next("dd/mm/yyyy", fields) || !DateTime(lines, fields, record.nRevision, start, nDecimals))
         return fail();
     record.strStart = Text(fields[0]) + "," + Text(fields[1]);
-    if (!lines.Next("dd/mm/yyyy", fields) || !DateTime(lines, fields, record.nRevision, trigger, nTriggerDecimals))
+    if (!lines.Next("dd/mm/yyyy", fields) ||
+        !DateTime(lines, fields, record.nRevision, trigger, nTriggerDecimals))
         return fail();
     record.strTrigger = Text(fields[0]) + "," + Text(fields[1]);
     record.dTriggerSeconds =

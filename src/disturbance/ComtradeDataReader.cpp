@@ -130,7 +130,8 @@ bool ParseAscii(const std::uint8_t* pData, std::size_t nSize, CComtradeRecord& r
     const std::size_t nDigitals = record.digitals.size();
     const std::size_t nFields = 2 + nAnalogs + nDigitals;
     // A sample's line holds at least its separators and line end.
-    const auto nMost = std::min<std::uint64_t>(static_cast<std::uint64_t>(record.nPromisedSamples), nSize / (nFields + 1) + 1);
+    const auto nMost = std::min<std::uint64_t>(static_cast<std::uint64_t>(record.nPromisedSamples),
+                                               nSize / (nFields + 1) + 1);
     ReserveSamples(record, static_cast<std::size_t>(nMost));
     CSampleTimes times(record);
     std::size_t nStart = 0;
@@ -166,13 +167,15 @@ bool ParseAscii(const std::uint8_t* pData, std::size_t nSize, CComtradeRecord& r
         if (fields.size() < nFields)
         {
             const std::size_t i = fields.size();
-            return fail(i == 1              ? "timestamp"
-                        : i - 2 < nAnalogs ? ChannelField('A', i - 2, record.analogs[i - 2].strId)
-                                           : ChannelField('D', i - 2 - nAnalogs, record.digitals[i - 2 - nAnalogs].strId),
+            return fail(i == 1 ? "timestamp"
+                        : i - 2 < nAnalogs
+                            ? ChannelField('A', i - 2, record.analogs[i - 2].strId)
+                            : ChannelField('D', i - 2 - nAnalogs, record.digitals[i - 2 - nAnalogs].strId),
                         "缺少此字段");
         }
         if (fields.size() > nFields)
-            return fail("D" + std::to_string(nDigitals) + "之后", "多出 " + std::to_string(fields.size() - nFields) + " 个字段");
+            return fail("D" + std::to_string(nDigitals) + "之后",
+                        "多出 " + std::to_string(fields.size() - nFields) + " 个字段");
         double d = 0.0;
         if (!ParseReal(fields[0], d))
             return fail("n", "不是数字 " + Quoted(fields[0]));
@@ -210,7 +213,8 @@ bool ParseAscii(const std::uint8_t* pData, std::size_t nSize, CComtradeRecord& r
         return false;
     }
     if (static_cast<std::int64_t>(record.times.size()) < record.nPromisedSamples)
-        record.strNote += (record.strNote.empty() ? "" : "; ") + ShortNote(record.times.size(), record.nPromisedSamples);
+        record.strNote +=
+            (record.strNote.empty() ? "" : "; ") + ShortNote(record.times.size(), record.nPromisedSamples);
     return true;
 }
 
@@ -238,7 +242,8 @@ bool ParseBinary(const std::uint8_t* pData, std::size_t nSize, CComtradeRecord& 
     if (nSamples == 0)
     {
         strError = "数据文件没有一个完整的采样 (配置文件给出 " + std::to_string(record.nPromisedSamples) +
-                   " 个, 每个 " + std::to_string(nSampleBytes) + " 字节, 文件 " + std::to_string(nSize) + " 字节)";
+                   " 个, 每个 " + std::to_string(nSampleBytes) + " 字节, 文件 " + std::to_string(nSize) +
+                   " 字节)";
         return false;
     }
     ReserveSamples(record, nSamples);
@@ -283,7 +288,8 @@ bool ParseBinary(const std::uint8_t* pData, std::size_t nSize, CComtradeRecord& 
             p += nValueBytes;
         }
         for (std::size_t i = 0; i < nDigitals; ++i)
-            record.digitals[i].states.push_back(static_cast<std::uint8_t>((Le16(p + 2 * (i / 16)) >> (i % 16)) & 1));
+            record.digitals[i].states.push_back(
+                static_cast<std::uint8_t>((Le16(p + 2 * (i / 16)) >> (i % 16)) & 1));
     }
     if (static_cast<std::int64_t>(nSamples) < record.nPromisedSamples)
     {
@@ -296,7 +302,8 @@ bool ParseBinary(const std::uint8_t* pData, std::size_t nSize, CComtradeRecord& 
 
 } // namespace
 
-bool ParseComtradeData(const std::uint8_t* pData, std::size_t nSize, CComtradeRecord& record, std::string& strError)
+bool ParseComtradeData(const std::uint8_t* pData, std::size_t nSize, CComtradeRecord& record,
+                       std::string& strError)
 {
     record.times.clear();
     record.strNote.clear();
@@ -304,8 +311,9 @@ bool ParseComtradeData(const std::uint8_t* pData, std::size_t nSize, CComtradeRe
         analog.values.clear();
     for (CComtradeDigital& digital : record.digitals)
         digital.states.clear();
-    const bool bOk = record.eFormat == ComtradeDataFormat::Ascii ? ParseAscii(pData, nSize, record, strError)
-                                                                  : ParseBinary(pData, nSize, record, strError);
+    const bool bOk = record.eFormat == ComtradeDataFormat::Ascii
+                         ? ParseAscii(pData, nSize, record, strError)
+                         : ParseBinary(pData, nSize, record, strError);
     if (!bOk)
     {
         // Half a record is no record: the caller gets the configuration back without data.

@@ -29,7 +29,8 @@ inline std::vector<std::string_view> SplitFields(std::string_view line)
     for (;;)
     {
         const std::size_t nComma = line.find(',', nStart);
-        fields.push_back(Trimmed(line.substr(nStart, nComma == std::string_view::npos ? nComma : nComma - nStart)));
+        fields.push_back(
+            Trimmed(line.substr(nStart, nComma == std::string_view::npos ? nComma : nComma - nStart)));
         if (nComma == std::string_view::npos)
             return fields;
         nStart = nComma + 1;

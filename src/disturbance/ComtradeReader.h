@@ -60,8 +60,8 @@ struct CComtradeRecord
     int nRevision = 1991; // rev_year; a station line without one is of 1991
     double dLineFrequency = 0.0;
     std::vector<CComtradeRate> rates;
-    std::string strStart;   // the first sample's date and time as written
-    std::string strTrigger; // the trigger's
+    std::string strStart;         // the first sample's date and time as written
+    std::string strTrigger;       // the trigger's
     double dTriggerSeconds = 0.0; // from the first sample to the trigger
     ComtradeDataFormat eFormat = ComtradeDataFormat::Ascii;
     double dTimeMultiplier = 1.0;

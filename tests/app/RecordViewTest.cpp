@@ -1,12 +1,11 @@
 // The disturbance record viewer: traces reduced to pixel columns, the records of the simulated
 // relay and of other recorders opened from their files, the cursor's readout, zoom and pan, and
 // damaged files refused with the file, line and field.
+#include "ComtradeSamples.h"
+#include "TempFolder.h"
 #include "app/record/RecordDecimation.h"
 #include "app/record/RecordPlot.h"
 #include "app/record/RecordViewer.h"
-
-#include "ComtradeSamples.h"
-#include "TempFolder.h"
 #include "disturbance/ComtradeWriter.h"
 #include "forms/FormDialog.h"
 #include "relay/DisturbanceRecorder.h"
@@ -74,7 +73,8 @@ TEST(RecordDecimation, SamplesNearestAndTicks)
     const std::vector<double> times = {0.0, 0.001, 0.002, 0.004};
     EXPECT_EQ(SamplesInView(times, 0.0005, 0.002), (std::pair<std::size_t, std::size_t>(1, 3)));
     EXPECT_EQ(SamplesInView(times, 0.005, 0.006), (std::pair<std::size_t, std::size_t>(4, 4)));
-    const std::pair<double, std::size_t> nearest[] = {{-1.0, 0}, {0.0004, 0}, {0.0006, 1}, {0.0031, 3}, {9.0, 3}};
+    const std::pair<double, std::size_t> nearest[] = {
+        {-1.0, 0}, {0.0004, 0}, {0.0006, 1}, {0.0031, 3}, {9.0, 3}};
     for (const auto& [dTime, nSample] : nearest)
         EXPECT_EQ(NearestSample(times, dTime), nSample) << dTime;
     EXPECT_EQ(Ticks(-200, 800, 5), (std::vector<double>{-200, 0, 200, 400, 600, 800}));
@@ -100,7 +100,8 @@ CDisturbanceRecord RelayRecord()
     record.faultTime = {2026, 12, 8, 3, 19, 10, 609000};
     for (int c = 0; c < R::kChannels; ++c)
     {
-        CDisturbanceChannel channel{R::Acc(c), R::RatedPrimary(c), R::RatedSecondary(c), R::ReferenceFactor(c), {}};
+        CDisturbanceChannel channel{
+            R::Acc(c), R::RatedPrimary(c), R::RatedSecondary(c), R::ReferenceFactor(c), {}};
         for (int n = 0; n < R::kElements; ++n)
             channel.values.push_back(R::Sample(1, c, n));
         record.channels.push_back(channel);
@@ -138,10 +139,12 @@ TEST_F(RecordViewFixture, OpensTheRelaysRecordAndReadsTheCursor)
         CRecordViewer viewer;
         viewer.resize(1000, 700);
         // Either file of the pair opens the record.
-        ASSERT_TRUE(viewer.OpenRecord(QString::fromStdString(paths[eFormat == ComtradeFormat::Ascii ? 0 : 1])));
+        ASSERT_TRUE(
+            viewer.OpenRecord(QString::fromStdString(paths[eFormat == ComtradeFormat::Ascii ? 0 : 1])));
         CRecordPlot& plot = *viewer.Plot();
         ASSERT_EQ(plot.Record()->analogs.size(), 8u);
-        EXPECT_TRUE(viewer.InfoText().contains(QStringLiteral("8 个模拟量, 2 个开关量, 1000 个采样 (1000 Hz)")))
+        EXPECT_TRUE(
+            viewer.InfoText().contains(QStringLiteral("8 个模拟量, 2 个开关量, 1000 个采样 (1000 Hz)")))
             << viewer.InfoText().toStdString();
 
         // The cursor 5 ms after the trigger: sample 205, every channel's value there.
@@ -153,7 +156,8 @@ TEST_F(RecordViewFixture, OpensTheRelaysRecordAndReadsTheCursor)
         const QStringList readout = plot.CursorReadout();
         ASSERT_EQ(readout.size(), 10);
         const double dIl1 = R::Sample(1, 0, 205) * static_cast<double>(R::ReferenceFactor(0));
-        EXPECT_EQ(readout[0], QStringLiteral("IL1 = ") + QString::number(dIl1, 'g', 5) + QStringLiteral(" A"));
+        EXPECT_EQ(readout[0],
+                  QStringLiteral("IL1 = ") + QString::number(dIl1, 'g', 5) + QStringLiteral(" A"));
         EXPECT_TRUE(readout[4].startsWith(QStringLiteral("UL1E = "))) << readout[4].toStdString();
         EXPECT_EQ(readout[8], QStringLiteral("FUN128 INF84 General start = 1"));
         plot.SetCursorTime(0.1);
@@ -216,7 +220,9 @@ TEST_F(RecordViewFixture, ZoomAndPanStayInsideTheRecord)
 TEST_F(RecordViewFixture, OpensRecordsOfOtherRecorders)
 {
     using F = ComtradeDataFormat;
-    const test::CSampleShape shapes[] = {{1991, F::Ascii}, {1999, F::Binary, true}, {2013, F::Binary32},
+    const test::CSampleShape shapes[] = {{1991, F::Ascii},
+                                         {1999, F::Binary, true},
+                                         {2013, F::Binary32},
                                          {2013, F::Float32, false, false, true}};
     CRecordViewer viewer;
     viewer.resize(900, 600);
@@ -226,9 +232,10 @@ TEST_F(RecordViewFixture, OpensRecordsOfOtherRecorders)
         const std::filesystem::path dat = m_folder / ("rec" + std::to_string(shape.nRevision) + ".DAT");
         std::ofstream(cfg, std::ios::binary) << test::BuildSampleConfig(shape);
         const std::vector<std::uint8_t> abData = test::BuildSampleData(shape);
-        std::ofstream(dat, std::ios::binary).write(reinterpret_cast<const char*>(abData.data()),
-                                                   static_cast<std::streamsize>(abData.size()));
-        ASSERT_TRUE(viewer.OpenRecord(QString::fromStdString(cfg.string()))) << m_messages.join(u'\n').toStdString();
+        std::ofstream(dat, std::ios::binary)
+            .write(reinterpret_cast<const char*>(abData.data()), static_cast<std::streamsize>(abData.size()));
+        ASSERT_TRUE(viewer.OpenRecord(QString::fromStdString(cfg.string())))
+            << m_messages.join(u'\n').toStdString();
         EXPECT_EQ(viewer.Plot()->Record()->SampleCount(), static_cast<std::size_t>(test::kSampleCount));
         EXPECT_EQ(viewer.Plot()->Record()->digitals.size(), static_cast<std::size_t>(test::kSampleDigitals));
         // The missing value reads as such.

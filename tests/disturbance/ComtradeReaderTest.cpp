@@ -51,7 +51,8 @@ TEST(ComtradeReader, EveryRevisionAndDataFormat)
         SCOPED_TRACE(Describe(shape));
         CComtradeRecord record;
         std::string strError;
-        ASSERT_TRUE(Read(test::BuildSampleConfig(shape), test::BuildSampleData(shape), record, strError)) << strError;
+        ASSERT_TRUE(Read(test::BuildSampleConfig(shape), test::BuildSampleData(shape), record, strError))
+            << strError;
         EXPECT_EQ(record.nRevision, shape.nRevision);
         EXPECT_EQ(record.eFormat, shape.eFormat);
         EXPECT_EQ(record.strStation, "Substation Nord");
@@ -99,7 +100,8 @@ TEST(ComtradeReader, RecordOfTheSimulatedRelay)
     written.faultTime = {2026, 12, 8, 3, 19, 10, 609000};
     for (int c = 0; c < R::kChannels; ++c)
     {
-        CDisturbanceChannel channel{R::Acc(c), R::RatedPrimary(c), R::RatedSecondary(c), R::ReferenceFactor(c), {}};
+        CDisturbanceChannel channel{
+            R::Acc(c), R::RatedPrimary(c), R::RatedSecondary(c), R::ReferenceFactor(c), {}};
         for (int n = 0; n < R::kElements; ++n)
             channel.values.push_back(R::Sample(2, c, n));
         written.channels.push_back(channel);
@@ -109,7 +111,8 @@ TEST(ComtradeReader, RecordOfTheSimulatedRelay)
     {
         CComtradeRecord record;
         std::string strError;
-        ASSERT_TRUE(Read(BuildComtradeConfig(written, eFormat), BuildComtradeData(written, eFormat), record, strError))
+        ASSERT_TRUE(Read(BuildComtradeConfig(written, eFormat), BuildComtradeData(written, eFormat), record,
+                         strError))
             << strError;
         ASSERT_EQ(record.analogs.size(), 8u);
         ASSERT_EQ(record.digitals.size(), 2u);
@@ -122,7 +125,8 @@ TEST(ComtradeReader, RecordOfTheSimulatedRelay)
             for (int n = 0; n < R::kElements; ++n)
             {
                 const double dExpected = static_cast<double>(R::Sample(2, c, n)) * R::ReferenceFactor(c);
-                ASSERT_NEAR(record.analogs[c].values[n], dExpected, std::abs(dExpected) * 1e-6 + 1e-6) << c << " " << n;
+                ASSERT_NEAR(record.analogs[c].values[n], dExpected, std::abs(dExpected) * 1e-6 + 1e-6)
+                    << c << " " << n;
             }
         }
         EXPECT_EQ(record.digitals[0].states[R::kPrefaultSamples - 1], 0);
@@ -142,7 +146,8 @@ TEST(ComtradeReader, DataCutShortShowsWhatIsThere)
         const char* pszNote;
     };
     const CCase cases[] = {
-        {ComtradeDataFormat::Binary, 10, 39, "数据文件只有 39 个采样, 配置文件给出 40 个: 只显示已有的采样 (最后 6 字节不足一个采样)"},
+        {ComtradeDataFormat::Binary, 10, 39,
+         "数据文件只有 39 个采样, 配置文件给出 40 个: 只显示已有的采样 (最后 6 字节不足一个采样)"},
         {ComtradeDataFormat::Float32, 20, 39, "数据文件只有 39 个采样, 配置文件给出 40 个: 只显示已有的采样"},
         {ComtradeDataFormat::Ascii, 5, 39,
          "数据文件的最后一行不完整, 未读; 数据文件只有 39 个采样, 配置文件给出 40 个: 只显示已有的采样"},
@@ -213,15 +218,17 @@ TEST(ComtradeReader, DamagedConfigurationNamesLineAndField)
         {"1000,2", "1000,0", "第7行 endsamp: 超出范围 “0”"},
         {"1000,2", "-5,2", "第7行 samp: 不能为负 “-5”"},
         {"1000,2", "1000", "第7行 endsamp: 缺少此字段"},
-        {"01/01/2025,00:00:00.000000\n01", "13/13/2025,00:00:00.000000\n01", "第8行 dd/mm/yyyy: 不是日期 “13/13/2025”"},
-        {"01/01/2025,00:00:00.000000\n01", "01-01-2025,00:00:00.000000\n01", "第8行 dd/mm/yyyy: 不是日期 “01-01-2025”"},
+        {"01/01/2025,00:00:00.000000\n01", "13/13/2025,00:00:00.000000\n01",
+         "第8行 dd/mm/yyyy: 不是日期 “13/13/2025”"},
+        {"01/01/2025,00:00:00.000000\n01", "01-01-2025,00:00:00.000000\n01",
+         "第8行 dd/mm/yyyy: 不是日期 “01-01-2025”"},
         {"00:00:00.001000", "24:00:00", "第9行 hh:mm:ss.ssssss: 不是时间 “24:00:00”"},
         {"00:00:00.001000", "", "第9行 hh:mm:ss.ssssss: 不是时间 “”"},
         {"ASCII", "TEXT", "第10行 ft: 不是ASCII、BINARY、BINARY32或FLOAT32 “TEXT”"},
         {"ASCII\n1\n", "ASCII\n0\n", "第11行 timemult: 必须大于0 “0”"},
         {"ASCII\n1\n", "ASCII\n1\nUTC\n", "第12行 local_code: 缺少此字段"},
-        {"50\n1\n1000,2\n01/01/2025,00:00:00.000000\n01/01/2025,00:00:00.001000\nASCII\n1\n", "50\n1\n1000,2\n",
-         "第8行 dd/mm/yyyy: 文件在此之前结束"},
+        {"50\n1\n1000,2\n01/01/2025,00:00:00.000000\n01/01/2025,00:00:00.001000\nASCII\n1\n",
+         "50\n1\n1000,2\n", "第8行 dd/mm/yyyy: 文件在此之前结束"},
         {"1,T,,,0\n", "", "第4行 ch_id: 缺少此字段"},
     };
     for (const CCase& c : cases)
@@ -246,9 +253,10 @@ TEST(ComtradeReader, DamagedConfigurationNamesLineAndField)
 // Damaged data of a good configuration: the line (or sample) and the field.
 TEST(ComtradeReader, DamagedDataNamesLineAndField)
 {
-    const std::string strAsciiConfig = "S,D,1999\n3,2A,1D\n1,IA,A,,A,1,0,0,-1,1,1,1,S\n2,IB,B,,A,1,0,0,-1,1,1,1,S\n"
-                                       "1,T,,,0\n50\n1\n1000,3\n01/01/2025,00:00:00.000000\n"
-                                       "01/01/2025,00:00:00.001000\nASCII\n1\n";
+    const std::string strAsciiConfig =
+        "S,D,1999\n3,2A,1D\n1,IA,A,,A,1,0,0,-1,1,1,1,S\n2,IB,B,,A,1,0,0,-1,1,1,1,S\n"
+        "1,T,,,0\n50\n1\n1000,3\n01/01/2025,00:00:00.000000\n"
+        "01/01/2025,00:00:00.001000\nASCII\n1\n";
     const std::string strStampConfig = "S,D,1999\n1,1A,0D\n1,IA,A,,A,1,0,0,-1,1,1,1,S\n50\n0\n0,3\n"
                                        "01/01/2025,00:00:00.000000\n01/01/2025,00:00:00.001000\nBINARY\n1\n";
     struct CCase
@@ -267,11 +275,15 @@ TEST(ComtradeReader, DamagedDataNamesLineAndField)
         {&strAsciiConfig, text("#,0,1,2,0\n"), "第1行 n: 不是数字 “#”"},
         {&strAsciiConfig, text("1,t,1,2,0\n"), "第1行 timestamp: 不是数字 “t”"},
         {&strAsciiConfig, text(""), "数据文件没有采样 (配置文件给出 3 个)"},
-        {&strStampConfig, {1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0},
+        {&strStampConfig,
+         {1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0},
          "第2个采样 timestamp: 缺少时间标记, 配置文件也没有采样率"},
-        {&strStampConfig, {1, 0, 0, 0, 9, 0, 0, 0, 1, 0, 2, 0, 0, 0, 8, 0, 0, 0, 1, 0},
+        {&strStampConfig,
+         {1, 0, 0, 0, 9, 0, 0, 0, 1, 0, 2, 0, 0, 0, 8, 0, 0, 0, 1, 0},
          "第2个采样 timestamp: 时间标记比上一个采样早"},
-        {&strStampConfig, {1, 0, 0, 0, 9}, "数据文件没有一个完整的采样 (配置文件给出 3 个, 每个 10 字节, 文件 5 字节)"},
+        {&strStampConfig,
+         {1, 0, 0, 0, 9},
+         "数据文件没有一个完整的采样 (配置文件给出 3 个, 每个 10 字节, 文件 5 字节)"},
     };
     for (const CCase& c : cases)
     {

@@ -57,8 +57,10 @@ std::string BuildSampleConfig(const CSampleShape& shape)
 {
     const std::string strEnd = shape.bLineFeedOnly ? "\n" : "\r\n";
     const bool b1991 = shape.nRevision == 1991;
-    std::string str = b1991 ? "Substation Nord,REC-7" : "Substation Nord,REC-7," + std::to_string(shape.nRevision);
-    str += strEnd + std::to_string(2 + kSampleDigitals) + ",2A," + std::to_string(kSampleDigitals) + "D" + strEnd;
+    std::string str =
+        b1991 ? "Substation Nord,REC-7" : "Substation Nord,REC-7," + std::to_string(shape.nRevision);
+    str += strEnd + std::to_string(2 + kSampleDigitals) + ",2A," + std::to_string(kSampleDigitals) + "D" +
+           strEnd;
     // Spaces around fields, as some recorders pad them.
     str += "1,IA ,A,Feeder 1,kA, 0.01,0,0,-32767,32767";
     str += b1991 ? strEnd : ",1200,1,P" + strEnd;
@@ -104,7 +106,8 @@ std::vector<std::uint8_t> BuildSampleData(const CSampleShape& shape)
         {
             std::string strLine = std::to_string(n + 1) + "," + std::to_string(nStamp);
             for (int c = 0; c < 2; ++c)
-                strLine += "," + (c == 1 && n == kMissingSample ? std::string() : std::to_string(SampleRaw(c, n)));
+                strLine +=
+                    "," + (c == 1 && n == kMissingSample ? std::string() : std::to_string(SampleRaw(c, n)));
             for (int d = 0; d < kSampleDigitals; ++d)
                 strLine += SampleState(d, n) != 0 ? ",1" : ",0";
             strLine += strEnd;

@@ -15,8 +15,8 @@ struct CSampleShape
 {
     int nRevision = 1999;
     ComtradeDataFormat eFormat = ComtradeDataFormat::Ascii;
-    bool bTwoRates = false;   // 20 samples at 1 kHz, then the rest at 250 Hz
-    bool bStampsOnly = false; // samp 0: the time stamps give the times
+    bool bTwoRates = false;    // 20 samples at 1 kHz, then the rest at 250 Hz
+    bool bStampsOnly = false;  // samp 0: the time stamps give the times
     bool bNanoseconds = false; // 2013 dates to the nanosecond (time stamps in ns)
     bool bLineFeedOnly = false;
 };

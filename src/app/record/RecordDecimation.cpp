@@ -45,8 +45,8 @@ std::vector<double> Ticks(double dFrom, double dTo, int nMost)
     if (dStep <= 0.0)
         return ticks;
     // Bounded also where the step is too small for the numbers' precision (a view far from 0).
-    for (double n = std::ceil(dFrom / dStep - 1e-9); n * dStep <= dTo + dStep * 1e-9 && ticks.size() <= 4u * nMost + 4;
-         n += 1.0)
+    for (double n = std::ceil(dFrom / dStep - 1e-9);
+         n * dStep <= dTo + dStep * 1e-9 && ticks.size() <= 4u * nMost + 4; n += 1.0)
     {
         ticks.push_back(std::abs(n) < 0.5 ? 0.0 : n * dStep);
         if (n + 1.0 == n)

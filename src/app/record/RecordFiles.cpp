@@ -53,7 +53,8 @@ bool ReadWhole(const QString& strPath, qint64 nMost, QByteArray& abBytes, QStrin
     }
     if (nSize > nMost)
     {
-        strError = strName + QStringLiteral(": 文件太大 (") + QString::number(nSize) + QStringLiteral(" 字节)");
+        strError =
+            strName + QStringLiteral(": 文件太大 (") + QString::number(nSize) + QStringLiteral(" 字节)");
         return false;
     }
     // What is there now, not what the size said when it opened: a file may change meanwhile.
@@ -88,8 +89,9 @@ bool ReadComtradeFiles(const QString& strPath, CComtradeRecord& record, QString&
     std::string strReason;
     if (!ReadWhole(strConfig, kMostConfigBytes, abConfig, strError))
         return false;
-    if (!ParseComtradeConfig(std::string_view(abConfig.constData(), static_cast<std::size_t>(abConfig.size())), record,
-                             strReason))
+    if (!ParseComtradeConfig(
+            std::string_view(abConfig.constData(), static_cast<std::size_t>(abConfig.size())), record,
+            strReason))
     {
         strError = QFileInfo(strConfig).fileName() + QStringLiteral(": ") + QString::fromStdString(strReason);
         return false;

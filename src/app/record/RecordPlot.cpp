@@ -27,16 +27,19 @@ constexpr double kWheelFactor = 0.8; // one notch of the wheel shows 80 % of the
 QColor TraceColor(const CComtradeAnalog& analog, std::size_t nIndex)
 {
     const QString strPhase = QString::fromStdString(analog.strPhase).trimmed().toUpper();
-    if (strPhase == QStringLiteral("A") || strPhase == QStringLiteral("L1") || strPhase == QStringLiteral("R"))
+    if (strPhase == QStringLiteral("A") || strPhase == QStringLiteral("L1") ||
+        strPhase == QStringLiteral("R"))
         return QColor(0xC0, 0x90, 0x00);
-    if (strPhase == QStringLiteral("B") || strPhase == QStringLiteral("L2") || strPhase == QStringLiteral("S"))
+    if (strPhase == QStringLiteral("B") || strPhase == QStringLiteral("L2") ||
+        strPhase == QStringLiteral("S"))
         return QColor(0x00, 0x80, 0x00);
-    if (strPhase == QStringLiteral("C") || strPhase == QStringLiteral("L3") || strPhase == QStringLiteral("T"))
+    if (strPhase == QStringLiteral("C") || strPhase == QStringLiteral("L3") ||
+        strPhase == QStringLiteral("T"))
         return QColor(0xC0, 0x00, 0x00);
     if (strPhase == QStringLiteral("N") || strPhase == QStringLiteral("E"))
         return QColor(0x00, 0x40, 0xC0);
-    static const QColor kOthers[] = {QColor(0x60, 0x20, 0xA0), QColor(0x00, 0x70, 0x70), QColor(0x80, 0x40, 0x00),
-                                     QColor(0x40, 0x40, 0x40)};
+    static const QColor kOthers[] = {QColor(0x60, 0x20, 0xA0), QColor(0x00, 0x70, 0x70),
+                                     QColor(0x80, 0x40, 0x00), QColor(0x40, 0x40, 0x40)};
     return kOthers[nIndex % 4];
 }
 
@@ -97,9 +100,12 @@ void CRecordPlot::SetRecord(std::shared_ptr<const CComtradeRecord> pRecord)
     {
         const QFontMetrics metrics(font());
         for (const CComtradeAnalog& analog : m_pRecord->analogs)
-            m_nLabelWidth = std::max(m_nLabelWidth, metrics.horizontalAdvance(Text(analog.strId + " (" + analog.strUnit + ")")) + 56);
+            m_nLabelWidth =
+                std::max(m_nLabelWidth,
+                         metrics.horizontalAdvance(Text(analog.strId + " (" + analog.strUnit + ")")) + 56);
         for (const CComtradeDigital& digital : m_pRecord->digitals)
-            m_nLabelWidth = std::max(m_nLabelWidth, metrics.horizontalAdvance(Text(digital.strId) + QStringLiteral(" = 0")) + 16);
+            m_nLabelWidth = std::max(
+                m_nLabelWidth, metrics.horizontalAdvance(Text(digital.strId) + QStringLiteral(" = 0")) + 16);
         m_nLabelWidth = std::min(m_nLabelWidth, kMaxLabelWidth);
     }
     updateGeometry();
@@ -111,7 +117,7 @@ QSize CRecordPlot::minimumSizeHint() const
     const std::size_t nAnalogs = m_pRecord != nullptr ? m_pRecord->analogs.size() : 0;
     const std::size_t nDigitals = m_pRecord != nullptr ? m_pRecord->digitals.size() : 0;
     return {m_nLabelWidth + 200, kAxisHeight + static_cast<int>(nAnalogs) * kMinAnalogLane +
-                                   static_cast<int>(nDigitals) * kDigitalLane + 4};
+                                     static_cast<int>(nDigitals) * kDigitalLane + 4};
 }
 
 QSize CRecordPlot::sizeHint() const
@@ -121,7 +127,8 @@ QSize CRecordPlot::sizeHint() const
 
 QRect CRecordPlot::PlotArea() const
 {
-    return {m_nLabelWidth, 0, std::max(1, width() - m_nLabelWidth - kRightMargin), std::max(1, height() - kAxisHeight)};
+    return {m_nLabelWidth, 0, std::max(1, width() - m_nLabelWidth - kRightMargin),
+            std::max(1, height() - kAxisHeight)};
 }
 
 CRecordPlot::CLane CRecordPlot::AnalogLane(std::size_t i) const
@@ -186,7 +193,8 @@ void CRecordPlot::ZoomBy(double dFactor, double dAnchor)
     double dLimit = 1.0;
     if (m_pRecord != nullptr && m_pRecord->times.size() > 1)
         dLimit = m_pRecord->times.back() - m_pRecord->times.front();
-    const double dNewSpan = std::clamp(dSpan * dFactor, std::min(MinimumSpan(), dLimit), std::max(dLimit, 1e-9));
+    const double dNewSpan =
+        std::clamp(dSpan * dFactor, std::min(MinimumSpan(), dLimit), std::max(dLimit, 1e-9));
     const double dFrom = dAnchor - (dAnchor - m_dFrom) * dNewSpan / dSpan;
     SetView(dFrom, dFrom + dNewSpan);
 }
@@ -220,7 +228,8 @@ QString CRecordPlot::CursorTimeText() const
     if (!m_bCursor || m_pRecord == nullptr)
         return {};
     const double dMs = (m_pRecord->times[m_nCursor] - m_pRecord->dTriggerSeconds) * 1000.0;
-    return (dMs >= 0 ? QStringLiteral("+") : QString()) + QString::number(dMs, 'f', 3) + QStringLiteral(" ms");
+    return (dMs >= 0 ? QStringLiteral("+") : QString()) + QString::number(dMs, 'f', 3) +
+           QStringLiteral(" ms");
 }
 
 QString CRecordPlot::ValueText(std::size_t nChannel) const
@@ -238,8 +247,7 @@ QStringList CRecordPlot::CursorReadout() const
     if (!m_bCursor || m_pRecord == nullptr)
         return lines;
     for (std::size_t i = 0; i < m_pRecord->analogs.size(); ++i)
-        lines << Text(m_pRecord->analogs[i].strId) + QStringLiteral(" = ") +
-                     ValueText(i);
+        lines << Text(m_pRecord->analogs[i].strId) + QStringLiteral(" = ") + ValueText(i);
     for (const CComtradeDigital& digital : m_pRecord->digitals)
         lines << Text(digital.strId) + QStringLiteral(" = ") + QString::number(digital.states[m_nCursor]);
     return lines;
@@ -276,7 +284,9 @@ void CRecordPlot::DrawAxis(QPainter& painter, const QRect& area)
     const double dTrigger = m_pRecord->dTriggerSeconds;
     const int nMost = std::max(2, area.width() / 90);
     const double dStep = TickStep((m_dFrom - dTrigger) * 1000.0, (m_dTo - dTrigger) * 1000.0, nMost);
-    const int nDecimals = dStep >= 1.0 || !(dStep > 0.0) ? 0 : std::min(9, static_cast<int>(std::ceil(-std::log10(dStep) - 1e-9)));
+    const int nDecimals = dStep >= 1.0 || !(dStep > 0.0)
+                              ? 0
+                              : std::min(9, static_cast<int>(std::ceil(-std::log10(dStep) - 1e-9)));
     const QColor grid(0xE4, 0xE4, 0xE4);
     for (const double dMs : Ticks((m_dFrom - dTrigger) * 1000.0, (m_dTo - dTrigger) * 1000.0, nMost))
     {
@@ -286,11 +296,11 @@ void CRecordPlot::DrawAxis(QPainter& painter, const QRect& area)
         painter.setPen(palette().text().color());
         painter.drawLine(QPointF(dX, area.bottom()), QPointF(dX, area.bottom() + 4));
         const QString strLabel = QString::number(dMs, 'f', nDecimals);
-        painter.drawText(QRectF(dX - 45, area.bottom() + 5, 90, kAxisHeight - 6), Qt::AlignHCenter | Qt::AlignTop,
-                         strLabel);
+        painter.drawText(QRectF(dX - 45, area.bottom() + 5, 90, kAxisHeight - 6),
+                         Qt::AlignHCenter | Qt::AlignTop, strLabel);
     }
-    painter.drawText(QRect(4, area.bottom() + 5, m_nLabelWidth - 8, kAxisHeight - 6), Qt::AlignLeft | Qt::AlignTop,
-                     QStringLiteral("ms (距触发)"));
+    painter.drawText(QRect(4, area.bottom() + 5, m_nLabelWidth - 8, kAxisHeight - 6),
+                     Qt::AlignLeft | Qt::AlignTop, QStringLiteral("ms (距触发)"));
 }
 
 void CRecordPlot::DrawAnalog(QPainter& painter, std::size_t i, const QRect& area)
@@ -311,10 +321,10 @@ void CRecordPlot::DrawAnalog(QPainter& painter, std::size_t i, const QRect& area
     painter.drawText(label, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, strLabel);
     const auto [fLow, fHigh] = m_ranges[i];
     painter.setPen(QColor(0x80, 0x80, 0x80));
-    painter.drawText(QRect(6, lane.nTop + 1, m_nLabelWidth - 10, lane.nHeight - 2), Qt::AlignRight | Qt::AlignTop,
-                     ScaleText(fHigh));
-    painter.drawText(QRect(6, lane.nTop + 1, m_nLabelWidth - 10, lane.nHeight - 3), Qt::AlignRight | Qt::AlignBottom,
-                     ScaleText(fLow));
+    painter.drawText(QRect(6, lane.nTop + 1, m_nLabelWidth - 10, lane.nHeight - 2),
+                     Qt::AlignRight | Qt::AlignTop, ScaleText(fHigh));
+    painter.drawText(QRect(6, lane.nTop + 1, m_nLabelWidth - 10, lane.nHeight - 3),
+                     Qt::AlignRight | Qt::AlignBottom, ScaleText(fLow));
 
     const double dTop = lane.nTop + 3.0;
     const double dHeight = lane.nHeight - 6.0;
@@ -333,7 +343,8 @@ void CRecordPlot::DrawAnalog(QPainter& painter, std::size_t i, const QRect& area
     {
         // More samples than pixels: each column from its lowest to its highest value, joined to
         // the column before so that a steep edge stays one line.
-        const std::vector<CColumnSpan> columns = MinMaxColumns(times, analog.values, m_dFrom, m_dTo, area.width());
+        const std::vector<CColumnSpan> columns =
+            MinMaxColumns(times, analog.values, m_dFrom, m_dTo, area.width());
         lines.reserve(static_cast<qsizetype>(columns.size()));
         const CColumnSpan* pPrevious = nullptr;
         for (std::size_t c = 0; c < columns.size(); ++c)
@@ -404,7 +415,8 @@ void CRecordPlot::DrawDigital(QPainter& painter, std::size_t i, const QRect& are
     const auto [nFirst, nEnd] = SamplesInView(times, m_dFrom, m_dTo);
     if (nEnd - nFirst > static_cast<std::size_t>(area.width()))
     {
-        const std::vector<CColumnSpan> columns = MinMaxColumns(times, digital.states, m_dFrom, m_dTo, area.width());
+        const std::vector<CColumnSpan> columns =
+            MinMaxColumns(times, digital.states, m_dFrom, m_dTo, area.width());
         // Runs of columns where the signal is 1 somewhere, as one bar each.
         for (std::size_t c = 0; c < columns.size();)
         {
@@ -481,7 +493,8 @@ void CRecordPlot::mouseReleaseEvent(QMouseEvent* pEvent)
 
 void CRecordPlot::keyPressEvent(QKeyEvent* pEvent)
 {
-    const double dCenter = m_bCursor && m_pRecord != nullptr ? m_pRecord->times[m_nCursor] : (m_dFrom + m_dTo) / 2;
+    const double dCenter =
+        m_bCursor && m_pRecord != nullptr ? m_pRecord->times[m_nCursor] : (m_dFrom + m_dTo) / 2;
     switch (pEvent->key())
     {
     case Qt::Key_Plus:

@@ -136,10 +136,10 @@ QString CRecordViewer::InfoText() const
     return Text(pRecord->strStation) + QStringLiteral("  ") + Text(pRecord->strDevice) +
            QStringLiteral("  C37.111-") + QString::number(pRecord->nRevision) + QStringLiteral(" ") +
            FormatName(pRecord->eFormat) + QStringLiteral("\n") + QString::number(pRecord->analogs.size()) +
-           QStringLiteral(" 个模拟量, ") + QString::number(pRecord->digitals.size()) + QStringLiteral(" 个开关量, ") +
-           QString::number(pRecord->SampleCount()) + QStringLiteral(" 个采样 (") + RateText(*pRecord) +
-           QStringLiteral(")  起始 ") + Text(pRecord->strStart) + QStringLiteral("  触发 ") +
-           Text(pRecord->strTrigger);
+           QStringLiteral(" 个模拟量, ") + QString::number(pRecord->digitals.size()) +
+           QStringLiteral(" 个开关量, ") + QString::number(pRecord->SampleCount()) +
+           QStringLiteral(" 个采样 (") + RateText(*pRecord) + QStringLiteral(")  起始 ") +
+           Text(pRecord->strStart) + QStringLiteral("  触发 ") + Text(pRecord->strTrigger);
 }
 
 QString CRecordViewer::CursorText() const
@@ -151,8 +151,9 @@ void CRecordViewer::UpdateCursor()
 {
     if (!m_pPlot->HasCursor())
         return;
-    m_pCursor->setText(QStringLiteral("光标: ") + m_pPlot->CursorTimeText() + QStringLiteral(" (距触发), 第 ") +
-                       QString::number(m_pPlot->CursorSample() + 1) + QStringLiteral(" 个采样"));
+    m_pCursor->setText(QStringLiteral("光标: ") + m_pPlot->CursorTimeText() +
+                       QStringLiteral(" (距触发), 第 ") + QString::number(m_pPlot->CursorSample() + 1) +
+                       QStringLiteral(" 个采样"));
 }
 
 void CRecordViewer::ChooseRecord()
