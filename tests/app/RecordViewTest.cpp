@@ -241,6 +241,7 @@ TEST_F(RecordViewFixture, OpensRecordsOfOtherRecorders)
         // The missing value reads as such.
         viewer.Plot()->SetCursorTime(test::SampleTime(shape, test::kMissingSample));
         EXPECT_EQ(viewer.Plot()->CursorReadout()[1], QStringLiteral("VB = 缺失"));
+        EXPECT_EQ(viewer.Plot()->CursorReadout()[0].section(u' ', 0, 1), QStringLiteral("IA ="));
         QImage image(viewer.Plot()->size(), QImage::Format_RGB32);
         viewer.Plot()->render(&image);
     }
@@ -286,6 +287,42 @@ TEST_F(RecordViewFixture, DamagedFilesAreNamedAndTheRecordShownStays)
         EXPECT_EQ(m_messages, QStringList{QString::fromUtf8(c.pszMessage)});
         EXPECT_TRUE(viewer.windowTitle().endsWith(QStringLiteral("good")));
         EXPECT_EQ(viewer.Plot()->Record()->SampleCount(), static_cast<std::size_t>(test::kSampleCount));
+    }
+}
+
+} // namespace
+} // namespace relvane
+
+namespace relvane
+{
+namespace
+{
+
+// Chinese recorders write names in GBK, the 2013 revision in UTF-8: both read as text.
+TEST_F(RecordViewFixture, NamesInGbkAndUtf8)
+{
+    const std::string strRest = ",A,,V,1,0,0,-1,1,1,1,S\n50\n1\n1000,1\n01/01/2025,00:00:00.000000\n"
+                                "01/01/2025,00:00:00.000000\nASCII\n1\n";
+    const struct
+    {
+        const char* pszName;
+        std::string strName;
+        const char* pszReadout;
+    } cases[] = {
+        {"gbk", "\xB5\xE7\xC1\xF7", "电流 = 5 V"},
+        {"utf8", "电流", "电流 = 5 V"},
+        {"broken", "I\xFF", "I\xEF\xBF\xBD = 5 V"},
+    };
+    for (const auto& c : cases)
+    {
+        std::ofstream(m_folder / (std::string(c.pszName) + ".cfg"), std::ios::binary)
+            << "S,D,1999\n1,1A,0D\n1," << c.strName << strRest;
+        std::ofstream(m_folder / (std::string(c.pszName) + ".dat"), std::ios::binary) << "1,0,5\n";
+        CRecordViewer viewer;
+        ASSERT_TRUE(viewer.OpenRecord(
+            QString::fromStdString((m_folder / (std::string(c.pszName) + ".cfg")).string())));
+        viewer.Plot()->SetCursorTime(0.0);
+        EXPECT_EQ(viewer.Plot()->CursorReadout(), QStringList{QString::fromUtf8(c.pszReadout)}) << c.pszName;
     }
 }
 

@@ -1,9 +1,11 @@
 #include "app/record/RecordFiles.h"
 
 #include "app/RegularFile.h"
+#include "common/GbkDecoder.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 namespace relvane
 {
@@ -73,6 +75,33 @@ bool ReadWhole(const QString& strPath, qint64 nMost, QByteArray& abBytes, QStrin
 }
 
 } // namespace
+
+QString RecordText(const std::string& strBytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString strText = utf8(QByteArrayView(strBytes.data(), static_cast<qsizetype>(strBytes.size())));
+    if (!utf8.hasError())
+        return strText;
+    CGbkDecoder gbk;
+    std::string strUtf8;
+    for (std::size_t i = 0; i < strBytes.size(); ++i)
+    {
+        const auto c = static_cast<std::uint8_t>(strBytes[i]);
+        char abOut[8];
+        std::size_t nOut = 0;
+        if (c < 0x80)
+            strUtf8 += static_cast<char>(c);
+        else if (i + 1 < strBytes.size() &&
+                 gbk.Decode(c, static_cast<std::uint8_t>(strBytes[i + 1]), abOut, nOut))
+        {
+            strUtf8.append(abOut, nOut);
+            ++i;
+        }
+        else
+            strUtf8 += "\xEF\xBF\xBD"; // U+FFFD
+    }
+    return QString::fromStdString(strUtf8);
+}
 
 QString ComtradeFilter()
 {

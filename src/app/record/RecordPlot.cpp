@@ -1,6 +1,7 @@
 #include "app/record/RecordPlot.h"
 
 #include "app/record/RecordDecimation.h"
+#include "app/record/RecordFiles.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -41,11 +42,6 @@ QColor TraceColor(const CComtradeAnalog& analog, std::size_t nIndex)
     static const QColor kOthers[] = {QColor(0x60, 0x20, 0xA0), QColor(0x00, 0x70, 0x70),
                                      QColor(0x80, 0x40, 0x00), QColor(0x40, 0x40, 0x40)};
     return kOthers[nIndex % 4];
-}
-
-QString Text(const std::string& str)
-{
-    return QString::fromUtf8(str.data(), static_cast<qsizetype>(str.size()));
 }
 
 // The lanes' scale: the value at the top and at the bottom of a lane.
@@ -94,18 +90,30 @@ void CRecordPlot::SetRecord(std::shared_ptr<const CComtradeRecord> pRecord)
             m_ranges.emplace_back(fMin - fPad, fMax + fPad);
         }
     }
-    // The label column as wide as the longest name needs, within bounds.
+    // The names decoded once, and the label column as wide as the longest one needs, within bounds.
+    m_analogNames.clear();
+    m_units.clear();
+    m_digitalNames.clear();
     m_nLabelWidth = kMinLabelWidth;
     if (m_pRecord != nullptr)
     {
         const QFontMetrics metrics(font());
         for (const CComtradeAnalog& analog : m_pRecord->analogs)
+        {
+            m_analogNames << RecordText(analog.strId);
+            m_units << RecordText(analog.strUnit);
+            m_nLabelWidth = std::max(m_nLabelWidth,
+                                     metrics.horizontalAdvance(m_analogNames.back() + QStringLiteral(" (") +
+                                                               m_units.back() + QStringLiteral(")")) +
+                                         56);
+        }
+        for (const CComtradeDigital& digital : m_pRecord->digitals)
+        {
+            m_digitalNames << RecordText(digital.strId);
             m_nLabelWidth =
                 std::max(m_nLabelWidth,
-                         metrics.horizontalAdvance(Text(analog.strId + " (" + analog.strUnit + ")")) + 56);
-        for (const CComtradeDigital& digital : m_pRecord->digitals)
-            m_nLabelWidth = std::max(
-                m_nLabelWidth, metrics.horizontalAdvance(Text(digital.strId) + QStringLiteral(" = 0")) + 16);
+                         metrics.horizontalAdvance(m_digitalNames.back() + QStringLiteral(" = 0")) + 16);
+        }
         m_nLabelWidth = std::min(m_nLabelWidth, kMaxLabelWidth);
     }
     updateGeometry();
@@ -238,7 +246,8 @@ QString CRecordPlot::ValueText(std::size_t nChannel) const
     const float fValue = analog.values[m_nCursor];
     if (std::isnan(fValue))
         return QStringLiteral("缺失");
-    return QString::number(static_cast<double>(fValue), 'g', 5) + QStringLiteral(" ") + Text(analog.strUnit);
+    return QString::number(static_cast<double>(fValue), 'g', 5) + QStringLiteral(" ") +
+           m_units[static_cast<qsizetype>(nChannel)];
 }
 
 QStringList CRecordPlot::CursorReadout() const
@@ -247,9 +256,10 @@ QStringList CRecordPlot::CursorReadout() const
     if (!m_bCursor || m_pRecord == nullptr)
         return lines;
     for (std::size_t i = 0; i < m_pRecord->analogs.size(); ++i)
-        lines << Text(m_pRecord->analogs[i].strId) + QStringLiteral(" = ") + ValueText(i);
-    for (const CComtradeDigital& digital : m_pRecord->digitals)
-        lines << Text(digital.strId) + QStringLiteral(" = ") + QString::number(digital.states[m_nCursor]);
+        lines << m_analogNames[static_cast<qsizetype>(i)] + QStringLiteral(" = ") + ValueText(i);
+    for (std::size_t i = 0; i < m_pRecord->digitals.size(); ++i)
+        lines << m_digitalNames[static_cast<qsizetype>(i)] + QStringLiteral(" = ") +
+                     QString::number(m_pRecord->digitals[i].states[m_nCursor]);
     return lines;
 }
 
@@ -313,9 +323,9 @@ void CRecordPlot::DrawAnalog(QPainter& painter, std::size_t i, const QRect& area
     painter.drawLine(0, lane.nTop + lane.nHeight - 1, area.right(), lane.nTop + lane.nHeight - 1);
     painter.setPen(color);
     const QRect label(6, lane.nTop + 2, m_nLabelWidth - 12, lane.nHeight - 4);
-    QString strLabel = Text(analog.strId);
+    QString strLabel = m_analogNames[static_cast<qsizetype>(i)];
     if (!analog.strUnit.empty())
-        strLabel += QStringLiteral(" (") + Text(analog.strUnit) + QStringLiteral(")");
+        strLabel += QStringLiteral(" (") + m_units[static_cast<qsizetype>(i)] + QStringLiteral(")");
     if (m_bCursor)
         strLabel += QStringLiteral("\n") + ValueText(i);
     painter.drawText(label, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, strLabel);
@@ -401,7 +411,7 @@ void CRecordPlot::DrawDigital(QPainter& painter, std::size_t i, const QRect& are
     const CLane lane = DigitalLane(i);
     painter.setClipping(false);
     painter.setPen(palette().text().color());
-    QString strLabel = Text(digital.strId);
+    QString strLabel = m_digitalNames[static_cast<qsizetype>(i)];
     if (m_bCursor)
         strLabel += QStringLiteral(" = ") + QString::number(digital.states[m_nCursor]);
     painter.drawText(QRect(6, lane.nTop, m_nLabelWidth - 12, lane.nHeight), Qt::AlignLeft | Qt::AlignVCenter,

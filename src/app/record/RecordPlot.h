@@ -88,6 +88,9 @@ private:
     double m_dDragFrom = 0.0;
     bool m_bDragged = false;
     int m_nLabelWidth = 150; // the names' column at the left
+    QStringList m_analogNames;
+    QStringList m_units;
+    QStringList m_digitalNames;
 };
 
 } // namespace relvane

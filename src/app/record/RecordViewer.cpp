@@ -35,7 +35,7 @@ QString FormatName(ComtradeDataFormat eFormat)
 
 QString Text(const std::string& str)
 {
-    return QString::fromUtf8(str.data(), static_cast<qsizetype>(str.size()));
+    return RecordText(str);
 }
 
 QString RateText(const CComtradeRecord& record)
