@@ -34,6 +34,10 @@ for mode in 94 103 eth; do
 done
 shot relvane-statistics.png --demo-mode 103 --screenshot-scene statistics
 
+# The disturbance record viewer with the simulated relay's record, kept in docs/ for the README.
+QT_QPA_PLATFORM=xcb timeout 60 xvfb-run -a -s "-screen 0 1280x800x24" \
+  "$build/bench/bench_record_view" --screenshot "$root/docs/relvane-record-view.png"
+
 # The first window beside a simulated relay, as `make run` opens it, and the port list with the
 # relay's port in it; the relay registers in a scratch configuration, not the user's.
 relay="$build/tools/relay/relvane-relay"

@@ -100,6 +100,7 @@ std::vector<CCommandText> BuildCommandTexts()
              true),
         Same(ID_LINE_MONITOR, u"线路监视…", u"只听主站与装置之间的线路,不参与通信"),
         Same(ID_DISTURBANCE_UPLOAD, u"读取录波…", u"从装置读取录波, 存为COMTRADE文件"),
+        Same(ID_RECORD_VIEW, u"录波查看…", u"打开COMTRADE录波文件, 画出各通道的波形"),
         // '94 commands: prompt and tip are the caption without its code.
         // Checked while the poll repeats on its own: a second click stops it.
         Same(32792, u"巡检(83H)", u"巡检", true),
@@ -163,7 +164,9 @@ const std::vector<int> kFileItems{ID_FILE_NEW,
                                   0,
                                   ID_FILE_MRU_FILE1,
                                   0,
-                                  ID_APP_EXIT};
+                                  ID_APP_EXIT,
+                                  0,
+                                  ID_RECORD_VIEW};
 const std::vector<int> kModeItems{ID_MODE_94, ID_MODE_103, ID_MODE_ETH103};
 const std::vector<int> kSerialItems{ID_SERIAL_CONNECT, ID_SERIAL_DISCONNECT, 0, ID_SERIAL_SETTINGS, 0,
                                     ID_AUTO_PROCESS,   ID_POLL_INTERVAL};

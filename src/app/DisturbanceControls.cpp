@@ -1,5 +1,6 @@
 #include "app/DisturbanceControls.h"
 
+#include "app/record/RecordViewer.h"
 #include "disturbance/DisturbanceUpload.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
@@ -146,6 +147,11 @@ void CDisturbanceControls::CreateDialog()
     m_pCancel = new QPushButton(QStringLiteral("取消"), m_pDialog);
     m_pCancel->setObjectName(QStringLiteral("disturbanceCancel"));
     auto* pClose = new QPushButton(QStringLiteral("关闭"), m_pDialog);
+    // The record just read, drawn.
+    m_pView = new QPushButton(QStringLiteral("查看录波"), m_pDialog);
+    m_pView->setObjectName(QStringLiteral("disturbanceView"));
+    connect(m_pView, &QPushButton::clicked, this,
+            [this] { OpenRecordViewer(&m_frame, QString::fromStdString(m_pUpload->Files().front())); });
     connect(m_pRefresh, &QPushButton::clicked, this, &CDisturbanceControls::RefreshList);
     connect(m_pStart, &QPushButton::clicked, this, &CDisturbanceControls::StartUpload);
     connect(m_pCancel, &QPushButton::clicked, m_pUpload, &CDisturbanceUpload::Cancel);
@@ -163,6 +169,7 @@ void CDisturbanceControls::CreateDialog()
     pButtons->addStretch(1);
     pButtons->addWidget(m_pStart);
     pButtons->addWidget(m_pCancel);
+    pButtons->addWidget(m_pView);
     pButtons->addWidget(pClose);
     auto* pLayout = new QVBoxLayout(m_pDialog);
     pLayout->addWidget(m_pList, 1);
@@ -252,6 +259,7 @@ void CDisturbanceControls::UpdateButtons()
     m_pRefresh->setEnabled(!bBusy);
     m_pStart->setEnabled(!bBusy && m_pList->currentItem() != nullptr);
     m_pCancel->setEnabled(bBusy);
+    m_pView->setEnabled(!bBusy && !m_pUpload->Files().empty());
 }
 
 } // namespace relvane

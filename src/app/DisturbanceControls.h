@@ -68,6 +68,7 @@ private:
     QPushButton* m_pRefresh = nullptr;
     QPushButton* m_pStart = nullptr;
     QPushButton* m_pCancel = nullptr;
+    QPushButton* m_pView = nullptr; // "查看录波": the files just written, in the record viewer
     bool m_bListing = false; // the running request is the list's
 };
 

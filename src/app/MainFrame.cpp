@@ -4,6 +4,7 @@
 #include "app/BenchAssist.h"
 #include "app/CommandTable.h"
 #include "app/DisturbanceControls.h"
+#include "app/record/RecordViewer.h"
 #include "app/FindReplaceDialog.h"
 #include "app/LogEdit.h"
 #include "app/LinkState.h"
@@ -402,6 +403,9 @@ bool CMainFrame::OnFrameCommand(int nId)
         m_pMonitorWindow->raise();
         m_pMonitorWindow->activateWindow();
         return true;
+    case ID_RECORD_VIEW:
+        OpenRecordViewer(this, QString());
+        return true;
     default:
         return m_pRecorderControls->OnCommand(nId) || m_pAssist->OnCommand(nId) ||
                m_pDisturbanceControls->OnCommand(nId);
@@ -460,6 +464,7 @@ CCommandState CMainFrame::QueryCommand(int nId) const
         state.bChecked = !statusBar()->isHidden();
         break;
     case ID_LINE_MONITOR:
+    case ID_RECORD_VIEW:
         state.bEnabled = true;
         break;
     default:

@@ -73,6 +73,8 @@ enum SessionCommandId : int
     ID_DISTURBANCE_UPLOAD = 32914,
     // The full explanation of 103 ASDU bodies in the log.
     ID_OPTION_FULL_EXPLANATION = 32930,
+    // The disturbance record viewer (COMTRADE files drawn), at the end of the file menu.
+    ID_RECORD_VIEW = 32940,
 
     ID_INDICATOR_PORT = 59143,
     ID_INDICATOR_PARITY = 59144,

@@ -39,7 +39,8 @@ QString DescribeToolBar(QToolBar* pBar)
     return buttons.join(u',');
 }
 
-const QString kFile = QStringLiteral("文件(&F):57600,57601,57603,57604,-,57607,57609,57606,-,57616,-,57665");
+// Ours after the menu's own items: the disturbance record viewer.
+const QString kFile = QStringLiteral("文件(&F):57600,57601,57603,57604,-,57607,57609,57606,-,57616,-,57665,-,32940");
 const QString kMode = QStringLiteral("规约(&P):32771,32772,32773");
 const QString kSerial = QStringLiteral("串口设置(&C):32777,32779,-,32778,-,32816,32818");
 const QString kEdit = QStringLiteral("编辑(&E):57643,-,57635,57634,57637,-,32809");

@@ -2,6 +2,9 @@
 #include "RelayFixture.h"
 
 #include "app/DisturbanceControls.h"
+#include "app/record/RecordPlot.h"
+#include "app/record/RecordViewer.h"
+#include "relay/DisturbanceRecorder.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -203,6 +206,23 @@ TEST_F(SerialEndToEnd, DisturbanceRecordFromTheWindowWithItsProgress)
         nFiles += entry.path().filename().string().rfind("RELVANE_FAN1_", 0) == 0 ? 1 : 0;
     EXPECT_EQ(nFiles, 2);
     EXPECT_TRUE(m_pFrame->Action(ID_DISTURBANCE_UPLOAD)->isEnabled());
+
+    // "查看录波" draws the record just read: the relay's own waveform, scaled to secondary values.
+    auto* pView = pDialog->findChild<QPushButton*>(QStringLiteral("disturbanceView"));
+    ASSERT_TRUE(pView != nullptr && pView->isEnabled());
+    pView->click();
+    auto* pViewer = m_pFrame->findChild<CRecordViewer*>(QStringLiteral("recordViewer"));
+    ASSERT_NE(pViewer, nullptr);
+    const CComtradeRecord* pRecord = pViewer->Plot()->Record();
+    ASSERT_TRUE(pRecord != nullptr && pRecord->analogs.size() == 8u && pRecord->SampleCount() == 1000u);
+    for (int c = 0; c < 8; ++c)
+    {
+        for (const int n : {0, 199, 200, 999})
+        {
+            const double dExpected = CDisturbanceRecorder::Sample(1, c, n) * CDisturbanceRecorder::ReferenceFactor(c);
+            EXPECT_NEAR(pRecord->analogs[c].values[n], dExpected, std::abs(dExpected) * 1e-6 + 1e-6) << c << " " << n;
+        }
+    }
 }
 
 // One fault kind at a time, on every answer.
