@@ -78,6 +78,8 @@ TEST_F(SessionAgreement, SessionAndMonitorCountTheSameExchangeAlike)
 
         CLineMonitor monitor(std::make_unique<CSerialChannel>(), std::make_unique<CSerialChannel>());
         monitor.SetKeepLog(false);
+        std::size_t nTies = 0;
+        monitor.SetFrameTap([&nTies](const CMonitorFrame& frame) { nTies += frame.bTie ? 1 : 0; });
         CMonitorSettings monitorSettings;
         (bBus ? monitorSettings.nBusPort : monitorSettings.nMasterPort) = kMasterCopyPort;
         monitorSettings.nRelayPort = bBus ? 0 : kRelayCopyPort;
@@ -140,11 +142,15 @@ TEST_F(SessionAgreement, SessionAndMonitorCountTheSameExchangeAlike)
         EXPECT_EQ(FrameCounts(heard), FrameCounts(session)) << pszWhat << "\nmonitor:\n"
                                                     << monitor.StatisticsTable() << "session:\n"
                                                     << session.Table();
-        EXPECT_EQ(heard.Timeouts(), session.Timeouts()) << pszWhat;
         EXPECT_EQ(heard.CheckErrors(), session.CheckErrors()) << pszWhat;
         EXPECT_GE(session.CheckErrors(), 1u) << pszWhat;
         EXPECT_EQ(session.Timeouts(), 1u) << pszWhat;
-        EXPECT_EQ(heard.Responses().nCount, session.Responses().nCount) << pszWhat;
+        // Which answer belongs to which request follows the order the monitor shows; where two
+        // lines' readers were held up (a busy machine) and a frame is marked "先后不定", one pairing
+        // per such frame may come out the other way.
+        const auto Apart = [](std::uint64_t a, std::uint64_t b) { return a > b ? a - b : b - a; };
+        EXPECT_LE(Apart(heard.Timeouts(), session.Timeouts()), nTies) << pszWhat;
+        EXPECT_LE(Apart(heard.Responses().nCount, session.Responses().nCount), nTies) << pszWhat;
         for (const int nFd : {nSession, nMasterCopy, nRelayCopy})
             CloseMaster(nFd);
     }
