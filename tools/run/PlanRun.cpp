@@ -4,6 +4,7 @@
 #include "PrintableText.h"
 #include "RunnerUserInterface.h"
 #include "StopSignals.h"
+#include "iec103/UdpFrame.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
 #include "testplan/DeviceOptions.h"
@@ -182,7 +183,7 @@ int RunPlanCommand(int argc, char** argv)
     CRunnerUserInterface runnerUi(std::cerr);
     CPlanUserInterface ui(&runnerUi);
     auto pView = std::make_unique<CRelvaneView>(std::make_unique<CSerialChannel>(),
-                                                std::make_unique<CNetworkChannel>(), ui);
+                                                std::make_unique<CNetworkChannel>(BuildUdpFrame), ui);
     // The line as the serial form would set it; the session's time-out long enough that a late
     // answer is still taken as one (the cases judge the lateness).
     CSerialFields serial = pView->SerialFields();
