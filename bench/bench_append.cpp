@@ -17,6 +17,7 @@
 
 #include "BenchSupport.h"
 #include "app/LogEdit.h"
+#include "iec103/UdpFrame.h"
 #include "transport/NetworkChannel.h"
 
 #include <QApplication>
@@ -171,7 +172,7 @@ void RunOverTcp(int nEntries, double dRate, double dLimit)
 {
     static const std::uint8_t kEvent[] = {0x68, 0x0E, 0x0E, 0x68, 0x08, 0x01, 0x01, 0x81, 0x01, 0x01,
                                           0x80, 0x5A, 0x02, 0x39, 0x30, 0x1E, 0x0A, 0x00, 0xFA, 0x16};
-    CWorkbench bench(true, std::make_unique<CNetworkChannel>());
+    CWorkbench bench(true, std::make_unique<CNetworkChannel>(BuildUdpFrame));
     CPaintWatch watch(bench.Frame().LogEdit()->viewport());
     const int nPort = FreeTcpPort();
     bench.View().OnCommand(ID_MODE_ETH103);

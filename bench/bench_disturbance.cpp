@@ -10,6 +10,7 @@
 #include "BenchFigures.h"
 #include "ScriptedUserInterface.h"
 #include "disturbance/DisturbanceUpload.h"
+#include "iec103/UdpFrame.h"
 #include "relay/RelaySession.h"
 #include "session/RelvaneView.h"
 #include "transport/NetworkChannel.h"
@@ -134,7 +135,7 @@ void RunAt(int nBaud, const std::filesystem::path& dir)
     std::filesystem::create_symlink(ptsname(nMaster), link);
 
     CScriptedUserInterface ui;
-    CRelvaneView view(std::make_unique<CSerialChannel>(), std::make_unique<CNetworkChannel>(), ui);
+    CRelvaneView view(std::make_unique<CSerialChannel>(), std::make_unique<CNetworkChannel>(BuildUdpFrame), ui);
     view.OnCommand(ID_MODE_103);
     ui.SerialForm().Push(
         [nBaud](CSerialFields& fields)

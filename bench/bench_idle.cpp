@@ -11,6 +11,7 @@
 
 #include "BenchSupport.h"
 #include "app/LogEdit.h"
+#include "iec103/UdpFrame.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
 
@@ -67,7 +68,7 @@ void MeasureRealChannels(double dSeconds)
     setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
     {
         CScriptedUserInterface ui;
-        CRelvaneView view(std::make_unique<CSerialChannel>(), std::make_unique<CNetworkChannel>(), ui);
+        CRelvaneView view(std::make_unique<CSerialChannel>(), std::make_unique<CNetworkChannel>(BuildUdpFrame), ui);
         view.PreselectPort("COM250", 0);
         CMainFrame frame(view);
         frame.show();

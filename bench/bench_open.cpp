@@ -23,6 +23,7 @@
 #include "app/LogFonts.h"
 #include "app/LogHeap.h"
 #include "app/QtTranslations.h"
+#include "iec103/UdpFrame.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
 
@@ -148,7 +149,7 @@ int RunStartup(int argc, char** argv, const char* pszFile, long long nSpawned)
     InstallQtChineseTranslations();
     InstallLogFontFallbacks();
     CScriptedUserInterface ui;
-    CRelvaneView view(std::make_unique<CSerialChannel>(), std::make_unique<CNetworkChannel>(), ui);
+    CRelvaneView view(std::make_unique<CSerialChannel>(), std::make_unique<CNetworkChannel>(BuildUdpFrame), ui);
     CMainFrame frame(view);
     frame.show();
     const double dShown = since();

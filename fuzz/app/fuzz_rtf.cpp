@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the reader of saved logs, lays out what it read as the window would
 // (wrapped at a window's width, so that a layout that hangs is found), and writes it back.
-#include "app/RtfText.h"
+#include "rtf/RtfText.h"
 
 #include <QGuiApplication>
 #include <QTextDocument>

@@ -7,11 +7,11 @@
 #include "forms/IntervalForm.h"
 #include "forms/LineLimitForm.h"
 #include "forms/SerialSettingsForm.h"
-#include "iec103/forms/CustomFrameForm.h"
-#include "iec103/forms/DisturbanceForm.h"
-#include "iec103/forms/GeneralCommandForm.h"
-#include "iec103/forms/GenericDataForm.h"
-#include "iec103/forms/GenericIdentificationForm.h"
+#include "iec103forms/CustomFrameForm.h"
+#include "iec103forms/DisturbanceForm.h"
+#include "iec103forms/GeneralCommandForm.h"
+#include "iec103forms/GenericDataForm.h"
+#include "iec103forms/GenericIdentificationForm.h"
 
 #include <QMainWindow>
 #include <QStatusBar>

@@ -1,7 +1,7 @@
 #include "app/LogEdit.h"
 
 #include "app/CommandTable.h"
-#include "app/RtfText.h"
+#include "rtf/RtfText.h"
 #include "session/LogDocument.h"
 #include "session/SessionCommands.h"
 

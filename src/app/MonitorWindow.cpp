@@ -3,8 +3,8 @@
 #include "app/OwnSettings.h"
 #include "common/WholeFile.h"
 #include "monitor/LineMonitor.h"
+#include "rtf/RtfText.h"
 #include "session/LogDocument.h"
-#include "app/RtfText.h"
 #include "transport/SerialChannel.h"
 #include "transport/SerialPortMap.h"
 

@@ -1,8 +1,8 @@
 #include "app/RelvaneDoc.h"
 
 #include "app/RegularFile.h"
-#include "app/RtfText.h"
 #include "common/WholeFile.h"
+#include "rtf/RtfText.h"
 #include "session/LogDocument.h"
 
 #include <QDir>

@@ -9,6 +9,7 @@
 #include "app/QtTranslations.h"
 #include "common/WholeFile.h"
 #include "forms/FormDialog.h"
+#include "iec103/UdpFrame.h"
 #include "session/PortMessages.h"
 #include "session/RelvaneView.h"
 #include "testplan/PlanUserInterface.h"
@@ -219,7 +220,7 @@ int main(int argc, char** argv)
     else
     {
         pSerial = std::make_unique<CSerialChannel>();
-        pNetwork = std::make_unique<CNetworkChannel>();
+        pNetwork = std::make_unique<CNetworkChannel>(BuildUdpFrame);
     }
     // While no plan runs this passes everything to the dialogs, so the session is as without plans.
     CPlanUserInterface planUi(&ui);

@@ -6,7 +6,7 @@
 namespace relvane
 {
 
-// One two-byte GBK character to UTF-8: through iconv (GbkDecoder.cpp), or the system's code page
+// One two-byte GBK character to UTF-8: through iconv (GbkDecoderPosix.cpp), or the system's code page
 // 936 on Windows (GbkDecoderWin.cpp). A decoder is made per text, not shared between threads.
 class CGbkDecoder
 {

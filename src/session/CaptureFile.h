@@ -33,7 +33,9 @@ public:
     CCaptureFile(const CCaptureFile&) = delete;
     CCaptureFile& operator=(const CCaptureFile&) = delete;
 
-    // Creates (or empties) both files; false with a reason when either cannot be written.
+    // Creates (or empties) both files; false with a reason when either cannot be written. They are
+    // written under their own names from the start, not through a temporary file put in place at
+    // the end as other files are: a run that is killed must leave what it saw where the user looks.
     bool Open(const std::string& strBase, std::string& strError);
     // Syncs and closes both files; false (with Error set) when anything written was not kept.
     bool Close();

@@ -1,12 +1,11 @@
 #include "transport/NetworkChannel.h"
 
-#include "iec103/UdpFrame.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace relvane
@@ -20,7 +19,7 @@ constexpr int kWritableWaitMs = 5;
 
 } // namespace
 
-CNetworkChannel::CNetworkChannel() = default;
+CNetworkChannel::CNetworkChannel(DatagramBuilder fnBuildDatagram) : m_fnBuildDatagram(std::move(fnBuildDatagram)) {}
 
 CNetworkChannel::~CNetworkChannel()
 {
@@ -130,13 +129,15 @@ int CNetworkChannel::SendUdpFrame(SocketValue nSocket, std::uint32_t nAddress, i
     if (bLoopbackOnly && (nAddress >> 24) != 127)
         return -1;
     // Built into a local frame: the window thread and the sender thread may send at once.
-    std::uint8_t abFrame[kUdpFrameLength];
+    std::uint8_t abFrame[kDatagramLimit];
     const std::time_t nNow = std::time(nullptr);
     std::tm localTime{};
     localtime_r(&nNow, &localTime);
-    BuildUdpFrame(abFrame, m_bUdpTimeInformation, localTime);
+    const int nLength = m_fnBuildDatagram ? m_fnBuildDatagram(abFrame, m_bUdpTimeInformation, localTime) : -1;
+    if (nLength < 0 || static_cast<std::size_t>(nLength) > sizeof abFrame)
+        return -1;
 
-    const long nSent = SendDatagram(nSocket, abFrame, sizeof abFrame, nAddress, nPort);
+    const long nSent = SendDatagram(nSocket, abFrame, static_cast<std::size_t>(nLength), nAddress, nPort);
     if (nSent < 0)
         return -1;
     CChannelMessage message;

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -14,15 +16,21 @@ namespace relvane
 
 // The Ethernet-103 transport, on the socket layer (POSIX sockets or Windows Sockets):
 // TcpListenerThread accepts the relay's one connection on the local TCP port and reports what
-// arrives; UdpSenderThread sends the 41-byte frame periodically. Each notification carries its
+// arrives; UdpSenderThread sends the protocol's datagram periodically. Each notification carries its
 // own copy of the bytes. Stop requests also wake the threads at once (CSocketWake), so stopping
 // and destruction do not wait for the one-second steps.
 class CNetworkChannel final : public INetworkChannel
 {
 public:
     static constexpr std::size_t kTcpReceiveLimit = 16384;
+    static constexpr std::size_t kDatagramLimit = 512;
 
-    CNetworkChannel();
+    // Writes the datagram the UDP sender sends into pOut (room for kDatagramLimit bytes), with
+    // or without the local time, and returns its length. The protocol above owns its contents;
+    // the window thread and the sender thread may call it at once.
+    using DatagramBuilder = std::function<int(std::uint8_t* pOut, bool bWithTime, const std::tm& localTime)>;
+
+    explicit CNetworkChannel(DatagramBuilder fnBuildDatagram);
     ~CNetworkChannel() override;
     CNetworkChannel(const CNetworkChannel&) = delete;
     CNetworkChannel& operator=(const CNetworkChannel&) = delete;
@@ -72,6 +80,7 @@ private:
     std::atomic<bool> m_bUdpRun{false};
     std::atomic<bool> m_bTcpDoNotRead{false};
     std::atomic<bool> m_bUdpTimeInformation{false};
+    const DatagramBuilder m_fnBuildDatagram;
     std::atomic<IMessageSink*> m_pOwner{nullptr};
     std::atomic<std::uint32_t> m_nUdpInterval{kDefaultUdpIntervalMs};
     std::atomic<int> m_nLocalTcpPort{kDefaultLocalTcpPort};

@@ -14,7 +14,7 @@
 namespace relvane
 {
 
-// The serial line: a POSIX terminal (SerialChannel.cpp), or on Windows a COM port through the
+// The serial line: a POSIX terminal (SerialChannelPosix.cpp), or on Windows a COM port through the
 // Win32 communications API (SerialChannelWin.cpp); configuration and the chunk queue are the same
 // on both (SerialChannelQueue.cpp). Open maps the COM number to a device (SerialPortMap), sets raw 8-bit,
 // 1-stop-bit mode with the chosen baud and parity, holds RTS on and starts the reader thread.

@@ -6,7 +6,7 @@
 #include "transport/SerialChannel.h"
 
 #include "transport/SerialLine.h"
-#include "transport/SerialLineDcb.h"
+#include "transport/SerialLineWin.h"
 #include "transport/SerialPortMap.h"
 #include "transport/SerialPortWin.h"
 

@@ -6,7 +6,7 @@
 namespace relvane
 {
 
-// The few socket calls the network channel makes, on POSIX sockets (SocketLayer.cpp) or on
+// The few socket calls the network channel makes, on POSIX sockets (SocketLayerPosix.cpp) or on
 // Windows Sockets (SocketLayerWin.cpp). A socket is held as a number; kNoSocket stands for none.
 using SocketValue = std::int64_t;
 constexpr SocketValue kNoSocket = -1;

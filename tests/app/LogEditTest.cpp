@@ -2,7 +2,7 @@
 
 #include "FrameFixture.h"
 #include "app/FindReplaceDialog.h"
-#include "app/RtfText.h"
+#include "rtf/RtfText.h"
 #include "session/SessionCommands.h"
 
 #include <QClipboard>

@@ -1,7 +1,7 @@
 #include "FileSizeLimit.h"
 #include "app/CommandLine.h"
 #include "app/LogPrinter.h"
-#include "app/RtfText.h"
+#include "rtf/RtfText.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "FileSizeLimit.h"
 #include "FrameFixture.h"
 #include "app/RelvaneDoc.h"
-#include "app/RtfText.h"
+#include "rtf/RtfText.h"
 #include "session/LogDocument.h"
 #include "session/SessionCommands.h"
 

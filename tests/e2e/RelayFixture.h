@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 #include "ScriptedUserInterface.h"
 #include "app/MainFrame.h"
+#include "iec103/UdpFrame.h"
 #include "session/RelvaneView.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
@@ -54,7 +55,7 @@ protected:
         // The window and the relay look up COMn in the same map.
         setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
         m_pView = std::make_unique<CRelvaneView>(std::make_unique<CSerialChannel>(),
-                                                 std::make_unique<CNetworkChannel>(), m_ui);
+                                                 std::make_unique<CNetworkChannel>(BuildUdpFrame), m_ui);
         m_pFrame = std::make_unique<CMainFrame>(*m_pView);
         m_pFrame->show();
     }

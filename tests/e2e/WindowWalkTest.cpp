@@ -21,6 +21,7 @@
 #include "ethernet/IpSettingsForm.h"
 #include "forms/FormDialog.h"
 #include "forms/SerialSettingsForm.h"
+#include "iec103/UdpFrame.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
 #include "testplan/PlanUserInterface.h"
@@ -158,7 +159,7 @@ protected:
             });
         m_pPlanUi = std::make_unique<CPlanUserInterface>(m_pUi.get());
         m_pView = std::make_unique<CRelvaneView>(std::make_unique<CSerialChannel>(),
-                                                 std::make_unique<CNetworkChannel>(), *m_pPlanUi);
+                                                 std::make_unique<CNetworkChannel>(BuildUdpFrame), *m_pPlanUi);
         // Only the relay's port and loopback: no frame may reach a real line or network.
         m_pView->PreselectPort("COM" + std::to_string(kCom), -1);
         m_pView->NetworkChannel().SetTargetAddress(0x7F000001);

@@ -4,6 +4,7 @@
 // RELVANE_E2E_TCP_PORT and RELVANE_E2E_UDP_PORT; without them the tests are skipped.
 #include "ScriptedUserInterface.h"
 #include "app/MainFrame.h"
+#include "iec103/UdpFrame.h"
 #include "session/RelvaneView.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
@@ -44,7 +45,7 @@ protected:
     void SetUp() override
     {
         m_pView = std::make_unique<CRelvaneView>(std::make_unique<CSerialChannel>(),
-                                                 std::make_unique<CNetworkChannel>(), m_ui);
+                                                 std::make_unique<CNetworkChannel>(BuildUdpFrame), m_ui);
         m_pFrame = std::make_unique<CMainFrame>(*m_pView);
         m_pFrame->show();
     }

@@ -1,8 +1,8 @@
 #include "FormsTestSupport.h"
 #include "iec103/GenericList.h"
-#include "iec103/forms/GenericDataForm.h"
-#include "iec103/forms/GenericIdentificationForm.h"
-#include "iec103/forms/Iec103FormEntries.h"
+#include "iec103forms/GenericDataForm.h"
+#include "iec103forms/GenericIdentificationForm.h"
+#include "iec103forms/Iec103FormEntries.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

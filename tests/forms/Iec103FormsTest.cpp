@@ -1,8 +1,8 @@
 #include "FormsTestSupport.h"
 #include "iec103/CustomFrame.h"
-#include "iec103/forms/CustomFrameForm.h"
-#include "iec103/forms/DisturbanceForm.h"
-#include "iec103/forms/GeneralCommandForm.h"
+#include "iec103forms/CustomFrameForm.h"
+#include "iec103forms/DisturbanceForm.h"
+#include "iec103forms/GeneralCommandForm.h"
 
 #include <QCheckBox>
 #include <QPlainTextEdit>

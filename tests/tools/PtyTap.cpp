@@ -4,7 +4,7 @@
 // than the monitor, as on a real line where the bytes take their time on the wire.
 //
 //   relvane_test_pty_tap --runner N --relay N (--master-copy N --relay-copy N | --bus N) [--delay MS]
-#include "PtyPort.h"
+#include "PtyPortPosix.h"
 #include "transport/SerialPortMap.h"
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 // relvane-run against a relay played by this test on a pseudo-terminal.
 #ifdef RELVANE_RUN_PATH
 
-#include "app/RtfText.h"
+#include "rtf/RtfText.h"
 #include "session/LogDocument.h"
 #include "session/SessionRecorder.h"
 

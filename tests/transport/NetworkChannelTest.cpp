@@ -2,6 +2,7 @@
 
 #include "RecordingSink.h"
 #include "TestSockets.h"
+#include "iec103/UdpFrame.h"
 
 #include <cerrno>
 #include <ctime>
@@ -135,7 +136,7 @@ protected:
     void SetUp() override
     {
         // Declared after the sink, so destroyed (threads joined) before it.
-        m_pChannel = std::make_unique<CNetworkChannel>();
+        m_pChannel = std::make_unique<CNetworkChannel>(BuildUdpFrame);
         ASSERT_EQ(m_pChannel->Startup(&m_sink), 1);
         m_pChannel->SetTargetAddress(kLoopback);
     }
@@ -159,7 +160,7 @@ protected:
 
 TEST_F(NetworkChannelTest, StartsWithThePrivateDefaultsAndKeepsSixteenBitPorts)
 {
-    CNetworkChannel fresh;
+    CNetworkChannel fresh(BuildUdpFrame);
     EXPECT_EQ(fresh.TargetAddress() & 0xFFF00000u, 0xAC100000u) << "inside 172.16.0.0/12";
     EXPECT_EQ(fresh.TargetUdpPort(), 1032);
     EXPECT_EQ(fresh.LocalTcpPort(), 1048);

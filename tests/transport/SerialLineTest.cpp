@@ -3,7 +3,7 @@
 // as chosen and not checked on input, as on Linux.
 #include "transport/SerialLine.h"
 #ifdef _WIN32
-#include "transport/SerialLineDcb.h"
+#include "transport/SerialLineWin.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -3,9 +3,9 @@
 #include "ConsoleText.h"
 #include "PrintableText.h"
 #include "StopSignals.h"
-#include "app/RtfText.h"
 #include "common/WholeFile.h"
 #include "monitor/LineMonitor.h"
+#include "rtf/RtfText.h"
 #include "transport/SerialChannel.h"
 #include "session/LogDocument.h"
 

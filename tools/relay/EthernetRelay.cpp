@@ -13,15 +13,6 @@ namespace
 
 constexpr std::int64_t kRetryMs = 1000;
 
-sockaddr_in Loopback(int nPort)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(nPort));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 // Sends all bytes, waiting at most a second for room; false when the connection failed.
 bool SendAll(int nSocket, const CRelayBytes& abBytes)
 {
@@ -35,10 +26,10 @@ bool SendAll(int nSocket, const CRelayBytes& abBytes)
             continue;
         }
         const int nError = SocketError();
-        if (nSent < 0 && nError == kSocketInterrupted)
+        if (nSent < 0 && SocketInterrupted(nError))
             continue;
-        pollfd out = PollEntry(nSocket, POLLOUT);
-        if (nSent < 0 && nError == kSocketWouldBlock && PollSockets(&out, 1, 1000) > 0)
+        CSocketPoll out{nSocket, kPollWritable};
+        if (nSent < 0 && SocketWouldBlock(nError) && PollSockets(&out, 1, 1000) > 0)
             continue;
         return false;
     }
@@ -82,9 +73,8 @@ private:
 
 int CEthernetLink::Run()
 {
-    m_nUdp = OpenSocket(SOCK_DGRAM);
-    const sockaddr_in udpAddress = Loopback(m_options.nUdpPort);
-    if (m_nUdp < 0 || bind(m_nUdp, reinterpret_cast<const sockaddr*>(&udpAddress), sizeof udpAddress) != 0)
+    m_nUdp = OpenSocket(SocketKind::Datagram);
+    if (m_nUdp < 0 || !BindLoopback(m_nUdp, m_options.nUdpPort))
     {
         std::fprintf(stderr, "relvane-relay: cannot receive on UDP port %d of 127.0.0.1: %s\n",
                      m_options.nUdpPort, SocketErrorText(SocketError()).c_str());
@@ -108,16 +98,16 @@ int CEthernetLink::Run()
                 std::max<std::int64_t>(1, std::min<std::int64_t>(nWaitMs, m_nNextAttemptMs - nNow)));
         // The stop descriptor first; the TCP socket only while there is one (Windows refuses a
         // list with a socket that is none).
-        pollfd fds[3] = {PollEntry(StopFd(), POLLIN), PollEntry(m_nUdp, POLLIN),
-                         PollEntry(m_nTcp, static_cast<short>(m_bConnecting ? POLLOUT : POLLIN))};
+        CSocketPoll fds[3] = {{StopFd(), kPollReadable}, {m_nUdp, kPollReadable},
+                              {m_nTcp, m_bConnecting ? kPollWritable : kPollReadable}};
         const int nFirst = StopFd() >= 0 ? 0 : 1;
         const std::size_t nCount = m_nTcp >= 0 ? 3 : 2;
         if (PollSockets(fds + nFirst, nCount - static_cast<std::size_t>(nFirst), nWaitMs) <= 0)
             continue;
         nNow = NowMs();
-        if ((fds[1].revents & POLLIN) != 0)
+        if ((fds[1].nReady & kPollReadable) != 0)
             OnUdpReadable();
-        if (m_nTcp >= 0 && fds[2].revents != 0)
+        if (m_nTcp >= 0 && fds[2].nReady != 0)
         {
             if (m_bConnecting)
             {
@@ -137,13 +127,12 @@ int CEthernetLink::Run()
 void CEthernetLink::StartConnect(std::int64_t nNow)
 {
     m_nNextAttemptMs = nNow + kRetryMs;
-    m_nTcp = OpenSocket(SOCK_STREAM);
+    m_nTcp = OpenSocket(SocketKind::Stream);
     if (m_nTcp < 0)
         return;
-    const sockaddr_in address = Loopback(m_options.nTcpPort);
-    if (connect(m_nTcp, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+    if (ConnectLoopback(m_nTcp, m_options.nTcpPort) == 0)
         OnConnected(nNow);
-    else if (SocketError() == kSocketInProgress)
+    else if (SocketConnecting(SocketError()))
         m_bConnecting = true;
     else
         Disconnect(false);
@@ -187,7 +176,7 @@ void CEthernetLink::OnTcpReadable(std::int64_t nNow)
 {
     std::uint8_t abBuffer[4096];
     const SocketResult nRead = ReceiveSome(m_nTcp, abBuffer, sizeof abBuffer);
-    if (nRead < 0 && (SocketError() == kSocketWouldBlock || SocketError() == kSocketInterrupted))
+    if (nRead < 0 && (SocketWouldBlock(SocketError()) || SocketInterrupted(SocketError())))
         return;
     if (nRead <= 0)
     {

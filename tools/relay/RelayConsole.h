@@ -32,7 +32,11 @@ std::int64_t NowMs();
 extern std::atomic<bool> g_bStopRequested;
 // A descriptor that becomes readable when a stop was requested (for poll; on Windows a socket,
 // for WSAPoll), -1 when there is none.
+// The handlers on POSIX signals or the console's control events (RelayProcessPosix.cpp,
+// RelayProcessWin.cpp).
 int StopFd();
 void InstallStopHandlers();
+// Each frame's line is wanted at once, also through a pipe.
+void SendEachLineAtOnce();
 
 } // namespace relvane

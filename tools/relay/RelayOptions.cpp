@@ -1,4 +1,5 @@
 #include "RelayOptions.h"
+#include RELVANE_RELAY_PORT_HELP_HEADER
 
 #include <charconv>
 #include <limits>
@@ -11,11 +12,7 @@ const char* const kRelayUsage =
     "Plays one protection relay towards the Relvane workbench.\n"
     "\n"
     "  --protocol auto|94|103|eth103  protocol (default auto: answer each frame in its own)\n"
-#ifdef _WIN32
-    "  --com N               serial: the relay's port COMN, one end of a COM port pair (default 200)\n"
-#else
-    "  --com N               serial: the pseudo-terminal is registered as COMN (default 200)\n"
-#endif
+    RELVANE_RELAY_PORT_HELP
     "  --address N           device and link address, 0 to 254 (default 1)\n"
     "  --model KLR10|KTR20   '94 relay model (default KLR10)\n"
     "  --event-interval MS   one numbered spontaneous event every MS ms (default 0: none)\n"

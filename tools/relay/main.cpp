@@ -28,12 +28,7 @@ int main(int argc, char** argv)
     case relvane::OptionsResult::Run:
         break;
     }
-    // Each frame's line is wanted at once, also through a pipe (Windows has no line buffering).
-#ifdef _WIN32
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-#else
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-#endif
+    relvane::SendEachLineAtOnce();
     relvane::InstallStopHandlers();
     const relvane::CRelayConsole console(options.bQuiet);
     if (options.eMode == relvane::RelayMode::Ethernet)

@@ -4,6 +4,7 @@
 #include "PrintableText.h"
 #include "RunnerUserInterface.h"
 #include "StopSignals.h"
+#include "iec103/UdpFrame.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
 #include "testplan/DeviceOptions.h"
@@ -339,7 +340,7 @@ int RunPlanCommand(int argc, char** argv)
     CRunnerUserInterface runnerUi(std::cerr);
     CPlanUserInterface ui(&runnerUi);
     auto pView = std::make_unique<CRelvaneView>(std::make_unique<CSerialChannel>(),
-                                                std::make_unique<CNetworkChannel>(), ui);
+                                                std::make_unique<CNetworkChannel>(BuildUdpFrame), ui);
     const CSerialFields serial = PlanSerialFields(*pView, args, setup);
     std::vector<std::string> messages;
     const bool bOpen = OpenPlanLine(*pView, ui, *setup.pPlan, serial, setup.options, messages);

@@ -8,7 +8,8 @@
 #include "RunnerUserInterface.h"
 #include "ScriptRunner.h"
 #include "StopSignals.h"
-#include "app/RtfText.h"
+#include "iec103/UdpFrame.h"
+#include "rtf/RtfText.h"
 #include "session/IUserInterface.h"
 #include "session/RelvaneView.h"
 #include "transport/NetworkChannel.h"
@@ -178,8 +179,8 @@ int main(int argc, char** argv)
     std::setlocale(LC_NUMERIC, "C");
 
     relvane::CRunnerUserInterface ui(std::cerr);
-    auto pView = std::make_unique<relvane::CRelvaneView>(std::make_unique<relvane::CSerialChannel>(),
-                                                         std::make_unique<relvane::CNetworkChannel>(), ui);
+    auto pView = std::make_unique<relvane::CRelvaneView>(
+        std::make_unique<relvane::CSerialChannel>(), std::make_unique<relvane::CNetworkChannel>(relvane::BuildUdpFrame), ui);
     if (!strCaptureName.empty() && !pView->Recorder().StartCapture(strCaptureName, strError))
         return Fail(strError);
     // The reason is said when the capture stops (a message); the run goes on and ends with 2.

@@ -1,4 +1,4 @@
-#include "PtyPort.h"
+#include "PtyPortPosix.h"
 #include "RelayLoops.h"
 #include "SerialRelayCore.h"
 

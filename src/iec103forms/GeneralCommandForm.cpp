@@ -1,7 +1,7 @@
-#include "iec103/forms/GeneralCommandForm.h"
+#include "iec103forms/GeneralCommandForm.h"
 
 #include "forms/FormButtons.h"
-#include "iec103/forms/Iec103FormEntries.h"
+#include "iec103forms/Iec103FormEntries.h"
 
 #include <QCheckBox>
 #include <QComboBox>

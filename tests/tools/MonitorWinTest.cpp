@@ -4,7 +4,7 @@
 #include "transport/SerialChannel.h"
 
 #include "../transport/RecordingSink.h"
-#include "WinChildProcess.h"
+#include "ChildProcessWin.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,8 +1,8 @@
-#include "iec103/forms/GenericIdentificationForm.h"
+#include "iec103forms/GenericIdentificationForm.h"
 
 #include "forms/FormButtons.h"
 #include "iec103/GenericList.h"
-#include "iec103/forms/Iec103FormEntries.h"
+#include "iec103forms/Iec103FormEntries.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

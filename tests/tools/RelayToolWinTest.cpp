@@ -2,11 +2,12 @@
 // channel (the relay connects to the channel's listener, announces itself, answers a link request
 // and hears the channel's UDP frame), the serial protocols on COM202 of the test's COM pair against
 // the Win32 serial channel on COM201; a UDP port in use or a missing COM port ends it with status 1.
+#include "iec103/UdpFrame.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
 
 #include "../transport/RecordingSink.h"
-#include "WinChildProcess.h"
+#include "ChildProcessWin.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -72,7 +73,7 @@ protected:
 TEST_F(WinRelay, ConnectsToTheListenerAnswersOverTcpAndHearsUdp)
 {
     CRecordingSink sink;
-    CNetworkChannel channel;
+    CNetworkChannel channel(BuildUdpFrame);
     ASSERT_EQ(channel.Startup(&sink), 1);
     channel.SetTargetAddress(kLoopback);
     const int nTcpPort = FreePort(SOCK_STREAM);

@@ -1,4 +1,4 @@
-#include "PtyPort.h"
+#include "PtyPortPosix.h"
 
 #include "transport/SerialPortMap.h"
 

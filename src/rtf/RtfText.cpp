@@ -1,7 +1,7 @@
-#include "app/RtfText.h"
+#include "rtf/RtfText.h"
 
-#include "app/RtfCodePage.h"
 #include "common/LongWordGuard.h"
+#include "rtf/RtfCodePage.h"
 
 #include <QColor>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "iec103/forms/CustomFrameForm.h"
+#include "iec103forms/CustomFrameForm.h"
 
 #include "forms/FormButtons.h"
 #include "iec103/CustomFrame.h"

@@ -1,4 +1,4 @@
-#include "app/RtfCodePage.h"
+#include "rtf/RtfCodePage.h"
 
 #include <QStringEncoder>
 

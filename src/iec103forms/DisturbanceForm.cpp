@@ -1,7 +1,7 @@
-#include "iec103/forms/DisturbanceForm.h"
+#include "iec103forms/DisturbanceForm.h"
 
 #include "forms/FormButtons.h"
-#include "iec103/forms/Iec103FormEntries.h"
+#include "iec103forms/Iec103FormEntries.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "transport/SerialTermios.h"
+#include "transport/SerialLinePosix.h"
 
 #include <gtest/gtest.h>
 #include <ostream>

@@ -2,7 +2,7 @@
 
 #include "transport/SerialPortMap.h"
 #include "transport/SerialPortPosix.h"
-#include "transport/SerialTermios.h"
+#include "transport/SerialLinePosix.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 
 #include "forms/FieldExchange.h"
 #include "forms/FormDialog.h"
-#include "iec103/forms/GenericDataForm.h"
+#include "iec103forms/GenericDataForm.h"
 
 namespace relvane
 {

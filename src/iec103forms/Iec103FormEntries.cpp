@@ -1,4 +1,4 @@
-#include "iec103/forms/Iec103FormEntries.h"
+#include "iec103forms/Iec103FormEntries.h"
 
 #include "iec103/GenericList.h"
 

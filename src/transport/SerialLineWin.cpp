@@ -1,4 +1,4 @@
-#include "transport/SerialLineDcb.h"
+#include "transport/SerialLineWin.h"
 
 #include "transport/SerialLine.h"
 

@@ -1,8 +1,8 @@
-#include "iec103/forms/GenericDataForm.h"
+#include "iec103forms/GenericDataForm.h"
 
 #include "forms/FormButtons.h"
 #include "iec103/GenericList.h"
-#include "iec103/forms/Iec103FormEntries.h"
+#include "iec103forms/Iec103FormEntries.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
