@@ -3,6 +3,7 @@
 #include "app/CommandTable.h"
 #include "app/LogEdit.h"
 #include "app/OwnSettings.h"
+#include "common/SerialSettings.h"
 #include "forms/FormDialog.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
@@ -151,8 +152,10 @@ void CBenchAssist::OnSessionCommand(int nId, bool bPortWasOpen)
     const QString strDevice = m_fnDeviceOf ? m_fnDeviceOf(strPort) : QString();
     const QString strWhere =
         strDevice.isEmpty() ? strPort : QStringLiteral("%1 (%2)").arg(strPort, strDevice);
-    ShowMessage((bOpen ? QStringLiteral("串口已连接: ") : QStringLiteral("串口已断开: ")) + strWhere,
-                kTransientMs);
+    ShowMessage(
+        (bOpen ? QStringLiteral("串口已连接: ") : QString::fromUtf8(kPortLostText) + QStringLiteral(": ")) +
+            strWhere,
+        kTransientMs);
 }
 
 QString CBenchAssist::PaneText(int nPaneId, const QString& strText) const

@@ -11,6 +11,7 @@
 #include "app/LogPrinter.h"
 #include "app/MonitorWindow.h"
 #include "app/OwnSettings.h"
+#include "app/PlanRunGuard.h"
 #include "app/RecorderControls.h"
 #include "app/TestPlanDialog.h"
 #include "app/ToolbarIcons.h"
@@ -102,6 +103,8 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
     m_view.PrepareLog();
     setCentralWidget(m_pEdit);
     m_pFind = new CFindReplaceDialog(*m_pEdit, this);
+    m_pPlanGuard = new CPlanRunGuard(*this);
+    connect(m_pPlanGuard, &CPlanRunGuard::RunningChanged, this, &CMainFrame::UpdateCommandStates);
 
     m_pUpdateTimer = new QTimer(this);
     m_pUpdateTimer->setSingleShot(true);
@@ -298,6 +301,8 @@ void CMainFrame::UpdateMinimumSize()
 
 void CMainFrame::OnCommand(int nId)
 {
+    if (m_pPlanGuard->Blocks(nId))
+        return;
     const bool bPortWasOpen = m_view.PortOpen();
     // 83H starts a poll that repeats on its own; clicked again while it repeats, it stops it.
     if (nId == ID_94_POLL && m_view.Proto94Polling())
@@ -413,6 +418,14 @@ bool CMainFrame::OnFrameCommand(int nId)
 }
 
 CCommandState CMainFrame::QueryCommand(int nId) const
+{
+    CCommandState state = QueryRouteCommand(nId);
+    if (m_pPlanGuard->Blocks(nId))
+        state.bEnabled = false;
+    return state;
+}
+
+CCommandState CMainFrame::QueryRouteCommand(int nId) const
 {
     CCommandState viewState = m_view.QueryCommand(nId);
     if (nId == ID_94_POLL)
@@ -575,6 +588,11 @@ void CMainFrame::OnFileNew()
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent)
 {
+    if (!m_pPlanGuard->MayClose())
+    {
+        pEvent->ignore();
+        return;
+    }
     if (!m_pAssist->MayDiscardLog(m_doc.Title(), [this] { return OnFileSave(); }))
     {
         pEvent->ignore();
@@ -784,6 +802,7 @@ void CMainFrame::OnTestPlan()
                 activateWindow();
             },
             this);
+        m_pPlanGuard->Watch(m_pTestPlan->Runner());
     }
     m_pTestPlan->show();
     m_pTestPlan->raise();

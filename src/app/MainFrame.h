@@ -23,6 +23,7 @@ class CDisturbanceControls;
 class CRecorderControls;
 class CPlanUserInterface;
 class CTestPlanDialog;
+class CPlanRunGuard;
 class CBenchAssist;
 class CMonitorWindow;
 struct CCommandState;
@@ -40,7 +41,8 @@ public:
 
     // Routes a command by id as a menu item, toolbar button, accelerator or popup item would.
     void OnCommand(int nId);
-    // Enabled and checked state of a command along the route: session, then window.
+    // Enabled and checked state of a command along the route: session, then window (off while a
+    // plan runs when it would disturb the plan).
     CCommandState QueryCommand(int nId) const;
     // Refreshes every action's enabled and checked state and the status panes.
     void UpdateCommandStates();
@@ -71,7 +73,8 @@ public:
 
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
-    // With asking to save on, a log with unsaved entries is not lost without a question.
+    // With asking to save on, a log with unsaved entries is not lost without a question; a
+    // running plan is stopped first, when the user says so.
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
@@ -81,6 +84,7 @@ private:
     // Loads the mode's menu and shows the mode's toolbars.
     void SwitchMode(int nMode);
     bool OnFrameCommand(int nId);
+    CCommandState QueryRouteCommand(int nId) const;
     void ScheduleUpdate();
     void OnClipboardChanged();
     void OnFileNew();
@@ -109,6 +113,7 @@ private:
     CRecorderControls* m_pRecorderControls = nullptr;
     CPlanUserInterface* m_pPlanUi = nullptr;
     CTestPlanDialog* m_pTestPlan = nullptr;
+    CPlanRunGuard* m_pPlanGuard = nullptr; // the commands off and the close asked while a plan runs
     CBenchAssist* m_pAssist = nullptr;
     CMonitorWindow* m_pMonitorWindow = nullptr;
     CDisturbanceControls* m_pDisturbanceControls = nullptr;

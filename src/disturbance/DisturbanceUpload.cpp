@@ -1,5 +1,6 @@
 #include "disturbance/DisturbanceUpload.h"
 
+#include "common/SerialSettings.h"
 #include "session/RelvaneView.h"
 
 #include <algorithm>
@@ -46,7 +47,7 @@ CDisturbanceUpload::CDisturbanceUpload(CRelvaneView& view, QObject* pParent)
                 if (!m_bBusy || m_pViewAlive == nullptr || m_view.PortOpen())
                     return;
                 CTransferOrder ignored;
-                m_transfer.Abort("串口已断开, 录波读取中止。", ignored);
+                m_transfer.Abort(std::string(kPortLostText) + ", 录波读取中止。", ignored);
                 Finish();
             });
 }

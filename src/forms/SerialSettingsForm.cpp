@@ -1,5 +1,6 @@
 #include "forms/SerialSettingsForm.h"
 
+#include "common/SerialSettings.h"
 #include "forms/FormButtons.h"
 
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QStandardItemModel>
 #include <QVBoxLayout>
+#include <array>
 
 namespace relvane
 {
@@ -53,6 +55,14 @@ private:
     std::function<void()> m_fnBeforePopup;
 };
 
+template <std::size_t N> QStringList Entries(const std::array<const char*, N>& texts)
+{
+    QStringList list;
+    for (const char* pszText : texts)
+        list << QString::fromLatin1(pszText);
+    return list;
+}
+
 void SelectPosition(QComboBox* pBox, int nIndex)
 {
     pBox->setCurrentIndex(nIndex >= 0 && nIndex < pBox->count() ? nIndex : -1);
@@ -61,10 +71,7 @@ void SelectPosition(QComboBox* pBox, int nIndex)
 
 const QStringList& SerialBaudEntries()
 {
-    static const QStringList s_list{QStringLiteral("300"),   QStringLiteral("1200"),  QStringLiteral("2400"),
-                                    QStringLiteral("4800"),  QStringLiteral("9600"),  QStringLiteral("14400"),
-                                    QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
-                                    QStringLiteral("115200")};
+    static const QStringList s_list = Entries(kBaudRateTexts);
     return s_list;
 }
 
@@ -83,8 +90,7 @@ const QStringList& SerialStopBitsEntries()
 
 const QStringList& SerialParityEntries()
 {
-    static const QStringList s_list{QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even"),
-                                    QStringLiteral("Mark"), QStringLiteral("Space")};
+    static const QStringList s_list = Entries(kParityNames);
     return s_list;
 }
 

@@ -6,9 +6,11 @@
 #include "common/LineEnds.h"
 #include "iec103/Iec103Codec.h"
 #include "proto94/Proto94Codec.h"
+#include "session/FrameAnnotation.h"
 #include "session/LogDocument.h"
 #include "session/LogEvent.h"
 #include "session/LogStamp.h"
+#include "session/SessionCommands.h"
 #include "session/SessionRecorder.h"
 #include "session/UiMessageQueue.h"
 #include "transport/ChannelMessage.h"
@@ -276,19 +278,10 @@ std::string CLineMonitor::EntryText(const CMonitorFrame& frame, int nProtocol, D
     const int nLength = static_cast<int>(frame.abBytes.size());
     strText += CSessionRecorder::ByteText(frame.abBytes.data(), nLength, 1);
     std::string strNote;
-    int nResult = -1;
-    if (nProtocol == MONITOR_94)
-    {
-        Proto94Codec codec;
-        codec.SetModel(eModel);
-        nResult = codec.Interpret(frame.abBytes.data(), nLength, strNote);
-    }
-    else
-    {
-        CAnnotationText text;
-        nResult = Iec103Codec::Annotate(frame.abBytes.data(), nLength, text);
-        strNote = text.Text();
-    }
+    Proto94Codec codec;
+    codec.SetModel(eModel);
+    const int nResult = AnnotateFrame(nProtocol == MONITOR_94 ? MODE_94 : MODE_103, codec,
+                                      frame.abBytes.data(), nLength, false, strNote);
     if (nResult > 0)
         strText.append("\r\n (\n").append(strNote).append(") \r\n");
     else

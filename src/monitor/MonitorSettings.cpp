@@ -1,5 +1,6 @@
 #include "monitor/MonitorSettings.h"
 
+#include "common/SerialSettings.h"
 #include "transport/SerialPortMap.h"
 #include "transport/SerialLine.h"
 
@@ -52,8 +53,7 @@ int ParsePortText(std::string_view strText)
 
 char ParseParityText(std::string_view strText)
 {
-    static const char* const kNames[] = {"None", "Odd", "Even", "Mark", "Space"};
-    for (const char* pszName : kNames)
+    for (const char* pszName : kParityNames)
     {
         const std::string_view strName(pszName);
         if ((strText.size() == strName.size() && strncasecmp(strText.data(), pszName, strName.size()) == 0) ||

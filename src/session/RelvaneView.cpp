@@ -1,7 +1,6 @@
 #include "session/RelvaneView.h"
 
-#include "common/AnnotationText.h"
-#include "iec103/FullExplanation.h"
+#include "session/FrameAnnotation.h"
 #include "session/IUserInterface.h"
 #include "session/PortMessages.h"
 #include "session/RelvaneViewParts.h"
@@ -630,25 +629,7 @@ bool CRelvaneView::SendSerialFrame(int nLength, bool bTimed)
 
 int CRelvaneView::Annotate(const std::uint8_t* pFrame, int nLength, std::string& strText) const
 {
-    if (pFrame == nullptr || nLength <= 0)
-        return -1;
-    if (m_nMode == MODE_94)
-        return m_proto94Codec.Interpret(pFrame, nLength, strText);
-    if (m_nMode == MODE_103)
-    {
-        CAnnotationText text;
-        const int nResult = Iec103Codec::Annotate(pFrame, nLength, text);
-        strText = text.Text();
-        if (nResult > 0 && m_bFullExplanation)
-        {
-            // Its own bound: the annotation keeps the length it is specified with.
-            CAnnotationText full;
-            AppendFullExplanation(pFrame, nLength, full);
-            strText += full.Text();
-        }
-        return nResult;
-    }
-    return -1; // the Ethernet mode has no annotator
+    return AnnotateFrame(m_nMode, m_proto94Codec, pFrame, nLength, m_bFullExplanation, strText);
 }
 
 void CRelvaneView::WriteFrame(const std::uint8_t* pBytes, int nLength, int nFormat)

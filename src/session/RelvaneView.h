@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/SerialSettings.h"
 #include "iec103/CustomFrame.h"
 #include "iec103/Iec103Codec.h"
 #include "proto94/DeviceModel.h"
@@ -43,7 +44,7 @@ public:
     static constexpr int kTxBufferSize = 8192;
     static constexpr int kRxBufferSize = 16384;
     // Said once when the open port's device goes away.
-    static constexpr const char* kPortLostMessage = "串口已断开";
+    static constexpr const char* kPortLostMessage = kPortLostText;
     // The wall clock in microseconds since 1970 (UTC), read when a clock frame synchronised with
     // the computer goes out; tests set their own.
     using WallClock = std::function<std::int64_t()>;

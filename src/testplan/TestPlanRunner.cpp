@@ -1,7 +1,9 @@
 #include "testplan/TestPlanRunner.h"
 
 #include "common/AnnotationText.h"
+#include "common/SerialSettings.h"
 #include "iec103/Iec103Codec.h"
+#include "session/FrameAnnotation.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
 #include "testplan/PlanUserInterface.h"
@@ -131,18 +133,9 @@ void CTestPlanRunner::OnFrame(bool bInbound, const std::uint8_t* pBytes, int nLe
     frame.nCase = m_nCurrentCase;
     frame.nLogPosition = static_cast<long long>(m_view.Log().EndPosition());
     // The log's own annotation of the frame, so that a report shows what the window shows.
-    if (m_view.Mode() == MODE_103)
-    {
-        CAnnotationText text;
-        if (Iec103Codec::Annotate(pBytes, nLength, text) > 0)
-            frame.strAnnotation = text.Text();
-    }
-    else if (m_view.Mode() == MODE_94)
-    {
-        std::string strText;
-        if (m_view.Proto94().Interpret(pBytes, nLength, strText) > 0)
-            frame.strAnnotation = strText;
-    }
+    if (std::string strText;
+        AnnotateFrame(m_view.Mode(), m_view.Proto94(), pBytes, nLength, false, strText) > 0)
+        frame.strAnnotation = strText;
     m_frames.push_back(std::move(frame));
     emit FrameSeen(static_cast<int>(m_frames.size()));
     if (m_pWaitLoop != nullptr)
@@ -230,7 +223,7 @@ CCaseResult CTestPlanRunner::RunCase(const CTestPlan& plan, const CTestCase& tes
         testCase.fnRun(context);
 
     const bool bBroken = LinkBroken();
-    std::string strWhy = m_bStopRequested ? "测试被停止" : (!m_view.PortOpen() ? "串口已断开" : "");
+    std::string strWhy = m_bStopRequested ? "测试被停止" : (!m_view.PortOpen() ? kPortLostText : "");
     for (const std::string& strMessage : m_ui.TakeMessages())
         strWhy += (strWhy.empty() ? "" : ", ") + strMessage;
     if (!context.Decided())

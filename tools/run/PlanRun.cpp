@@ -4,6 +4,7 @@
 #include "PrintableText.h"
 #include "RunnerUserInterface.h"
 #include "StopSignals.h"
+#include "common/SerialSettings.h"
 #include "iec103/UdpFrame.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
@@ -116,10 +117,6 @@ struct CPlanOutcome
     int nStopStatus = 0;
 };
 
-const char* const kBauds[] = {"300",   "1200",  "2400",  "4800",  "9600",
-                              "14400", "19200", "38400", "57600", "115200"};
-const char* const kParities[] = {"None", "Odd", "Even", "Mark", "Space"};
-
 enum class ParseResult
 {
     Run,
@@ -177,28 +174,18 @@ ParseResult ParsePlanArguments(int argc, char** argv, CPlanArguments& args, std:
 bool CheckPlanArguments(const CPlanArguments& args, CPlanSetup& setup, std::string& strError)
 {
     const std::string& strPort = args.strPort;
-    std::size_t nDigits = 0;
-    if (strPort.size() > 3 && strPort.compare(0, 3, "COM") == 0)
-        nDigits = strPort.find_first_not_of("0123456789", 3) == std::string::npos ? strPort.size() - 3 : 0;
-    if (nDigits == 0 || nDigits > 3 || std::stoi(strPort.substr(3)) < 1 || std::stoi(strPort.substr(3)) > 256)
+    if (ParseComPort(strPort) == 0)
     {
         strError = "--port must be COM1 to COM256, not \"" + strPort + "\"";
         return false;
     }
-    const auto* pBaud = std::find(std::begin(kBauds), std::end(kBauds), args.strBaud);
-    if (pBaud == std::end(kBauds))
+    setup.nBaudIndex = FindBaudRate(args.strBaud);
+    if (setup.nBaudIndex < 0)
     {
         strError = "--baud must be one of 300 1200 2400 4800 9600 14400 19200 38400 57600 115200";
         return false;
     }
-    setup.nBaudIndex = static_cast<int>(pBaud - std::begin(kBauds));
-    setup.nParity = -1;
-    for (int i = 0; i < 5; ++i)
-    {
-        if (QString::fromStdString(args.strParity)
-                .compare(QLatin1String(kParities[i]), Qt::CaseInsensitive) == 0)
-            setup.nParity = i;
-    }
+    setup.nParity = FindParityName(args.strParity, true);
     if (setup.nParity < 0)
     {
         strError = "--parity must be None, Odd, Even, Mark or Space";
@@ -234,7 +221,8 @@ CSerialFields PlanSerialFields(const CRelvaneView& view, const CPlanArguments& a
     serial.nPortIndex = -1;
     serial.strBaud = args.strBaud;
     serial.nBaudIndex = setup.nBaudIndex;
-    serial.strParity = QString::fromLatin1(kParities[setup.nParity]).toUpper().toStdString();
+    serial.strParity =
+        QString::fromLatin1(kParityNames[static_cast<std::size_t>(setup.nParity)]).toUpper().toStdString();
     serial.nParityIndex = setup.nParity;
     return serial;
 }

@@ -2,6 +2,7 @@
 
 #include "LineInput.h"
 #include "PrintableText.h"
+#include "common/SerialSettings.h"
 
 #include <cctype>
 #include <cerrno>
@@ -53,11 +54,8 @@ std::string CheckSet(const std::vector<std::string>& args)
         return nValues == 1 && IsNumber(args[1], 1, 4000000) ? "" : "set baud takes a number";
     if (name == "parity")
     {
-        static const char* const kParities[] = {"None", "Odd", "Even", "Mark", "Space"};
-        if (nValues == 1)
-            for (const char* parity : kParities)
-                if (args[1] == parity)
-                    return "";
+        if (nValues == 1 && FindParityName(args[1]) >= 0)
+            return "";
         return "set parity takes None, Odd, Even, Mark or Space";
     }
     if (name == "timeout" || name == "interval" || name == "udpinterval")

@@ -2,6 +2,7 @@
 
 #include "PrintableText.h"
 #include "RunScript.h"
+#include "common/SerialSettings.h"
 #include "iec103/CustomFrame.h"
 
 #include <cstdio>
@@ -82,9 +83,6 @@ bool CRunnerUserInterface::ShowSerialForm(CSerialFields& fields)
     std::vector<std::string> values;
     if (!TakeAnswer("serial", values) || values.size() != 2)
         return false;
-    static const char* const kBauds[] = {"300",   "1200",  "2400",  "4800",  "9600",
-                                         "14400", "19200", "38400", "57600", "115200"};
-    static const char* const kParities[] = {"None", "Odd", "Even", "Mark", "Space"};
     const std::string& name = values[0];
     const std::string& value = values[1];
     if (name == "port")
@@ -92,17 +90,13 @@ bool CRunnerUserInterface::ShowSerialForm(CSerialFields& fields)
     else if (name == "baud")
     {
         fields.strBaud = value;
-        fields.nBaudIndex = -1;
-        for (int i = 0; i < 10; ++i)
-            if (value == kBauds[i])
-                fields.nBaudIndex = i;
+        fields.nBaudIndex = FindBaudRate(value);
     }
     else if (name == "parity")
     {
         fields.strParity = value;
-        for (int i = 0; i < 5; ++i)
-            if (value == kParities[i])
-                fields.nParityIndex = i;
+        if (const int nParity = FindParityName(value); nParity >= 0)
+            fields.nParityIndex = nParity;
     }
     else if (name == "timeout")
         fields.nTimeoutMs = static_cast<int>(Number(value, 0, 65535, fields.nTimeoutMs));
