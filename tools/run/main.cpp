@@ -9,7 +9,9 @@
 #include "ScriptRunner.h"
 #include "StopSignals.h"
 #include "app/RtfText.h"
+#include "events/RecordCsv.h"
 #include "session/IUserInterface.h"
+#include "session/RecordFeed.h"
 #include "session/RelvaneView.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
@@ -30,9 +32,12 @@ namespace
 {
 
 const char* const kUsage =
-    "usage: relvane-run [--log FILE] [--capture NAME] [--stats] SCRIPT   (SCRIPT - reads standard input)\n"
+    "usage: relvane-run [--log FILE] [--capture NAME] [--stats] [--events FILE.csv] [--measurands FILE.csv] SCRIPT\n"
+    "                   (SCRIPT - reads standard input)\n"
     "  --capture NAME  writes every entry to NAME.txt and every frame to NAME.pcapng as it happens\n"
     "  --stats         prints the link statistics on standard error at the end\n"
+    "  --events FILE   writes the events the relay reported as CSV (UTF-8) when the run ends\n"
+    "  --measurands FILE  writes every measurand value received as CSV (UTF-8) when the run ends\n"
     "       relvane-run --plan 103|94 ... --report NAME   (a test plan; --plan 103 --help says more)\n";
 
 // Exit status of a run a signal stopped, as a shell reports a process the signal ended.
@@ -81,9 +86,9 @@ bool ReadScript(const std::string& strScript, std::vector<relvane::CScriptStep>&
 
 // Every file the run writes, checked together before any of them is created or emptied.
 bool CheckOutputs(const std::string& strLogFile, const std::string& strCaptureName, const std::string& strScript,
-                  std::string& strError)
+                  const std::vector<relvane::COutputFile>& tables, std::string& strError)
 {
-    std::vector<relvane::COutputFile> outputs;
+    std::vector<relvane::COutputFile> outputs = tables;
     for (const std::string& strLog : relvane::CLogOutput::Files(strLogFile))
         outputs.push_back({strLog, "--log"});
     if (!strCaptureName.empty())
@@ -107,6 +112,8 @@ int main(int argc, char** argv)
     std::string strLogFile;
     std::string strCaptureName;
     bool bStatistics = false;
+    std::string strEventsFile;
+    std::string strMeasurandsFile;
     std::string strScript;
     for (int i = 1; i < argc; ++i)
     {
@@ -122,6 +129,10 @@ int main(int argc, char** argv)
             strCaptureName = argv[++i];
         else if (arg == "--stats")
             bStatistics = true;
+        else if (arg == "--events" && i + 1 < argc)
+            strEventsFile = argv[++i];
+        else if (arg == "--measurands" && i + 1 < argc)
+            strMeasurandsFile = argv[++i];
         else if (strScript.empty() && (arg == "-" || arg.rfind("--", 0) != 0))
             strScript = arg;
         else
@@ -148,7 +159,12 @@ int main(int argc, char** argv)
     if (!ReadScript(strScript, steps, strError))
         return Fail(strError);
     relvane::CLogOutput output(std::cerr);
-    if (!CheckOutputs(strLogFile, strCaptureName, strScript, strError) || !output.Open(strLogFile, strError))
+    std::vector<relvane::COutputFile> tables;
+    if (!strEventsFile.empty())
+        tables.push_back({strEventsFile, "--events"});
+    if (!strMeasurandsFile.empty())
+        tables.push_back({strMeasurandsFile, "--measurands"});
+    if (!CheckOutputs(strLogFile, strCaptureName, strScript, tables, strError) || !output.Open(strLogFile, strError))
         return Fail(strError);
 
     // The log document needs a GUI application object, never a screen.
@@ -167,6 +183,8 @@ int main(int argc, char** argv)
     bool bCaptureFailed = false;
     QObject::connect(&pView->Recorder(), &relvane::CSessionRecorder::CaptureFailed,
                      [&bCaptureFailed](const QString&) { bCaptureFailed = true; });
+    relvane::CRecordFeed recordFeed;
+    pView->Recorder().AddReceivedFrameObserver(&recordFeed);
     relvane::CScriptRunner runner(*pView, ui, std::cerr);
     auto pStopSignals = std::make_unique<relvane::CStopSignals>();
     int nStopStatus = 0;
@@ -208,7 +226,23 @@ int main(int argc, char** argv)
         bCaptureFailed = true;
     if (bStatistics)
         std::cerr << pView->Recorder().Statistics().Table();
+    pView->Recorder().RemoveReceivedFrameObserver(&recordFeed);
     pView.reset();
+    // The tables are written whole when the run ends, however it ended.
+    std::string strTablesError;
+    bool bTablesWritten = true;
+    for (const auto& [strFile, bEvents] : {std::pair{strEventsFile, true}, std::pair{strMeasurandsFile, false}})
+    {
+        if (strFile.empty())
+            continue;
+        const std::string strCsv = bEvents ? relvane::BuildEventsCsv(recordFeed.Tables())
+                                           : relvane::BuildMeasurandsCsv(recordFeed.Tables());
+        if (!relvane::WriteCsvFile(strFile, strCsv, strTablesError))
+        {
+            Fail("cannot write " + strFile + ": " + strTablesError);
+            bTablesWritten = false;
+        }
+    }
 
     if (!bWritten)
         Fail(strOutputError);
@@ -225,5 +259,5 @@ int main(int argc, char** argv)
         return Fail("the capture " + strCaptureName + " stopped on a write error and is incomplete");
     if (!strShortfalls.empty())
         return Fail(strShortfalls);
-    return bWritten ? 0 : 2;
+    return bWritten && bTablesWritten ? 0 : 2;
 }
