@@ -75,7 +75,13 @@ bool CRecordViews::OnCommand(int nId)
         return false;
     pDock->setVisible(pDock->isHidden());
     if (!pDock->isHidden())
+    {
+        // A table or a plot needs room: at least half the window's height, unless the user
+        // floated the dock.
+        if (!pDock->isFloating() && pDock->height() < m_frame.height() / 2)
+            m_frame.resizeDocks({pDock}, {m_frame.height() / 2}, Qt::Vertical);
         Refresh();
+    }
     return true;
 }
 

@@ -148,7 +148,6 @@ void CTrendPlot::paintEvent(QPaintEvent*)
     // neighbours) and the least and greatest in between.
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setClipRect(area);
-    int nLegend = 0;
     for (std::size_t s = 0; s < m_tables.Series().size(); ++s)
     {
         const CMeasurandSeries& series = m_tables.Series()[s];
@@ -187,16 +186,32 @@ void CTrendPlot::paintEvent(QPaintEvent*)
         painter.drawPolyline(line);
         if (line.size() == 1)
             painter.drawEllipse(line.front(), 2, 2);
-        // Legend in the top left corner of the plot.
-        const QString strName = QString::fromStdString(series.strName);
-        const int nY = area.top() + 4 + nLegend * metrics.height();
-        if (nY + metrics.height() < area.bottom())
-        {
-            painter.fillRect(area.left() + 6, nY + metrics.height() / 2 - 1, 14, 3, colour);
-            painter.setPen(palette().color(QPalette::Text));
-            painter.drawText(area.left() + 24, nY + metrics.ascent(), strName);
-        }
-        ++nLegend;
+    }
+    // The legend in the top left corner, on a ground of its own so that the lines do not cross it.
+    std::vector<std::size_t> shown;
+    int nLegendWidth = 0;
+    for (std::size_t s = 0; s < m_tables.Series().size(); ++s)
+    {
+        if (m_keys.count(m_tables.Series()[s].strKey) == 0)
+            continue;
+        shown.push_back(s);
+        nLegendWidth = std::max(nLegendWidth,
+                                metrics.horizontalAdvance(QString::fromStdString(m_tables.Series()[s].strName)));
+    }
+    const int nRows = std::min(static_cast<int>(shown.size()), std::max(0, (area.height() - 8) / metrics.height()));
+    if (nRows > 0)
+    {
+        QColor ground = palette().color(QPalette::Base);
+        ground.setAlpha(220);
+        painter.fillRect(area.left() + 2, area.top() + 2, nLegendWidth + 30, nRows * metrics.height() + 4, ground);
+    }
+    for (int i = 0; i < nRows; ++i)
+    {
+        const std::size_t s = shown[static_cast<std::size_t>(i)];
+        const int nY = area.top() + 4 + i * metrics.height();
+        painter.fillRect(area.left() + 6, nY + metrics.height() / 2 - 1, 14, 3, SeriesColour(s));
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(area.left() + 24, nY + metrics.ascent(), QString::fromStdString(m_tables.Series()[s].strName));
     }
 }
 
