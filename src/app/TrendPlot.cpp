@@ -66,21 +66,20 @@ QRect CTrendPlot::PlotArea() const
                  std::max(1, height() - kTopMargin - kBottomMargin));
 }
 
-bool CTrendPlot::Ranges(double& dT0, double& dT1, double& dV0, double& dV1) const
+bool CTrendPlot::TimeRange(double& dT0, double& dT1) const
 {
-    dT0 = dV0 = std::numeric_limits<double>::infinity();
-    dT1 = dV1 = -std::numeric_limits<double>::infinity();
+    // Points come in time order: each series' first shown and last point bound it.
+    dT0 = std::numeric_limits<double>::infinity();
+    dT1 = -std::numeric_limits<double>::infinity();
     for (const CMeasurandSeries& series : m_tables.Series())
     {
         if (m_keys.count(series.strKey) == 0)
             continue;
-        for (auto it = FirstFrom(series.points, m_dFrom); it != series.points.end(); ++it)
-        {
-            dT0 = std::min(dT0, it->dTime);
-            dT1 = std::max(dT1, it->dTime);
-            dV0 = std::min(dV0, it->dValue);
-            dV1 = std::max(dV1, it->dValue);
-        }
+        const auto it = FirstFrom(series.points, m_dFrom);
+        if (it == series.points.end())
+            continue;
+        dT0 = std::min(dT0, it->dTime);
+        dT1 = std::max(dT1, series.points.back().dTime);
     }
     if (!(dT0 <= dT1))
         return false;
@@ -88,6 +87,25 @@ bool CTrendPlot::Ranges(double& dT0, double& dT1, double& dV0, double& dV1) cons
     {
         dT0 -= 0.5;
         dT1 += 0.5;
+    }
+    return true;
+}
+
+bool CTrendPlot::Ranges(double& dT0, double& dT1, double& dV0, double& dV1) const
+{
+    if (!TimeRange(dT0, dT1))
+        return false;
+    dV0 = std::numeric_limits<double>::infinity();
+    dV1 = -std::numeric_limits<double>::infinity();
+    for (const CMeasurandSeries& series : m_tables.Series())
+    {
+        if (m_keys.count(series.strKey) == 0)
+            continue;
+        for (auto it = FirstFrom(series.points, m_dFrom); it != series.points.end(); ++it)
+        {
+            dV0 = std::min(dV0, it->dValue);
+            dV1 = std::max(dV1, it->dValue);
+        }
     }
     const double dPad = std::max((dV1 - dV0) * 0.05, std::max(std::fabs(dV1), 1e-3) * 0.05);
     dV0 -= dPad;
@@ -154,7 +172,7 @@ void CTrendPlot::paintEvent(QPaintEvent*)
         if (m_keys.count(series.strKey) == 0)
             continue;
         const QColor colour = SeriesColour(s);
-        painter.setPen(QPen(colour, 1.5));
+        painter.setPen(QPen(colour, 1)); // the raster engine draws one-pixel lines on its fast path
         QPolygonF line;
         int nColumn = std::numeric_limits<int>::min();
         double dMin = 0;
@@ -220,9 +238,7 @@ QString CTrendPlot::ReadoutAt(int nX) const
     const QRect area = PlotArea();
     double dT0 = 0;
     double dT1 = 0;
-    double dV0 = 0;
-    double dV1 = 0;
-    if (nX < area.left() || nX > area.right() || !Ranges(dT0, dT1, dV0, dV1))
+    if (nX < area.left() || nX > area.right() || !TimeRange(dT0, dT1))
         return {};
     const double dTime = TimeAt(nX, dT0, dT1);
     QStringList lines{QString::fromStdString(FormatRecordTime(m_tables.TimeBase(), dTime))};

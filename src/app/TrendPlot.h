@@ -47,6 +47,7 @@ protected:
 
 private:
     // The time and value ranges of what is shown; false when nothing is.
+    bool TimeRange(double& dT0, double& dT1) const;
     bool Ranges(double& dT0, double& dT1, double& dV0, double& dV1) const;
     double TimeAt(int nX, double dT0, double dT1) const;
 
