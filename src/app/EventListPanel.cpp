@@ -140,11 +140,11 @@ void CEventTableModel::Refresh()
     endResetModel();
 }
 
-long long CEventTableModel::LogPosition(int nRow) const
+const CEventRow* CEventTableModel::Event(int nRow) const
 {
     if (nRow < 0 || nRow >= m_nRows || static_cast<std::size_t>(nRow) >= m_tables.Events().size())
-        return -1;
-    return m_tables.Events()[static_cast<std::size_t>(nRow)].nLogPosition;
+        return nullptr;
+    return &m_tables.Events()[static_cast<std::size_t>(nRow)];
 }
 
 void CEventListPanel::SetFileNameHook(FileNameHook fnHook)
@@ -199,9 +199,8 @@ CEventListPanel::CEventListPanel(const CRecordTables& tables, QWidget* pParent) 
     connect(m_pTable, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index)
             {
-                const long long nPosition = m_pModel->LogPosition(m_pProxy->mapToSource(index).row());
-                if (nPosition >= 0)
-                    emit ShowFrame(nPosition);
+                if (const CEventRow* pRow = m_pModel->Event(m_pProxy->mapToSource(index).row()))
+                    emit ShowFrame(*pRow);
             });
     UpdateCount();
 }

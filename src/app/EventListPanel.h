@@ -15,6 +15,7 @@ namespace relvane
 {
 
 class CRecordTables;
+struct CEventRow;
 
 // The event rows of the tables for a view: one line per event, its fields in columns. Numbers
 // sort as numbers and times by their value (Qt::UserRole).
@@ -33,7 +34,8 @@ public:
     // Takes in what the tables hold now: rows that came are inserted (a selection stays), anything
     // else resets the model.
     void Refresh();
-    long long LogPosition(int nRow) const;
+    // The row's event, or null for a row that is no longer there.
+    const CEventRow* Event(int nRow) const;
 
 private:
     const CRecordTables& m_tables;
@@ -67,7 +69,7 @@ public:
 
 signals:
     // The user asked to see an event's frame in the log.
-    void ShowFrame(long long nLogPosition);
+    void ShowFrame(const CEventRow& row);
 
 private:
     void OnExport();

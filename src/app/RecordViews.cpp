@@ -44,7 +44,7 @@ CRecordViews::CRecordViews(CRelvaneView& view, QMainWindow& frame, QPlainTextEdi
     frame.addDockWidget(Qt::BottomDockWidgetArea, m_pTrendDock);
     m_pTrendDock->hide();
 
-    connect(m_pEventPanel, &CEventListPanel::ShowFrame, this, [this](long long nPosition) { ShowFrame(nPosition); });
+    connect(m_pEventPanel, &CEventListPanel::ShowFrame, this, [this](const CEventRow& row) { ShowFrame(row); });
     m_pRefreshTimer = new QTimer(this);
     m_pRefreshTimer->setInterval(kRefreshMs);
     connect(m_pRefreshTimer, &QTimer::timeout, this, &CRecordViews::Refresh);
@@ -122,15 +122,17 @@ void CRecordViews::Refresh()
     }
 }
 
-bool CRecordViews::ShowFrame(long long nLogPosition)
+bool CRecordViews::ShowFrame(const CEventRow& row)
 {
+    const long long nLogPosition = row.nLogPosition;
     m_view.Log().Flush();
     QTextDocument* pDocument = m_pLog->document();
-    const QTextBlock block = nLogPosition < pDocument->characterCount()
+    const QTextBlock block = nLogPosition >= 0 && nLogPosition < pDocument->characterCount()
                                  ? pDocument->findBlock(static_cast<int>(nLogPosition))
                                  : QTextBlock();
     CLoggedFrame frame;
-    if (!block.isValid() || !ReadLoggedFrame(CLogDocument::LogText(block.text()).toStdString(), frame))
+    if (nLogPosition < 0 || !block.isValid() ||
+        !ReadLoggedFrame(CLogDocument::LogText(block.text()).toStdString(), frame) || frame.abBytes != row.abFrame)
     {
         m_frame.statusBar()->showMessage(QStringLiteral("该报文已不在记录中"), kMessageMs);
         return false;

@@ -16,6 +16,7 @@ class CRelvaneView;
 class CEventListPanel;
 class CTrendPanel;
 struct CCommandState;
+struct CEventRow;
 
 // Our own commands of the "查看" menu.
 enum RecordViewCommandId : int
@@ -50,9 +51,9 @@ public:
     CEventListPanel* EventPanel() const { return m_pEventPanel; }
     CTrendPanel* TrendPanel() const { return m_pTrendPanel; }
 
-    // Selects the received frame's paragraph at the position; false (said in the status bar)
-    // when the log no longer holds a received frame there (emptied by the line limit, edited).
-    bool ShowFrame(long long nLogPosition);
+    // Selects the event's frame in the log; false (said in the status bar) when the log no longer
+    // holds that frame where it was written (emptied by the line limit or "清空", edited).
+    bool ShowFrame(const CEventRow& row);
 
 private:
     CRelvaneView& m_view;

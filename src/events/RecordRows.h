@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace relvane
 {
@@ -33,6 +35,7 @@ struct CEventRow
     int nRet = -1; // relative time in ms (ASDU 2)
     int nCot = -1;
     long long nLogPosition = -1; // where the frame's entry starts in the log; -1 unknown
+    std::vector<std::uint8_t> abFrame; // the frame, to find it again in the log
 };
 
 // One value of a measurand frame: 103 ASDU 3 or 9 (the fraction of full scale, as received), or

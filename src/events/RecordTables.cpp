@@ -28,6 +28,7 @@ bool CRecordTables::AddFrame(int nProtocol, const std::uint8_t* pFrame, int nCou
         row.dReceived = dTime;
         row.strReceived = FormatRecordTime(m_nTimeBase, dTime);
         row.nLogPosition = nLogPosition;
+        row.abFrame.assign(pFrame, pFrame + nCount);
         if (m_events.size() >= kMaxEvents)
         {
             m_events.pop_front();

@@ -104,7 +104,7 @@ TEST_P(RecordViewsEndToEnd, ViewsFillLiveExportAndComeBackFromTheSavedLog)
     views.Refresh();
     EXPECT_EQ(views.EventPanel()->Shown()->rowCount(), static_cast<int>(events.size()));
     EXPECT_EQ(views.TrendPanel()->SeriesList()->count(), static_cast<int>(names.size()));
-    ASSERT_TRUE(views.ShowFrame(events.back().nLogPosition));
+    ASSERT_TRUE(views.ShowFrame(events.back()));
     EXPECT_NE(m_pFrame->LogEdit()->textCursor().selectedText().indexOf(QStringLiteral("接收: ")), -1);
     const QRect area = views.TrendPanel()->Plot()->PlotArea();
     EXPECT_NE(views.TrendPanel()->Plot()->ReadoutAt(area.right()).indexOf(QString::fromStdString(names.front())), -1);
@@ -154,7 +154,11 @@ TEST_P(RecordViewsEndToEnd, ViewsFillLiveExportAndComeBackFromTheSavedLog)
     EXPECT_EQ(Tables().TimeBase(), TIME_ORDER); // the log had no stamps
     views.Refresh();
     EXPECT_EQ(views.EventPanel()->Shown()->rowCount(), static_cast<int>(live.events.size()));
-    ASSERT_TRUE(views.ShowFrame(Tables().Events().front().nLogPosition));
+    ASSERT_TRUE(views.ShowFrame(Tables().Events().front()));
+    // An emptied log holds the frame no more, nor does another frame at its place.
+    Choose(ID_CLEAR_LOG);
+    EXPECT_FALSE(views.ShowFrame(Tables().Events().front()));
+    EXPECT_FALSE(views.ShowFrame(Tables().Events().back()));
 }
 
 const std::vector<std::string> k103Names{
