@@ -52,3 +52,23 @@ done
 export XDG_CONFIG_HOME="$config"
 shot relvane-first.png --relay COM200
 shot relvane-ports.png --relay COM200 --screenshot-scene ports
+
+# The event list and the measurand trends, into docs/: a 103 session of relvane-run against a
+# relay raising events and sending measurands on its own cycle, saved with time stamps and
+# opened again, so that both views are filled from the log's bytes.
+run="$build/tools/run/relvane-run"
+if [ -x "$run" ]; then
+  "$relay" --protocol 103 --com 202 --event-interval 1500 --measurand-cycle 400 --quiet &
+  events_relay=$!
+  trap 'kill "$relay_pid" "$events_relay" 2>/dev/null || true; wait "$relay_pid" "$events_relay" 2>/dev/null || true; rm -rf "$config"' EXIT
+  for _ in $(seq 50); do
+    [ -L "$config/relvane/ports/COM202" ] && break
+    sleep 0.1
+  done
+  printf '%s\n' 'set port COM202' 'set interval 200' 'set limit off 2000' 'command 32901' 'command 32777' \
+    'command 32772' 'command 32843' 'command 32848' 'command 32869' 'wait 30000' 'command 32869' > "$config/events.txt"
+  QT_QPA_PLATFORM=offscreen "$run" --log "$config/session.rtf" "$config/events.txt" > /dev/null
+  out="$root/docs"
+  shot relvane-events.png "$config/session.rtf" --screenshot-scene events
+  shot relvane-trends.png "$config/session.rtf" --screenshot-scene trends
+fi

@@ -1,4 +1,5 @@
 #include "app/CommandTable.h"
+#include "app/RecordViews.h"
 
 #include "session/SessionCommands.h"
 
@@ -92,6 +93,8 @@ std::vector<CCommandText> BuildCommandTexts()
         Same(ID_CAPTURE_START, u"捕获到文件…", u"把每条记录和每帧报文写入文件"),
         Same(ID_CAPTURE_STOP, u"停止捕获", u"停止捕获到文件"),
         Same(ID_VIEW_STATISTICS, u"统计信息", u"显示或隐藏链路统计", true),
+        Same(ID_VIEW_EVENTS, u"事件列表", u"显示或隐藏装置上送的事件", true),
+        Same(ID_VIEW_TRENDS, u"测量值曲线", u"显示或隐藏测量值随时间的曲线", true),
         Same(ID_TEST_PLAN, u"测试计划…", u"按测试计划逐项测试装置并给出结论"),
         Same(ID_OPTION_HINTS, u"操作提示",
              u"在状态栏提示连接情况，串口列表显示设备详情，翻看记录时不跳到末尾", true),
@@ -217,7 +220,7 @@ const std::vector<CMenuPopup>& ModeMenu(int nMode)
         Popup(u"命令(&M)", {32792, 32793, 32794, 32795, 32796, 32797, 32798, 32799, 0,     32800,
                             32801, 0,     32802, 32803, 32804, 32805, 0,     32820, 32821, 32822}),
         Popup(u"编辑(&E)", {ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_UNDO, ID_EDIT_PASTE, 0, ID_CLEAR_LOG}),
-        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS}),
+        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS, ID_VIEW_EVENTS, ID_VIEW_TRENDS}),
         Popup(u"帮助(&H)", {ID_APP_ABOUT}),
         Popup(u"测试(&T)", {ID_TEST_PLAN}),
     };
@@ -230,7 +233,7 @@ const std::vector<CMenuPopup>& ModeMenu(int nMode)
         Popup(u"命令(&C)", {32841, 32842, 32843, 32844, 32845, 0, 32849, 32848, 32853, 0, 32856, 32854, 0,
                             32859, 32860, 0, 32858, 0, ID_DISTURBANCE_UPLOAD, ID_103_POLLING}),
         Popup(u"编辑(&E)", kEditItems),
-        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS}),
+        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS, ID_VIEW_EVENTS, ID_VIEW_TRENDS}),
         Popup(u"帮助(&H)", {ID_APP_ABOUT}),
         Popup(u"测试(&T)", {ID_TEST_PLAN}),
     };
@@ -244,7 +247,7 @@ const std::vector<CMenuPopup>& ModeMenu(int nMode)
                             ID_STAMP_SINCE_PREVIOUS, 0, ID_CAPTURE_START, ID_CAPTURE_STOP, 0, ID_OPTION_HINTS,
                             ID_OPTION_ASK_SAVE, 0, ID_LINE_MONITOR}),
         Popup(u"编辑(&E)", kEditItems),
-        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS}),
+        Popup(u"查看(&V)", {ID_VIEW_STATUS_BAR, ID_VIEW_STATISTICS, ID_VIEW_EVENTS, ID_VIEW_TRENDS}),
         Popup(u"帮助(&H)", {ID_APP_ABOUT}),
     };
     switch (nMode)

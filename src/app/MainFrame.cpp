@@ -13,6 +13,7 @@
 #include "app/OwnSettings.h"
 #include "app/PlanRunGuard.h"
 #include "app/RecorderControls.h"
+#include "app/RecordViews.h"
 #include "app/TestPlanDialog.h"
 #include "app/ToolbarIcons.h"
 #include "forms/FormDialog.h"
@@ -122,6 +123,7 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
     m_pRecorderControls = new CRecorderControls(m_view, *this);
     m_pAssist = new CBenchAssist(m_view, *this, *m_pEdit);
     m_pDisturbanceControls = new CDisturbanceControls(m_view, *this);
+    m_pRecordViews = new CRecordViews(m_view, *this, m_pEdit);
     SwitchMode(m_view.Mode());
 
     connect(&m_view, &CRelvaneView::StateChanged, this, &CMainFrame::ScheduleUpdate);
@@ -413,7 +415,7 @@ bool CMainFrame::OnFrameCommand(int nId)
         return true;
     default:
         return m_pRecorderControls->OnCommand(nId) || m_pAssist->OnCommand(nId) ||
-               m_pDisturbanceControls->OnCommand(nId);
+               m_pDisturbanceControls->OnCommand(nId) || m_pRecordViews->OnCommand(nId);
     }
 }
 
@@ -482,7 +484,7 @@ CCommandState CMainFrame::QueryRouteCommand(int nId) const
         break;
     default:
         if (m_pRecorderControls->QueryCommand(nId, state) || m_pAssist->QueryCommand(nId, state) ||
-            m_pDisturbanceControls->QueryCommand(nId, state))
+            m_pDisturbanceControls->QueryCommand(nId, state) || m_pRecordViews->QueryCommand(nId, state))
             break;
         // No handler anywhere (the log holds no embedded objects; the recent-file placeholder
         // stands for an empty list): disabled.
@@ -582,6 +584,7 @@ void CMainFrame::OnFileNew()
         return;
     m_doc.OnNewDocument();
     m_view.PrepareLog();
+    m_pRecordViews->OnLogNew();
     m_pAssist->MarkSaved();
     UpdateTitle();
 }
@@ -633,6 +636,7 @@ bool CMainFrame::OpenLogFile(const QString& strPath)
         return false;
     }
     m_view.PrepareLog();
+    m_pRecordViews->OnLogOpened();
     m_pAssist->MarkSaved();
     RememberFolder(strPath);
     StoreRecentFiles();

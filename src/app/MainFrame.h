@@ -26,6 +26,7 @@ class CTestPlanDialog;
 class CPlanRunGuard;
 class CBenchAssist;
 class CMonitorWindow;
+class CRecordViews;
 struct CCommandState;
 
 // The workbench window: per-mode menu bar, four dockable toolbars, the status bar with its six
@@ -61,6 +62,7 @@ public:
     // The line monitor's window, once "线路监视…" opened it (else null).
     CMonitorWindow* MonitorWindow() const { return m_pMonitorWindow; }
     CDisturbanceControls* DisturbanceControls() const { return m_pDisturbanceControls; }
+    CRecordViews* RecordViews() const { return m_pRecordViews; }
     CRelvaneDoc& Document() { return m_doc; }
     // Opens a log file as "打开" and the recent-file items do; failures are shown to the user.
     bool OpenLogFile(const QString& strPath);
@@ -117,6 +119,7 @@ private:
     CBenchAssist* m_pAssist = nullptr;
     CMonitorWindow* m_pMonitorWindow = nullptr;
     CDisturbanceControls* m_pDisturbanceControls = nullptr;
+    CRecordViews* m_pRecordViews = nullptr;
     std::map<int, QAction*> m_actions;
     std::map<int, QToolBar*> m_toolBars;
     std::map<int, QLabel*> m_panes;

@@ -6,6 +6,7 @@
 #include "app/LogFonts.h"
 #include "app/LogHeap.h"
 #include "app/MainFrame.h"
+#include "app/RecordViews.h"
 #include "app/QtTranslations.h"
 #include "common/WholeFile.h"
 #include "forms/FormDialog.h"
@@ -143,6 +144,10 @@ void TakeScreenshot(CMainFrame& frame, const CCommandLine& line)
     };
     if (line.strScene == QStringLiteral("statistics"))
         frame.OnCommand(ID_VIEW_STATISTICS);
+    else if (line.strScene == QStringLiteral("events"))
+        frame.OnCommand(ID_VIEW_EVENTS);
+    else if (line.strScene == QStringLiteral("trends"))
+        frame.OnCommand(ID_VIEW_TRENDS);
     if (line.strScene != QStringLiteral("ports"))
     {
         QTimer::singleShot(2500, &frame, [save] { save(false); });

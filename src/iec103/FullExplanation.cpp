@@ -1,6 +1,7 @@
 // The full explanation of a 103 ASDU body: every field the standard defines, after the annotation.
 #include "iec103/FullExplanation.h"
 
+#include "iec103/AsduFields.h"
 #include "iec103/CompatibleNames.h"
 #include "iec103/RelayText.h"
 
@@ -58,19 +59,6 @@ const char* LinkFunctionName(int nFunction, bool bPrimary)
         return "链路服务未完成";
     default:
         return nullptr;
-    }
-}
-
-const char* DoublePointText(int nDpi)
-{
-    switch (nDpi)
-    {
-    case 1:
-        return "分(OFF)";
-    case 2:
-        return "合(ON)";
-    default:
-        return "未用";
     }
 }
 
@@ -248,13 +236,11 @@ void CExplainer::Time32Line(int nAt, const char* pszLabel)
 {
     if (!Has(nAt, 4))
         return;
-    const int nMs = Word(nAt);
-    const int nIv = A(nAt + 2) >> 7;
-    const int nSu = A(nAt + 3) >> 7;
+    const CShortTime time = DecodeTime32(m_pAsdu + nAt);
     m_text.Append(pszLabel);
-    m_text.AppendFormat("%2.2d:%2.2d:%2.2d.%3.3d    IV: %d (%s)    SU: %d (%s)\n", A(nAt + 3) & 0x1F,
-                        A(nAt + 2) & 0x3F, nMs / 1000, nMs % 1000, nIv, nIv != 0 ? "无效" : "有效", nSu,
-                        nSu != 0 ? "夏令时" : "标准时");
+    m_text.AppendFormat("%2.2d:%2.2d:%2.2d.%3.3d    IV: %d (%s)    SU: %d (%s)\n", time.nHour, time.nMinute,
+                        time.nSecond, time.nMillisecond, time.bInvalid ? 1 : 0, time.bInvalid ? "无效" : "有效",
+                        time.bSummer ? 1 : 0, time.bSummer ? "夏令时" : "标准时");
 }
 
 // Seven octets: the four of the short time, then day of week and day, month, year.
@@ -329,16 +315,15 @@ void CExplainer::Measurands()
     FunInfLine();
     for (int i = 0; Has(6 + 2 * i, 2) && !m_text.IsFull(); ++i)
     {
-        const int nRaw = Word(6 + 2 * i);
-        const auto nValue = static_cast<std::int16_t>(static_cast<std::uint16_t>(nRaw & 0xFFF8));
-        const double dFraction = nValue / 32768.0;
+        const CMeasurandValue value = DecodeMeasurand(Word(6 + 2 * i));
         m_text.AppendFormat("测量值%d", i + 1);
         if (const char* pszName = MeasurandName(A(4), A(5), i))
             m_text.AppendFormat(" %s", pszName);
         m_text.AppendFormat(
             ": 分数值: %.6f (原始 0x%4.4X)    按1.2倍额定: %.4f倍额定值    按2.4倍额定: %.4f倍额定值"
             "    溢出(OV): %d    差错(ER): %d\n",
-            dFraction, nRaw, dFraction * 1.2, dFraction * 2.4, nRaw & 1, (nRaw >> 1) & 1);
+            value.dFraction, value.nRaw, value.dFraction * 1.2, value.dFraction * 2.4, value.bOverflow ? 1 : 0,
+            value.bError ? 1 : 0);
     }
 }
 
@@ -549,9 +534,9 @@ void CExplainer::GenericValues(int nAt, int nType, int nSize, int nNumber)
                                 (A(nElement) & 0x01) != 0 ? "合(ON)" : "分(OFF)");
         else if (nType == 12 && nSize == 2)
         {
-            const auto nValue = static_cast<std::int16_t>(static_cast<std::uint16_t>(nBits & 0xFFF8));
-            m_text.AppendFormat(" %.6f (OV: %d  ER: %d)", nValue / 32768.0, static_cast<int>(nBits & 1),
-                                static_cast<int>((nBits >> 1) & 1));
+            const CMeasurandValue value = DecodeMeasurand(static_cast<int>(nBits));
+            m_text.AppendFormat(" %.6f (OV: %d  ER: %d)", value.dFraction, value.bOverflow ? 1 : 0,
+                                value.bError ? 1 : 0);
         }
         else if (nType == 14 && nSize == 7)
         {

@@ -644,6 +644,7 @@ void CRelvaneView::WriteRepeatedFrame(const std::uint8_t* pBytes, int nLength, i
 
 void CRelvaneView::WriteFrameWithMark(const std::uint8_t* pBytes, int nLength, int nFormat, const char* pszMark)
 {
+    const long long nLogPosition = m_log.EndPosition();
     m_log.AppendBytes(pBytes, nLength, nFormat);
     std::string strLineEnd;
     std::string strNote;
@@ -667,7 +668,7 @@ void CRelvaneView::WriteFrameWithMark(const std::uint8_t* pBytes, int nLength, i
         m_log.AppendText(strMark, false);
         strLineEnd += strMark;
     }
-    m_recorder.OnLogFrame(m_nMode, pBytes, nLength, nFormat, strLineEnd, pszMark != nullptr);
+    m_recorder.OnLogFrame(m_nMode, pBytes, nLength, nFormat, strLineEnd, pszMark != nullptr, nLogPosition);
     ApplyLineLimit();
 }
 

@@ -103,7 +103,7 @@ std::string CSessionRecorder::OnLogEvent(int nKind, const char* pszText, const C
 }
 
 void CSessionRecorder::OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLength, int nFormat,
-                                  std::string_view strLineEnd, bool bRepetition)
+                                  std::string_view strLineEnd, bool bRepetition, long long nLogPosition)
 {
     if (m_pCapture)
         WriteCaptureText(ByteText(pBytes, nLength, nFormat) + WithCrLf(strLineEnd));
@@ -123,6 +123,11 @@ void CSessionRecorder::OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLe
             m_statistics.OnRepetition();
         else
             m_statistics.OnFrame(CSessionStatistics::FrameKey(nMode, pBytes, nLength), true);
+        if (nKind == LOG_RECEIVE && !bRepetition)
+        {
+            for (IReceivedFrameObserver* pObserver : m_receivedObservers)
+                pObserver->OnReceivedFrame(nMode, pBytes, nLength, m_lastEntry, nLogPosition);
+        }
         break;
     case LOG_TCP_SEND:
     case LOG_TCP_RECEIVE:

@@ -2,6 +2,7 @@
 
 #include "common/FrameScanner.h"
 #include "session/CaptureFile.h"
+#include "session/IReceivedFrameObserver.h"
 #include "session/LogStamp.h"
 #include "session/SessionStatistics.h"
 #include "transport/ChannelTime.h"
@@ -40,7 +41,13 @@ public:
     // repeated (bRepetition) counts as a repetition, not as a frame received.
     std::string OnLogEvent(int nKind, const char* pszText, const CChannelTime& time);
     void OnLogFrame(int nMode, const std::uint8_t* pBytes, int nLength, int nFormat,
-                    std::string_view strLineEnd, bool bRepetition = false);
+                    std::string_view strLineEnd, bool bRepetition = false, long long nLogPosition = -1);
+    // Followers of the frames logged as received (the event list and the trends); not owned.
+    void AddReceivedFrameObserver(IReceivedFrameObserver* pObserver) { m_receivedObservers.push_back(pObserver); }
+    void RemoveReceivedFrameObserver(IReceivedFrameObserver* pObserver)
+    {
+        std::erase(m_receivedObservers, pObserver);
+    }
 
     // The lines, with the times the channels took. A serial chunk's packets in the capture carry
     // the time of its first byte, as the response times do.
@@ -99,6 +106,7 @@ private:
     std::int64_t m_nLastPacketUs = 0; // wall time of the last packet
     CChannelTime m_lastEntry;         // time of the last log entry
     FrameTap m_fnFrameTap;
+    std::vector<IReceivedFrameObserver*> m_receivedObservers;
 };
 
 } // namespace relvane

@@ -45,12 +45,13 @@ const QString kMode = QStringLiteral("规约(&P):32771,32772,32773");
 const QString kSerial = QStringLiteral("串口设置(&C):32777,32779,-,32778,-,32816,32818");
 const QString kEdit = QStringLiteral("编辑(&E):57643,-,57635,57634,57637,-,32809");
 // The menus' own items, then ours after them: time stamps, capture, the hints, asking to save, the
-// full explanation and the line monitor under 选项, the statistics panel under 查看.
+// full explanation and the line monitor under 选项, the statistics panel, the event list and the
+// measurand trends under 查看.
 const QString kOwnOptions = QStringLiteral(",-,32901,32902,32903,-,32904,32905,-,32911,32912,32930,-,32913");
 // The Ethernet mode has no annotator, so nothing to explain either.
 const QString kOwnOptionsEthernet =
     QStringLiteral(",-,32901,32902,32903,-,32904,32905,-,32911,32912,-,32913");
-const QString kView = QStringLiteral("查看(&V):59393,32906");
+const QString kView = QStringLiteral("查看(&V):59393,32906,32940,32941");
 const QString kHelp = QStringLiteral("帮助(&H):57664");
 // Our own menu after the specified ones, in the serial modes: the test plans.
 const QString kTest = QStringLiteral("测试(&T):32907");

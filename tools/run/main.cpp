@@ -8,9 +8,11 @@
 #include "RunnerUserInterface.h"
 #include "ScriptRunner.h"
 #include "StopSignals.h"
+#include "events/RecordCsv.h"
 #include "iec103/UdpFrame.h"
 #include "rtf/RtfText.h"
 #include "session/IUserInterface.h"
+#include "session/RecordFeed.h"
 #include "session/RelvaneView.h"
 #include "transport/NetworkChannel.h"
 #include "transport/SerialChannel.h"
@@ -31,9 +33,12 @@ namespace
 {
 
 const char* const kUsage =
-    "usage: relvane-run [--log FILE] [--capture NAME] [--stats] SCRIPT   (SCRIPT - reads standard input)\n"
+    "usage: relvane-run [--log FILE] [--capture NAME] [--stats] [--events FILE.csv] [--measurands FILE.csv] SCRIPT\n"
+    "                   (SCRIPT - reads standard input)\n"
     "  --capture NAME  writes every entry to NAME.txt and every frame to NAME.pcapng as it happens\n"
     "  --stats         prints the link statistics on standard error at the end\n"
+    "  --events FILE   writes the events the relay reported as CSV (UTF-8) when the run ends\n"
+    "  --measurands FILE  writes every measurand value received as CSV (UTF-8) when the run ends\n"
     "       relvane-run --plan 103|94 ... --report NAME   (a test plan; --plan 103 --help says more)\n";
 
 // Exit status of a run a signal stopped, as a shell reports a process the signal ended.
@@ -82,9 +87,9 @@ bool ReadScript(const std::string& strScript, std::vector<relvane::CScriptStep>&
 
 // Every file the run writes, checked together before any of them is created or emptied.
 bool CheckOutputs(const std::string& strLogFile, const std::string& strCaptureName, const std::string& strScript,
-                  std::string& strError)
+                  const std::vector<relvane::COutputFile>& tables, std::string& strError)
 {
-    std::vector<relvane::COutputFile> outputs;
+    std::vector<relvane::COutputFile> outputs = tables;
     for (const std::string& strLog : relvane::CLogOutput::Files(strLogFile))
         outputs.push_back({strLog, "--log"});
     if (!strCaptureName.empty())
@@ -104,6 +109,8 @@ struct CScriptArguments
     std::string strLogFile;
     std::string strCaptureName;
     bool bStatistics = false;
+    std::string strEventsFile;
+    std::string strMeasurandsFile;
     std::string strScript;
 };
 
@@ -125,6 +132,10 @@ int ParseScriptArguments(int argc, char** argv, CScriptArguments& args)
             args.strCaptureName = argv[++i];
         else if (arg == "--stats")
             args.bStatistics = true;
+        else if (arg == "--events" && i + 1 < argc)
+            args.strEventsFile = argv[++i];
+        else if (arg == "--measurands" && i + 1 < argc)
+            args.strMeasurandsFile = argv[++i];
         else if (args.strScript.empty() && (arg == "-" || arg.rfind("--", 0) != 0))
             args.strScript = arg;
         else
@@ -156,6 +167,8 @@ int main(int argc, char** argv)
     const std::string& strCaptureName = args.strCaptureName;
     const bool bStatistics = args.bStatistics;
     const std::string& strScript = args.strScript;
+    const std::string& strEventsFile = args.strEventsFile;
+    const std::string& strMeasurandsFile = args.strMeasurandsFile;
 
     // A reader of standard output that goes away shows as EPIPE, which stops the run in order;
     // a file that reaches the size limit shows as EFBIG, which is said, instead of a core dump.
@@ -168,7 +181,12 @@ int main(int argc, char** argv)
     if (!ReadScript(strScript, steps, strError))
         return Fail(strError);
     relvane::CLogOutput output(std::cerr);
-    if (!CheckOutputs(strLogFile, strCaptureName, strScript, strError) || !output.Open(strLogFile, strError))
+    std::vector<relvane::COutputFile> tables;
+    if (!strEventsFile.empty())
+        tables.push_back({strEventsFile, "--events"});
+    if (!strMeasurandsFile.empty())
+        tables.push_back({strMeasurandsFile, "--measurands"});
+    if (!CheckOutputs(strLogFile, strCaptureName, strScript, tables, strError) || !output.Open(strLogFile, strError))
         return Fail(strError);
 
     // The log document needs a GUI application object, never a screen.
@@ -187,6 +205,8 @@ int main(int argc, char** argv)
     bool bCaptureFailed = false;
     QObject::connect(&pView->Recorder(), &relvane::CSessionRecorder::CaptureFailed,
                      [&bCaptureFailed](const QString&) { bCaptureFailed = true; });
+    relvane::CRecordFeed recordFeed;
+    pView->Recorder().AddReceivedFrameObserver(&recordFeed);
     relvane::CScriptRunner runner(*pView, ui, std::cerr);
     auto pStopSignals = std::make_unique<relvane::CStopSignals>();
     int nStopStatus = 0;
@@ -228,7 +248,23 @@ int main(int argc, char** argv)
         bCaptureFailed = true;
     if (bStatistics)
         std::cerr << pView->Recorder().Statistics().Table();
+    pView->Recorder().RemoveReceivedFrameObserver(&recordFeed);
     pView.reset();
+    // The tables are written whole when the run ends, however it ended.
+    std::string strTablesError;
+    bool bTablesWritten = true;
+    for (const auto& [strFile, bEvents] : {std::pair{strEventsFile, true}, std::pair{strMeasurandsFile, false}})
+    {
+        if (strFile.empty())
+            continue;
+        const std::string strCsv = bEvents ? relvane::BuildEventsCsv(recordFeed.Tables())
+                                           : relvane::BuildMeasurandsCsv(recordFeed.Tables());
+        if (!relvane::WriteCsvFile(strFile, strCsv, strTablesError))
+        {
+            Fail("cannot write " + strFile + ": " + strTablesError);
+            bTablesWritten = false;
+        }
+    }
 
     if (!bWritten)
         Fail(strOutputError);
@@ -245,5 +281,5 @@ int main(int argc, char** argv)
         return Fail("the capture " + strCaptureName + " stopped on a write error and is incomplete");
     if (!strShortfalls.empty())
         return Fail(strShortfalls);
-    return bWritten ? 0 : 2;
+    return bWritten && bTablesWritten ? 0 : 2;
 }
