@@ -21,8 +21,8 @@ struct CEventRow;
 // Our own commands of the "查看" menu.
 enum RecordViewCommandId : int
 {
-    ID_VIEW_EVENTS = 32940, // "事件列表"
-    ID_VIEW_TRENDS = 32941, // "测量值曲线"
+    ID_VIEW_EVENTS = 32942, // "事件列表"
+    ID_VIEW_TRENDS = 32943, // "测量值曲线"
 };
 
 // The window's side of the event list and the measurand trends: two docks, hidden until asked for,

@@ -51,7 +51,7 @@ const QString kOwnOptions = QStringLiteral(",-,32901,32902,32903,-,32904,32905,-
 // The Ethernet mode has no annotator, so nothing to explain either.
 const QString kOwnOptionsEthernet =
     QStringLiteral(",-,32901,32902,32903,-,32904,32905,-,32911,32912,-,32913");
-const QString kView = QStringLiteral("查看(&V):59393,32906,32940,32941");
+const QString kView = QStringLiteral("查看(&V):59393,32906,32942,32943");
 const QString kHelp = QStringLiteral("帮助(&H):57664");
 // Our own menu after the specified ones, in the serial modes: the test plans.
 const QString kTest = QStringLiteral("测试(&T):32907");
