@@ -138,6 +138,15 @@ TEST_F(LogUndoTest, CtrlZUndoesTypingAndAnOpenedLogStartsWithoutHistory)
     Settle();
     Frame().UpdateCommandStates();
     EXPECT_FALSE(Enabled(ID_EDIT_UNDO));
+    // Also when the log was empty before: "清空" is not undone into the log opened after it.
+    Choose(ID_CLEAR_LOG);
+    Frame().UpdateCommandStates();
+    ASSERT_TRUE(Enabled(ID_EDIT_UNDO));
+    View().Log().Replace([](QTextDocument& document) { document.setPlainText(QStringLiteral("second")); return true; });
+    Settle();
+    Frame().UpdateCommandStates();
+    EXPECT_FALSE(Enabled(ID_EDIT_UNDO));
+    EXPECT_EQ(Log(), "second");
 }
 
 // Sequences the window walk found, each of which used to lose entries for good: after the edits,
