@@ -28,9 +28,6 @@ namespace
 {
 
 const QString kRtfMimeType = QStringLiteral("text/rtf");
-// Characters kept beside the range an edit names, for what it changes next to it (a word, a line
-// end, a paragraph's format).
-constexpr int kUndoMargin = 4096;
 const QString kRtfMimeTypeAlias = QStringLiteral("application/rtf");
 const QString kTextMimeType = QStringLiteral("text/plain");
 
@@ -148,14 +145,12 @@ void CLogEdit::mousePressEvent(QMouseEvent* pEvent)
 void CLogEdit::inputMethodEvent(QInputMethodEvent* pEvent)
 {
     ResumeBlinking();
-    const QTextCursor cursor = textCursor();
     const bool bEditing = !isReadOnly();
     if (bEditing)
-        m_undo.BeginEdit(cursor.selectionStart() - pEvent->replacementLength() - 256,
-                         cursor.selectionEnd() + pEvent->replacementLength() + 256, true);
+        m_undo.BeginEdit(true);
     QPlainTextEdit::inputMethodEvent(pEvent);
     if (bEditing)
-        m_undo.EndEdit();
+        EndEdit();
 }
 
 void CLogEdit::focusInEvent(QFocusEvent* pEvent)
@@ -191,6 +186,41 @@ void CLogEdit::SetLogDocument(QTextDocument* pDocument)
     m_pLogDocument = pDocument;
 }
 
+void CLogEdit::WatchLog(CLogDocument& log)
+{
+    connect(&log, &CLogDocument::AboutToClear, this,
+            [this, pLog = &log]
+            {
+                if (pLog->Document() == m_pLogDocument)
+                    m_undo.BeginWhole();
+            });
+    connect(&log, &CLogDocument::Cleared, this,
+            [this, pLog = &log]
+            {
+                if (pLog->Document() == m_pLogDocument)
+                    m_undo.EndWhole();
+            });
+    connect(&log, &CLogDocument::Replaced, this, [this] { m_undo.Clear(); });
+}
+
+void CLogEdit::EndEdit()
+{
+    // Reading back what the edit replaced undoes and redoes it in the document, which may move
+    // the caret.
+    const QTextCursor before = textCursor();
+    const int nAnchor = before.anchor();
+    const int nPosition = before.position();
+    m_undo.EndEdit();
+    const QTextCursor after = textCursor();
+    if (after.anchor() == nAnchor && after.position() == nPosition)
+        return;
+    const int nEnd = document()->characterCount() - 1;
+    QTextCursor cursor = after;
+    cursor.setPosition(std::clamp(nAnchor, 0, nEnd));
+    cursor.setPosition(std::clamp(nPosition, 0, nEnd), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+}
+
 void CLogEdit::Copy()
 {
     const QScopedValueRollback<bool> full(m_bFullMimeData, true);
@@ -203,9 +233,9 @@ void CLogEdit::Cut()
     const QTextCursor cursor = textCursor();
     if (!cursor.hasSelection() || isReadOnly())
         return;
-    m_undo.BeginEdit(cursor.selectionStart(), cursor.selectionEnd());
+    m_undo.BeginEdit();
     cut();
-    m_undo.EndEdit();
+    EndEdit();
 }
 
 void CLogEdit::Undo()
@@ -236,10 +266,7 @@ void CLogEdit::BeginKeyEdit(QKeyEvent* pEvent, bool& bEditing)
            (!strText.isEmpty() && (strText.front().isPrint() || strText.front() == u'\t'));
     if (!bMay || isReadOnly())
         return;
-    // A key takes the selection, or at most a line or a word next to the caret.
-    const QTextCursor cursor = textCursor();
-    m_undo.BeginEdit(cursor.selectionStart() - kUndoMargin, cursor.selectionEnd() + kUndoMargin,
-                     !pEvent->matches(QKeySequence::Paste));
+    m_undo.BeginEdit(!pEvent->matches(QKeySequence::Paste));
     bEditing = true;
 }
 
@@ -274,7 +301,7 @@ void CLogEdit::keyPressEvent(QKeyEvent* pEvent)
     BeginKeyEdit(pEvent, bEditing);
     QPlainTextEdit::keyPressEvent(pEvent);
     if (bEditing)
-        m_undo.EndEdit();
+        EndEdit();
 }
 
 void CLogEdit::mouseMoveEvent(QMouseEvent* pEvent)
@@ -454,24 +481,17 @@ bool CLogEdit::canInsertFromMimeData(const QMimeData* pSource) const
 
 void CLogEdit::insertFromMimeData(const QMimeData* pSource)
 {
-    // Pasted paragraphs may bring their format to the whole paragraph they go into.
-    const QTextCursor at = textCursor();
-    const int nFrom = document()->findBlock(at.selectionStart()).position();
-    const QTextBlock last = document()->findBlock(at.selectionEnd());
-    m_undo.BeginEdit(nFrom - kUndoMargin, last.position() + last.length() + kUndoMargin);
+    m_undo.BeginEdit();
     InsertMimeData(pSource);
-    m_undo.EndEdit();
+    EndEdit();
 }
 
 void CLogEdit::dropEvent(QDropEvent* pEvent)
 {
     // A move within the log takes the selection away and puts it where it was dropped.
-    const QTextCursor selection = textCursor();
-    const int nDrop = cursorForPosition(pEvent->position().toPoint()).position();
-    m_undo.BeginEdit(std::min(selection.selectionStart(), nDrop) - kUndoMargin,
-                     std::max(selection.selectionEnd(), nDrop) + kUndoMargin);
+    m_undo.BeginEdit();
     QPlainTextEdit::dropEvent(pEvent);
-    m_undo.EndEdit();
+    EndEdit();
 }
 
 void CLogEdit::InsertMimeData(const QMimeData* pSource)
@@ -522,9 +542,9 @@ bool CLogEdit::ReplaceSelection(const QString& strText, const QString& strReplac
         (flags & QTextDocument::FindCaseSensitively) ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (cursor.hasSelection() && cursor.selectedText().compare(strText, cs) == 0)
     {
-        m_undo.BeginEdit(cursor.selectionStart(), cursor.selectionEnd());
+        m_undo.BeginEdit();
         cursor.insertText(strReplacement);
-        m_undo.EndEdit();
+        EndEdit();
         setTextCursor(cursor);
     }
     return FindText(strText, flags);
@@ -537,10 +557,10 @@ int CLogEdit::ReplaceAll(const QString& strText, const QString& strReplacement,
         return 0;
     flags &= ~QTextDocument::FindBackward;
     int nCount = 0;
-    // Undone as one step: the whole text is kept once, before the first replacement.
+    // Undone as one step.
     if (document()->find(strText, 0, flags).isNull())
         return 0;
-    m_undo.BeginEdit(0, document()->characterCount() - 1);
+    m_undo.BeginEdit();
     QTextCursor edit(document());
     edit.beginEditBlock();
     QTextCursor found = document()->find(strText, 0, flags);
@@ -551,7 +571,7 @@ int CLogEdit::ReplaceAll(const QString& strText, const QString& strReplacement,
         found = document()->find(strText, found, flags);
     }
     edit.endEditBlock();
-    m_undo.EndEdit();
+    EndEdit();
     return nCount;
 }
 

@@ -14,6 +14,8 @@ class QMenu;
 namespace relvane
 {
 
+class CLogDocument;
+
 // The log on screen: an edit over the session's document, wrapped at the window width, editable
 // by the user. It lays out only the paragraphs it shows, so a log of a million entries scrolls
 // and grows as lightly as a short one; the characters keep their colours. The clipboard gets the
@@ -49,10 +51,9 @@ public:
     // The user's own edits, undone step by step ("撤消", Ctrl+Z).
     bool CanUndo() const { return m_undo.CanUndo(); }
     void Undo();
-    // Around an edit the window makes on the user's behalf over [nFrom, nTo) ("清空": the whole
-    // log), so that it can be undone.
-    void BeginUserEdit(int nFrom, int nTo) { m_undo.BeginEdit(nFrom, nTo); }
-    void EndUserEdit() { m_undo.EndEdit(); }
+    // Follows the clearing of the log ("清空", the line limit), each a step that can be undone,
+    // and its replacement (a log opened, "新建"), which drops the steps.
+    void WatchLog(CLogDocument& log);
 
     // Copy and cut to the clipboard, with the text and RTF.
     void Copy();
@@ -101,6 +102,8 @@ private:
 
     // The range a key may change: the selection, or the text around the caret.
     void BeginKeyEdit(QKeyEvent* pEvent, bool& bEditing);
+    // Ends an edit begun with m_undo.BeginEdit; the caret and selection stay where the edit left them.
+    void EndEdit();
     void InsertMimeData(const QMimeData* pSource);
 
     CLogUndo m_undo;

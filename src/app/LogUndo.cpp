@@ -1,5 +1,6 @@
 #include "app/LogUndo.h"
 
+#include <QScopedValueRollback>
 #include <QTextCursor>
 #include <algorithm>
 
@@ -33,10 +34,11 @@ void CLogUndo::Attach(QTextDocument* pDocument)
     if (m_pDocument != nullptr)
     {
         disconnect(m_connection);
-        if (m_bDocumentUndo)
-            m_pDocument->setUndoRedoEnabled(true);
+        m_pDocument->setUndoRedoEnabled(m_bDocumentUndo);
     }
     Clear();
+    m_nDepth = 0;
+    m_whole = QTextDocumentFragment();
     m_pDocument = pDocument;
     if (pDocument == nullptr)
         return;
@@ -47,18 +49,36 @@ void CLogUndo::Attach(QTextDocument* pDocument)
     m_connection = connect(pDocument, &QTextDocument::contentsChange, this, &CLogUndo::OnContentsChange);
 }
 
-void CLogUndo::BeginEdit(int nFrom, int nTo, bool bTyping)
+void CLogUndo::BeginEdit(bool bTyping)
 {
     if (m_nDepth++ > 0 || m_pDocument == nullptr)
         return;
     m_bTyping = bTyping;
-    const int nEnd = m_pDocument->characterCount() - 1;
-    m_nSnapFrom = std::clamp(std::min(nFrom, nTo), 0, nEnd);
-    m_nSnapTo = std::clamp(std::max(nFrom, nTo), 0, nEnd);
-    m_nSnapEnd = nEnd;
-    m_snapshot = m_nSnapTo > m_nSnapFrom ? RangeFragment(*m_pDocument, m_nSnapFrom, m_nSnapTo)
-                                         : QTextDocumentFragment();
+    m_bWhole = false;
+    m_bLost = false;
     m_change = CChange();
+    m_nLengthBefore = m_pDocument->characterCount();
+    // The document records this edit only, exactly as it happens; EndEdit reads it back.
+    m_pDocument->setUndoRedoEnabled(true);
+    m_pDocument->clearUndoRedoStacks();
+}
+
+void CLogUndo::BeginWhole()
+{
+    if (m_nDepth++ > 0 || m_pDocument == nullptr)
+        return;
+    m_bTyping = false;
+    m_bWhole = true;
+    m_bLost = false;
+    m_change = CChange();
+    m_nLengthBefore = m_pDocument->characterCount();
+    if (m_nLengthBefore > 1)
+        m_whole = QTextDocumentFragment(m_pDocument.data());
+}
+
+void CLogUndo::EndWhole()
+{
+    EndEdit();
 }
 
 void CLogUndo::OnContentsChange(int nFrom, int nRemoved, int nAdded)
@@ -69,6 +89,10 @@ void CLogUndo::OnContentsChange(int nFrom, int nRemoved, int nAdded)
         return;
     if (m_nDepth > 0)
     {
+        // A change made outside the document's history (an append flushed, the log cleared)
+        // dropped what it had recorded of this edit.
+        if (!m_bWhole && !m_pDocument->isUndoRedoEnabled())
+            m_bLost = true;
         // Merged with what the edit changed before, in the coordinates of the text before it.
         if (m_change.nFrom < 0)
         {
@@ -88,46 +112,64 @@ void CLogUndo::OnContentsChange(int nFrom, int nRemoved, int nAdded)
     Clear();
 }
 
+bool CLogUndo::TakeReplaced(const CChange& change, CStep& step)
+{
+    QTextDocument& document = *m_pDocument;
+    const int nLengthAfter = document.characterCount();
+    // A change that reaches the end of the text counts the final paragraph end, which is not
+    // text and stays, on both sides.
+    step.nFrom = change.nFrom;
+    step.nAdded = change.nAdded - std::max(0, change.nFrom + change.nAdded - (nLengthAfter - 1));
+    step.nRemoved = change.nRemoved - std::max(0, change.nFrom + change.nRemoved - (m_nLengthBefore - 1));
+    if (step.nAdded < 0 || step.nRemoved < 0)
+        return false;
+    if (step.nRemoved == 0)
+        return true; // only inserted: undone by removing it
+    // The text as it was before the edit, for as long as it takes to copy the range.
+    const QScopedValueRollback<bool> applying(m_bApplying, true);
+    while (document.isUndoAvailable())
+        document.undo();
+    const bool bBefore = document.characterCount() == m_nLengthBefore;
+    if (bBefore)
+        step.replaced = RangeFragment(document, step.nFrom, step.nFrom + static_cast<int>(step.nRemoved));
+    while (document.isRedoAvailable())
+        document.redo();
+    return bBefore && document.characterCount() == nLengthAfter;
+}
+
 void CLogUndo::EndEdit()
 {
     if (m_nDepth == 0 || --m_nDepth > 0 || m_pDocument == nullptr)
         return;
-    CChange change = m_change;
-    QTextDocumentFragment snapshot = std::move(m_snapshot);
-    m_snapshot = QTextDocumentFragment();
+    const CChange change = m_change;
+    CStep step;
+    step.bTyping = m_bTyping;
+    bool bKept = !m_bLost;
+    if (m_bWhole)
+    {
+        m_bWhole = false;
+        step.replaced = std::move(m_whole);
+        m_whole = QTextDocumentFragment();
+        step.nFrom = 0;
+        step.nAdded = m_pDocument->characterCount() - 1;
+        step.nRemoved = m_nLengthBefore - 1;
+        if (step.nRemoved == 0)
+            step.replaced = QTextDocumentFragment();
+    }
+    else
+    {
+        if (change.nFrom >= 0 && bKept)
+            bKept = TakeReplaced(change, step);
+        m_pDocument->setUndoRedoEnabled(false); // drops what it recorded
+    }
+    m_nLength = m_pDocument->characterCount();
     if (change.nFrom < 0)
         return; // nothing changed
-    // A change that reaches the end of the text counts the final paragraph end on both sides.
-    const int nExcess = change.nFrom + change.nRemoved - m_nSnapTo;
-    if (nExcess > 0 && nExcess <= change.nAdded && m_nSnapTo == m_nSnapEnd)
+    if (!bKept)
     {
-        change.nRemoved -= nExcess;
-        change.nAdded -= nExcess;
-    }
-    CStep step;
-    step.nFrom = change.nFrom;
-    step.nAdded = change.nAdded;
-    step.nRemoved = change.nRemoved;
-    step.bTyping = m_bTyping;
-    if (change.nRemoved > 0)
-    {
-        if (change.nFrom < m_nSnapFrom || change.nFrom + change.nRemoved > m_nSnapTo)
-        {
-            // More went than the edit said it would touch: it cannot be undone, and the steps
-            // before it no longer fit the text.
-            Clear();
-            return;
-        }
-        if (change.nFrom == m_nSnapFrom && change.nRemoved == m_nSnapTo - m_nSnapFrom)
-            step.replaced = std::move(snapshot);
-        else
-        {
-            QTextDocument scratch;
-            scratch.setUndoRedoEnabled(false);
-            QTextCursor(&scratch).insertFragment(snapshot);
-            step.replaced = RangeFragment(scratch, change.nFrom - m_nSnapFrom,
-                                          change.nFrom - m_nSnapFrom + change.nRemoved);
-        }
+        // What the edit replaced is not known: the steps before it no longer fit the text.
+        Clear();
+        return;
     }
     Push(std::move(step));
 }
@@ -159,23 +201,24 @@ void CLogUndo::Push(CStep step)
 
 int CLogUndo::Undo()
 {
-    if (m_steps.empty() || m_pDocument == nullptr)
+    if (m_steps.empty() || m_pDocument == nullptr || m_nDepth > 0)
         return -1;
     CStep step = std::move(m_steps.back());
     m_steps.pop_back();
     m_nKeptChars -= step.nRemoved;
     const int nEnd = m_pDocument->characterCount() - 1;
     QTextCursor cursor(m_pDocument);
-    m_bApplying = true;
-    cursor.beginEditBlock();
-    cursor.setPosition(std::clamp(step.nFrom, 0, nEnd));
-    cursor.setPosition(std::clamp(step.nFrom + step.nAdded, 0, nEnd), QTextCursor::KeepAnchor);
-    if (step.replaced.isEmpty())
-        cursor.removeSelectedText();
-    else
-        cursor.insertFragment(step.replaced);
-    cursor.endEditBlock();
-    m_bApplying = false;
+    {
+        const QScopedValueRollback<bool> applying(m_bApplying, true);
+        cursor.beginEditBlock();
+        cursor.setPosition(std::clamp(step.nFrom, 0, nEnd));
+        cursor.setPosition(std::clamp(step.nFrom + step.nAdded, 0, nEnd), QTextCursor::KeepAnchor);
+        if (step.replaced.isEmpty())
+            cursor.removeSelectedText();
+        else
+            cursor.insertFragment(step.replaced);
+        cursor.endEditBlock();
+    }
     m_nLength = m_pDocument->characterCount();
     if (m_steps.empty())
         emit UndoAvailable(false);

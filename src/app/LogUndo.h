@@ -9,33 +9,44 @@
 namespace relvane
 {
 
-// The undo history of the user's own edits of the log. The log grows at its end all the time,
-// outside any history, and the document's own history would be dropped with every append. This
-// one keeps each edit as the range it produced and the text it replaced, which stay valid while
-// entries go in after them; an edit elsewhere that it did not see (a log opened, the line limit)
-// drops the history. An edit keeps only what it replaced: typing keeps nothing of the log, a
-// replaced selection keeps that selection once, so a big log is never copied per keystroke.
+// The undo history of the user's own edits of the log and of its clearing. The log grows at its
+// end all the time, outside any history, and the document's own history would be dropped with
+// every append. This one keeps each step as the range the step left and the rich text it
+// replaced; both stay valid while entries go in after them.
+//
+// A step's range is never taken from the caller: during an edit the document records its own
+// history, and when the edit ends the range comes from the document's change notices; what the
+// range held before is read by undoing the document's history once, copying the range and
+// redoing it. The clearing of the whole log (the line limit, "清空") keeps a copy of the whole
+// text. Anything else the history did not see (a log opened, "新建") drops the history.
+//
+// Memory: typing keeps nothing of the log, a replaced range keeps that range once, and at most
+// kMaxSteps steps stay; the steps before the last are dropped oldest first while the kept text
+// would exceed kMaxKeptChars (about 2 bytes and a little more per character). The last step stays
+// whatever its size, so that a wiped 100,000-line log can always be had back once.
 class CLogUndo : public QObject
 {
     Q_OBJECT
 
 public:
-    // At most this many steps, and this many characters of replaced text beyond the last step.
     static constexpr int kMaxSteps = 100;
-    static constexpr qsizetype kMaxKeptChars = 32 * 1024 * 1024;
+    static constexpr qsizetype kMaxKeptChars = 16 * 1024 * 1024;
 
     explicit CLogUndo(QObject* pParent = nullptr);
     ~CLogUndo() override;
 
-    // Follows the document (nullptr: none). Its own undo history is off while followed.
+    // Follows the document (nullptr: none). Its own undo history is off while followed, except
+    // during an edit.
     void Attach(QTextDocument* pDocument);
 
-    // Around a user's edit that may change [nFrom, nTo) of the text and insert there: the range
-    // is kept until the edit ends, and what the edit replaced becomes one undo step. Nested
-    // calls belong to the outermost edit. Typing (bTyping) that goes on where the typing before
-    // it ended joins its step.
-    void BeginEdit(int nFrom, int nTo, bool bTyping = false);
+    // Around a user's edit: what it changes becomes one undo step. Nested calls belong to the
+    // outermost edit. Typing (bTyping) that goes on where the typing before it ended joins its
+    // step.
+    void BeginEdit(bool bTyping = false);
     void EndEdit();
+    // Around the clearing of the whole log, which keeps the whole text for one undo step.
+    void BeginWhole();
+    void EndWhole();
     // Around a rewrite that leaves the text and its formats as they were.
     void BeginKeep() { ++m_nKeep; }
     void EndKeep() { --m_nKeep; }
@@ -52,7 +63,7 @@ private:
     struct CStep
     {
         int nFrom = 0;
-        int nAdded = 0; // length of what the edit put at nFrom
+        int nAdded = 0; // length of what the step left at nFrom
         qsizetype nRemoved = 0;
         bool bTyping = false;
         QTextDocumentFragment replaced; // empty when nothing was replaced
@@ -65,6 +76,7 @@ private:
     };
 
     void OnContentsChange(int nFrom, int nRemoved, int nAdded);
+    bool TakeReplaced(const CChange& change, CStep& step);
     void Push(CStep step);
 
     QPointer<QTextDocument> m_pDocument;
@@ -76,12 +88,12 @@ private:
     int m_nDepth = 0;
     int m_nKeep = 0;
     bool m_bApplying = false;
-    // The edit under way: the kept range and the changes seen so far, merged.
-    int m_nSnapFrom = 0;
-    int m_nSnapTo = 0;
-    int m_nSnapEnd = 0; // the end of the text when the edit began
+    // The edit under way: its changes so far, merged, in the coordinates of the text before it.
     bool m_bTyping = false;
-    QTextDocumentFragment m_snapshot;
+    bool m_bWhole = false;
+    bool m_bLost = false; // the document's history was dropped during the edit
+    int m_nLengthBefore = 0;
+    QTextDocumentFragment m_whole;
     CChange m_change;
 };
 

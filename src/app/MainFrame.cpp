@@ -100,6 +100,7 @@ CMainFrame::CMainFrame(CRelvaneView& view, QWidget* pParent)
     m_pEdit = new CLogEdit(this);
     m_pEdit->setObjectName(QStringLiteral("logEdit"));
     m_pEdit->SetLogDocument(m_view.LogDocument());
+    m_pEdit->WatchLog(m_view.Log()); // "清空" and the line limit can be undone
     m_bCanPaste = m_pEdit->canPaste();
     m_view.PrepareLog();
     setCentralWidget(m_pEdit);
@@ -313,16 +314,7 @@ void CMainFrame::OnCommand(int nId)
         ScheduleUpdate();
         return;
     }
-    // "清空" takes the whole log: one step the user can undo.
-    const bool bClear = nId == ID_CLEAR_LOG && m_view.QueryCommand(nId).bEnabled;
-    if (bClear)
-    {
-        m_view.Log().Flush();
-        m_pEdit->BeginUserEdit(0, m_pEdit->document()->characterCount() - 1);
-    }
     const bool bSession = m_view.OnCommand(nId);
-    if (bClear)
-        m_pEdit->EndUserEdit();
     if (bSession)
     {
         m_pRecorderControls->OnSessionCommand(nId);

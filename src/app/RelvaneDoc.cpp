@@ -39,7 +39,7 @@ QString CRelvaneDoc::Title() const
 
 void CRelvaneDoc::OnNewDocument()
 {
-    m_log.Clear();
+    m_log.Discard();
     m_log.Document()->clearUndoRedoStacks();
     m_log.Prepare();
     m_strPathName.clear();

@@ -140,12 +140,8 @@ void CLogDocument::Flush()
     emit Appended();
 }
 
-void CLogDocument::Clear()
+void CLogDocument::RemoveAll()
 {
-    m_runs.clear();
-    m_flushTimer.stop();
-    if (m_document.isEmpty())
-        return;
     EditOutsideUndo(
         [this]
         {
@@ -157,6 +153,25 @@ void CLogDocument::Clear()
         });
 }
 
+void CLogDocument::Clear()
+{
+    Flush();
+    if (m_document.isEmpty())
+        return;
+    emit AboutToClear();
+    RemoveAll();
+    emit Cleared();
+}
+
+void CLogDocument::Discard()
+{
+    m_runs.clear();
+    m_flushTimer.stop();
+    if (!m_document.isEmpty())
+        RemoveAll();
+    emit Replaced();
+}
+
 bool CLogDocument::Replace(const std::function<bool(QTextDocument&)>& fnRead)
 {
     bool bRead = false;
@@ -165,6 +180,7 @@ bool CLogDocument::Replace(const std::function<bool(QTextDocument&)>& fnRead)
     {
         m_runs.clear();
         m_flushTimer.stop();
+        emit Replaced();
     }
     return bRead;
 }

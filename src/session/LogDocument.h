@@ -42,8 +42,11 @@ public:
     // Queues the byte text of a frame in black: "%.2X " per byte for format 1, "%.2d " for 0,
     // nothing for any other format.
     void AppendBytes(const std::uint8_t* pBytes, int nLength, int nFormat);
-    // Removes the whole text, queued appends included.
+    // Removes the whole text, queued appends included (they go in first, between AboutToClear
+    // and Cleared, so that a window can keep what goes for the user to have back).
     void Clear();
+    // Removes the whole text and what is queued for a new log, as Replace does.
+    void Discard();
     // Replaces the whole text with what fnRead writes into the document, outside the undo
     // history; queued appends go with the old text. fnRead returns false when it has left the
     // document alone, and then nothing changes.
@@ -74,6 +77,12 @@ public:
 signals:
     // Text was inserted at the end (once per flush); the window moves its caret and scrolls.
     void Appended();
+    // Around the removal of the whole text by Clear (the document holds the text until
+    // AboutToClear returns).
+    void AboutToClear();
+    void Cleared();
+    // The whole text was replaced by another log, or discarded.
+    void Replaced();
 
 private:
     struct CRun
@@ -86,6 +95,7 @@ private:
     void Tap(const QString& strRun, qsizetype nFrom, bool bAnnotation) const;
     void ScheduleFlush();
     template <typename Edit> void EditOutsideUndo(Edit edit);
+    void RemoveAll();
 
     QTextDocument m_document;
     QTextCharFormat m_textFormat;

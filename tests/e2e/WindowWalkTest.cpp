@@ -5,7 +5,8 @@
 // a second relvane-relay that speaks Ethernet 103 on loopback, typing into
 // the log, its popup, and the plan and monitor windows. Modal boxes are answered as they open,
 // so nothing waits behind one. After each step the log must still hold every entry it held
-// unless the user let them go (a question answered, asking turned off) or can undo it.
+// unless the user let them go (a question answered, asking turned off) or can undo it, and
+// "撤消" after an edit must give back the log byte for byte, with what arrived since at its end.
 //
 // RELVANE_WALK_SEED=N repeats a walk; RELVANE_WALK_STEPS=N sets its length; RELVANE_WALK_SECONDS=S
 // walks with new seeds until S seconds have passed (`make walk`). The seed and the last steps are
@@ -171,6 +172,10 @@ protected:
         m_pFrame->show();
         QObject::connect(m_pView->LogDocument(), &QTextDocument::contentsChange, m_pFrame.get(),
                          [this](int, int, int) { m_bEmptied = m_bEmptied || m_pView->LogDocument()->isEmpty(); });
+        QObject::connect(&m_pView->Log(), &CLogDocument::AboutToClear, m_pFrame.get(), [this] { ++m_nClears; });
+        // What arrives at the end during a step, for the log the undo of the step must give back.
+        m_pView->Log().SetAppendTap([this](QStringView strPiece, bool)
+                                    { m_strArrived += CLogDocument::LogText(strPiece.toString()); });
         m_bHandling = true;
         QTimer::singleShot(0, m_pFrame.get(), [this] { HandleModal(); });
     }
@@ -576,6 +581,8 @@ protected:
         m_nChosenId = -1;
         m_bInsertOnly = false;
         m_bEmptied = false;
+        m_nClears = 0;
+        m_strArrived.clear();
         bool bEdit = false;
         const int nKind = Draw(100);
         if (nKind < 40)
@@ -608,34 +615,44 @@ protected:
         // The window shows the session's log, whatever happened.
         ASSERT_EQ(m_pFrame->LogEdit()->document(), m_pView->LogDocument()) << Trail();
         const std::string strAfter = m_pView->LogText();
-        if (strAfter.compare(0, strBefore.size(), strBefore) == 0)
-            return; // nothing went, entries may have come
+        if (strAfter == strBefore + m_strArrived.toStdString())
+            return; // nothing changed but entries that came
         if (nId == ID_EDIT_UNDO)
             return; // the user took back an edit of their own
-        const bool bLimit = m_pView->LineLimitOn() && (m_bEmptied || m_pView->LineCount() < nLinesBefore);
-        if (bLimit && !bEdit && !bReplaces)
-            return; // the line limit emptied the log, as the user set it to
-        if (m_nLastAnswer == 0 || m_nLastAnswer == 1)
-            return; // saved first, or the user let the entries go
-        if (bReplaces && (!bUnsaved || !bAsking))
-            return; // nothing unsaved, or the user turned asking off
-        ASSERT_TRUE(bEdit) << "entries lost without a question or an edit (unsaved " << bUnsaved << ", asking "
-                           << bAsking << ")\n"
-                           << Trail() << "before: " << strBefore.substr(0, 200) << "\nafter: " << strAfter.substr(0, 200);
-        // An edit that took entries can be undone, and the undo brings them back.
-        ASSERT_TRUE(m_pFrame->QueryCommand(ID_EDIT_UNDO).bEnabled) << "an edit took entries for good\n" << Trail();
-        if (!m_bInsertOnly && Chance(60))
+        if (strAfter.compare(0, strBefore.size(), strBefore) != 0)
         {
-            Note("undo");
-            m_pFrame->OnCommand(ID_EDIT_UNDO);
-            Settle();
-            const std::string strUndone = m_pView->LogText();
-            ASSERT_EQ(strUndone.compare(0, strBefore.size(), strBefore), 0)
-                << "undo did not bring back the log\n"
-                << Trail() << "before: " << strBefore.size() << " bytes, after the edit: " << strAfter.size()
-                << ", after the undo: " << strUndone.size() << "\nbefore: " << strBefore.substr(0, 300)
-                << "\nafter undo: " << strUndone.substr(0, 300);
+            const bool bLimit = m_pView->LineLimitOn() && (m_bEmptied || m_pView->LineCount() < nLinesBefore);
+            if (bLimit && !bEdit && !bReplaces)
+                return; // the line limit emptied the log, as the user set it to
+            if (m_nLastAnswer == 0 || m_nLastAnswer == 1)
+                return; // saved first, or the user let the entries go
+            if (bReplaces && (!bUnsaved || !bAsking))
+                return; // nothing unsaved, or the user turned asking off
+            ASSERT_TRUE(bEdit) << "entries lost without a question or an edit (unsaved " << bUnsaved << ", asking "
+                               << bAsking << ")\n"
+                               << Trail() << "before: " << strBefore.substr(0, 200) << "\nafter: " << strAfter.substr(0, 200);
+            // An edit that took entries can be undone.
+            ASSERT_TRUE(m_pFrame->QueryCommand(ID_EDIT_UNDO).bEnabled) << "an edit took entries for good\n" << Trail();
         }
+        else if (!bEdit)
+            return;
+        // "撤消" after an edit gives back the log byte for byte, with what came since at its end.
+        // Typing that replaced nothing may have joined the typing before it; a clearing by the
+        // line limit during the step is a step of its own.
+        if (m_bInsertOnly || m_nClears != (nId == ID_CLEAR_LOG ? 1 : 0) || !Chance(80))
+            return;
+        ASSERT_TRUE(m_pFrame->QueryCommand(ID_EDIT_UNDO).bEnabled) << "an edit cannot be undone\n" << Trail();
+        Note("undo");
+        m_pFrame->OnCommand(ID_EDIT_UNDO);
+        Settle();
+        if (m_nClears != (nId == ID_CLEAR_LOG ? 1 : 0))
+            return; // the line limit struck while undoing
+        const std::string strUndone = m_pView->LogText();
+        const std::string strExpected = strBefore + m_strArrived.toStdString();
+        ASSERT_EQ(strUndone, strExpected) << "undo did not give back the log\n"
+                                          << Trail() << "before: " << strBefore.size() << " bytes, after the edit: "
+                                          << strAfter.size() << ", after the undo: " << strUndone.size()
+                                          << " (expected " << strExpected.size() << ")";
     }
 
     // The walk: steps until the count or the time is reached.
@@ -683,6 +700,8 @@ protected:
     int m_nChosenId = -1; // the command of the step (-1: none)
     bool m_bInsertOnly = false;
     bool m_bEmptied = false; // the log was empty at some moment of the step
+    int m_nClears = 0;       // clearings of the whole log during the step
+    QString m_strArrived;    // text appended during the step, as the log shows it
 };
 
 TEST_F(CWindowWalk, RandomSequencesOfCommands)
