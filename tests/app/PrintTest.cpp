@@ -274,3 +274,26 @@ TEST(LogPrinter, PrintsEveryCharacterOfAnEndlessWord)
     strText.remove(QRegularExpression(QStringLiteral("\\s")));
     EXPECT_EQ(strText, QString(12000, u'A') + QString(8000, u'B') + QStringLiteral("end"));
 }
+
+// A screenshot run ends by itself even when its demonstration left entries in the log: no one is
+// there to answer the question before unsaved entries are dropped.
+TEST(CommandLine, ScreenshotOfADemonstrationEndsWithoutAQuestion)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString strPng = dir.filePath(QStringLiteral("demo.png"));
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("HOME"), dir.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(RELVANE_EXECUTABLE),
+                  {QStringLiteral("--demo-mode"), QStringLiteral("103"), QStringLiteral("--screenshot"), strPng});
+    const bool bEnded = process.waitForFinished(60000);
+    if (!bEnded)
+        process.kill();
+    ASSERT_TRUE(bEnded) << "the screenshot run waited for an answer";
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_FALSE(QImage(strPng).isNull());
+}
