@@ -1,10 +1,11 @@
 #include "testplan/Iec103Steps.h"
 
+#include "common/CalendarTime.h"
 #include "iec103/Iec103Codec.h"
 #include "session/SessionCommands.h"
 
 #include <algorithm>
-#include <ctime>
+#include <chrono>
 #include <set>
 
 namespace relvane
@@ -204,16 +205,14 @@ std::int64_t Cp56Ms(const CFt12& ft, std::size_t nAt)
 
 CClockFields ClockNow(int nHourShift)
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
+    const CCalendarTime local = LocalCalendarTime(std::chrono::system_clock::now());
     CClockFields clock;
-    clock.nYear = std::clamp(parts.tm_year + 1900, 2000, 2050);
-    clock.nMonth = parts.tm_mon + 1;
-    clock.nDay = parts.tm_mday;
-    clock.nHour = (parts.tm_hour + nHourShift) % 24;
-    clock.nMinute = parts.tm_min;
-    clock.nSecond = std::min(parts.tm_sec, 59);
+    clock.nYear = std::clamp(local.nYear, 2000, 2050);
+    clock.nMonth = local.nMonth;
+    clock.nDay = local.nDay;
+    clock.nHour = (local.nHour + nHourShift) % 24;
+    clock.nMinute = local.nMinute;
+    clock.nSecond = std::min(local.nSecond, 59);
     return clock;
 }
 
