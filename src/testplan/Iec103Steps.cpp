@@ -1,6 +1,7 @@
 #include "testplan/Iec103Steps.h"
 
 #include "common/CalendarTime.h"
+#include "common/CivilDays.h"
 #include "iec103/Iec103Codec.h"
 #include "session/SessionCommands.h"
 
@@ -17,17 +18,6 @@ namespace
 constexpr int kMaxFetched = 400;
 // While class 2 is watched, class 1 is asked every so many polls even without ACD.
 constexpr int kClass1Every = 4;
-
-// Days since 1970-01-01 of a civil date (proleptic Gregorian).
-std::int64_t DaysFromCivil(int nYear, int nMonth, int nDay)
-{
-    nYear -= nMonth <= 2 ? 1 : 0;
-    const int nEra = (nYear >= 0 ? nYear : nYear - 399) / 400;
-    const int nYoe = nYear - nEra * 400;
-    const int nDoy = (153 * (nMonth + (nMonth > 2 ? -3 : 9)) + 2) / 5 + nDay - 1;
-    const int nDoe = nYoe * 365 + nYoe / 4 - nYoe / 100 + nDoy;
-    return static_cast<std::int64_t>(nEra) * 146097 + nDoe - 719468;
-}
 
 } // namespace
 

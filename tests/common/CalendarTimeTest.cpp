@@ -1,4 +1,5 @@
 #include "common/CalendarTime.h"
+#include "common/CivilDays.h"
 
 #include "FixedZone.h"
 
@@ -59,6 +60,26 @@ TEST_F(CalendarTimeTest, FieldsOutOfRangeRollOverAsTheSystemDoes)
     relvane::test::UseTimeZone("UTC0");
     EXPECT_EQ(relvane::LocalCalendarTimeToMs({2026, 12, 31, 23, 59, 60, 5}),
               std::optional<std::int64_t>(1798761600005));
+}
+
+TEST(CivilDaysTest, DatesToDaysSinceTheEpochAndBack)
+{
+    struct CCase
+    {
+        int nYear, nMonth, nDay;
+        std::int64_t nDays;
+    };
+    const CCase kDays[] = {
+        {1970, 1, 1, 0},     {1969, 12, 31, -1}, {2000, 2, 29, 11016}, {2000, 3, 1, 11017},
+        {1900, 3, 1, -25508}, {2026, 12, 8, 20795}, {9999, 12, 31, 2932896}, {1600, 1, 1, -135140},
+    };
+    for (const CCase& c : kDays)
+    {
+        EXPECT_EQ(relvane::DaysFromCivil(c.nYear, c.nMonth, c.nDay), c.nDays) << c.nYear << "-" << c.nMonth;
+        int nYear = 0, nMonth = 0, nDay = 0;
+        relvane::CivilFromDays(c.nDays, nYear, nMonth, nDay);
+        EXPECT_EQ(nYear * 10000 + nMonth * 100 + nDay, c.nYear * 10000 + c.nMonth * 100 + c.nDay) << c.nDays;
+    }
 }
 
 } // namespace
