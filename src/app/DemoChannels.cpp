@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 
 namespace relvane
 {
@@ -100,10 +99,7 @@ void CDemoNetworkChannel::Post(unsigned nMessage, long wParam, CRelayBytes abDat
 CRelayBytes CDemoNetworkChannel::UdpFrame() const
 {
     CRelayBytes abFrame(kUdpFrameLength);
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    BuildUdpFrame(abFrame.data(), m_bUdpTimeInformation, local);
+    BuildUdpFrame(abFrame.data(), m_bUdpTimeInformation, LocalCalendarTime(std::chrono::system_clock::now()));
     return abFrame;
 }
 

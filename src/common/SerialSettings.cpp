@@ -55,4 +55,21 @@ int ParseComPort(std::string_view strText)
     return nPort >= 1 && nPort <= 256 ? nPort : 0;
 }
 
+int CheckLineSettings(int nBaud, char cParity)
+{
+    if (nBaud <= 0 || nBaud > kMaxLineBaud)
+        return LINE_BAD_BAUD;
+    switch (std::toupper(static_cast<unsigned char>(cParity)))
+    {
+    case 'N':
+    case 'O':
+    case 'E':
+    case 'M':
+    case 'S':
+        return LINE_OK;
+    default:
+        return LINE_BAD_PARITY;
+    }
+}
+
 } // namespace relvane

@@ -15,6 +15,21 @@ inline constexpr std::array<const char*, 10> kBaudRateTexts = {"300",   "1200", 
 inline constexpr std::array<const char*, 5> kParityNames = {"None", "Odd", "Even", "Mark", "Space"};
 // Said once when the open port's device goes away.
 inline constexpr const char* kPortLostText = "串口已断开";
+// The highest COM number a form, a command line or a channel takes.
+constexpr int kMaxPortNumber = 256;
+
+// The line settings both serial channels accept: a baud rate from 1 to 4000000 and a parity
+// letter N, O, E, M or S (lower case too). The line is always 8 data bits and 1 stop bit.
+enum LineCheck : int
+{
+    LINE_OK = 0,
+    LINE_BAD_BAUD = -1,
+    LINE_BAD_PARITY = -2,
+};
+
+constexpr int kMaxLineBaud = 4000000;
+
+int CheckLineSettings(int nBaud, char cParity);
 
 // The position of the baud rate in kBaudRateTexts, or -1.
 int FindBaudRate(std::string_view strText);

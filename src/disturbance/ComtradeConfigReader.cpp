@@ -1,6 +1,7 @@
 // The configuration file of a COMTRADE record, line by line as the three revisions lay it out.
 // Every count the file gives is checked against the lines that are there before anything is
 // sized by it, so that a file of a few bytes never asks for gigabytes.
+#include "common/CivilDays.h"
 #include "disturbance/ComtradeFields.h"
 #include "disturbance/ComtradeReader.h"
 
@@ -120,16 +121,6 @@ bool CountWithLetter(CConfigLines& lines, const std::vector<std::string_view>& f
     return true;
 }
 
-std::int64_t DaysFromCivil(std::int64_t nYear, unsigned nMonth, unsigned nDay)
-{
-    nYear -= nMonth <= 2 ? 1 : 0;
-    const std::int64_t nEra = (nYear >= 0 ? nYear : nYear - 399) / 400;
-    const auto nYoe = static_cast<unsigned>(nYear - nEra * 400);
-    const unsigned nDoy = (153 * (nMonth + (nMonth > 2 ? -3 : 9)) + 2) / 5 + nDay - 1;
-    const unsigned nDoe = nYoe * 365 + nYoe / 4 - nYoe / 100 + nDoy;
-    return nEra * 146097 + static_cast<std::int64_t>(nDoe) - 719468;
-}
-
 // A date and time as whole seconds since 1970 and the fraction apart, so that two of them
 // subtract to the nanosecond.
 struct CStamp
@@ -180,7 +171,7 @@ bool DateTime(CConfigLines& lines, const std::vector<std::string_view>& fields, 
     nDecimals = nPoint == std::string_view::npos ? 0 : time.size() - nPoint - 1;
     const double dWhole = std::floor(dSecond);
     stamp.nSeconds =
-        DaysFromCivil(nYear, static_cast<unsigned>(nMonth), static_cast<unsigned>(nDay)) * 86400 +
+        DaysFromCivil(nYear, static_cast<int>(nMonth), static_cast<int>(nDay)) * 86400 +
         nHour * 3600 + nMinute * 60 + static_cast<std::int64_t>(dWhole);
     stamp.dFraction = dSecond - dWhole;
     return true;

@@ -1,5 +1,7 @@
 #include "disturbance/DisturbanceTransfer.h"
 
+#include "common/CivilDays.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdio>
@@ -84,13 +86,7 @@ const char* AbortText(std::uint8_t nToo)
 
 std::int64_t CRecordTime::ToMicroseconds() const
 {
-    // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's days_from_civil).
-    const int y = nYear - (nMonth <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (nMonth + (nMonth > 2 ? -3 : 9)) + 2) / 5 + nDay - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const std::int64_t nDays = static_cast<std::int64_t>(era) * 146097 + doe - 719468;
+    const std::int64_t nDays = DaysFromCivil(nYear, nMonth, nDay);
     const std::int64_t nSeconds = nDays * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
     return nSeconds * 1000000 + nMicrosecond;
 }
@@ -111,17 +107,8 @@ CRecordTime CRecordTime::FromMicroseconds(std::int64_t nUs)
         nOfDay += 86400;
         --nDays;
     }
-    // civil_from_days
-    const std::int64_t z = nDays + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
     CRecordTime time;
-    time.nDay = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    time.nMonth = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    time.nYear = static_cast<int>(yoe + era * 400 + (time.nMonth <= 2 ? 1 : 0));
+    CivilFromDays(nDays, time.nYear, time.nMonth, time.nDay);
     time.nHour = static_cast<int>(nOfDay / 3600);
     time.nMinute = static_cast<int>(nOfDay / 60 % 60);
     time.nSecond = static_cast<int>(nOfDay % 60);

@@ -1,11 +1,8 @@
 #include "monitor/MonitorSettings.h"
 
 #include "common/SerialSettings.h"
-#include "transport/SerialPortMap.h"
-#include "transport/SerialLine.h"
 
 #include <cctype>
-#include <strings.h>
 
 namespace relvane
 {
@@ -37,7 +34,9 @@ std::string CheckMonitorSettings(const CMonitorSettings& settings)
 
 int ParsePortText(std::string_view strText)
 {
-    if (strText.size() > 3 && strncasecmp(strText.data(), "COM", 3) == 0)
+    if (strText.size() > 3 && std::toupper(static_cast<unsigned char>(strText[0])) == 'C' &&
+        std::toupper(static_cast<unsigned char>(strText[1])) == 'O' &&
+        std::toupper(static_cast<unsigned char>(strText[2])) == 'M')
         strText.remove_prefix(3);
     if (strText.empty() || strText.size() > 4)
         return 0;
@@ -53,11 +52,12 @@ int ParsePortText(std::string_view strText)
 
 char ParseParityText(std::string_view strText)
 {
+    const int nNamed = FindParityName(strText, true);
+    if (nNamed >= 0)
+        return kParityNames[static_cast<std::size_t>(nNamed)][0];
     for (const char* pszName : kParityNames)
     {
-        const std::string_view strName(pszName);
-        if ((strText.size() == strName.size() && strncasecmp(strText.data(), pszName, strName.size()) == 0) ||
-            (strText.size() == 1 && std::toupper(static_cast<unsigned char>(strText[0])) == pszName[0]))
+        if (strText.size() == 1 && std::toupper(static_cast<unsigned char>(strText[0])) == pszName[0])
             return pszName[0];
     }
     return 0;

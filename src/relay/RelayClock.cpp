@@ -2,39 +2,18 @@
 
 #include "proto94/Bcd.h"
 
-#include <ctime>
-
 namespace relvane
 {
 
 CRelayTime LocalTime(std::int64_t nMs)
 {
-    const std::time_t nSeconds = static_cast<std::time_t>(nMs / 1000);
-    std::tm local{};
-    localtime_r(&nSeconds, &local);
-    CRelayTime time;
-    time.nYear = local.tm_year + 1900;
-    time.nMonth = local.tm_mon + 1;
-    time.nDay = local.tm_mday;
-    time.nHour = local.tm_hour;
-    time.nMinute = local.tm_min;
-    time.nSecond = local.tm_sec;
-    time.nMillisecond = static_cast<int>(nMs % 1000);
-    return time;
+    return LocalCalendarTime(nMs);
 }
 
 std::int64_t LocalTimeToMs(const CRelayTime& time)
 {
-    std::tm local{};
-    local.tm_year = time.nYear - 1900;
-    local.tm_mon = time.nMonth - 1;
-    local.tm_mday = time.nDay;
-    local.tm_hour = time.nHour;
-    local.tm_min = time.nMinute;
-    local.tm_sec = time.nSecond;
-    local.tm_isdst = -1;
-    const std::time_t nSeconds = std::mktime(&local);
-    return static_cast<std::int64_t>(nSeconds) * 1000 + time.nMillisecond;
+    // A time the system cannot place reads as the second before the epoch, as before.
+    return LocalCalendarTimeToMs(time).value_or(-1000 + time.nMillisecond);
 }
 
 CRelayTime CRelayClock::Now(std::int64_t nNowMs) const

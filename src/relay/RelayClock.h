@@ -1,21 +1,14 @@
 #pragma once
 
+#include "common/CalendarTime.h"
+
 #include <cstdint>
 
 namespace relvane
 {
 
 // A calendar time as the relay keeps it (local time of the machine plus the offset the master set).
-struct CRelayTime
-{
-    int nYear = 2000;
-    int nMonth = 1;
-    int nDay = 1;
-    int nHour = 0;
-    int nMinute = 0;
-    int nSecond = 0;
-    int nMillisecond = 0;
-};
+using CRelayTime = CCalendarTime;
 
 // The relay's clock. Time comes in as milliseconds since the epoch (the caller's "now"), so the
 // models stay deterministic under test; setting the clock only stores an offset.

@@ -1,7 +1,8 @@
 #include "session/LogStamp.h"
 
+#include "common/CalendarTime.h"
+
 #include <cstdio>
-#include <ctime>
 
 namespace relvane
 {
@@ -21,18 +22,16 @@ std::string InsertAtLineStart(std::string_view strText, const std::string& strSt
 
 std::string CLogStamp::TimeOfDay(std::int64_t nWallUs, bool bDate)
 {
-    const std::int64_t nSeconds = nWallUs >= 0 ? nWallUs / 1000000 : (nWallUs - 999999) / 1000000;
-    const int nMs = static_cast<int>((nWallUs - nSeconds * 1000000) / 1000);
-    const auto nTime = static_cast<std::time_t>(nSeconds);
-    std::tm local{};
-    localtime_r(&nTime, &local);
+    // Whole milliseconds, rounded towards the earlier one like the seconds.
+    const std::int64_t nMs = nWallUs >= 0 ? nWallUs / 1000 : (nWallUs - 999) / 1000;
+    const CCalendarTime local = LocalCalendarTime(nMs);
     char szText[48];
     if (bDate)
-        std::snprintf(szText, sizeof szText, "[%04d-%02d-%02d %02d:%02d:%02d.%03d] ", local.tm_year + 1900,
-                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, nMs);
+        std::snprintf(szText, sizeof szText, "[%04d-%02d-%02d %02d:%02d:%02d.%03d] ", local.nYear, local.nMonth,
+                      local.nDay, local.nHour, local.nMinute, local.nSecond, local.nMillisecond);
     else
-        std::snprintf(szText, sizeof szText, "[%02d:%02d:%02d.%03d] ", local.tm_hour, local.tm_min,
-                      local.tm_sec, nMs);
+        std::snprintf(szText, sizeof szText, "[%02d:%02d:%02d.%03d] ", local.nHour, local.nMinute, local.nSecond,
+                      local.nMillisecond);
     return szText;
 }
 

@@ -1,11 +1,11 @@
 #include "session/RelvaneView.h"
 
+#include "common/CalendarTime.h"
 #include "session/FrameAnnotation.h"
 #include "session/IUserInterface.h"
 #include "session/PortMessages.h"
 #include "session/RelvaneViewParts.h"
 
-#include <QDateTime>
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -719,15 +719,15 @@ void CRelvaneView::SetWallClock(WallClock fnClock)
 CClockFields CRelvaneView::ClockNow(int& nMillisecond) const
 {
     const std::int64_t nWallUs = m_fnWallClock ? m_fnWallClock() : CChannelTime::Now().nWallUs;
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(nWallUs / 1000).toLocalTime();
+    const CCalendarTime local = LocalCalendarTime(nWallUs / 1000);
     CClockFields clock;
-    clock.nYear = local.date().year();
-    clock.nMonth = local.date().month();
-    clock.nDay = local.date().day();
-    clock.nHour = local.time().hour();
-    clock.nMinute = local.time().minute();
-    clock.nSecond = std::min(local.time().second(), 59); // a leap second stays in its minute
-    nMillisecond = local.time().msec();
+    clock.nYear = local.nYear;
+    clock.nMonth = local.nMonth;
+    clock.nDay = local.nDay;
+    clock.nHour = local.nHour;
+    clock.nMinute = local.nMinute;
+    clock.nSecond = std::min(local.nSecond, 59); // a leap second stays in its minute
+    nMillisecond = local.nMillisecond;
     return clock;
 }
 

@@ -1,10 +1,12 @@
 #include "testplan/Iec103Steps.h"
 
+#include "common/CalendarTime.h"
+#include "common/CivilDays.h"
 #include "iec103/Iec103Codec.h"
 #include "session/SessionCommands.h"
 
 #include <algorithm>
-#include <ctime>
+#include <chrono>
 #include <set>
 
 namespace relvane
@@ -16,17 +18,6 @@ namespace
 constexpr int kMaxFetched = 400;
 // While class 2 is watched, class 1 is asked every so many polls even without ACD.
 constexpr int kClass1Every = 4;
-
-// Days since 1970-01-01 of a civil date (proleptic Gregorian).
-std::int64_t DaysFromCivil(int nYear, int nMonth, int nDay)
-{
-    nYear -= nMonth <= 2 ? 1 : 0;
-    const int nEra = (nYear >= 0 ? nYear : nYear - 399) / 400;
-    const int nYoe = nYear - nEra * 400;
-    const int nDoy = (153 * (nMonth + (nMonth > 2 ? -3 : 9)) + 2) / 5 + nDay - 1;
-    const int nDoe = nYoe * 365 + nYoe / 4 - nYoe / 100 + nDoy;
-    return static_cast<std::int64_t>(nEra) * 146097 + nDoe - 719468;
-}
 
 } // namespace
 
@@ -204,16 +195,14 @@ std::int64_t Cp56Ms(const CFt12& ft, std::size_t nAt)
 
 CClockFields ClockNow(int nHourShift)
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
+    const CCalendarTime local = LocalCalendarTime(std::chrono::system_clock::now());
     CClockFields clock;
-    clock.nYear = std::clamp(parts.tm_year + 1900, 2000, 2050);
-    clock.nMonth = parts.tm_mon + 1;
-    clock.nDay = parts.tm_mday;
-    clock.nHour = (parts.tm_hour + nHourShift) % 24;
-    clock.nMinute = parts.tm_min;
-    clock.nSecond = std::min(parts.tm_sec, 59);
+    clock.nYear = std::clamp(local.nYear, 2000, 2050);
+    clock.nMonth = local.nMonth;
+    clock.nDay = local.nDay;
+    clock.nHour = (local.nHour + nHourShift) % 24;
+    clock.nMinute = local.nMinute;
+    clock.nSecond = std::min(local.nSecond, 59);
     return clock;
 }
 

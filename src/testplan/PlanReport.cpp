@@ -1,12 +1,12 @@
 #include "testplan/PlanReport.h"
 
+#include "common/CalendarTime.h"
 #include "common/PcapngBlocks.h"
 #include "common/WholeFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <utility>
 
 namespace relvane
@@ -113,16 +113,14 @@ std::string WallText(std::int64_t nWallUs, bool bDate = true)
 {
     if (nWallUs <= 0)
         return std::string();
-    const std::time_t nSeconds = static_cast<std::time_t>(nWallUs / 1000000);
-    std::tm parts{};
-    localtime_r(&nSeconds, &parts);
+    const CCalendarTime local = LocalCalendarTime(nWallUs / 1000);
     char szText[64];
-    const int nMs = static_cast<int>(nWallUs / 1000 % 1000);
     if (bDate)
-        std::snprintf(szText, sizeof szText, "%04d-%02d-%02d %02d:%02d:%02d.%03d", parts.tm_year + 1900,
-                      parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, nMs);
+        std::snprintf(szText, sizeof szText, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.nYear, local.nMonth,
+                      local.nDay, local.nHour, local.nMinute, local.nSecond, local.nMillisecond);
     else
-        std::snprintf(szText, sizeof szText, "%02d:%02d:%02d.%03d", parts.tm_hour, parts.tm_min, parts.tm_sec, nMs);
+        std::snprintf(szText, sizeof szText, "%02d:%02d:%02d.%03d", local.nHour, local.nMinute, local.nSecond,
+                      local.nMillisecond);
     return szText;
 }
 

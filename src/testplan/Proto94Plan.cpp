@@ -2,6 +2,7 @@
 // case timing the poll does not judge its CRC, and the other way round), so that a relay with
 // one fault fails the cases of that fault. Automatic processing is off during a run: a case sends
 // every follow-up itself.
+#include "common/CalendarTime.h"
 #include "proto94/Crc16.h"
 #include "session/RelvaneView.h"
 #include "session/SessionCommands.h"
@@ -117,45 +118,28 @@ std::int64_t StampMs(const std::uint8_t* pStamp, bool bLong)
             return -1;
         anValue[i] = (pStamp[i] >> 4) * 10 + (pStamp[i] & 0x0F);
     }
-    std::tm parts{};
-    parts.tm_year = anValue[1] * 100 + anValue[0] - 1900;
-    parts.tm_mon = anValue[2] - 1;
-    parts.tm_mday = anValue[3];
-    parts.tm_hour = anValue[4];
-    parts.tm_min = anValue[5];
-    parts.tm_sec = anValue[6];
-    parts.tm_isdst = -1;
-    if (parts.tm_mon < 0 || parts.tm_mon > 11 || parts.tm_mday < 1 || parts.tm_mday > 31 ||
-        parts.tm_hour > 23 || parts.tm_min > 59 || parts.tm_sec > 59 || anValue[8] > 9)
+    const CCalendarTime local{anValue[1] * 100 + anValue[0], anValue[2], anValue[3], anValue[4], anValue[5],
+                              anValue[6], anValue[8] * 100 + anValue[7]};
+    if (local.nMonth < 1 || local.nMonth > 12 || local.nDay < 1 || local.nDay > 31 || local.nHour > 23 ||
+        local.nMinute > 59 || local.nSecond > 59 || anValue[8] > 9)
         return -1;
-    const std::time_t nSeconds = std::mktime(&parts);
-    if (nSeconds == static_cast<std::time_t>(-1))
-        return -1;
-    return static_cast<std::int64_t>(nSeconds) * 1000 + anValue[8] * 100 + anValue[7];
+    return LocalCalendarTimeToMs(local).value_or(-1);
 }
 
 // The clock form's fields for a moment nSecondsFromNow away, and that moment in ms.
 CClockFields ClockAt(std::int64_t nSecondsFromNow, std::int64_t& nMs)
 {
-    const std::time_t nWhen = std::time(nullptr) + static_cast<std::time_t>(nSecondsFromNow);
-    std::tm parts{};
-    localtime_r(&nWhen, &parts);
+    const std::int64_t nWhen = static_cast<std::int64_t>(std::time(nullptr)) + nSecondsFromNow;
+    const CCalendarTime local = LocalCalendarTime(nWhen * 1000);
     CClockFields clock;
-    clock.nYear = std::clamp(parts.tm_year + 1900, 2000, 2050);
-    clock.nMonth = parts.tm_mon + 1;
-    clock.nDay = parts.tm_mday;
-    clock.nHour = parts.tm_hour;
-    clock.nMinute = parts.tm_min;
-    clock.nSecond = std::min(parts.tm_sec, 59);
-    std::tm back{};
-    back.tm_year = clock.nYear - 1900;
-    back.tm_mon = clock.nMonth - 1;
-    back.tm_mday = clock.nDay;
-    back.tm_hour = clock.nHour;
-    back.tm_min = clock.nMinute;
-    back.tm_sec = clock.nSecond;
-    back.tm_isdst = -1;
-    nMs = static_cast<std::int64_t>(std::mktime(&back)) * 1000;
+    clock.nYear = std::clamp(local.nYear, 2000, 2050);
+    clock.nMonth = local.nMonth;
+    clock.nDay = local.nDay;
+    clock.nHour = local.nHour;
+    clock.nMinute = local.nMinute;
+    clock.nSecond = std::min(local.nSecond, 59);
+    nMs = LocalCalendarTimeToMs({clock.nYear, clock.nMonth, clock.nDay, clock.nHour, clock.nMinute, clock.nSecond, 0})
+              .value_or(-1000);
     return clock;
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -130,9 +129,7 @@ int CNetworkChannel::SendUdpFrame(SocketValue nSocket, std::uint32_t nAddress, i
         return -1;
     // Built into a local frame: the window thread and the sender thread may send at once.
     std::uint8_t abFrame[kDatagramLimit];
-    const std::time_t nNow = std::time(nullptr);
-    std::tm localTime{};
-    localtime_r(&nNow, &localTime);
+    const CCalendarTime localTime = LocalCalendarTime(std::chrono::system_clock::now());
     const int nLength = m_fnBuildDatagram ? m_fnBuildDatagram(abFrame, m_bUdpTimeInformation, localTime) : -1;
     if (nLength < 0 || static_cast<std::size_t>(nLength) > sizeof abFrame)
         return -1;

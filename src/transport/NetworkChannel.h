@@ -1,12 +1,12 @@
 #pragma once
 
+#include "common/CalendarTime.h"
 #include "transport/ChannelMessage.h"
 #include "transport/INetworkChannel.h"
 #include "transport/SocketLayer.h"
 
 #include <atomic>
 #include <cstdint>
-#include <ctime>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -28,7 +28,7 @@ public:
     // Writes the datagram the UDP sender sends into pOut (room for kDatagramLimit bytes), with
     // or without the local time, and returns its length. The protocol above owns its contents;
     // the window thread and the sender thread may call it at once.
-    using DatagramBuilder = std::function<int(std::uint8_t* pOut, bool bWithTime, const std::tm& localTime)>;
+    using DatagramBuilder = std::function<int(std::uint8_t* pOut, bool bWithTime, const CCalendarTime& localTime)>;
 
     explicit CNetworkChannel(DatagramBuilder fnBuildDatagram);
     ~CNetworkChannel() override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/SerialSettings.h"
+
 #include <string>
 #include <vector>
 
@@ -11,8 +13,7 @@ namespace relvane
 // $XDG_CONFIG_HOME/relvane/ports/COMn (default ~/.config/relvane/ports/COMn), a symbolic link to
 // any serial device. Without an entry, COM1..COM32 are /dev/ttyS0..31, COM33..COM64
 // /dev/ttyUSB0..31 and COM65..COM96 /dev/ttyACM0..31. Numbers without an entry or default device
-// give an empty path.
-constexpr int kMaxPortNumber = 256;
+// give an empty path. The highest number is kMaxPortNumber.
 
 std::string PortMapDirectory();
 std::string PortDevicePath(int nPort);

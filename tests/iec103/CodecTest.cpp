@@ -412,13 +412,7 @@ TEST(UdpFrame, WithAndWithoutTime)
 {
     std::array<std::uint8_t, 64> out{};
     out.fill(0xEE);
-    std::tm t{};
-    t.tm_year = 126;
-    t.tm_mon = 11;
-    t.tm_mday = 6;
-    t.tm_hour = 8;
-    t.tm_min = 5;
-    t.tm_sec = 30;
+    relvane::CCalendarTime t{2026, 12, 6, 8, 5, 30, 0};
     ASSERT_EQ(relvane::BuildUdpFrame(out.data(), false, t), relvane::kUdpFrameLength);
     EXPECT_EQ(out[0], 0xFF);
     for (int i = 1; i < 41; ++i)
@@ -426,7 +420,7 @@ TEST(UdpFrame, WithAndWithoutTime)
     EXPECT_EQ(out[41], 0xEE); // nothing past the frame
     ASSERT_EQ(relvane::BuildUdpFrame(out.data(), true, t), 41);
     EXPECT_EQ(Hex(out.data(), 10), "FF 01 30 75 05 08 06 0C 1A 00");
-    t.tm_year = 99;
+    t.nYear = 1999;
     relvane::BuildUdpFrame(out.data(), true, t);
     EXPECT_EQ(out[8], 99);
 }

@@ -15,6 +15,7 @@
 #include <clocale>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -68,15 +69,70 @@ bool WriteAll(int nFd, const std::string& strText)
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// What the command line asked for.
+struct CMonitorOptions
 {
-    relvane::UseConsoleText();
     relvane::CMonitorSettings settings;
-    settings.nProtocol = -1;
     std::string strCapture;
     std::string strRtf;
+};
+
+// One option and its value into options; an exit status when the option is wrong.
+std::optional<int> ParseOption(const std::string& arg, const std::string& value, CMonitorOptions& options)
+{
+    relvane::CMonitorSettings& settings = options.settings;
+    long long nValue = 0;
+    if (arg == "--protocol")
+    {
+        if (value != "94" && value != "103")
+            return Fail("--protocol is 94 or 103, not \"" + value + "\"");
+        settings.nProtocol = value == "94" ? relvane::MONITOR_94 : relvane::MONITOR_103;
+    }
+    else if (arg == "--master" || arg == "--relay" || arg == "--bus")
+    {
+        const int nPort = relvane::ParsePortText(value);
+        if (nPort == 0)
+            return Fail(arg + " takes a port COMn, not \"" + value + "\"");
+        (arg == "--master" ? settings.nMasterPort : arg == "--relay" ? settings.nRelayPort : settings.nBusPort) = nPort;
+    }
+    else if (arg == "--baud")
+    {
+        if (!ParseNumber(value, 4000000, nValue) || nValue == 0)
+            return Fail("--baud takes a number 1 to 4000000, not \"" + value + "\"");
+        settings.nBaud = static_cast<int>(nValue);
+    }
+    else if (arg == "--parity")
+    {
+        settings.cParity = relvane::ParseParityText(value);
+        if (settings.cParity == 0)
+            return Fail("--parity is None, Odd, Even, Mark or Space, not \"" + value + "\"");
+    }
+    else if (arg == "--model")
+    {
+        if (value != "KLR10" && value != "KTR20")
+            return Fail("--model is KLR10 or KTR20, not \"" + value + "\"");
+        settings.eModel = value == "KTR20" ? relvane::KTR20 : relvane::KLR10;
+    }
+    else if (arg == "--resolution")
+    {
+        if (!ParseNumber(value, 60000, nValue))
+            return Fail("--resolution takes milliseconds 0 to 60000, not \"" + value + "\"");
+        settings.nResolutionUs = nValue * 1000;
+    }
+    else if (arg == "--capture" && !value.empty())
+        options.strCapture = value;
+    else if (arg == "--rtf" && !value.empty())
+        options.strRtf = value;
+    else
+        return Fail("unexpected argument \"" + arg + "\"\n" + kUsage);
+    return std::nullopt;
+}
+
+// The command line into options, checked; an exit status when the program ends here (help, a
+// wrong or missing option, settings that do not hold, an RTF file that cannot be written).
+std::optional<int> ParseOptions(int argc, char** argv, CMonitorOptions& options)
+{
+    options.settings.nProtocol = -1;
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
@@ -87,83 +143,37 @@ int main(int argc, char** argv)
         }
         if (i + 1 >= argc)
             return Fail("unexpected argument \"" + arg + "\"\n" + kUsage);
-        const std::string value = argv[++i];
-        long long nValue = 0;
-        if (arg == "--protocol")
-        {
-            if (value != "94" && value != "103")
-                return Fail("--protocol is 94 or 103, not \"" + value + "\"");
-            settings.nProtocol = value == "94" ? relvane::MONITOR_94 : relvane::MONITOR_103;
-        }
-        else if (arg == "--master" || arg == "--relay" || arg == "--bus")
-        {
-            const int nPort = relvane::ParsePortText(value);
-            if (nPort == 0)
-                return Fail(arg + " takes a port COMn, not \"" + value + "\"");
-            (arg == "--master" ? settings.nMasterPort : arg == "--relay" ? settings.nRelayPort : settings.nBusPort) = nPort;
-        }
-        else if (arg == "--baud")
-        {
-            if (!ParseNumber(value, 4000000, nValue) || nValue == 0)
-                return Fail("--baud takes a number 1 to 4000000, not \"" + value + "\"");
-            settings.nBaud = static_cast<int>(nValue);
-        }
-        else if (arg == "--parity")
-        {
-            settings.cParity = relvane::ParseParityText(value);
-            if (settings.cParity == 0)
-                return Fail("--parity is None, Odd, Even, Mark or Space, not \"" + value + "\"");
-        }
-        else if (arg == "--model")
-        {
-            if (value != "KLR10" && value != "KTR20")
-                return Fail("--model is KLR10 or KTR20, not \"" + value + "\"");
-            settings.eModel = value == "KTR20" ? relvane::KTR20 : relvane::KLR10;
-        }
-        else if (arg == "--resolution")
-        {
-            if (!ParseNumber(value, 60000, nValue))
-                return Fail("--resolution takes milliseconds 0 to 60000, not \"" + value + "\"");
-            settings.nResolutionUs = nValue * 1000;
-        }
-        else if (arg == "--capture" && !value.empty())
-            strCapture = value;
-        else if (arg == "--rtf" && !value.empty())
-            strRtf = value;
-        else
-            return Fail("unexpected argument \"" + arg + "\"\n" + kUsage);
+        if (const std::optional<int> nExit = ParseOption(arg, argv[++i], options))
+            return nExit;
     }
-    if (settings.nProtocol < 0)
+    if (options.settings.nProtocol < 0)
         return Fail(std::string("--protocol is missing\n") + kUsage);
-    const std::string strProblem = relvane::CheckMonitorSettings(settings);
+    const std::string strProblem = relvane::CheckMonitorSettings(options.settings);
     if (!strProblem.empty())
         return Fail(strProblem);
 
     // The RTF file is written whole at the end; whether it can be is known now, and an old one
     // stays as it was until then.
-    if (!strRtf.empty())
+    if (!options.strRtf.empty())
     {
         relvane::CWholeFile probe;
-        if (!probe.Open(strRtf))
-            return Fail("cannot write \"" + strRtf + "\": " + std::strerror(probe.Error()));
+        if (!probe.Open(options.strRtf))
+            return Fail("cannot write \"" + options.strRtf + "\": " + std::strerror(probe.Error()));
     }
-    relvane::IgnoreWriteSignals();
+    return std::nullopt;
+}
 
-    // The log document needs a GUI application object, never a screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-
-    relvane::CLineMonitor monitor(std::make_unique<relvane::CSerialChannel>(),
-                                  std::make_unique<relvane::CSerialChannel>());
-    monitor.SetKeepLog(!strRtf.empty());
+// Starts the capture and ties the monitor's entries and complaints to the console; the entry
+// tap ends the application when standard output's reader went away. An exit status on failure.
+std::optional<int> OpenMonitor(relvane::CLineMonitor& monitor, const CMonitorOptions& options,
+                               QGuiApplication& app, bool& bOutputGone)
+{
+    monitor.SetKeepLog(!options.strRtf.empty());
     std::string strError;
-    if (!strCapture.empty() && !monitor.StartCapture(strCapture, strError))
+    if (!options.strCapture.empty() && !monitor.StartCapture(options.strCapture, strError))
         return Fail(strError);
-    bool bOutputGone = false;
     monitor.SetEntryTap(
-        [&](const std::string& strEntry)
+        [&app, &bOutputGone](const std::string& strEntry)
         {
             if (!bOutputGone && !WriteAll(STDOUT_FILENO, strEntry))
             {
@@ -175,11 +185,11 @@ int main(int argc, char** argv)
                      [](const QString& strMessage) { Fail(strMessage.toStdString(), 0); });
     QObject::connect(&monitor, &relvane::CLineMonitor::CaptureFailed,
                      [](const QString& strMessage) { Fail(strMessage.toStdString(), 0); });
-    relvane::CStopSignals stopSignals;
-    QObject::connect(&stopSignals, &relvane::CStopSignals::Stopped, &app, &QCoreApplication::quit);
-    if (!monitor.Start(settings, strError))
-        return Fail(strError, 1);
+    return std::nullopt;
+}
 
+void AnnounceListening(const relvane::CMonitorSettings& settings)
+{
     const std::string strLine = std::to_string(settings.nBaud) + " baud, parity " + settings.cParity;
     const std::string strProtocol = settings.nProtocol == relvane::MONITOR_94 ? "94" : "103";
     if (settings.nBusPort != 0)
@@ -191,10 +201,12 @@ int main(int argc, char** argv)
                  std::to_string(settings.nRelayPort) + " (relay), protocol " + strProtocol + ", " + strLine +
                  "; Ctrl-C ends",
              0);
-    // A signal that came before the handlers' notifier was watched is still noted.
-    if (relvane::CStopSignals::Received() == 0)
-        app.exec();
+}
 
+// Stops listening, completes the capture and the RTF file and prints the statistics; the exit
+// status of the run.
+int FinishMonitor(relvane::CLineMonitor& monitor, const std::string& strRtf, bool bOutputGone)
+{
     // Everything heard is written before the files are completed.
     monitor.Stop();
     monitor.StopCapture();
@@ -212,4 +224,38 @@ int main(int argc, char** argv)
     if (!bWritten)
         return 2;
     return bOutputGone ? kPipeStatus : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    relvane::UseConsoleText();
+    CMonitorOptions options;
+    if (const std::optional<int> nExit = ParseOptions(argc, argv, options))
+        return *nExit;
+    relvane::IgnoreWriteSignals();
+
+    // The log document needs a GUI application object, never a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+
+    relvane::CLineMonitor monitor(std::make_unique<relvane::CSerialChannel>(),
+                                  std::make_unique<relvane::CSerialChannel>());
+    bool bOutputGone = false;
+    if (const std::optional<int> nExit = OpenMonitor(monitor, options, app, bOutputGone))
+        return *nExit;
+    relvane::CStopSignals stopSignals;
+    QObject::connect(&stopSignals, &relvane::CStopSignals::Stopped, &app, &QCoreApplication::quit);
+    std::string strError;
+    if (!monitor.Start(options.settings, strError))
+        return Fail(strError, 1);
+    AnnounceListening(options.settings);
+
+    // A signal that came before the handlers' notifier was watched is still noted.
+    if (relvane::CStopSignals::Received() == 0)
+        app.exec();
+    return FinishMonitor(monitor, options.strRtf, bOutputGone);
 }

@@ -1,9 +1,10 @@
 #include "RelayConsole.h"
 #include "ConsoleText.h"
 
+#include "common/CalendarTime.h"
+
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 
 namespace relvane
 {
@@ -15,12 +16,10 @@ namespace
 
 std::string TimeText(std::int64_t nMs)
 {
-    const std::time_t nSeconds = static_cast<std::time_t>(nMs / 1000);
-    std::tm local{};
-    localtime_r(&nSeconds, &local);
+    const CCalendarTime local = LocalCalendarTime(nMs);
     char szText[32];
-    std::snprintf(szText, sizeof szText, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(nMs % 1000));
+    std::snprintf(szText, sizeof szText, "%02d:%02d:%02d.%03d", local.nHour, local.nMinute, local.nSecond,
+                  local.nMillisecond);
     return szText;
 }
 
