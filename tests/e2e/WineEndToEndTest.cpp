@@ -132,6 +132,33 @@ TEST_F(WineEndToEnd, SerialIec103ResetInterrogationAndClass2Polling)
     EXPECT_EQ(Count(Log(), "超时"), 0) << Log();
 }
 
+// A relay that stays silent for a while is normal: the port stays open through 10 s of quiet
+// and the next exchange is answered. The silence itself is what is tested, so the wait is fixed.
+TEST_F(WineEndToEnd, SerialQuietLineStaysConnected)
+{
+    const std::string strPort = Environment("RELVANE_E2E_COM");
+    if (strPort.empty())
+        GTEST_SKIP() << "no relay: run through scripts/wine-e2e.sh";
+    Choose(ID_MODE_103);
+    m_ui.SerialForm().Push(
+        [strPort](CSerialFields& fields)
+        {
+            fields.strPort = strPort;
+            return true;
+        });
+    Choose(ID_SERIAL_SETTINGS);
+    Choose(ID_SERIAL_CONNECT);
+    ASSERT_TRUE(m_pView->PortOpen()) << ::testing::PrintToString(m_ui.Messages());
+
+    WaitFor([](const std::string&) { return false; }, 10000);
+    EXPECT_TRUE(m_pView->PortOpen());
+    EXPECT_EQ(Log().find("串口已断开"), std::string::npos) << Log();
+
+    Choose(ID_103_RESET_CU);
+    ASSERT_TRUE(WaitForText("COT: 4  复位通信单元(CU)")) << Log();
+    EXPECT_EQ(Count(Log(), "超时"), 0) << Log();
+}
+
 // Ethernet 103 on loopback: the relay connects to the listener, a hand-typed interrogation goes
 // out over TCP and is answered, and a UDP frame leaves for the relay.
 TEST_F(WineEndToEnd, EthernetIec103ListenerTcpAndUdp)
