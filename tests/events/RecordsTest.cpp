@@ -350,9 +350,12 @@ TEST(RecordCsvTest, FieldsWithCommasQuotesAndLineEndsSurviveAndTheFileIsWrittenW
     const auto path = std::filesystem::temp_directory_path() / "relvane-events-test.csv";
     std::string strError;
     ASSERT_TRUE(WriteCsvFile(path.string(), strCsv, strError)) << strError;
-    std::ifstream file(path, std::ios::binary);
-    const std::string strRead((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(strRead, strCsv);
+    {
+        // Closed before the file is removed: Windows refuses to remove an open file.
+        std::ifstream file(path, std::ios::binary);
+        const std::string strRead((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(strRead, strCsv);
+    }
     std::filesystem::remove(path);
     EXPECT_FALSE(WriteCsvFile((path / "no-such-folder" / "x.csv").string(), strCsv, strError));
     EXPECT_FALSE(strError.empty());
