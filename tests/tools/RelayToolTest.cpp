@@ -123,7 +123,9 @@ public:
         }
     }
     // Exit status, or -1 when it did not end within the time.
-    int Wait(int nMs = 3000)
+    // Waits for the program to end; the bound only keeps a hung program from holding the suite,
+    // so it is generous: a loaded machine may take seconds to start a process.
+    int Wait(int nMs = 30000)
     {
         for (int i = 0; i < nMs / 10; ++i)
         {
